@@ -1,0 +1,27 @@
+#include "platform/linux/linux_conventions.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <algorithm>
+
+namespace tessarin::linux_platform {
+
+std::string LinuxConventions::LowerCase(const std::string& text) const {
+  std::string lower = text;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; });
+  return lower;
+}
+
+// Read from the user's LC_NUMERIC without touching the process's own locale,
+// which stays "C" so that nothing else changes its number formatting.
+std::string LinuxConventions::DecimalSeparator() const {
+  locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+  if (user == static_cast<locale_t>(0)) return ".";
+  std::string separator = nl_langinfo_l(RADIXCHAR, user);
+  freelocale(user);
+  return separator.empty() ? "." : separator;
+}
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/conventions.h"
+
+namespace tessarin::linux_platform {
+
+// Linux: "/" separates folders, letter case names other files, and file
+// names and the registry stand-in take UTF-8 as it is.
+class LinuxConventions : public platform::Conventions {
+ public:
+  char PathSeparator() const override { return '/'; }
+  bool FileNamesIgnoreCase() const override { return false; }
+  std::string LowerCase(const std::string& text) const override;
+  std::string DecimalSeparator() const override;
+  std::string ToAnsiCodePage(const std::string& text) const override { return text; }
+};
+
+}  // namespace tessarin::linux_platform

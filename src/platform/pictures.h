@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tessarin::platform {
+
+// Pixels as the output file stores them: 3 bytes a pixel, blue, green, red.
+constexpr int kBytesPerPixel = 3;
+
+// A decoded picture held whole, top row first, rows packed without padding.
+struct Image {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgr;
+};
+
+enum class RowOrder { TopDown, BottomUp };
+
+// An opened picture whose header has been checked, delivered row by row in
+// the order its file stores them, already flattened to opaque BGR pixels.
+class PictureSource {
+ public:
+  virtual ~PictureSource() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual RowOrder Order() const = 0;
+
+  // Decodes the next `rows` rows into `out` (rows * Width() * 3 bytes).
+  // Throws Failure on damaged data.
+  virtual void ReadRows(std::uint8_t* out, int rows) = 0;
+
+  // The top-left block of min(width, Width()) by min(height, Height()) pixels,
+  // top row first. Call it instead of ReadRows, not after.
+  virtual Image ReadTopLeft(int width, int height) = 0;
+};
+
+class Pictures {
+ public:
+  virtual ~Pictures() = default;
+  // Opens the picture and checks its header; the format is decided by the
+  // file's bytes. Throws Failure for a file that is not a readable picture.
+  virtual std::unique_ptr<PictureSource> Open(const std::string& path) = 0;
+};
+
+}  // namespace tessarin::platform

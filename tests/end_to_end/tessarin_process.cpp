@@ -1,0 +1,82 @@
+#include "end_to_end/tessarin_process.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace tessarin::testing {
+
+ThrowAwayUser::ThrowAwayUser() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-user-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  home_ = pattern;
+}
+
+ThrowAwayUser::~ThrowAwayUser() {
+  std::error_code ignored;
+  std::filesystem::remove_all(home_, ignored);
+}
+
+RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& extraEnvironment) const {
+  std::vector<std::string> environment = {
+      "HOME=" + home_.string(), "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
+      "PATH=/usr/bin:/bin", "LC_ALL=C"};
+  environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<std::string> argv = {TESSARIN_EXECUTABLE};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+
+  auto pointers = [](std::vector<std::string>& texts) {
+    std::vector<char*> p;
+    for (auto& t : texts) p.push_back(t.data());
+    p.push_back(nullptr);
+    return p;
+  };
+  auto argvPointers = pointers(argv);
+  auto envPointers = pointers(environment);
+
+  const auto errorPath = home_ / "stderr.txt";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addchdir_np(&actions, home_.c_str());
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                                  envPointers.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.standardError = ReadFile(errorPath);
+  std::filesystem::remove(errorPath);
+  return result;
+}
+
+void ThrowAwayUser::PassFirstRun() const {
+  if (Run({}).exitCode != 0) throw std::runtime_error("the first run failed");
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+}  // namespace tessarin::testing

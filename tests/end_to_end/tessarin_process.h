@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tessarin::testing {
+
+struct RunResult {
+  int exitCode = -1;
+  std::string standardError;
+};
+
+// A throw-away user: its own HOME and XDG_CONFIG_HOME, no display.
+class ThrowAwayUser {
+ public:
+  ThrowAwayUser();
+  ~ThrowAwayUser();
+  ThrowAwayUser(const ThrowAwayUser&) = delete;
+  ThrowAwayUser& operator=(const ThrowAwayUser&) = delete;
+
+  const std::filesystem::path& Home() const { return home_; }
+  std::filesystem::path ConfigFolder() const { return home_ / ".config" / "Tessarin"; }
+
+  // Runs the built executable with these arguments in the user's home.
+  RunResult Run(const std::vector<std::string>& arguments,
+                const std::vector<std::string>& extraEnvironment = {}) const;
+  // Runs it once without arguments so that the first-run notice is behind us.
+  void PassFirstRun() const;
+
+ private:
+  std::filesystem::path home_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace tessarin::testing
