@@ -186,18 +186,7 @@ class GifSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block;
-    block.width = std::clamp(width, 0, Width());
-    block.height = std::clamp(height, 0, Height());
-    const std::size_t from = static_cast<std::size_t>(Width()) * 3;
-    const std::size_t to = static_cast<std::size_t>(block.width) * 3;
-    block.bgr.resize(to * static_cast<std::size_t>(block.height));
-    std::vector<std::uint8_t> row(from);
-    for (int y = 0; y < block.height; ++y) {
-      decoder_->ReadScreenRow(row.data(), Width());
-      std::memcpy(block.bgr.data() + y * to, row.data(), to);
-    }
-    return block;
+    return ReadTopLeftThroughRows(*this, width, height);
   }
 
  private:

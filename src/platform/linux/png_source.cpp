@@ -72,12 +72,14 @@ class PngDecoder {
     if (status != 0 && status != SPNG_EOI) Check(status);
     ++rowsRead_;
     ToBgr(decoded_.data(), bgr, Width());
+    if (rowsRead_ == Height()) CheckEnd();
   }
 
   platform::Image DecodeWhole() {
     CheckWholeDecodeSize(file_->Path(), Width(), Height(), PixelBytes());
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
+    CheckEnd();
     platform::Image image;
     image.width = Width();
     image.height = Height();
@@ -93,6 +95,10 @@ class PngDecoder {
  private:
   int Format() const { return alpha_ ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8; }
   std::size_t PixelBytes() const { return alpha_ ? 4 : 3; }
+
+  // A file cut after its pixel data is still a damaged file: read on to its
+  // end chunk.
+  void CheckEnd() { Check(spng_decode_chunks(ctx_.get())); }
 
   void Check(int status) const {
     if (status != 0) throw Failure::InFile(file_->Path(), spng_strerror(status));
@@ -138,17 +144,7 @@ class PngSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block;
-    block.width = std::clamp(width, 0, Width());
-    block.height = std::clamp(height, 0, Height());
-    const std::size_t to = static_cast<std::size_t>(block.width) * 3;
-    block.bgr.resize(to * static_cast<std::size_t>(block.height));
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * 3);
-    for (int y = 0; y < block.height; ++y) {
-      decoder_->ReadRow(row.data());
-      std::memcpy(block.bgr.data() + y * to, row.data(), to);
-    }
-    return block;
+    return ReadTopLeftThroughRows(*this, width, height);
   }
 
  private:
