@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/failure.h"
+#include "platform/linux/picture_formats.h"
 #include "wallpaper/bmp_reader.h"
 
 namespace tessarin::linux_platform {
@@ -13,6 +14,8 @@ std::unique_ptr<platform::PictureSource> LinuxPictures::Open(const std::string& 
   const std::size_t n = file->ReadAt(0, head);
   const std::span<const std::uint8_t> start(head.data(), n);
   if (LooksLikeBmp(start)) return OpenBmp(std::move(file));
+  const PictureFormat format = RecognisePicture(start);
+  if (format != PictureFormat::Unknown) return OpenDecodedPicture(format, std::move(file));
   throw Failure::InFile(path, "not a picture in a format Tessarin reads");
 }
 

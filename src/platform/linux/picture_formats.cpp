@@ -5,7 +5,9 @@
 
 #include "platform/failure.h"
 #include "platform/linux/gif_source.h"
+#include "platform/linux/icon_source.h"
 #include "platform/linux/jpeg_source.h"
+#include "platform/linux/metafile_source.h"
 #include "platform/linux/png_source.h"
 
 namespace tessarin::linux_platform {
@@ -48,6 +50,10 @@ std::unique_ptr<platform::PictureSource> OpenDecodedPicture(
       return OpenGif(std::move(file));
     case PictureFormat::Png:
       return OpenPng(std::move(file));
+    case PictureFormat::Icon:
+      return OpenIcon(std::move(file));
+    case PictureFormat::Metafile:
+      return OpenMetafile(std::move(file));
     default:
       throw Failure::InFile(file->Path(), "the file is not a picture Tessarin can read");
   }
