@@ -44,14 +44,13 @@ std::string DefaultModulePath() {
   return (folder / ".." / "lib" / "tessarin" / kModuleName).string();
 }
 
-// A bitmap record's DIB, decoded by the BMP reader, the same as a BMP file's.
-platform::Image DecodeDib(const std::string& path, std::span<const std::uint8_t> dib) {
+}  // namespace
+
+platform::Image DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib) {
   auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File);
   CheckWholeDecodeSize(path, source->Width(), source->Height(), platform::kBytesPerPixel);
   return source->ReadTopLeft(source->Width(), source->Height());
 }
-
-}  // namespace
 
 std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platform::InputFile> file,
                                                           const std::string& modulePath) {
@@ -61,7 +60,7 @@ std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platfo
   ReadExactly(*file, 0, bytes);
   const metafile::RenderFunction render = LoadRenderer(modulePath, path);
   metafile::RenderRequest request{bytes, kMaxWholeDecodeBytes,
-                                  [&path](std::span<const std::uint8_t> dib) { return DecodeDib(path, dib); }};
+                                  [&path](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib); }};
   metafile::RenderResult result;
   render(request, result);
   if (!result.error.empty()) throw Failure::InFile(path, result.error);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/files.h"
@@ -20,5 +21,9 @@ std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::
 // The same with the module at `modulePath`.
 std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platform::InputFile> file,
                                                           const std::string& modulePath);
+
+// A bitmap record's DIB (info header first), decoded by the BMP reader as a
+// BMP file's would be, top row first. Throws Failure naming `path`.
+platform::Image DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib);
 
 }  // namespace tessarin::linux_platform
