@@ -139,6 +139,15 @@ BmpBuilder Direct(int bpp, std::uint32_t compression, std::vector<std::uint32_t>
   return bmp;
 }
 
+// An RLE8 (8 bits) or RLE4 (4 bits) bitmap with a full palette.
+BmpBuilder Compressed(int bpp, int width, int height, const RleData& data) {
+  BmpBuilder bmp = Indexed(bpp, width, {});
+  bmp.compression = bpp == 8 ? 1 : 2;
+  bmp.height = height;
+  bmp.pixels = data.Bytes();
+  return bmp;
+}
+
 TEST(BmpSignature, IsTheTwoLettersBm) {
   const std::uint8_t bmp[] = {'B', 'M', 0, 0};
   const std::uint8_t os2Array[] = {'B', 'A'};
@@ -271,20 +280,12 @@ TEST(BmpRows, StreamingInChunksEqualsTheWholeAndReadsInBoundedStrips) {
 }
 
 TEST(BmpRle, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEndOfBitmap) {
-  BmpBuilder bmp = Indexed(8, 6, {});
-  bmp.compression = 1;
-  bmp.height = 4;
-  bmp.pixels = RleData(8)
-                   .Run(3, 1)
-                   .Absolute({2, 3, 4})
-                   .EndOfLine()  // bottom row
-                   .Delta(2, 1)  // leaves the second row blank
-                   .Run(2, 5)
-                   .Run(10, 6)
-                   .EndOfLine()  // clipped at the row's end
-                   .Run(1, 0)
-                   .EndOfBitmap()  // the rest of the top row is unset
-                   .Bytes();
+  RleData rle(8);
+  rle.Run(3, 1).Absolute({2, 3, 4}).EndOfLine();  // the bottom row
+  rle.Delta(2, 1);                                // leaves the second row blank
+  rle.Run(2, 5).Run(10, 6).EndOfLine();           // the second run is clipped at the row's end
+  rle.Run(1, 0).EndOfBitmap();                    // the rest of the top row is never set
+  const BmpBuilder bmp = Compressed(8, 6, 4, rle);
   EXPECT_EQ(DecodeAll(bmp), (Pixels{C(0), 0,    0,    0,    0,    0,     //
                                     0,    0,    C(5), C(5), C(6), C(6),  //
                                     0,    0,    0,    0,    0,    0,     //
@@ -294,37 +295,24 @@ TEST(BmpRle, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEndOfBitmap) {
 }
 
 TEST(BmpRle, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
-  BmpBuilder bmp = Indexed(4, 7, {});
-  bmp.compression = 2;
-  bmp.height = 2;
-  bmp.pixels = RleData(4)
-                   .Run(2, 0x12)
-                   .Absolute({3, 4, 5, 6, 7})
-                   .EndOfLine()  // three bytes and a pad
-                   .Absolute({6, 7, 8})
-                   .Run(3, 0xA0)
-                   .Run(4, 0x11)
-                   .EndOfBitmap()
-                   .Bytes();
+  RleData rle(4);
+  rle.Run(2, 0x12).Absolute({3, 4, 5, 6, 7}).EndOfLine();  // three bytes and a pad
+  rle.Absolute({6, 7, 8}).Run(3, 0xA0).Run(4, 0x11).EndOfBitmap();
+  const BmpBuilder bmp = Compressed(4, 7, 2, rle);
   EXPECT_EQ(DecodeAll(bmp), (Pixels{C(6), C(7), C(8), C(10), C(0), C(10), C(1),  //
                                     C(1), C(2), C(3), C(4), C(5), C(6), C(7)}));
 }
 
 TEST(BmpRle, DataPastTheLastRowEndsTheBitmap) {
-  BmpBuilder bmp = Indexed(8, 2, {});
-  bmp.compression = 1;
-  bmp.height = 2;
-  bmp.pixels = RleData(8).Run(2, 1).Delta(0, 5).Bytes();  // no end-of-bitmap needed
-  EXPECT_EQ(DecodeAll(bmp), (Pixels{0, 0, C(1), C(1)}));
-  bmp.pixels = RleData(8).Run(2, 1).EndOfLine().Run(1, 2).EndOfLine().Bytes();
-  EXPECT_EQ(DecodeAll(bmp), (Pixels{C(2), 0, C(1), C(1)}));
+  // Neither needs an end-of-bitmap.
+  EXPECT_EQ(DecodeAll(Compressed(8, 2, 2, RleData(8).Run(2, 1).Delta(0, 5))),
+            (Pixels{0, 0, C(1), C(1)}));
+  EXPECT_EQ(DecodeAll(Compressed(8, 2, 2, RleData(8).Run(2, 1).EndOfLine().Run(1, 2).EndOfLine())),
+            (Pixels{C(2), 0, C(1), C(1)}));
 }
 
 TEST(BmpRle, DataEndingBeforeTheEndOfTheBitmapIsAFault) {
-  BmpBuilder bmp = Indexed(8, 2, {});
-  bmp.compression = 1;
-  bmp.height = 2;
-  bmp.pixels = RleData(8).Run(2, 1).EndOfLine().Run(1, 2).Bytes();
+  const BmpBuilder bmp = Compressed(8, 2, 2, RleData(8).Run(2, 1).EndOfLine().Run(1, 2));
   EXPECT_EQ(FaultOf(bmp.File()),
             std::string(kPath) + ": RLE data ends before the end of the bitmap");
   std::uint8_t row[6];
@@ -476,22 +464,11 @@ TEST(BmpFaults, DibWithItsPaletteCutIsRefused) {
 
 // Small files of several kinds, for the damage loops below.
 std::vector<BmpBuilder> SmallFiles() {
-  BmpBuilder rle8 = Indexed(8, 5, {});
-  rle8.compression = 1;
-  rle8.height = 3;
-  rle8.pixels = RleData(8)
-                    .Run(3, 1)
-                    .Absolute({2, 3, 4})
-                    .EndOfLine()
-                    .Delta(1, 1)
-                    .Run(9, 7)
-                    .EndOfBitmap()
-                    .Bytes();
-  BmpBuilder rle4 = Indexed(4, 5, {});
-  rle4.compression = 2;
-  rle4.height = 2;
-  rle4.pixels =
-      RleData(4).Absolute({1, 2, 3}).Run(4, 0x56).EndOfLine().Run(2, 0x78).EndOfBitmap().Bytes();
+  const BmpBuilder rle8 = Compressed(
+      8, 5, 3,
+      RleData(8).Run(3, 1).Absolute({2, 3, 4}).EndOfLine().Delta(1, 1).Run(9, 7).EndOfBitmap());
+  const BmpBuilder rle4 = Compressed(
+      4, 5, 2, RleData(4).Absolute({1, 2, 3}).Run(4, 0x56).EndOfLine().Run(2, 0x78).EndOfBitmap());
   BmpBuilder core = Indexed(4, 3, {{1, 2, 3}, {4, 5, 6}});
   core.headerSize = 12;
   BmpBuilder v5 = Direct(32, 3, {0xFF0000, 0xFF00, 0xFF, 0}, {{1, 2}, {3, 4}});
