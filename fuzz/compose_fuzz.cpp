@@ -1,0 +1,72 @@
+// The whole load-and-compose path: a canvas and an inset of any format (told
+// by their bytes), an area, and the composed BMP written into memory.
+// Input: canvas length (2 bytes), X, Y, width, height (2 bytes each, signed),
+// the canvas, then the inset.
+
+#include <cstring>
+#include <vector>
+
+#include "fuzz_picture.h"
+#include "platform/linux/picture_formats.h"
+#include "wallpaper/block_placement.h"
+#include "wallpaper/bmp_layout.h"
+#include "wallpaper/bmp_reader.h"
+#include "wallpaper/compose.h"
+
+namespace {
+
+using tessarin::linux_platform::PictureFormat;
+
+class MemoryOutput : public tessarin::platform::OutputFile {
+ public:
+  explicit MemoryOutput(std::uint64_t size) : bytes_(size) {}
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    if (offset > bytes_.size() || bytes.size() > bytes_.size() - offset) __builtin_trap();
+    std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
+  }
+  void Commit() override {}
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Every format but the metafile, whose module is fuzzed on its own.
+std::unique_ptr<tessarin::platform::PictureSource> Open(const std::uint8_t* data, std::size_t size) {
+  auto file = std::make_unique<tessarin::testing::MemoryInputFile>(
+      "fuzz", std::vector<std::uint8_t>(data, data + size));
+  const auto head = std::span<const std::uint8_t>(data, std::min<std::size_t>(size, 16));
+  if (tessarin::LooksLikeBmp(head)) return tessarin::OpenBmp(std::move(file));
+  const PictureFormat format = tessarin::linux_platform::RecognisePicture(head);
+  if (format == PictureFormat::Unknown || format == PictureFormat::Metafile) return nullptr;
+  return tessarin::linux_platform::OpenDecodedPicture(format, std::move(file));
+}
+
+std::int16_t Word(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | p[1] << 8); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 10) return 0;
+  const std::size_t canvasSize = static_cast<std::uint16_t>(Word(data));
+  if (canvasSize > size - 10) return 0;
+  const std::uint8_t* canvasBytes = data + 10;
+  try {
+    const auto canvas = Open(canvasBytes, canvasSize);
+    const auto inset = Open(canvasBytes + canvasSize, size - 10 - canvasSize);
+    if (!canvas || !inset) return 0;
+    if (std::int64_t{canvas->Width()} * canvas->Height() > tessarin::fuzzing::kMaxFuzzPixels) return 0;
+    const auto layout = tessarin::BmpLayout::For(canvas->Width(), canvas->Height());
+    if (!layout) return 0;
+    const tessarin::BlockPlacement placement =
+        tessarin::PlaceBlock(Word(data + 2), Word(data + 4), Word(data + 6), Word(data + 8),
+                             {inset->Width(), inset->Height()}, {canvas->Width(), canvas->Height()});
+    const tessarin::platform::Image block =
+        placement.Empty() ? tessarin::platform::Image{}
+                          : inset->ReadTopLeft(placement.sourceX + placement.width,
+                                               placement.sourceY + placement.height);
+    MemoryOutput output(layout->FileSize());
+    tessarin::ComposeInto(*canvas, block, placement, *layout, output);
+  } catch (const tessarin::Failure&) {
+  }
+  return 0;
+}

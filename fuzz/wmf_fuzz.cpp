@@ -1,0 +1,24 @@
+// The metafile player as the module runs it, with bitmap records decoded by
+// the BMP reader as the executable does.
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/linux/metafile_source.h"
+#include "platform/linux/wmf/metafile_player.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::vector<std::uint8_t> bytes(data, data + size);
+  tessarin::metafile::RenderRequest request{
+      bytes, std::uint64_t{16} << 20, [](std::span<const std::uint8_t> dib) {
+        return tessarin::linux_platform::DecodeMetafileDib("fuzz", dib);
+      }};
+  try {
+    const tessarin::platform::Image image = tessarin::metafile::RenderMetafile(request);
+    if (image.bgr.size() != std::size_t(image.width) * image.height * 3) __builtin_trap();
+  } catch (const tessarin::metafile::MetafileError&) {
+  } catch (const tessarin::Failure&) {
+  }
+  return 0;
+}
