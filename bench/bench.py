@@ -1,0 +1,117 @@
+"""Makes the benchmark pictures, runs every job several times with each tool
+and prints a table of median wall time and peak memory, with ratios."""
+
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+from PIL import Image
+
+PHOTOS = "/usr/share/backgrounds/mate"
+IM = shutil.which("convert")
+TIME = "/usr/bin/time"
+
+
+def make_pictures(folder):
+    """Canvases and insets from the package's photographs, baseline JPEG at
+    quality 90 (what cameras and editors write), a 24-bit BMP and a GIF."""
+    def save(src, size, name, **options):
+        path = os.path.join(folder, name)
+        image = Image.open(os.path.join(PHOTOS, src)).convert("RGB")
+        image = image.resize(size, Image.LANCZOS)
+        if name.endswith(".gif"):
+            image = image.quantize(256)
+        image.save(path, **options)
+        return path
+
+    return {
+        "canvas4k": save("abstract/Elephants_5640x3172.jpg", (3840, 2160), "canvas4k.jpg", quality=90),
+        "canvas8k": save("abstract/Elephants_5640x3172.jpg", (7680, 4320), "canvas8k.jpg", quality=90),
+        "inset": save("nature/Dune.jpg", (1920, 1080), "inset.jpg", quality=90),
+        "canvasbmp": save("nature/Storm.jpg", (1920, 1080), "canvas.bmp"),
+        "insetgif": save("nature/LadyBird.jpg", (800, 600), "inset.gif"),
+    }
+
+
+def jobs(p, out, work):
+    """Per scenario: the block, then each tool's command (shell text)."""
+    def tools(canvas, inset, x, y, w, h, floor_name, floor):
+        geometry = f"{x:+d}{y:+d}"
+        pil = ("from PIL import Image; import sys; c = Image.open(sys.argv[1]); "
+               f"c.paste(Image.open(sys.argv[2]).crop((0, 0, {w}, {h})), ({x}, {y})); "
+               "c.save(sys.argv[3], 'BMP')")
+        return [
+            ("Tessarin", f"'{TESSARIN}' '{canvas}', '{inset}', {x}, {y}, {w}, {h}, '{out}'"),
+            ("ImageMagick", f"{IM} '{canvas}' \\( '{inset}' -crop {w}x{h}+0+0 +repage \\) "
+                            f"-geometry {geometry} -composite -type truecolor BMP3:'{out}'"),
+            ("GraphicsMagick", f"gm convert '{inset}' -crop {w}x{h}+0+0 +repage miff:- | "
+                               f"gm composite -geometry {geometry} - '{canvas}' -type truecolor BMP3:'{out}'"),
+            ("libvips", f"vips crop '{inset}' '{work}/block.v' 0 0 {w} {h} && "
+                        f"vips insert -- '{canvas}' '{work}/block.v' '{out}' {x} {y}"),
+            ("Pillow", f"/usr/bin/python3 -c \"{pil}\" '{canvas}' '{inset}' '{out}'"),
+            (floor_name, floor),
+        ]
+
+    return [
+        ("3840x2160 JPEG canvas, 1920x1080 JPEG inset, 800x600 at (100, 100)",
+         tools(p["canvas4k"], p["inset"], 100, 100, 800, 600, "djpeg -bmp (canvas only)",
+               f"djpeg -bmp -outfile '{out}' '{p['canvas4k']}'")),
+        ("7680x4320 JPEG canvas, same inset and block",
+         tools(p["canvas8k"], p["inset"], 100, 100, 800, 600, "djpeg -bmp (canvas only)",
+               f"djpeg -bmp -outfile '{out}' '{p['canvas8k']}'")),
+        ("1920x1080 BMP canvas, 800x600 GIF inset clipped left and bottom, at (-200, 700)",
+         tools(p["canvasbmp"], p["insetgif"], -200, 700, 800, 600, "cp (canvas only)",
+               f"cp '{p['canvasbmp']}' '{out}'")),
+    ]
+
+
+def measure(command, out, runs):
+    """Median wall seconds and median peak resident MiB (the largest process
+    of the job, as /usr/bin/time reports it), after one warm-up run."""
+    walls, peaks = [], []
+    for i in range(runs + 1):
+        if os.path.exists(out):
+            os.remove(out)
+        start = time.perf_counter()
+        done = subprocess.run([TIME, "-f", "%M", "sh", "-c", command], capture_output=True, text=True)
+        wall = time.perf_counter() - start
+        if done.returncode != 0 or not os.path.exists(out):
+            raise SystemExit(f"failed: {command}\n{done.stderr}")
+        if i:
+            walls.append(wall)
+            peaks.append(int(done.stderr.strip().splitlines()[-1]) / 1024)
+    return statistics.median(walls), statistics.median(peaks)
+
+
+def main():
+    global TESSARIN
+    TESSARIN, runs = sys.argv[1], int(sys.argv[2])
+    work = tempfile.mkdtemp(prefix="tessarin-bench-")
+    try:
+        config = os.path.join(work, "config")
+        os.makedirs(os.path.join(config, "Tessarin"))
+        with open(os.path.join(config, "Tessarin", "Tessarin.ini"), "w") as ini:
+            ini.write("[App]\nFirstRun=1\n")  # past the first run's notice
+        os.environ["XDG_CONFIG_HOME"] = config
+        pictures = make_pictures(work)
+        out = os.path.join(work, "out.bmp")
+        print(f"{os.cpu_count()} cores, {time.strftime('%Y-%m-%d')}, {runs} runs each (medians)\n")
+        for title, tools in jobs(pictures, out, work):
+            results = [(name, *measure(command, out, runs)) for name, command in tools]
+            ours, floor = results[0][1], results[-1][1]
+            print(f"### {title}\n")
+            print("| tool | wall ms | peak MiB | × floor | Tessarin × tool |")
+            print("|---|---:|---:|---:|---:|")
+            for name, wall, peak in results:
+                print(f"| {name} | {wall * 1000:.0f} | {peak:.1f} | {wall / floor:.2f} | {ours / wall:.2f} |")
+            print()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
