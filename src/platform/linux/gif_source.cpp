@@ -98,6 +98,7 @@ class GifDecoder {
 
  private:
   [[noreturn]] void Fail(int error) const {
+    if (error == D_GIF_ERR_READ_FAILED) throw Failure::InFile(file_->Path(), "the file ends early");
     const char* text = GifErrorString(error);
     throw Failure::InFile(file_->Path(), text ? text : "the GIF data is damaged");
   }

@@ -101,6 +101,7 @@ class PngDecoder {
   void CheckEnd() { Check(spng_decode_chunks(ctx_.get())); }
 
   void Check(int status) const {
+    if (status == SPNG_IO_EOF) throw Failure::InFile(file_->Path(), "the file ends early");
     if (status != 0) throw Failure::InFile(file_->Path(), spng_strerror(status));
   }
 

@@ -1,0 +1,83 @@
+// The built program with pictures of every format: composed when whole, a
+// failure stop naming the file (and the old output untouched) when damaged.
+
+#include <gtest/gtest.h>
+
+#include "end_to_end/tessarin_process.h"
+#include "support/metafile_builder.h"
+#include "support/picture_files.h"
+#include "support/written_bmp.h"
+
+namespace tessarin::testing {
+namespace {
+
+std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+class PictureFormatsRun : public ::testing::Test {
+ protected:
+  PictureFormatsRun() { user.PassFirstRun(); }
+  RunResult Compose(const std::string& canvas, const std::string& inset, const std::string& area) {
+    return user.Run({canvas + ",", inset + ",", area, "out.bmp"});
+  }
+  WrittenBmp Output() const {
+    const std::string bytes = ReadFile(user.Home() / "out.bmp");
+    return WrittenBmp(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  }
+  ThrowAwayUser user;
+};
+
+// A red 40 x 30 JPEG canvas and a green 10 x 10 metafile inset (drawn by the
+// module beside the executable), then a GIF and a PNG inset.
+TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
+  WriteFile(user.Home() / "canvas.jpg", AsText(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
+  MetafileBuilder wmf;
+  wmf.Placeable(0, 0, 150, 150, 1440).Record(0x0103, {1})
+      .Record(0x02FC, {0, 0xFF00, 0, 0}).Record(0x012D, {0})   // green brush
+      .Record(0x02FA, {5, 0, 0, 0, 0}).Record(0x012D, {1})     // no pen
+      .Record(0x041B, {10, 10, 0, 0});
+  WriteFile(user.Home() / "inset.wmf", AsText(wmf.Build()));
+  WriteFile(user.Home() / "inset.gif", AsText(EncodeGif(10, 10, std::vector<std::uint8_t>(100, 1), {{0, 0, 0}, {0, 0, 255}})));
+  WriteFile(user.Home() / "inset.png", AsText(EncodePng(10, 10, Bytes(300, 200))));
+
+  const struct {
+    const char* inset;
+    Bgr colour;
+  } cases[] = {{"inset.wmf", {0, 255, 0}}, {"inset.gif", {255, 0, 0}}, {"inset.png", {200, 200, 200}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.inset);
+    const auto run = Compose("canvas.jpg", c.inset, "5, 5, 10, 10,");
+    ASSERT_EQ(run.exitCode, 0) << run.standardError;
+    const WrittenBmp out = Output();
+    ASSERT_EQ(out.Width(), 40);
+    EXPECT_EQ(out.Pixel(10, 10), c.colour);
+    EXPECT_GE(out.Pixel(30, 20).r, 240);  // canvas
+    EXPECT_LE(out.Pixel(30, 20).g, 10);
+  }
+}
+
+TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
+  WriteFile(user.Home() / "out.bmp", "old output");
+  const Bytes jpeg = EncodeJpeg(40, 30, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; });
+  const Bytes png = EncodePng(40, 30, Bytes(3600, 7));
+  const Bytes gif = EncodeGif(40, 30, std::vector<std::uint8_t>(1200, 1), {{1, 2, 3}, {4, 5, 6}});
+  MetafileBuilder wmf;
+  wmf.Placeable(0, 0, 600, 450, 1440).Record(0x041B, {10, 10, 0, 0});
+  const std::pair<const char*, Bytes> damaged[] = {
+      {"cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))},
+      {"cut.png", Bytes(png.begin(), png.end() - 20)},
+      {"cut.gif", Bytes(gif.begin(), gif.begin() + 40)},
+      {"cut.wmf", [&] { Bytes b = wmf.Build(); b.resize(b.size() - 6); return b; }()},
+      {"empty.ico", Bytes{0, 0, 1, 0, 0, 0}},
+  };
+  for (const auto& [name, bytes] : damaged) {
+    SCOPED_TRACE(name);
+    WriteFile(user.Home() / name, AsText(bytes));
+    const auto run = Compose(name, name, "0, 0, 5, 5,");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.standardError.find(std::string(name) + ": "), std::string::npos) << run.standardError;
+    EXPECT_EQ(ReadFile(user.Home() / "out.bmp"), "old output");
+  }
+}
+
+}  // namespace
+}  // namespace tessarin::testing
