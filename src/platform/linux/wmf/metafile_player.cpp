@@ -571,7 +571,9 @@ class Player {
   void StrokePath() {
     if (!HasPen()) return;
     const Pen& pen = state_.pen;
-    const double width = std::max(1.0, DeviceLength(pen.width));
+    // A pen wider than the picture covers it all already; wider only costs time.
+    const double widest = 2.0 * (frame_.width + frame_.height);
+    const double width = std::clamp(DeviceLength(pen.width), 1.0, widest);
     cairo_set_line_width(cr_, width);
     cairo_set_line_cap(cr_, width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
     cairo_set_line_join(cr_, width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
@@ -579,6 +581,11 @@ class Player {
     const std::vector<double>& dashes = pen.style >= 1 && pen.style <= 4 ? kDashes[pen.style] : kDashes[0];
     cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()), 0);
     SetColour(pen.colour);
+    if (width > 1) {  // a wide pen paints well beyond the shape's own box
+      double x0, y0, x1, y1;
+      cairo_stroke_extents(cr_, &x0, &y0, &x1, &y1);
+      Charge({x0, y0, x1, y1});
+    }
     cairo_stroke_preserve(cr_);
   }
 
