@@ -129,6 +129,15 @@ TEST(JpegSource, RefusesTruncatedTwelveBitAndOversizedFiles) {
   }
 }
 
+TEST(JpegSource, AFileMissingOnlyItsEndMarkerStillDecodes) {
+  for (JpegKind kind : {JpegKind::Baseline, JpegKind::Progressive}) {
+    const Bytes good = Squares(48, 32, {kind});
+    const Bytes noEnd(good.begin(), good.end() - 2);
+    EXPECT_EQ(testing::ReadWhole(*OpenJpeg(testing::InMemory(noEnd))).bgr,
+              testing::ReadWhole(*OpenJpeg(testing::InMemory(good))).bgr);
+  }
+}
+
 TEST(JpegSource, FlippedBitsDecodeOrFailCleanly) {
   const Bytes good = Squares(48, 32, {JpegKind::Progressive});
   for (std::size_t i = 0; i < good.size(); i += 7) {

@@ -61,6 +61,7 @@ struct Source {
   jpeg_source_mgr pub;
   platform::InputFile* file;
   std::uint64_t offset;
+  bool endGiven;
   JOCTET buffer[kReadChunk];
 };
 
@@ -77,7 +78,16 @@ boolean FillInput(j_decompress_ptr cinfo) {
     failed = true;
   }
   if (failed) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
-  if (got == 0) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file ends early");
+  if (got == 0) {
+    // A file whose data is whole but whose end marker is missing still
+    // decodes: give libjpeg one end marker. If it needed more data than
+    // that, it warns that the data ended (a failure, see OnMessage).
+    if (src->endGiven) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file ends early");
+    src->endGiven = true;
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    got = 2;
+  }
   src->offset += got;
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = got;
@@ -137,6 +147,7 @@ class JpegSource : public platform::PictureSource {
     source_->pub.term_source = TermSource;
     source_->file = file_.get();
     source_->offset = 0;
+    source_->endGiven = false;
     cinfo_.src = &source_->pub;
     progress_.progress_monitor = OnProgress;
     cinfo_.progress = &progress_;
