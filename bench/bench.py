@@ -87,6 +87,18 @@ def measure(command, out, runs):
     return statistics.median(walls), statistics.median(peaks)
 
 
+def same_pixels(tools, out, work):
+    """Whether Tessarin's output has exactly the pixels of Pillow's."""
+    outputs = []
+    for name, command in tools:
+        if name in ("Tessarin", "Pillow"):
+            subprocess.run(["sh", "-c", command], check=True, capture_output=True)
+            kept = os.path.join(work, name + ".bmp")
+            os.replace(out, kept)
+            outputs.append(Image.open(kept).convert("RGB"))
+    return outputs[0].tobytes() == outputs[1].tobytes()
+
+
 def main():
     global TESSARIN
     TESSARIN, runs = sys.argv[1], int(sys.argv[2])
@@ -108,7 +120,7 @@ def main():
             print("|---|---:|---:|---:|---:|")
             for name, wall, peak in results:
                 print(f"| {name} | {wall * 1000:.0f} | {peak:.1f} | {wall / floor:.2f} | {ours / wall:.2f} |")
-            print()
+            print(f"\nTessarin's pixels equal Pillow's: {'yes' if same_pixels(tools, out, work) else 'NO'}\n")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
