@@ -76,6 +76,7 @@ def measure(command, out, runs):
     for i in range(runs + 1):
         if os.path.exists(out):
             os.remove(out)
+        os.sync()  # no job waits for the write-back of the one before it
         start = time.perf_counter()
         done = subprocess.run([TIME, "-f", "%M", "sh", "-c", command], capture_output=True, text=True)
         wall = time.perf_counter() - start
