@@ -11,6 +11,7 @@
 #include "end_to_end/tessarin_process.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
+#include "support/temporary_folder.h"
 
 namespace tessarin::testing {
 namespace {
@@ -42,11 +43,7 @@ TEST(KilledRun, LeavesTheOldOrTheNewPictureAndNoStrayFile) {
 
     const std::string left = ReadFile(folder / "out.bmp");
     EXPECT_TRUE(left == oldPicture || left == newPicture) << "attempt " << attempt;
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-      names.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(names, std::vector<std::string>{"out.bmp"}) << "attempt " << attempt;
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"out.bmp"}) << "attempt " << attempt;
   }
   // The check means something only if some runs were cut short.
   EXPECT_GT(killedWhileRunning, 0);
