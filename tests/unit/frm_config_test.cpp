@@ -3,56 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/window_fakes.h"
+
 namespace tessarin {
 namespace {
 
-struct ProgramEnded {
-  ExitCode status;
-};
-
-class FakeSettings : public platform::SettingsBackend {
- public:
-  std::string Read(const std::string& application, const std::string& section,
-                   const std::string& key, const std::string& fallback) override {
-    const auto found = values.find(application + "/" + section + "/" + key);
-    return found == values.end() ? fallback : found->second;
-  }
-  void Write(const std::string& application, const std::string& section, const std::string& key,
-             const std::string& value) override {
-    values[application + "/" + section + "/" + key] = value;
-    writes.push_back(key);
-  }
-  bool Has(const std::string& key) const { return values.contains("Tessarin/App/" + key); }
-  std::string At(const std::string& key) const { return values.at("Tessarin/App/" + key); }
-  void Put(const std::string& key, const std::string& value) { values["Tessarin/App/" + key] = value; }
-
-  std::map<std::string, std::string> values;
-  std::vector<std::string> writes;
-};
-
-class FakeProcess : public platform::Process {
- public:
-  std::string CommandLine() const override { return ""; }
-  [[noreturn]] void EndProgram(ExitCode status) override { throw ProgramEnded{status}; }
-};
-
-class FakeConventions : public platform::Conventions {
- public:
-  explicit FakeConventions(char separator) : separator_(separator) {}
-  char PathSeparator() const override { return separator_; }
-  bool FileNamesIgnoreCase() const override { return separator_ == '\\'; }
-  std::string LowerCase(const std::string& text) const override { return text; }
-  std::string DecimalSeparator() const override { return "."; }
-  std::string ToAnsiCodePage(const std::string& text) const override { return text; }
-
- private:
-  char separator_;
-};
+using testing::FakeConventions;
+using testing::FakeSettings;
+using testing::ProgramEnded;
+using testing::ThrowingProcess;
 
 // Seven boxes; closing the window unloads the form, as a real window does.
 class FakeView : public ConfigView {
@@ -89,7 +52,7 @@ class FrmConfigTest : public ::testing::Test {
   void Type(TextBox box, const std::string& text) { view.SetText(box, text); }
 
   FakeSettings settings;
-  FakeProcess process;
+  ThrowingProcess process;
   FakeConventions conventions;
   FakeView view;
   frmConfig form{settings, process, conventions, view};
