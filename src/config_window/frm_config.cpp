@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "run/text_fields.h"
 #include "settings/settings.h"
 
 namespace tessarin {
@@ -10,13 +11,6 @@ namespace {
 constexpr std::array<TextBox, kTextBoxCount> kBoxesInOrder = {
     TextBox::Text1, TextBox::Text2, TextBox::Text3, TextBox::Text4,
     TextBox::Text5, TextBox::Text6, TextBox::Text7};
-
-// Only the space character counts as blank here, as in the saved values.
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 
 }  // namespace
 

@@ -1,16 +1,16 @@
 #include "platform/linux/linux_config_window.h"
 
+#include "platform/linux/stderr_messages.h"
+
 namespace tessarin::linux_platform {
 
 LinuxConfigWindow::LinuxConfigWindow(GuiLoader& gui, platform::SettingsBackend& settings,
                                      platform::Process& process,
-                                     const platform::Conventions& conventions,
-                                     std::ostream& errors)
+                                     const platform::Conventions& conventions)
     : gui_(gui),
       settings_(settings),
       process_(process),
       conventions_(conventions),
-      errors_(errors),
       endAfterTheLoop_(process) {}
 
 // The form refers to the widget; both go before the module's toolkit.
@@ -23,7 +23,7 @@ void LinuxConfigWindow::Open() {
   if (widget_) return;
   GuiModule* gui = gui_.Module();
   if (gui == nullptr) {
-    errors_ << "The configuration window needs a display." << std::endl;
+    WriteToStderr("The configuration window needs a display.");
     process_.EndProgram(ExitCode::NoDisplay);
   }
   widget_ = gui->CreateConfigWindow(*this);

@@ -3,7 +3,6 @@
 #include <exception>
 #include <memory>
 #include <optional>
-#include <ostream>
 
 #include "config_window/frm_config.h"
 #include "platform/config_window.h"
@@ -19,8 +18,7 @@ namespace tessarin::linux_platform {
 class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEvents {
  public:
   LinuxConfigWindow(GuiLoader& gui, platform::SettingsBackend& settings,
-                    platform::Process& process, const platform::Conventions& conventions,
-                    std::ostream& errors);
+                    platform::Process& process, const platform::Conventions& conventions);
   ~LinuxConfigWindow() override;
 
   void Open() override;
@@ -55,7 +53,6 @@ class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEve
   platform::SettingsBackend& settings_;
   platform::Process& process_;
   const platform::Conventions& conventions_;
-  std::ostream& errors_;
   EndAfterTheLoop endAfterTheLoop_;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<frmConfig> form_;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <ostream>
 #include <string>
 
 #include "platform/linux/gui_loader.h"
@@ -13,15 +12,14 @@ namespace tessarin::linux_platform {
 // Tessarin, and Show returns only once the user has pressed OK.
 class LinuxMessages : public platform::Messages {
  public:
-  LinuxMessages(GuiLoader& gui, std::ostream& errors) : gui_(gui), errors_(errors) {}
+  explicit LinuxMessages(GuiLoader& gui) : gui_(gui) {}
   void Show(const std::string& text) override;
 
  private:
   GuiLoader& gui_;
-  std::ostream& errors_;
 };
 
-// The text with each CR LF pair made one line break, as stderr and Qt want it.
+// The text with each CR LF pair (or a lone CR) made one line feed, as on stderr.
 std::string WithLineFeeds(const std::string& text);
 
 }  // namespace tessarin::linux_platform

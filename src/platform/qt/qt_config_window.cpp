@@ -92,8 +92,10 @@ std::string QtConfigWindow::Text(TextBox box) const {
   return boxes_[IndexOf(box)]->text().toStdString();
 }
 
+// Long paths show their beginning, as a box does before it is edited.
 void QtConfigWindow::SetText(TextBox box, const std::string& text) {
   boxes_[IndexOf(box)]->setText(QString::fromStdString(text));
+  boxes_[IndexOf(box)]->setCursorPosition(0);
 }
 
 void QtConfigWindow::Close() { close(); }
