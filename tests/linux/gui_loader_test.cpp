@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/linux/linux_config_window.h"
 #include "platform/linux/linux_messages.h"
+#include "support/captured_stderr.h"
 #include "support/window_fakes.h"
 
 namespace tessarin::linux_platform {
@@ -15,9 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeConventions;
-using testing::FakeSettings;
+using testing::RecordingSettings;
 using testing::ProgramEnded;
-using testing::ThrowingProcess;
+using testing::FakeProcess;
 
 TEST(GuiModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
   EXPECT_EQ(GuiModuleCandidates("/opt/t/bin/tessarin"),
@@ -38,22 +38,25 @@ TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
   fs::remove_all(folder);
 }
 
-TEST(LinuxMessages, WritesTheTextToStderrWithCrLfAsOneLineBreak) {
+TEST(LinuxMessages, WithoutADisplayWritesTheTextToStderrOnly) {
   GuiLoader noDisplay({}, false);
-  std::ostringstream errors;
-  LinuxMessages messages(noDisplay, errors);
+  LinuxMessages messages(noDisplay);
+  testing::CapturedStderr errors;
   messages.Show("Command line incomplete:\r\nUsage: x");
-  messages.Show("a\rb\n");
-  EXPECT_EQ(errors.str(), "Command line incomplete:\nUsage: x\na\rb\n\n");
+  EXPECT_EQ(errors.Text(), "Command line incomplete:\nUsage: x\n");
+}
+
+TEST(LinuxMessages, BoxTextHasOneLineFeedForEachLineBreak) {
+  EXPECT_EQ(WithLineFeeds("a\r\nb\rc\nd\r\n"), "a\nb\nc\nd\n");
 }
 
 TEST(LinuxConfigWindow, WithoutADisplaySaysSoAndEndsTheRun) {
   GuiLoader noDisplay({}, false);
-  FakeSettings settings;
-  ThrowingProcess process;
+  RecordingSettings settings;
+  FakeProcess process;
   FakeConventions conventions;
-  std::ostringstream errors;
-  LinuxConfigWindow window(noDisplay, settings, process, conventions, errors);
+  LinuxConfigWindow window(noDisplay, settings, process, conventions);
+  testing::CapturedStderr errors;
   EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
   try {
     window.Open();
@@ -61,7 +64,7 @@ TEST(LinuxConfigWindow, WithoutADisplaySaysSoAndEndsTheRun) {
   } catch (const ProgramEnded& ended) {
     EXPECT_EQ(ended.status, ExitCode::NoDisplay);
   }
-  EXPECT_EQ(errors.str(), "The configuration window needs a display.\n");
+  EXPECT_EQ(errors.Text(), "The configuration window needs a display.\n");
   EXPECT_TRUE(settings.writes.empty());
 }
 

@@ -9,20 +9,20 @@
 #include <QTimer>
 #include <QtTest>
 #include <memory>
-#include <sstream>
 
 #include "config_window/layout.h"
 #include "platform/linux/gui_loader.h"
 #include "platform/linux/linux_config_window.h"
 #include "platform/linux/linux_messages.h"
+#include "support/captured_stderr.h"
 #include "support/window_fakes.h"
 
 namespace tessarin::linux_platform {
 namespace {
 
 using testing::FakeConventions;
-using testing::FakeSettings;
-using testing::ThrowingProcess;
+using testing::RecordingSettings;
+using testing::FakeProcess;
 
 QRect PixelRect(const layout::Control& c) {
   return QRect(layout::ToPixels(c.left), layout::ToPixels(c.top), layout::ToPixels(c.width),
@@ -40,16 +40,14 @@ class ConfigWindowTest : public QObject {
 
  private:
   GuiLoader loader_{{TESSARIN_GUI_MODULE}, true};
-  FakeSettings settings_;
-  ThrowingProcess process_;
+  RecordingSettings settings_;
+  FakeProcess process_;
   FakeConventions conventions_;
-  std::ostringstream errors_;
   std::unique_ptr<LinuxConfigWindow> window_;
 
   // Opens a fresh window over the current settings and waits until it has the keyboard.
   QWidget* Open() {
-    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, process_, conventions_,
-                                                  errors_);
+    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, process_, conventions_);
     window_->Open();
     QWidget* form = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -64,7 +62,7 @@ class ConfigWindowTest : public QObject {
 
  private slots:
   void init() {
-    settings_ = FakeSettings();
+    settings_ = RecordingSettings();
     window_.reset();
   }
 
@@ -118,7 +116,7 @@ class ConfigWindowTest : public QObject {
   }
 
   void altOSavesTheTrimmedBoxesAndEnds() {
-    settings_.Put("Canvas", "/kept.bmp");
+    settings_.Set("Canvas", "/kept.bmp");
     QWidget* form = Open();
     QVERIFY(form != nullptr);
     QTest::keyClicks(Box(form, 1), "   ");
@@ -130,11 +128,11 @@ class ConfigWindowTest : public QObject {
     PressAltO(form);
     QTRY_VERIFY(!form->isVisible());
     QCOMPARE(settings_.writes, (std::vector<std::string>{"InsertDir", "X"}));
-    QCOMPARE(settings_.At("X"), "12");
-    QCOMPARE(settings_.At("InsertDir"), "/home/u/Pics/");
+    QVERIFY(settings_.Get("X") == "12");
+    QVERIFY(settings_.Get("InsertDir") == "/home/u/Pics/");
     QCOMPARE(Box(form, 3)->text(), QStringLiteral("/home/u/Pics/"));
-    QCOMPARE(settings_.At("Canvas"), "/kept.bmp");
-    QVERIFY(!settings_.Has("OutputFile"));
+    QVERIFY(settings_.Get("Canvas") == "/kept.bmp");
+    QVERIFY(!settings_.Get("OutputFile"));
     QCOMPARE(window_->RunUntilClosed(), ExitCode::Done);
   }
 
@@ -167,7 +165,7 @@ class ConfigWindowTest : public QObject {
 
   void openingShowsTheSavedValues() {
     const char* keys[] = {"OutputFile", "Canvas", "InsertDir", "X", "Y", "H", "W"};
-    for (int n = 0; n < 7; ++n) settings_.Put(keys[n], "value " + std::to_string(n + 1));
+    for (int n = 0; n < 7; ++n) settings_.Set(keys[n], "value " + std::to_string(n + 1));
     QWidget* form = Open();
     QVERIFY(form != nullptr);
     for (int n = 1; n <= 7; ++n) QCOMPARE(Box(form, n)->text(), QStringLiteral("value %1").arg(n));
@@ -190,8 +188,7 @@ class MessageBoxTest : public QObject {
  private slots:
   void showsTheTextUnderTheTitleAndWaitsForOk() {
     GuiLoader loader({TESSARIN_GUI_MODULE}, true);
-    std::ostringstream errors;
-    LinuxMessages messages(loader, errors);
+    LinuxMessages messages(loader);
     QString title, text;
     bool hasIcon = true, okPressed = false;
     QList<QAbstractButton*> buttons;
@@ -205,13 +202,15 @@ class MessageBoxTest : public QObject {
       okPressed = true;
       QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
+    testing::CapturedStderr errors;
     messages.Show("Command line incomplete:\r\nUsage: <a> & b");
+    const std::string written = errors.Text();
     QVERIFY(okPressed);
     QCOMPARE(title, QStringLiteral("Tessarin"));
     QCOMPARE(text, QStringLiteral("Command line incomplete:\nUsage: <a> & b"));
     QVERIFY(!hasIcon);
     QCOMPARE(buttons.size(), 1);
-    QCOMPARE(errors.str(), "Command line incomplete:\nUsage: <a> & b\n");
+    QCOMPARE(written, "Command line incomplete:\nUsage: <a> & b\n");
   }
 };
 

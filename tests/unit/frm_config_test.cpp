@@ -13,9 +13,9 @@ namespace tessarin {
 namespace {
 
 using testing::FakeConventions;
-using testing::FakeSettings;
+using testing::RecordingSettings;
 using testing::ProgramEnded;
-using testing::ThrowingProcess;
+using testing::FakeProcess;
 
 // Seven boxes; closing the window unloads the form, as a real window does.
 class FakeView : public ConfigView {
@@ -35,7 +35,10 @@ class FakeView : public ConfigView {
 
 class FrmConfigTest : public ::testing::Test {
  protected:
-  explicit FrmConfigTest(char separator = '/') : conventions(separator) { view.form = &form; }
+  explicit FrmConfigTest(char separator = '/') {
+    conventions.separator = separator;
+    view.form = &form;
+  }
 
   // Runs the event and returns the status the program ended with.
   template <typename Event>
@@ -51,8 +54,8 @@ class FrmConfigTest : public ::testing::Test {
   ExitCode PressOk() { return EndedBy(&frmConfig::OkPressed); }
   void Type(TextBox box, const std::string& text) { view.SetText(box, text); }
 
-  FakeSettings settings;
-  ThrowingProcess process;
+  RecordingSettings settings;
+  FakeProcess process;
   FakeConventions conventions;
   FakeView view;
   frmConfig form{settings, process, conventions, view};
@@ -62,7 +65,7 @@ TEST_F(FrmConfigTest, LoadFillsEachBoxFromItsKey) {
   const std::vector<std::pair<std::string, std::string>> saved = {
       {"OutputFile", "/o/w.bmp"}, {"Canvas", "/c.bmp"}, {"InsertDir", "/pics/"},
       {"X", "0"}, {"Y", "20"}, {"H", "30"}, {"W", "40"}};
-  for (const auto& [key, value] : saved) settings.Put(key, value);
+  for (const auto& [key, value] : saved) settings.Set(key, value);
   view.boxes.fill("stale");
   form.Load();
   EXPECT_EQ(view.boxes, (std::array<std::string, 7>{"/o/w.bmp", "/c.bmp", "/pics/", "0", "20",
@@ -71,7 +74,7 @@ TEST_F(FrmConfigTest, LoadFillsEachBoxFromItsKey) {
 }
 
 TEST_F(FrmConfigTest, LoadLeavesBoxesOfMissingKeysEmpty) {
-  settings.Put("Y", "5");
+  settings.Set("Y", "5");
   view.boxes.fill("stale");
   form.Load();
   EXPECT_EQ(view.boxes, (std::array<std::string, 7>{"", "", "", "", "5", "", ""}));
@@ -82,10 +85,10 @@ TEST_F(FrmConfigTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
   EXPECT_EQ(PressOk(), ExitCode::Done);
   EXPECT_EQ(settings.writes,
             (std::vector<std::string>{"OutputFile", "Canvas", "InsertDir", "X", "Y", "H", "W"}));
-  EXPECT_EQ(settings.At("OutputFile"), "/o/w.bmp");
-  EXPECT_EQ(settings.At("Canvas"), "/c.bmp");
-  EXPECT_EQ(settings.At("X"), "12");
-  EXPECT_EQ(settings.At("Y"), "0");
+  EXPECT_EQ(settings.Get("OutputFile"), "/o/w.bmp");
+  EXPECT_EQ(settings.Get("Canvas"), "/c.bmp");
+  EXPECT_EQ(settings.Get("X"), "12");
+  EXPECT_EQ(settings.Get("Y"), "0");
   EXPECT_EQ(view.closes, 1);
 }
 
@@ -93,32 +96,32 @@ TEST_F(FrmConfigTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
   Type(TextBox::Text4, "\t7 x\t");
   Type(TextBox::Text5, " a b ");
   PressOk();
-  EXPECT_EQ(settings.At("X"), "\t7 x\t");
-  EXPECT_EQ(settings.At("Y"), "a b");
+  EXPECT_EQ(settings.Get("X"), "\t7 x\t");
+  EXPECT_EQ(settings.Get("Y"), "a b");
 }
 
 TEST_F(FrmConfigTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
-  settings.Put("Canvas", "/old.bmp");
+  settings.Set("Canvas", "/old.bmp");
   Type(TextBox::Text2, "    ");
   Type(TextBox::Text1, "   ");
   Type(TextBox::Text7, "8");
   PressOk();
-  EXPECT_EQ(settings.At("Canvas"), "/old.bmp");
-  EXPECT_FALSE(settings.Has("OutputFile"));
+  EXPECT_EQ(settings.Get("Canvas"), "/old.bmp");
+  EXPECT_EQ(settings.Get("OutputFile"), std::nullopt);
   EXPECT_EQ(settings.writes, (std::vector<std::string>{"W"}));
 }
 
 TEST_F(FrmConfigTest, InsetFolderGainsItsSeparatorInTheBoxAndTheStore) {
   Type(TextBox::Text3, "  /home/u/Pics ");
   PressOk();
-  EXPECT_EQ(settings.At("InsertDir"), "/home/u/Pics/");
+  EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
   EXPECT_EQ(view.Text(TextBox::Text3), "/home/u/Pics/");
 }
 
 TEST_F(FrmConfigTest, InsetFolderWithItsSeparatorIsKeptAsItIs) {
   Type(TextBox::Text3, " /home/u/Pics/ ");
   PressOk();
-  EXPECT_EQ(settings.At("InsertDir"), "/home/u/Pics/");
+  EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
   EXPECT_EQ(view.Text(TextBox::Text3), " /home/u/Pics/ ");
 }
 
@@ -126,8 +129,8 @@ TEST_F(FrmConfigTest, OnlyTheInsetFolderGainsASeparator) {
   Type(TextBox::Text1, "/o/out");
   Type(TextBox::Text2, "/c");
   PressOk();
-  EXPECT_EQ(settings.At("OutputFile"), "/o/out");
-  EXPECT_EQ(settings.At("Canvas"), "/c");
+  EXPECT_EQ(settings.Get("OutputFile"), "/o/out");
+  EXPECT_EQ(settings.Get("Canvas"), "/c");
 }
 
 TEST_F(FrmConfigTest, UnloadEndsTheProgramAndSavesNothing) {
@@ -144,14 +147,14 @@ class FrmConfigOnWindowsTest : public FrmConfigTest {
 TEST_F(FrmConfigOnWindowsTest, InsetFolderGainsABackslash) {
   Type(TextBox::Text3, "C:\\Pics");
   PressOk();
-  EXPECT_EQ(settings.At("InsertDir"), "C:\\Pics\\");
+  EXPECT_EQ(settings.Get("InsertDir"), "C:\\Pics\\");
   EXPECT_EQ(view.Text(TextBox::Text3), "C:\\Pics\\");
 }
 
 TEST_F(FrmConfigOnWindowsTest, InsetFolderEndingInBackslashIsUnchanged) {
   Type(TextBox::Text3, "C:\\Pics\\");
   PressOk();
-  EXPECT_EQ(settings.At("InsertDir"), "C:\\Pics\\");
+  EXPECT_EQ(settings.Get("InsertDir"), "C:\\Pics\\");
 }
 
 }  // namespace
