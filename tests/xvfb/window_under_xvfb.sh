@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # The real program's configuration window on a real X server (Xvfb, no window
 # manager): "tessarin /C" shows the saved values, keys typed with xdotool reach
-# the boxes, Alt+O saves and ends the program. Leaves a screenshot of the
-# window as it opened.
-# Usage: window_under_xvfb.sh <tessarin executable> <screenshot.png>
+# the boxes, Alt+O saves and ends the program; a message is a box that holds
+# the run until OK. Leaves screenshots of the window as it opened and of a box.
+# Usage: window_under_xvfb.sh <tessarin executable> <folder for screenshots>
 set -euo pipefail
 program=$1
-screenshot=$2
+screenshot=$2/window.png
+box_screenshot=$2/message_box.png
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -59,10 +60,12 @@ wait_until test "$(xdotool getwindowfocus)" = "$window"
 
 # Painted once it is neither the X server's black nor a bare white area.
 painted() {
-  import -window "$window" "$screenshot" 2>/dev/null &&
-    [ "$(convert "$screenshot" -format '%[fx:mean > 0.5 && mean < 0.985]' info:)" = 1 ]
+  import -window "$1" "$2" 2>/dev/null &&
+    [ "$(convert "$2" -format '%[fx:mean > 0.5 && mean < 0.985]' info:)" = 1 ]
 }
-wait_until painted
+process_gone() { ! kill -0 "$program_pid" 2>/dev/null || [ "$(ps -o stat= -p "$program_pid")" = Z ]; }
+
+wait_until painted "$window" "$screenshot"
 [ "$(identify -format '%wx%h' "$screenshot")" = 360x244 ] || fail "window is not 360 x 244"
 
 # Tab into the folder box (its text is selected), replace it, then the X box.
@@ -72,7 +75,6 @@ xdotool key Tab Tab
 xdotool type '  12  '
 xdotool key alt+o
 
-process_gone() { ! kill -0 "$program_pid" 2>/dev/null || [ "$(ps -o stat= -p "$program_pid")" = Z ]; }
 wait_until process_gone
 status=0
 wait "$program_pid" || status=$?
@@ -91,4 +93,20 @@ H=120
 W=160'
 [ "$(cat "$settings")" = "$expected" ] || fail "settings after OK:
 $(cat "$settings")"
-echo "1 passed, 0 failed"
+
+# A message: the box titled Tessarin holds the run until its OK is pressed.
+"$program" 'too,few' 2>"$work/stderr" &
+program_pid=$!
+box=$(xdotool search --sync --onlyvisible --name '^Tessarin$')
+wait_until test "$(xdotool getwindowfocus)" = "$box"
+wait_until painted "$box" "$box_screenshot"
+kill -0 "$program_pid" || fail "the run did not wait for OK"
+xdotool key Return
+wait_until process_gone
+status=0
+wait "$program_pid" || status=$?
+program_pid=""
+[ "$status" -eq 2 ] || fail "usage run ended with $status"
+grep -q '^Usage: Tessarin \[CanvasPicture\]' "$work/stderr" || fail "no usage on stderr"
+
+echo "2 passed, 0 failed"
