@@ -81,7 +81,7 @@ TEST_F(FrmConfigTest, LoadLeavesBoxesOfMissingKeysEmpty) {
 }
 
 TEST_F(FrmConfigTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
-  view.boxes = {" /o/w.bmp", "/c.bmp ", "/pics/", "  12  ", "0", "30", "40"};
+  view.boxes = {" /o/w.bmp", "/c.bmp ", "/pics/", "  12  ", "0", "30", "40"};  // only Text3 gains "/"
   EXPECT_EQ(PressOk(), ExitCode::Done);
   EXPECT_EQ(settings.writes,
             (std::vector<std::string>{"OutputFile", "Canvas", "InsertDir", "X", "Y", "H", "W"}));
@@ -123,14 +123,6 @@ TEST_F(FrmConfigTest, InsetFolderWithItsSeparatorIsKeptAsItIs) {
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
   EXPECT_EQ(view.Text(TextBox::Text3), " /home/u/Pics/ ");
-}
-
-TEST_F(FrmConfigTest, OnlyTheInsetFolderGainsASeparator) {
-  Type(TextBox::Text1, "/o/out");
-  Type(TextBox::Text2, "/c");
-  PressOk();
-  EXPECT_EQ(settings.Get("OutputFile"), "/o/out");
-  EXPECT_EQ(settings.Get("Canvas"), "/c");
 }
 
 TEST_F(FrmConfigTest, UnloadEndsTheProgramAndSavesNothing) {
