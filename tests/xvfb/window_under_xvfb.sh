@@ -109,4 +109,25 @@ program_pid=""
 [ "$status" -eq 2 ] || fail "usage run ended with $status"
 grep -q '^Usage: Tessarin \[CanvasPicture\]' "$work/stderr" || fail "no usage on stderr"
 
-echo "2 passed, 0 failed"
+# An incomplete configuration: the notice's box, then the window; OK saves
+# the missing width and ends the run without making a wallpaper.
+sed -i 's/^W=160$/W=/' "$settings"
+"$program" 2>"$work/stderr" &
+program_pid=$!
+box=$(xdotool search --sync --onlyvisible --name '^Tessarin$')
+wait_until test "$(xdotool getwindowfocus)" = "$box"
+xdotool key Return
+window=$(xdotool search --sync --onlyvisible --name '^Tessarin Configuration$')
+wait_until test "$(xdotool getwindowfocus)" = "$window"
+xdotool key shift+Tab
+xdotool type '99'
+xdotool key alt+o
+wait_until process_gone
+status=0
+wait "$program_pid" || status=$?
+program_pid=""
+[ "$status" -eq 0 ] || fail "the incomplete configuration's window ended with $status"
+grep -qx 'W=99' "$settings" || fail "width not saved: $(cat "$settings")"
+[ ! -e /home/user/wallpaper.bmp ] || fail "a wallpaper was made"
+
+echo "3 passed, 0 failed"
