@@ -94,6 +94,17 @@ class ConfigWindowTest : public QObject {
     QVERIFY(!ok->autoDefault());
   }
 
+  void clientAreaIsWhiteWithTheMosaicAtItsRight() {
+    QWidget* form = Open();
+    QVERIFY(form != nullptr);
+    const QImage shot = form->grab().toImage();
+    QCOMPARE(shot.pixelColor(4, 4), QColor(Qt::white));
+    int tinted = 0;
+    for (int y = 60; y < 160; ++y)  // no control stands here
+      for (int x = 300; x < 360; ++x) tinted += shot.pixelColor(x, y) != QColor(Qt::white);
+    QVERIFY2(tinted > 100 * 60 / 2, "the background picture is not drawn");
+  }
+
   void boxesTakeLongTexts() {
     QWidget* form = Open();
     QVERIFY(form != nullptr);
