@@ -7,6 +7,7 @@
 
 #include "platform/linux/linux_config_window.h"
 #include "platform/linux/linux_messages.h"
+#include "platform/linux/stderr_messages.h"
 #include "support/captured_stderr.h"
 #include "support/window_fakes.h"
 

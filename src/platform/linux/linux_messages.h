@@ -19,7 +19,4 @@ class LinuxMessages : public platform::Messages {
   GuiLoader& gui_;
 };
 
-// The text with each CR LF pair (or a lone CR) made one line feed, as on stderr.
-std::string WithLineFeeds(const std::string& text);
-
 }  // namespace tessarin::linux_platform

@@ -15,7 +15,6 @@
 #include "platform/linux/registry_file.h"
 #include "platform/platform.h"
 #include "run/program.h"
-#include "run/report_message.h"
 
 namespace {
 
@@ -26,8 +25,7 @@ namespace {
   try {
     tessarin::EndProgram(platform, window.RunUntilClosed());
   } catch (const tessarin::Failure& failure) {
-    tessarin::ReportMessage(platform, std::string("Tessarin stopped: ") + failure.what());
-    tessarin::EndProgram(platform, tessarin::ExitCode::FailureStop);
+    tessarin::StopOnFailure(platform, failure.what());
   }
 }
 
