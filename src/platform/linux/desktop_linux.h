@@ -1,0 +1,41 @@
+#pragma once
+
+#include <iostream>
+#include <string>
+
+#include "platform/desktop.h"
+#include "platform/linux/desktop_environment.h"
+#include "platform/linux/desktop_tools.h"
+#include "platform/pictures.h"
+
+namespace tessarin::linux_platform {
+
+enum class DesktopKind { None, Gnome, Cinnamon, Mate, Deepin, Kde, Xfce, Lxqt, Lxde, Sway, X11Root };
+
+// The desktop the session runs: the first entry of XDG_CURRENT_DESKTOP that
+// names a known desktop, else DESKTOP_SESSION, else a sway socket, else a
+// plain X display.
+DesktopKind ChooseDesktop(const Environment& environment);
+
+// Shows the wallpaper through the session's desktop, in the way that desktop
+// keeps it for the next logon too. Relative paths are made absolute first.
+// Failures are silent; a value that reads back differently is reported on
+// `log`, one line each.
+class LinuxDesktop : public platform::Desktop {
+ public:
+  LinuxDesktop(Environment environment, ToolRunner& tools, platform::Pictures& pictures,
+               std::ostream& log = std::cerr)
+      : environment_(std::move(environment)), tools_(tools), pictures_(pictures), log_(log) {}
+
+  void ApplyWallpaperNow(const std::string& path) override;
+
+ private:
+  void Apply(DesktopKind kind, const std::string& absolutePath);
+
+  Environment environment_;
+  ToolRunner& tools_;
+  platform::Pictures& pictures_;
+  std::ostream& log_;
+};
+
+}  // namespace tessarin::linux_platform
