@@ -135,8 +135,9 @@ BackgroundProgram::~BackgroundProgram() {
   if (outputFd_ >= 0) ::close(outputFd_);
 }
 
-bool BackgroundProgram::WaitForOutput(const std::function<bool(const std::string&)>& ready) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+bool BackgroundProgram::WaitForOutput(const std::function<bool(const std::string&)>& ready,
+                                      std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!ready(output_)) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || pid_ < 0) return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -51,9 +52,10 @@ class BackgroundProgram {
   BackgroundProgram(const BackgroundProgram&) = delete;
   BackgroundProgram& operator=(const BackgroundProgram&) = delete;
 
-  // Reads until the output so far satisfies `ready` (true) or ten seconds
-  // pass or the program ends (false).
-  bool WaitForOutput(const std::function<bool(const std::string&)>& ready);
+  // Reads until the output so far satisfies `ready` (true) or the time is
+  // up or the program ends (false).
+  bool WaitForOutput(const std::function<bool(const std::string&)>& ready,
+                     std::chrono::milliseconds limit = std::chrono::seconds(10));
   const std::string& Output() const { return output_; }
 
  private:
