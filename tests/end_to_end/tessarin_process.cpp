@@ -1,5 +1,6 @@
 #include "end_to_end/tessarin_process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/settings_backend.h"
+
+namespace tessarin::linux_platform {
+
+// The settings as a per-user INI file, ConfigHome()/<application>/<application>.ini:
+// "[Section]" lines each followed by "key=value" lines. Names match exactly
+// (letter case counts) and values are kept exactly as given; only "\", line
+// feed and carriage return are escaped (as \\, \n, \r) so that a value stays on
+// its line. A write changes only the line of its key and keeps every other
+// line byte for byte.
+class IniSettings : public platform::SettingsBackend {
+ public:
+  std::string Read(const std::string& application, const std::string& section,
+                   const std::string& key, const std::string& fallback) override;
+  void Write(const std::string& application, const std::string& section, const std::string& key,
+             const std::string& value) override;
+
+  // The file that holds the application's settings.
+  static std::filesystem::path FileFor(const std::string& application);
+};
+
+}  // namespace tessarin::linux_platform

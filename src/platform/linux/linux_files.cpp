@@ -1,0 +1,220 @@
+#include "platform/linux/linux_files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <utility>
+
+#include "platform/failure.h"
+
+namespace tessarin::linux_platform {
+namespace {
+
+// Closes the descriptor when it goes out of scope.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
+  throw Failure::InFile(path, doing + ": " + ErrorText(errno));
+}
+
+class LinuxInputFile : public platform::InputFile {
+ public:
+  LinuxInputFile(std::string path, int fd, std::uint64_t size)
+      : path_(std::move(path)), fd_(fd), size_(size) {}
+  const std::string& Path() const override { return path_; }
+  std::uint64_t Size() const override { return size_; }
+  std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    std::size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
+                                static_cast<off_t>(offset + done));
+      if (n == 0) break;
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        ThrowErrno(path_, "cannot read");
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  std::string path_;
+  FileDescriptor fd_;
+  std::uint64_t size_;
+};
+
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::mt19937_64 generator{std::random_device{}()};
+  const std::string folder = FolderOf(path);
+  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-" +
+         std::to_string(generator() % 1000000000000ULL);
+}
+
+class LinuxOutputFile : public platform::OutputFile {
+ public:
+  LinuxOutputFile(std::string path, int fd, int folderFd, std::string namedTemporary)
+      : path_(std::move(path)),
+        fd_(fd),
+        folderFd_(folderFd),
+        namedTemporary_(std::move(namedTemporary)) {}
+
+  ~LinuxOutputFile() override {
+    if (!committed_ && !namedTemporary_.empty()) ::unlink(namedTemporary_.c_str());
+  }
+
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::pwrite(fd_.get(), bytes.data() + done, bytes.size() - done,
+                                 static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) ThrowErrno(path_, "cannot write");
+      done += static_cast<std::size_t>(n);
+    }
+    // Start the write-back now, so that the flush at the end finds little left.
+    ::sync_file_range(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
+                      SYNC_FILE_RANGE_WRITE);
+  }
+
+  void Commit() override {
+    if (::fdatasync(fd_.get()) != 0) ThrowErrno(path_, "cannot flush");
+    if (namedTemporary_.empty()) NameUnnamedFile();
+    if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) ThrowErrno(path_, "cannot replace");
+    committed_ = true;
+    ::fsync(folderFd_.get());  // make the new name itself durable
+  }
+
+ private:
+  // An unnamed file can only be linked to a new name, so it gets a temporary
+  // one here and is renamed over the output like a named temporary file.
+  void NameUnnamedFile() {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      namedTemporary_ = TemporaryNameBeside(path_);
+      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, namedTemporary_.c_str(),
+                   AT_SYMLINK_FOLLOW) == 0) {
+        return;
+      }
+      if (errno != EEXIST) break;
+    }
+    const int error = errno;
+    namedTemporary_.clear();
+    errno = error;
+    ThrowErrno(path_, "cannot name the written file");
+  }
+
+  std::string path_;
+  FileDescriptor fd_;
+  FileDescriptor folderFd_;
+  std::string namedTemporary_;  // empty while the file has no name
+  bool committed_ = false;
+};
+
+int OpenNamedTemporary(const std::string& path, std::string& name) {
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    name = TemporaryNameBeside(path);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Reserves the space up front where the file system can, so that a full disk
+// is found before any pixel is decoded.
+void Presize(int fd, std::uint64_t size, const std::string& path) {
+  if (::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS) {
+    ThrowErrno(path, "cannot reserve space for the output");
+  }
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ThrowErrno(path, "cannot size the output");
+}
+
+}  // namespace
+
+std::string ErrorText(int error) { return std::strerror(error); }
+
+bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder) {
+  DIR* directory = ::opendir(folder.c_str());
+  if (directory == nullptr) ThrowErrno(folder, "cannot list the inset folder");
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(directory)) {
+    if (entry->d_name[0] == '.') continue;
+    bool regular = entry->d_type == DT_REG;
+    // Only entries whose type the listing does not tell cost a stat.
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat info {};
+      regular = ::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    }
+    if (regular) names.emplace_back(entry->d_name);
+  }
+  ::closedir(directory);
+  return names;
+}
+
+std::unique_ptr<platform::InputFile> LinuxFiles::OpenForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) ThrowErrno(path, "cannot open");
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    ThrowErrno(path, "cannot open");
+  }
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<LinuxInputFile>(path, fd, static_cast<std::uint64_t>(info.st_size));
+}
+
+std::unique_ptr<platform::OutputFile> LinuxFiles::CreateReplacement(const std::string& path,
+                                                                    std::uint64_t size) {
+  const std::string folder = FolderOf(path);
+  FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folderFd.get() < 0) ThrowErrno(path, "cannot write into its folder");
+
+  std::string namedTemporary;
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    fd = OpenNamedTemporary(path, namedTemporary);  // a file system without unnamed files
+  }
+  if (fd < 0) ThrowErrno(path, "cannot create the output");
+  auto output = std::make_unique<LinuxOutputFile>(path, fd, folderFd.release(), namedTemporary);
+  Presize(fd, size, path);
+  return output;
+}
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace tessarin {
+
+// The pictures the inset folder offers: six patterns separated by semicolons,
+// the blank after each semicolon not being part of the next pattern.
+inline constexpr const char* kInsetPatterns = "*.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf";
+
+// The patterns of a list such as kInsetPatterns.
+std::vector<std::string> ParsePatternList(std::string_view list);
+
+// Whether the name matches the pattern ("*" any run, "?" one character),
+// without regard to letter case.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+// The names of the folder's ordinary files that match any of the inset
+// patterns. A missing folder stops the run (Failure).
+std::vector<std::string> ListInsets(platform::Files& files, const std::string& folder);
+
+}  // namespace tessarin

@@ -1,0 +1,35 @@
+#include "run/program.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "platform/failure.h"
+#include "run/module1.h"
+#include "run/report_message.h"
+
+namespace tessarin {
+namespace {
+
+[[noreturn]] void StopOnFailure(const platform::Platform& platform, const std::string& what) {
+  ReportMessage(platform, "Tessarin stopped: " + what);
+  EndProgram(platform, ExitCode::FailureStop);
+}
+
+}  // namespace
+
+void EndProgram(const platform::Platform& platform, ExitCode status) {
+  platform.process.EndProgram(status);
+  std::abort();  // a platform whose end returned: never go on with the run
+}
+
+void RunProgram(const platform::Platform& platform) {
+  try {
+    Module1::Main(platform);
+  } catch (const Failure& failure) {
+    StopOnFailure(platform, failure.what());
+  } catch (const std::bad_alloc&) {
+    StopOnFailure(platform, "out of memory");
+  }
+}
+
+}  // namespace tessarin

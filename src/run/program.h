@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace tessarin {
+
+// Ends the program at once with this status: nothing after it runs.
+[[noreturn]] void EndProgram(const platform::Platform& platform, ExitCode status);
+
+// Runs Main and turns an unexpected failure into the failure stop: the
+// failure's message, then the end of the program with a non-zero status.
+// Returns when Main returns without ending the program.
+void RunProgram(const platform::Platform& platform);
+
+}  // namespace tessarin

@@ -1,0 +1,13 @@
+#include "run/report_message.h"
+
+namespace tessarin {
+
+std::string MissingPictureMessage(const std::string& path) {
+  return "[" + path + "] does not exist... quitting.";
+}
+
+void ReportMessage(const platform::Platform& platform, const std::string& text) {
+  platform.messages.Show(text);
+}
+
+}  // namespace tessarin

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace tessarin {
+
+// The notice of the first run and of an incomplete configuration.
+inline constexpr const char* kNeedsConfigurationNotice =
+    "This application requires command line parameters or prior configuration before use.  "
+    "Read the included README.TXT for further information";
+
+inline constexpr const char* kUsageMessage =
+    "Command line incomplete:\r\n"
+    "Usage: Tessarin [CanvasPicture], [RandomPicture], [X], [Y], [Height], [Width], [OutputBMP]";
+
+// "[<path>] does not exist... quitting."
+std::string MissingPictureMessage(const std::string& path);
+
+// Shows the text in the program's modal message box and waits for OK.
+void ReportMessage(const platform::Platform& platform, const std::string& text);
+
+}  // namespace tessarin

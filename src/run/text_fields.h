@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tessarin {
+
+// Removes leading and trailing space characters (code 32 only).
+std::string TrimSpaces(const std::string& text);
+
+// Cuts the text at every comma: two adjacent commas give an empty field, and
+// an empty text gives one empty field.
+std::vector<std::string> SplitAtCommas(const std::string& text);
+
+// The folder and the name joined by exactly one separator.
+std::string JoinPath(const std::string& folder, const std::string& name, char separator);
+
+}  // namespace tessarin

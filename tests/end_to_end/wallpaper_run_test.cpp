@@ -1,0 +1,187 @@
+// The built program, run as a user would, in a throw-away home without a display.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "end_to_end/tessarin_process.h"
+#include "support/encode_bmp.h"
+#include "support/fake_platform.h"
+#include "support/written_bmp.h"
+
+namespace tessarin::testing {
+namespace {
+
+const std::string kNotice =
+    "This application requires command line parameters or prior configuration before use.  "
+    "Read the included README.TXT for further information\n";
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+WrittenBmp ReadBmp(const std::filesystem::path& path) {
+  const std::string bytes = ReadFile(path);
+  return WrittenBmp(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+}
+
+class WallpaperRun : public ::testing::Test {
+ protected:
+  WallpaperRun() {
+    user.PassFirstRun();
+    WriteFile(Home() / "canvas.bmp", EncodeBmp(PatternImage(64, 48, 1)));
+    WriteFile(Home() / "inset.bmp", EncodeBmp(PatternImage(30, 20, 2)));
+  }
+  std::filesystem::path Home() const { return user.Home(); }
+  std::string Path(const std::string& name) const { return (Home() / name).string(); }
+  std::string Settings() const { return ReadFile(user.ConfigFolder() / "Tessarin.ini"); }
+
+  ThrowAwayUser user;
+};
+
+TEST(FirstRunOfTheProgram, ShowsOnlyTheNoticeEvenWithAFullCommandLine) {
+  ThrowAwayUser user;
+  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(8, 8, 1)));
+  const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardError, kNotice);
+  EXPECT_FALSE(std::filesystem::exists(user.Home() / "out.bmp"));
+  EXPECT_EQ(ReadFile(user.ConfigFolder() / "Tessarin.ini"), "[App]\nFirstRun=1\n");
+  // The same command line on the next run makes the wallpaper.
+  EXPECT_EQ(user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"}).exitCode, 0);
+  EXPECT_TRUE(std::filesystem::exists(user.Home() / "out.bmp"));
+}
+
+TEST_F(WallpaperRun, ACommandLineRunWritesTheComposedBmpAndRecordsTheWallpaper) {
+  const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "10,", "20,", "12,", "5,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardError, "");
+  const WrittenBmp out = ReadBmp(Home() / "out.bmp");
+  ASSERT_EQ(out.Width(), 64);
+  ASSERT_EQ(out.Height(), 48);
+  EXPECT_EQ(out.Pixel(10, 20), (Bgr{0, 0, 2}));
+  EXPECT_EQ(out.Pixel(21, 24), (Bgr{11, 4, 2}));  // the block is 12 wide and 5 high
+  EXPECT_EQ(out.Pixel(22, 24), (Bgr{22, 24, 1}));
+  EXPECT_EQ(out.Pixel(21, 25), (Bgr{21, 25, 1}));
+  EXPECT_EQ(out.Pixel(9, 20), (Bgr{9, 20, 1}));
+  // The path is recorded exactly as given: on Linux letter case names another file.
+  EXPECT_NE(ReadFile(user.ConfigFolder() / "registry.reg")
+                .find("[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"Wallpaper\"=\"out.bmp\""),
+            std::string::npos);
+  EXPECT_EQ(Entries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
+}
+
+TEST_F(WallpaperRun, AnIncompleteCommandLineShowsTheUsage) {
+  const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "10,", "20,", "12,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.standardError,
+            "Command line incomplete:\nUsage: Tessarin [CanvasPicture], [RandomPicture], [X], [Y], "
+            "[Height], [Width], [OutputBMP]\n");
+  EXPECT_EQ(user.Run({"-c"}).exitCode, 2);
+}
+
+TEST_F(WallpaperRun, AMissingPictureIsReportedAndNothingWritten) {
+  const auto run = user.Run({"canvas.bmp,", "nope.bmp,", "1,", "1,", "1,", "1,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_EQ(run.standardError, "[nope.bmp] does not exist... quitting.\n");
+  EXPECT_FALSE(std::filesystem::exists(Home() / "out.bmp"));
+}
+
+TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
+  WriteFile(Home() / "broken.bmp", "BM this is not really a picture");
+  WriteFile(Home() / "out.bmp", "the old wallpaper");
+  const auto run = user.Run({"canvas.bmp,", "broken.bmp,", "1,", "1,", "1,", "1,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.standardError.find("broken.bmp"), std::string::npos) << run.standardError;
+  EXPECT_EQ(ReadFile(Home() / "out.bmp"), "the old wallpaper");
+  EXPECT_EQ(Entries(Home()),
+            (std::vector<std::string>{".config", "broken.bmp", "canvas.bmp", "inset.bmp", "out.bmp"}));
+}
+
+TEST_F(WallpaperRun, ANonNumericAreaValueStopsTheRun) {
+  const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "ten,", "1,", "1,", "1,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.standardError.find("X \" ten\""), std::string::npos) << run.standardError;
+  EXPECT_FALSE(std::filesystem::exists(Home() / "out.bmp"));
+}
+
+TEST_F(WallpaperRun, AnUnwritableOutputPathStopsTheRunNamingIt) {
+  const auto run =
+      user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", "missing/folder/out.bmp"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.standardError.find("missing/folder/out.bmp"), std::string::npos)
+      << run.standardError;
+}
+
+TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {
+  EXPECT_EQ(user.Run({"canvas.bmp,", "inset.bmp,", "0,", "0,", "2,", "2,", "canvas.bmp"}).exitCode, 0);
+  EXPECT_EQ(ReadBmp(Home() / "canvas.bmp").Pixel(1, 1), (Bgr{1, 1, 2}));
+  EXPECT_EQ(ReadBmp(Home() / "canvas.bmp").Pixel(2, 2), (Bgr{2, 2, 1}));
+}
+
+TEST_F(WallpaperRun, TheSwitchSaysTheWindowNeedsADisplay) {
+  const auto run = user.Run({"/C"});
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(run.standardError, "The configuration window needs a display.\n");
+}
+
+class SavedSettingsRun : public WallpaperRun {
+ protected:
+  void Configure(const std::string& insetFolder) {
+    std::filesystem::create_directories(Home() / "insets");
+    WriteFile(user.ConfigFolder() / "Tessarin.ini",
+              "[App]\nFirstRun=1\nOutputFile=" + Path("wall.bmp") + "\nCanvas=" + Path("canvas.bmp") +
+                  "\nInsertDir=" + insetFolder + "\nX=3\nY=4\nH=2\nW=6\n");
+  }
+};
+
+TEST_F(SavedSettingsRun, PicksAMatchingInsetAtRandomAndUsesWAsWidth) {
+  Configure(Path("insets") + "/");
+  WriteFile(Home() / "insets" / "ONLY.BMP", EncodeBmp(PatternImage(10, 10, 7)));
+  WriteFile(Home() / "insets" / "notes.txt", "not a picture");
+  WriteFile(Home() / "insets" / "photo.png", "not a picture either");
+  for (int run = 0; run < 3; ++run) {
+    ASSERT_EQ(user.Run({}).exitCode, 0);
+    const WrittenBmp out = ReadBmp(Home() / "wall.bmp");
+    EXPECT_EQ(out.Pixel(3, 4), (Bgr{0, 0, 7}));
+    EXPECT_EQ(out.Pixel(8, 5), (Bgr{5, 1, 7}));
+    EXPECT_EQ(out.Pixel(9, 5), (Bgr{9, 5, 1}));
+    EXPECT_EQ(out.Pixel(8, 6), (Bgr{8, 6, 1}));
+  }
+}
+
+TEST_F(SavedSettingsRun, AnIncompleteConfigurationShowsTheNoticeThenNeedsTheWindow) {
+  Configure(Path("insets"));
+  std::string settings = Settings();
+  settings.replace(settings.find("W=6"), 3, "W=");
+  WriteFile(user.ConfigFolder() / "Tessarin.ini", settings);
+  const auto run = user.Run({});
+  EXPECT_EQ(run.exitCode, 5);
+  EXPECT_EQ(run.standardError, kNotice + "The configuration window needs a display.\n");
+  EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
+}
+
+TEST_F(SavedSettingsRun, AnInsetFolderWithoutPicturesEndsWithoutWriting) {
+  Configure(Path("insets"));
+  WriteFile(Home() / "insets" / "notes.txt", "x");
+  const auto run = user.Run({});
+  EXPECT_EQ(run.exitCode, 4);
+  EXPECT_NE(run.standardError.find("holds no picture matching"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
+}
+
+TEST_F(SavedSettingsRun, AMissingInsetFolderStopsTheRun) {
+  Configure(Path("nowhere"));
+  const auto run = user.Run({});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.standardError.find(Path("nowhere")), std::string::npos) << run.standardError;
+  EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
+}
+
+}  // namespace
+}  // namespace tessarin::testing

@@ -1,0 +1,131 @@
+#include "platform/linux/linux_files.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/failure.h"
+#include "support/temporary_folder.h"
+
+namespace tessarin::linux_platform {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::TemporaryFolder;
+using testing::WriteWholeFile;
+
+std::vector<std::string> Entries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::span<const std::uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST(LinuxFiles, OnlyRegularFilesArePresentSymbolicLinksFollowed) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  WriteWholeFile(folder / "a.bmp", "x");
+  WriteWholeFile(folder / ".hidden.bmp", "x");
+  std::filesystem::create_directory(folder / "dir.bmp");
+  std::filesystem::create_symlink(folder / "a.bmp", folder / "link.bmp");
+  std::filesystem::create_symlink(folder / "gone.bmp", folder / "dangling.bmp");
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "a.bmp"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / ".hidden.bmp"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "link.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "A.bmp"));  // letter case matters
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "dir.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "dangling.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "missing.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(""));
+}
+
+TEST(LinuxFiles, ListingGivesRegularFilesWithoutDotfilesOrFolders) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  WriteWholeFile(folder / "a.jpg", "x");
+  WriteWholeFile(folder / ".b.jpg", "x");
+  std::filesystem::create_directory(folder / "c.jpg");
+  std::filesystem::create_symlink(folder / "a.jpg", folder / "d.jpg");
+  std::filesystem::create_symlink(folder / "c.jpg", folder / "e.jpg");
+  auto names = files.ListOrdinaryFiles(folder.Path().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.jpg", "d.jpg"}));
+  EXPECT_THROW(files.ListOrdinaryFiles(folder / "missing"), Failure);
+}
+
+TEST(LinuxFiles, ReadsAtAnyOffsetAndShortAtTheEnd) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  WriteWholeFile(folder / "f", "0123456789");
+  auto input = files.OpenForReading(folder / "f");
+  EXPECT_EQ(input->Size(), 10u);
+  std::uint8_t buffer[4];
+  EXPECT_EQ(input->ReadAt(8, buffer), 2u);
+  EXPECT_EQ(buffer[0], '8');
+  EXPECT_EQ(input->ReadAt(20, buffer), 0u);
+  EXPECT_THROW(files.OpenForReading(folder / "missing"), Failure);
+}
+
+TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  const std::string path = folder / "out.bmp";
+  WriteWholeFile(path, "old picture");
+  {
+    auto output = files.CreateReplacement(path, 6);
+    output->WriteAt(3, Bytes("DEF"));
+    output->WriteAt(0, Bytes("ABC"));
+    EXPECT_EQ(ReadWholeFile(path), "old picture");
+    output->Commit();
+  }
+  EXPECT_EQ(ReadWholeFile(path), "ABCDEF");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.bmp"});
+}
+
+TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  const std::string path = folder / "out.bmp";
+  WriteWholeFile(path, "old picture");
+  {
+    auto output = files.CreateReplacement(path, 100);
+    output->WriteAt(0, Bytes("half"));
+  }
+  EXPECT_EQ(ReadWholeFile(path), "old picture");
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.bmp"});
+}
+
+TEST(LinuxFiles, AReplacementThatCannotBeCreatedOrNamedIsAFailure) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  EXPECT_THROW(files.CreateReplacement(folder / "no/such/folder/out.bmp", 10), Failure);
+  std::filesystem::create_directory(folder / "taken");
+  WriteWholeFile(folder / "taken/inside", "x");
+  auto output = files.CreateReplacement(folder / "taken", 4);  // a folder is in the way
+  output->WriteAt(0, Bytes("abcd"));
+  EXPECT_THROW(output->Commit(), Failure);
+  output.reset();
+  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"taken"});
+}
+
+TEST(LinuxFiles, ARelativeOutputPathIsWrittenInTheWorkingFolder) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  auto output = files.CreateReplacement("rel.bmp", 2);
+  output->WriteAt(0, Bytes("ok"));
+  output->Commit();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(ReadWholeFile(folder / "rel.bmp"), "ok");
+}
+
+}  // namespace
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,242 @@
+#pragma once
+
+// Fakes of every platform interface, so that the logic runs in a test
+// process: the end of the program is an exception the test catches.
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "wallpaper/image_source.h"
+
+namespace tessarin::testing {
+
+// Thrown by FakeProcess::EndProgram: the program ended with this status.
+struct ProgramEnded {
+  ExitCode status;
+};
+
+class FakeProcess : public platform::Process {
+ public:
+  std::string commandLine;
+  std::string CommandLine() const override { return commandLine; }
+  [[noreturn]] void EndProgram(ExitCode status) override { throw ProgramEnded{status}; }
+};
+
+class FakeMessages : public platform::Messages {
+ public:
+  std::vector<std::string> shown;
+  void Show(const std::string& text) override { shown.push_back(text); }
+};
+
+class FakeConfigWindow : public platform::ConfigWindow {
+ public:
+  int opened = 0;
+  void Open() override { ++opened; }
+};
+
+class FakeSettings : public platform::SettingsBackend {
+ public:
+  std::map<std::string, std::string> values;  // "application/section/key"
+  bool refuseWrites = false;
+  std::string Read(const std::string& application, const std::string& section,
+                   const std::string& key, const std::string& fallback) override {
+    const auto found = values.find(application + "/" + section + "/" + key);
+    return found == values.end() ? fallback : found->second;
+  }
+  void Write(const std::string& application, const std::string& section, const std::string& key,
+             const std::string& value) override {
+    if (refuseWrites) throw Failure::InFile("settings", "read-only");
+    values[application + "/" + section + "/" + key] = value;
+  }
+  // Section App of application Tessarin.
+  void Set(const std::string& key, const std::string& value) { values["Tessarin/App/" + key] = value; }
+  std::optional<std::string> Get(const std::string& key) const {
+    const auto found = values.find("Tessarin/App/" + key);
+    if (found == values.end()) return std::nullopt;
+    return found->second;
+  }
+};
+
+// Output files land in `written` only when committed.
+class FakeFiles : public platform::Files {
+ public:
+  std::set<std::string> ordinaryFiles;
+  std::map<std::string, std::vector<std::string>> folders;
+  std::map<std::string, std::vector<std::uint8_t>> written;
+  bool failWrites = false;
+  int replacementsCreated = 0;
+
+  bool IsOrdinaryFile(const std::string& path) override { return ordinaryFiles.count(path) > 0; }
+  std::vector<std::string> ListOrdinaryFiles(const std::string& folder) override {
+    const auto found = folders.find(folder);
+    if (found == folders.end()) throw Failure::InFile(folder, "No such file or directory");
+    return found->second;
+  }
+  std::unique_ptr<platform::InputFile> OpenForReading(const std::string& path) override {
+    throw Failure::InFile(path, "the fake has no file contents");
+  }
+  std::unique_ptr<platform::OutputFile> CreateReplacement(const std::string& path,
+                                                          std::uint64_t size) override {
+    ++replacementsCreated;
+    return std::make_unique<Output>(*this, path, size);
+  }
+
+ private:
+  class Output : public platform::OutputFile {
+   public:
+    Output(FakeFiles& files, std::string path, std::uint64_t size)
+        : files_(files), path_(std::move(path)), bytes_(size) {}
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+      if (files_.failWrites) throw Failure::InFile(path_, "No space left on device");
+      if (offset + bytes.size() > bytes_.size()) throw Failure::InFile(path_, "write past the size");
+      std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
+    }
+    void Commit() override { files_.written[path_] = bytes_; }
+
+   private:
+    FakeFiles& files_;
+    std::string path_;
+    std::vector<std::uint8_t> bytes_;
+  };
+};
+
+// A picture held in memory, delivered in either row order.
+class FakeSource : public platform::PictureSource {
+ public:
+  FakeSource(platform::Image image, platform::RowOrder order, std::vector<std::pair<int, int>>& blocks)
+      : image_(std::move(image)), order_(order), blocks_(blocks) {}
+  int Width() const override { return image_.width; }
+  int Height() const override { return image_.height; }
+  platform::RowOrder Order() const override { return order_; }
+  void ReadRows(std::uint8_t* out, int rows) override {
+    const std::size_t rowBytes = static_cast<std::size_t>(image_.width) * 3;
+    for (int i = 0; i < rows; ++i, ++next_) {
+      const int y = order_ == platform::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
+      std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
+                  image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
+    }
+  }
+  platform::Image ReadTopLeft(int width, int height) override {
+    blocks_.emplace_back(width, height);
+    return CropTopLeft(image_, width, height);
+  }
+
+ private:
+  platform::Image image_;
+  platform::RowOrder order_;
+  std::vector<std::pair<int, int>>& blocks_;
+  int next_ = 0;
+};
+
+class FakePictures : public platform::Pictures {
+ public:
+  std::map<std::string, platform::Image> images;
+  platform::RowOrder order = platform::RowOrder::TopDown;
+  std::vector<std::string> opened;
+  std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
+
+  std::unique_ptr<platform::PictureSource> Open(const std::string& path) override {
+    opened.push_back(path);
+    const auto found = images.find(path);
+    if (found == images.end()) throw Failure::InFile(path, "not a picture");
+    return std::make_unique<FakeSource>(found->second, order, blocksRead);
+  }
+};
+
+class FakeRandom : public platform::Random {
+ public:
+  double value = 0.0;
+  double Uniform() override { return value; }
+};
+
+class FakeDesktop : public platform::Desktop {
+ public:
+  std::vector<std::string> applied;
+  void ApplyWallpaperNow(const std::string& path) override { applied.push_back(path); }
+};
+
+// Every call in order, with keys as they were opened.
+class FakeRegistry : public platform::Registry {
+ public:
+  struct Call {
+    std::string operation;  // "open", "set", "close"
+    std::string keyOrName;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    platform::RegistryKey key = 0;
+  };
+  std::set<std::string> existingKeys = {"Control Panel\\desktop"};
+  std::vector<Call> calls;
+
+  std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
+                                  platform::RegistryKey& key) override {
+    calls.push_back({"open", subkey, access, {}, 0});
+    if (existingKeys.count(subkey) == 0) return 2;
+    key = 42;
+    return 0;
+  }
+  std::int32_t SetValue(platform::RegistryKey key, const std::string& name, std::uint32_t type,
+                        std::span<const std::uint8_t> data) override {
+    calls.push_back({"set", name, type, {data.begin(), data.end()}, key});
+    return key == 42 ? 0 : 6;
+  }
+  std::int32_t CloseKey(platform::RegistryKey key) override {
+    calls.push_back({"close", "", 0, {}, key});
+    return key == 42 ? 0 : 6;
+  }
+};
+
+class FakeConventions : public platform::Conventions {
+ public:
+  char separator = '/';
+  bool ignoreCase = false;
+  std::string decimalSeparator = ".";
+  char PathSeparator() const override { return separator; }
+  bool FileNamesIgnoreCase() const override { return ignoreCase; }
+  std::string LowerCase(const std::string& text) const override {
+    std::string lower = text;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+  }
+  std::string DecimalSeparator() const override { return decimalSeparator; }
+  std::string ToAnsiCodePage(const std::string& text) const override { return text; }
+};
+
+struct FakePlatform {
+  FakeProcess process;
+  FakeMessages messages;
+  FakeConfigWindow configWindow;
+  FakeSettings settings;
+  FakeFiles files;
+  FakePictures pictures;
+  FakeRandom random;
+  FakeDesktop desktop;
+  FakeRegistry registry;
+  FakeConventions conventions;
+  platform::Platform platform{process, messages, configWindow, settings, files,
+                              pictures, random,  desktop,      registry, conventions};
+};
+
+// A picture whose every pixel tells where it is: blue = x, green = y, red = tag.
+inline platform::Image PatternImage(int width, int height, std::uint8_t tag) {
+  platform::Image image{width, height, {}};
+  image.bgr.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.bgr.push_back(static_cast<std::uint8_t>(x));
+      image.bgr.push_back(static_cast<std::uint8_t>(y));
+      image.bgr.push_back(tag);
+    }
+  }
+  return image;
+}
+
+}  // namespace tessarin::testing

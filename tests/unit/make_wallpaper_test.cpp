@@ -1,0 +1,180 @@
+#include "wallpaper/make_wallpaper.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_platform.h"
+#include "support/written_bmp.h"
+
+namespace tessarin::testing {
+namespace {
+
+using Module1::MakeWallpaper;
+using Module1::WallpaperOutcome;
+
+constexpr std::uint8_t kCanvasTag = 1;
+constexpr std::uint8_t kInsetTag = 2;
+
+class MakeWallpaperTest : public ::testing::Test {
+ protected:
+  MakeWallpaperTest() {
+    fake.files.ordinaryFiles = {"canvas.bmp", "inset.bmp"};
+    fake.pictures.images["canvas.bmp"] = PatternImage(64, 48, kCanvasTag);
+    fake.pictures.images["inset.bmp"] = PatternImage(20, 16, kInsetTag);
+  }
+
+  WallpaperRequest Request(std::string x, std::string y, std::string w, std::string h) {
+    return {"canvas.bmp", "inset.bmp", x, y, w, h, "out.bmp"};
+  }
+
+  WrittenBmp Output() { return WrittenBmp(fake.files.written.at("out.bmp")); }
+
+  // Every canvas pixel is the inset's pixel inside the landed rectangle and the
+  // canvas's own everywhere else.
+  void ExpectBlockAt(int canvasX, int canvasY, int sourceX, int sourceY, int width, int height) {
+    const WrittenBmp out = Output();
+    ASSERT_EQ(out.Width(), 64);
+    ASSERT_EQ(out.Height(), 48);
+    for (int y = 0; y < out.Height(); ++y) {
+      for (int x = 0; x < out.Width(); ++x) {
+        const bool inside = x >= canvasX && x < canvasX + width && y >= canvasY && y < canvasY + height;
+        const Bgr expected =
+            inside ? Bgr{static_cast<std::uint8_t>(x - canvasX + sourceX),
+                         static_cast<std::uint8_t>(y - canvasY + sourceY), kInsetTag}
+                   : Bgr{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y), kCanvasTag};
+        ASSERT_EQ(out.Pixel(x, y), expected) << "at " << x << "," << y;
+      }
+    }
+  }
+
+  FakePlatform fake;
+};
+
+TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")), WallpaperOutcome::Made);
+  ExpectBlockAt(10, 20, 0, 0, 12, 8);
+  EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"out.bmp"});
+  EXPECT_TRUE(fake.messages.shown.empty());
+}
+
+TEST_F(MakeWallpaperTest, StreamsCanvasesDeliveredBottomUpToTheSameResult) {
+  fake.pictures.order = platform::RowOrder::BottomUp;
+  MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));
+  ExpectBlockAt(3, 40, 0, 0, 12, 8);
+}
+
+TEST_F(MakeWallpaperTest, TheWholeInsetAtTheOriginOverwritesTheTopLeftCorner) {
+  MakeWallpaper(fake.platform, Request("0", "0", "20", "16"));
+  ExpectBlockAt(0, 0, 0, 0, 20, 16);
+}
+
+TEST_F(MakeWallpaperTest, OnlyTheOverlappingPartChangesAtTheEdges) {
+  MakeWallpaper(fake.platform, Request("-5", "-3", "12", "8"));
+  ExpectBlockAt(0, 0, 5, 3, 7, 5);
+  // Only the part that lands is decoded.
+  EXPECT_EQ(fake.pictures.blocksRead.back(), std::make_pair(12, 8));
+
+  fake.files.written.clear();
+  MakeWallpaper(fake.platform, Request("60", "45", "12", "8"));
+  ExpectBlockAt(60, 45, 0, 0, 4, 3);
+  EXPECT_EQ(fake.pictures.blocksRead.back(), std::make_pair(4, 3));
+}
+
+TEST_F(MakeWallpaperTest, ABlockLargerThanTheInsetCopiesOnlyTheInsetsPixels) {
+  MakeWallpaper(fake.platform, Request("30", "30", "1000", "1000"));
+  ExpectBlockAt(30, 30, 0, 0, 20, 16);
+}
+
+TEST_F(MakeWallpaperTest, EmptyOrNegativeSizesLeaveTheCanvasUnchanged) {
+  MakeWallpaper(fake.platform, Request("5", "5", "0", "10"));
+  ExpectBlockAt(0, 0, 0, 0, 0, 0);
+  MakeWallpaper(fake.platform, Request("5", "5", "10", "-4"));
+  ExpectBlockAt(0, 0, 0, 0, 0, 0);
+}
+
+TEST_F(MakeWallpaperTest, AreaValuesAcceptBlanksAndRoundHalvesToEven) {
+  MakeWallpaper(fake.platform, Request(" 10.5 ", "11.5", " 12 ", "8 "));
+  ExpectBlockAt(10, 12, 0, 0, 12, 8);
+}
+
+TEST_F(MakeWallpaperTest, AMissingCanvasIsReportedBeforeAMissingInset) {
+  fake.files.ordinaryFiles.clear();
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
+            WallpaperOutcome::PictureMissing);
+  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[canvas.bmp] does not exist... quitting."});
+  EXPECT_TRUE(fake.pictures.opened.empty());
+  EXPECT_EQ(fake.files.replacementsCreated, 0);
+  EXPECT_TRUE(fake.desktop.applied.empty());
+  EXPECT_TRUE(fake.registry.calls.empty());
+}
+
+TEST_F(MakeWallpaperTest, AMissingInsetIsReportedAndNothingWritten) {
+  fake.files.ordinaryFiles = {"canvas.bmp"};
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
+            WallpaperOutcome::PictureMissing);
+  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[inset.bmp] does not exist... quitting."});
+  EXPECT_EQ(fake.files.replacementsCreated, 0);
+}
+
+TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten) {
+  fake.pictures.images.erase("inset.bmp");
+  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
+  EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"canvas.bmp", "inset.bmp"}));
+  EXPECT_EQ(fake.files.replacementsCreated, 0);
+  EXPECT_TRUE(fake.desktop.applied.empty());
+}
+
+TEST_F(MakeWallpaperTest, AreaValuesAreConvertedHeightFirstAndABadOneStopsTheRun) {
+  try {
+    MakeWallpaper(fake.platform, Request("x?", "1", "w?", "h?"));
+    FAIL() << "a non-numeric area value must stop the run";
+  } catch (const Failure& failure) {
+    EXPECT_NE(std::string(failure.what()).find("height \"h?\""), std::string::npos)
+        << failure.what();
+  }
+  EXPECT_THROW(MakeWallpaper(fake.platform, Request("1", "", "1", "1")), Failure);
+  EXPECT_THROW(MakeWallpaper(fake.platform, Request("1", "1", "2147483648", "1")), Failure);
+  EXPECT_EQ(fake.files.replacementsCreated, 0);
+  EXPECT_TRUE(fake.files.written.empty());
+}
+
+TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
+  fake.files.failWrites = true;
+  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "4", "4")), Failure);
+  EXPECT_TRUE(fake.files.written.empty());
+  EXPECT_TRUE(fake.desktop.applied.empty());
+  EXPECT_TRUE(fake.registry.calls.empty());
+}
+
+TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
+  const WallpaperRequest request{"canvas.bmp", "inset.bmp", "1", "2", "3", "4", "canvas.bmp"};
+  EXPECT_EQ(MakeWallpaper(fake.platform, request), WallpaperOutcome::Made);
+  EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2),
+            (Bgr{0, 0, kInsetTag}));
+}
+
+TEST_F(MakeWallpaperTest, ACanvasTooLargeForABmpFileStopsTheRun) {
+  // The fake never allocates the pixels: the size alone must stop the run.
+  fake.pictures.images["canvas.bmp"] = platform::Image{40000, 40000, {}};
+  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
+  EXPECT_EQ(fake.files.replacementsCreated, 0);
+}
+
+TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsComposeAlike) {
+  // 300 x 1000 pixels is several 256 KiB strips; the block straddles strips.
+  fake.pictures.images["canvas.bmp"] = PatternImage(300, 1000, kCanvasTag);
+  fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
+  for (const auto order : {platform::RowOrder::TopDown, platform::RowOrder::BottomUp}) {
+    fake.pictures.order = order;
+    MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
+    const WrittenBmp out = Output();
+    EXPECT_EQ(out.Pixel(6, 300), (Bgr{6, static_cast<std::uint8_t>(300 % 256), kCanvasTag}));
+    EXPECT_EQ(out.Pixel(7, 250), (Bgr{0, 0, kInsetTag}));
+    EXPECT_EQ(out.Pixel(256, 499), (Bgr{249, 249, kInsetTag}));
+    EXPECT_EQ(out.Pixel(257, 499), (Bgr{1, static_cast<std::uint8_t>(499 % 256), kCanvasTag}));
+    EXPECT_EQ(out.Pixel(100, 500), (Bgr{100, static_cast<std::uint8_t>(500 % 256), kCanvasTag}));
+    EXPECT_EQ(out.Pixel(299, 999), (Bgr{43, static_cast<std::uint8_t>(999 % 256), kCanvasTag}));
+  }
+}
+
+}  // namespace
+}  // namespace tessarin::testing
