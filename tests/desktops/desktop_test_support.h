@@ -104,6 +104,14 @@ class ScriptedTools : public linux_platform::ToolRunner {
   std::vector<Rule> rules_;
 };
 
+// The lines a desktop reported, each ended by "\n".
+struct ReportedLines {
+  std::string text;
+  std::function<void(const std::string&)> Sink() {
+    return [this](const std::string& line) { text += line + "\n"; };
+  }
+};
+
 linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status, std::string output = {});
 
 }  // namespace tessarin::testing

@@ -31,9 +31,9 @@ class GSettingsDesktop : public ::testing::Test {
     environment.Set("XDG_CURRENT_DESKTOP", desktop);
     ProcessToolRunner tools(environment);
     PatternPictures pictures({}, platform::RowOrder::TopDown);
-    std::ostringstream log;
-    LinuxDesktop(environment, tools, pictures, log).ApplyWallpaperNow(path);
-    return log.str();
+    ReportedLines log;
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
+    return log.text;
   }
 
   std::string Get(const std::string& schema, const std::string& key) {
@@ -100,10 +100,10 @@ class GSettingsCalls : public ::testing::Test {
  protected:
   std::string Apply(const std::string& desktop) {
     PatternPictures pictures({}, platform::RowOrder::TopDown);
-    std::ostringstream log;
-    LinuxDesktop(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log)
+    ReportedLines log;
+    LinuxDesktop(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log.Sink())
         .ApplyWallpaperNow("/walls/out.bmp");
-    return log.str();
+    return log.text;
   }
   ScriptedTools tools_;
 };
@@ -143,10 +143,10 @@ TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
   ScriptedTools missing;
   missing.Answer("gsettings", {}, Outcome(Status::Missing));
   PatternPictures pictures({}, platform::RowOrder::TopDown);
-  std::ostringstream log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}), missing, pictures, log).ApplyWallpaperNow("x.bmp");
+  ReportedLines log;
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}), missing, pictures, log.Sink()).ApplyWallpaperNow("x.bmp");
   EXPECT_EQ(missing.calls.size(), 1u);
-  EXPECT_EQ(log.str(), "");
+  EXPECT_EQ(log.text, "");
 }
 
 }  // namespace

@@ -23,9 +23,9 @@ std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const
   environment.Set("XDG_CURRENT_DESKTOP", desktop);
   ProcessToolRunner tools(environment);
   PatternPictures pictures({}, platform::RowOrder::TopDown);
-  std::ostringstream log;
-  LinuxDesktop(environment, tools, pictures, log).ApplyWallpaperNow(path);
-  return log.str();
+  ReportedLines log;
+  LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
+  return log.text;
 }
 
 class KdeDesktop : public ::testing::Test {

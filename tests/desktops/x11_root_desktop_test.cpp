@@ -65,9 +65,9 @@ class X11RootDesktop : public ::testing::Test {
     environment.Set("DISPLAY", displayName_);
     ProcessToolRunner tools(environment);
     PatternPictures pictures(picture, order);
-    std::ostringstream log;
-    LinuxDesktop(environment, tools, pictures, log).ApplyWallpaperNow("/walls/out.bmp");
-    return log.str();
+    ReportedLines log;
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
+    return log.text;
   }
 
   Pixmap PixmapProperty(const char* name) {
@@ -161,11 +161,11 @@ TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
   Environment environment = session_.Variables();
   environment.Set("DISPLAY", displayName_);
   ProcessToolRunner tools(environment);
-  std::ostringstream log;
-  LinuxDesktop(environment, tools, unreadable, log).ApplyWallpaperNow("/walls/out.bmp");
+  ReportedLines log;
+  LinuxDesktop(environment, tools, unreadable, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
   environment.Set("DISPLAY", ":" + std::to_string(kScreenWidth * 1000));
-  LinuxDesktop(environment, tools, unreadable, log).ApplyWallpaperNow("/walls/out.bmp");
-  EXPECT_EQ(log.str(), "");
+  LinuxDesktop(environment, tools, unreadable, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
+  EXPECT_EQ(log.text, "");
   EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), static_cast<Pixmap>(None));
 }
 

@@ -38,9 +38,9 @@ class XfceDesktop : public ::testing::Test {
     environment.Set("XDG_CURRENT_DESKTOP", "XFCE");
     ProcessToolRunner tools(environment);
     PatternPictures pictures({}, platform::RowOrder::TopDown);
-    std::ostringstream log;
-    LinuxDesktop(environment, tools, pictures, log).ApplyWallpaperNow(path_);
-    return log.str();
+    ReportedLines log;
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path_);
+    return log.text;
   }
 
   std::string Query(std::vector<std::string> arguments) {

@@ -1,17 +1,20 @@
 #pragma once
 
-#include <ostream>
+#include <functional>
 #include <string>
 
 #include "platform/linux/desktop_tools.h"
 
 namespace tessarin::linux_platform {
 
+// Takes one line about a wallpaper that may not show.
+using ReportLine = std::function<void(const std::string&)>;
+
 // What every desktop backend works with: the tools the desktop is reached
-// through, and where a value that did not stick is reported (one line each).
+// through, and where a value that did not stick is reported.
 struct DesktopReach {
   ToolRunner& tools;
-  std::ostream& log;
+  const ReportLine& report;
 
   void ReportMismatch(const std::string& setting, const std::string& expected,
                       const std::string& found) const;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <sstream>
 
-#include "platform/linux/desktop_backends.h"
 #include "platform/linux/desktop_values.h"
 #include "platform/linux/desktop_x11_root.h"
 
@@ -48,7 +47,7 @@ void DesktopReach::ReportMismatch(const std::string& setting, const std::string&
 }
 
 void DesktopReach::Report(const std::string& problem) const {
-  log << "Tessarin: the wallpaper may not show: " << problem << std::endl;
+  report("Tessarin: the wallpaper may not show: " + problem);
 }
 
 DesktopKind ChooseDesktop(const Environment& environment) {
@@ -72,7 +71,7 @@ void LinuxDesktop::ApplyWallpaperNow(const std::string& path) {
 }
 
 void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
-  const DesktopReach reach{tools_, log_};
+  const DesktopReach reach{tools_, report_};
   switch (kind) {
     case DesktopKind::Gnome: return ApplyGnome(reach, path);
     case DesktopKind::Cinnamon: return ApplyCinnamon(reach, path);

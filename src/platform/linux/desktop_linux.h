@@ -1,11 +1,13 @@
 #pragma once
 
-#include <iostream>
+#include <functional>
 #include <string>
 
 #include "platform/desktop.h"
 #include "platform/linux/desktop_environment.h"
+#include "platform/linux/desktop_backends.h"
 #include "platform/linux/desktop_tools.h"
+#include "platform/linux/stderr_messages.h"
 #include "platform/pictures.h"
 
 namespace tessarin::linux_platform {
@@ -19,13 +21,13 @@ DesktopKind ChooseDesktop(const Environment& environment);
 
 // Shows the wallpaper through the session's desktop, in the way that desktop
 // keeps it for the next logon too. Relative paths are made absolute first.
-// Failures are silent; a value that reads back differently is reported on
-// `log`, one line each.
+// Failures are silent; a value that reads back differently is reported,
+// one line each, on standard error unless the caller says otherwise.
 class LinuxDesktop : public platform::Desktop {
  public:
   LinuxDesktop(Environment environment, ToolRunner& tools, platform::Pictures& pictures,
-               std::ostream& log = std::cerr)
-      : environment_(std::move(environment)), tools_(tools), pictures_(pictures), log_(log) {}
+               ReportLine report = WriteToStderr)
+      : environment_(std::move(environment)), tools_(tools), pictures_(pictures), report_(std::move(report)) {}
 
   void ApplyWallpaperNow(const std::string& path) override;
 
@@ -35,7 +37,7 @@ class LinuxDesktop : public platform::Desktop {
   Environment environment_;
   ToolRunner& tools_;
   platform::Pictures& pictures_;
-  std::ostream& log_;
+  ReportLine report_;
 };
 
 }  // namespace tessarin::linux_platform
