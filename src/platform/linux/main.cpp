@@ -1,13 +1,13 @@
 // The Linux program: wires the Linux platform into the program's logic.
 
 #include "platform/exit_code.h"
+#include "platform/linux/desktop_linux.h"
 #include "platform/linux/ini_settings.h"
 #include "platform/linux/linux_conventions.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/linux_pictures.h"
 #include "platform/linux/linux_process.h"
 #include "platform/linux/linux_random.h"
-#include "platform/linux/no_desktop.h"
 #include "platform/linux/registry_file.h"
 #include "platform/linux/stderr_messages.h"
 #include "platform/platform.h"
@@ -22,7 +22,8 @@ int main(int argc, char** argv) {
   LinuxFiles files;
   LinuxPictures pictures(files);
   LinuxRandom random;
-  NoDesktop desktop;
+  ProcessToolRunner desktopTools(Environment::OfThisProcess());
+  LinuxDesktop desktop(Environment::OfThisProcess(), desktopTools, pictures);
   RegistryFile registry;
   LinuxConventions conventions;
   const tessarin::platform::Platform platform{process, messages, configWindow, settings, files,
