@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
+#include "end_to_end/tessarin_process.h"
 #include "platform/linux/desktop_linux.h"
 #include "platform/linux/desktop_values.h"
+#include "support/encode_bmp.h"
+#include "support/fake_platform.h"
 
 namespace tessarin::testing {
 namespace {
@@ -93,6 +96,31 @@ TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
   EXPECT_EQ(linux_platform::ParseGVariantString(Get("org.mate.background", "picture-filename").substr(
                 0, Get("org.mate.background", "picture-filename").size() - 1)),
             path);
+}
+
+// The built program on GNOME: a relative output path reaches dconf as the
+// absolute URI, and the run's standard error stays empty.
+TEST(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
+  if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+  ThrowAwayUser user;
+  user.PassFirstRun();
+  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+  ThrowAwaySession session;
+  // dconf keeps its database in the user's configuration folder.
+  session.Variables().Set("HOME", user.Home().string());
+  session.Variables().Set("XDG_CONFIG_HOME", (user.Home() / ".config").string());
+  const PrivateBus bus(session);
+  ASSERT_TRUE(bus.Started());
+
+  const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", "out.bmp"},
+                            {"XDG_CURRENT_DESKTOP=GNOME",
+                             "DBUS_SESSION_BUS_ADDRESS=" + session.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
+                             "XDG_RUNTIME_DIR=" + session.Variables().Get("XDG_RUNTIME_DIR")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardError, "");
+  const auto uri = ProcessToolRunner(session.Variables())
+                       .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"});
+  EXPECT_EQ(uri.output, "'" + FileUri((user.Home() / "out.bmp").string()) + "'\n");
 }
 
 // The exact calls, and what happens when the desktop does not keep the value.

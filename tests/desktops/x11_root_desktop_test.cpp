@@ -5,8 +5,11 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
+#include "end_to_end/tessarin_process.h"
 #include "platform/failure.h"
 #include "platform/linux/desktop_linux.h"
+#include "support/encode_bmp.h"
+#include "support/written_bmp.h"
 
 // Last: Xlib's macros (None, Status...) would clash with names above.
 #include <X11/Xatom.h>
@@ -36,6 +39,19 @@ platform::Image Pattern(int width, int height, std::uint8_t seed) {
       image.bgr.push_back(static_cast<std::uint8_t>(seed + 40 * x));
       image.bgr.push_back(static_cast<std::uint8_t>(seed + 50 * y));
       image.bgr.push_back(static_cast<std::uint8_t>(seed ^ (x * 7 + y * 13)));
+    }
+  }
+  return image;
+}
+
+platform::Image ImageOf(const std::filesystem::path& bmp) {
+  const std::string bytes = ReadFile(bmp);
+  const WrittenBmp file(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  platform::Image image{file.Width(), file.Height(), {}};
+  for (int y = 0; y < file.Height(); ++y) {
+    for (int x = 0; x < file.Width(); ++x) {
+      const Bgr pixel = file.Pixel(x, y);
+      image.bgr.insert(image.bgr.end(), {pixel.b, pixel.g, pixel.r});
     }
   }
   return image;
@@ -167,6 +183,27 @@ TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
   LinuxDesktop(environment, tools, unreadable, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
   EXPECT_EQ(log.text, "");
   EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), static_cast<Pixmap>(None));
+}
+
+// The built program in a plain X session: what it wrote is what the screen
+// shows, and so is what it wrote next to the same path.
+TEST_F(X11RootDesktop, TheProgramShowsEachBmpItWritesToTheSamePath) {
+  ThrowAwayUser user;
+  user.PassFirstRun();
+  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(Pattern(kScreenWidth, kScreenHeight, 3)));
+  WriteFile(user.Home() / "first.bmp", EncodeBmp(Pattern(20, 10, 60)));
+  WriteFile(user.Home() / "second.bmp", EncodeBmp(Pattern(20, 10, 200)));
+  platform::Image shownBefore;
+  for (const std::string inset : {"first.bmp", "second.bmp"}) {
+    const auto run = user.Run({"canvas.bmp,", inset + ",", "5,", "6,", "20,", "10,", "out.bmp"},
+                              {"DISPLAY=" + displayName_});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardError, "");
+    const auto written = ImageOf(user.Home() / "out.bmp");
+    EXPECT_EQ(PixelsNotTiledFrom(written), 0) << inset;
+    EXPECT_NE(written.bgr, shownBefore.bgr);
+    shownBefore = written;
+  }
 }
 
 }  // namespace

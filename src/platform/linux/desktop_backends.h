@@ -33,7 +33,6 @@ void ApplyDeepin(const DesktopReach& reach, const std::string& path);
 
 // Plasma 5 and 6: a shell script, over D-Bus, for every desktop.
 void ApplyKde(const DesktopReach& reach, const std::string& path);
-std::string PlasmaWallpaperScript(const std::string& path);
 
 // Every last-image property of the xfce4-desktop channel, or new ones.
 void ApplyXfce(const DesktopReach& reach, const std::string& path);

@@ -24,8 +24,6 @@ ToolOutcome EvaluateScript(ToolRunner& tools, const std::string& script) {
   return outcome;
 }
 
-}  // namespace
-
 // The script prints each desktop's Image after the change, one a line. The
 // URIs need no escaping in a script string: they are percent-encoded.
 std::string PlasmaWallpaperScript(const std::string& path) {
@@ -41,6 +39,8 @@ std::string PlasmaWallpaperScript(const std::string& path) {
          << "});\n";
   return script.str();
 }
+
+}  // namespace
 
 // A shell with locked widgets answers with an error: passed over like any other.
 void ApplyKde(const DesktopReach& reach, const std::string& path) {
