@@ -93,6 +93,28 @@ TEST_F(KdeDesktop, LockedWidgetsArePassedOverSilently) {
   EXPECT_EQ(RecordedScripts().size(), 1u);
 }
 
+TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
+  using Status = linux_platform::ToolOutcome::Status;
+  ScriptedTools tools;
+  tools.Answer("dbus-send", {}, Outcome(Status::Missing));
+  tools.Answer("qdbus6", {}, Outcome(Status::Missing));
+  tools.Answer("qdbus", {}, Outcome(Status::Succeeded, "file:///walls/out.bmp\n"));
+  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  ReportedLines log;
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}), tools, pictures,
+               log.Sink())
+      .ApplyWallpaperNow("/walls/out.bmp");
+  ASSERT_EQ(tools.calls.size(), 3u);
+  EXPECT_EQ(tools.calls[0][0], "dbus-send");
+  EXPECT_EQ(tools.calls[1][0], "qdbus6");
+  ASSERT_EQ(tools.calls[2].size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(tools.calls[2].begin(), tools.calls[2].begin() + 4),
+            (std::vector<std::string>{"qdbus", "org.kde.plasmashell", "/PlasmaShell",
+                                      "org.kde.PlasmaShell.evaluateScript"}));
+  EXPECT_NE(tools.calls[2][4].find("var uri = \"file:///walls/out.bmp\";"), std::string::npos);
+  EXPECT_EQ(log.text, "");
+}
+
 TEST(ShellToolDesktops, SwayIsToldToShowTheFileOnEveryOutput) {
   ThrowAwaySession session;
   session.MakeFakeTool("swaymsg", session.LogArguments("swaymsg"));

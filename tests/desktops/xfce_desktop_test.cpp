@@ -100,5 +100,20 @@ TEST_F(XfceDesktop, AFreshInstallGetsAPropertyForEachConnectedOutput) {
   EXPECT_EQ(Query({"-p", "/backdrop/screen0/monitorVGA-1/workspace0/last-image"}), path_ + "\n");
 }
 
+TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
+  using Status = linux_platform::ToolOutcome::Status;
+  ScriptedTools tools;
+  tools.Answer("xfconf-query", {"-c", "xfce4-desktop", "-l"}, Outcome(Status::Succeeded, kTwoMonitors[0] + "\n" +
+                                                                                          kTwoMonitors[1] + "\n"));
+  tools.Answer("xfconf-query", {}, Outcome(Status::TimedOut));
+  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  ReportedLines log;
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}), tools, pictures,
+               log.Sink())
+      .ApplyWallpaperNow("/walls/out.bmp");
+  EXPECT_EQ(tools.calls.size(), 2u);  // the listing, then one set that hung
+  EXPECT_EQ(log.text, "");
+}
+
 }  // namespace
 }  // namespace tessarin::testing
