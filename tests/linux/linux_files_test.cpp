@@ -81,6 +81,17 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
+TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  WriteWholeFile(folder / ".out.bmp.tessarin-link", "left by a killed run");
+  auto output = files.CreateReplacement(folder / "out.bmp", 3);
+  output->WriteAt(0, Bytes("new"));
+  output->Commit();
+  EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "new");
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
+}
+
 TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
   TemporaryFolder folder;
   LinuxFiles files;

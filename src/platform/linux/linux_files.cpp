@@ -73,11 +73,20 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
+// A whole file written beside the output where unnamed files are not supported.
+std::string PartNameBeside(const std::string& path) {
   static std::mt19937_64 generator{std::random_device{}()};
   const std::string folder = FolderOf(path);
-  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-" +
+  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-part-" +
          std::to_string(generator() % 1000000000000ULL);
+}
+
+// The name an unnamed file holds for an instant before it is renamed over the
+// output. It is the same for every run to this output, so a link left by a run
+// killed in that instant is replaced by the next run, never piled up.
+std::string LinkNameBeside(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-link";
 }
 
 class LinuxOutputFile : public platform::OutputFile {
@@ -108,28 +117,38 @@ class LinuxOutputFile : public platform::OutputFile {
 
   void Commit() override {
     if (::fdatasync(fd_.get()) != 0) ThrowErrno(path_, "cannot flush");
-    if (namedTemporary_.empty()) NameUnnamedFile();
-    if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) ThrowErrno(path_, "cannot replace");
+    if (namedTemporary_.empty()) {
+      NameUnnamedFileOverOutput();
+    } else if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) {
+      ThrowErrno(path_, "cannot replace");
+    }
     committed_ = true;
     ::fsync(folderFd_.get());  // make the new name itself durable
   }
 
  private:
-  // An unnamed file can only be linked to a new name, so it gets a temporary
-  // one here and is renamed over the output like a named temporary file.
-  void NameUnnamedFile() {
+  // An unnamed file can only be linked to a name that is free, so it is
+  // linked to the output's link name and renamed over the output at once. A
+  // concurrent run to the same output may take the link name in between; then
+  // the rename misses or moves that run's equally complete picture, and either
+  // way a whole picture ends up at the output.
+  void NameUnnamedFileOverOutput() {
     const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
+    const std::string link = LinkNameBeside(path_);
     for (int attempt = 0; attempt < 8; ++attempt) {
-      namedTemporary_ = TemporaryNameBeside(path_);
-      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, namedTemporary_.c_str(),
-                   AT_SYMLINK_FOLLOW) == 0) {
-        return;
+      ::unlink(link.c_str());  // a leftover of a killed run
+      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, link.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST) continue;
+        ThrowErrno(path_, "cannot name the written file");
       }
-      if (errno != EEXIST) break;
+      if (::rename(link.c_str(), path_.c_str()) == 0) return;
+      if (errno != ENOENT) {
+        const int error = errno;
+        ::unlink(link.c_str());
+        errno = error;
+        ThrowErrno(path_, "cannot replace");
+      }
     }
-    const int error = errno;
-    namedTemporary_.clear();
-    errno = error;
     ThrowErrno(path_, "cannot name the written file");
   }
 
@@ -142,7 +161,7 @@ class LinuxOutputFile : public platform::OutputFile {
 
 int OpenNamedTemporary(const std::string& path, std::string& name) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    name = TemporaryNameBeside(path);
+    name = PartNameBeside(path);
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
