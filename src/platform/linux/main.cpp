@@ -2,6 +2,7 @@
 
 #include "platform/exit_code.h"
 #include "platform/failure.h"
+#include "platform/linux/desktop_linux.h"
 #include "platform/linux/gui_loader.h"
 #include "platform/linux/ini_settings.h"
 #include "platform/linux/linux_config_window.h"
@@ -11,7 +12,6 @@
 #include "platform/linux/linux_pictures.h"
 #include "platform/linux/linux_process.h"
 #include "platform/linux/linux_random.h"
-#include "platform/linux/no_desktop.h"
 #include "platform/linux/registry_file.h"
 #include "platform/platform.h"
 #include "run/program.h"
@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
   LinuxFiles files;
   LinuxPictures pictures(files);
   LinuxRandom random;
-  NoDesktop desktop;
+  ProcessToolRunner desktopTools(Environment::OfThisProcess());
+  LinuxDesktop desktop(Environment::OfThisProcess(), desktopTools, pictures);
   RegistryFile registry;
   LinuxConventions conventions;
   LinuxConfigWindow configWindow(gui, settings, process, conventions);
