@@ -22,8 +22,11 @@ new_wine_prefix() {
   fi
 }
 
+# Without a window manager (Xvfb alone) Wine waits two seconds for one to
+# withdraw every closing window it manages; unmanaged windows close at once.
 initialise_wine_prefix() {
   wine wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   wineserver -w
 }
 
