@@ -47,7 +47,7 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 }
 
 // A 16 x 16 icon file, 32 bits a pixel, green (b 10, g 200, r 30) except a
-// transparent 4 x 4 corner at the top left.
+// transparent 4 x 4 corner at the top left, white where it is hidden.
 std::vector<std::uint8_t> IconWithTransparentCorner() {
   constexpr int kSize = 16;
   const auto transparent = [](int x, int y) { return x < 4 && y < 4; };
@@ -61,7 +61,7 @@ std::vector<std::uint8_t> IconWithTransparentCorner() {
   for (int row = kSize - 1; row >= 0; --row) {  // bottom-up
     for (int x = 0; x < kSize; ++x) {
       if (transparent(x, row)) {
-        PutLe(image, 0, 4);
+        image.insert(image.end(), {255, 255, 255, 0});
       } else {
         image.insert(image.end(), {10, 200, 30, 255});
       }

@@ -143,6 +143,22 @@ platform::Image ToBgr(const std::uint8_t* bgra, SIZE size) {
   return image;
 }
 
+// Draws the picture onto the canvas at its own size. An icon is drawn by
+// DrawIconEx itself, which honours both its mask and its alpha channel; the
+// picture object's Render does not leave every transparent pixel untouched.
+bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
+          OLE_YSIZE_HIMETRIC height) {
+  SHORT type = PICTYPE_UNINITIALIZED;
+  OLE_HANDLE handle = 0;
+  picture.get_Type(&type);
+  picture.get_Handle(&handle);
+  if (type == PICTYPE_ICON) {
+    return DrawIconEx(dc, 0, 0, HandleOf<HICON>(handle), size.cx, size.cy, 0, nullptr, DI_NORMAL);
+  }
+  // The source rectangle runs from the bottom up, in HIMETRIC.
+  return SUCCEEDED(picture.Render(dc, 0, 0, size.cx, size.cy, 0, height, width, -height, nullptr));
+}
+
 // Pictures beyond this many pixels are refused rather than half drawn.
 constexpr LONGLONG kMaximumPixels = 1LL << 28;
 
@@ -169,9 +185,7 @@ platform::Image DecodeWithOle(std::span<const std::uint8_t> bytes, const std::st
   }
   BlackCanvas canvas(size);
   if (!canvas.Ready()) throw Failure::InFile(path, "too large a picture");
-  // The source rectangle runs from the bottom up, in HIMETRIC.
-  if (FAILED(picture->Render(canvas.Dc(), 0, 0, size.cx, size.cy, 0, height, width, -height,
-                             nullptr))) {
+  if (!Draw(*picture.operator->(), canvas.Dc(), size, width, height)) {
     throw Failure::InFile(path, kUnreadable);
   }
   return ToBgr(canvas.Bgra(), size);
