@@ -119,6 +119,41 @@ TEST_F(Win32FilesTest, ANewOutputUnderANonAsciiNameAndOneInAMissingFolder) {
   EXPECT_THROW(files.CreateReplacement(folder / "missing\\out.bmp", 2), Failure);
 }
 
+// Run only as the child of the test below: it writes part of a replacement
+// and is killed before committing it.
+TEST(Win32FilesChild, DISABLED_KilledWhileWriting) {
+  wchar_t folder[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"TESSARIN_KILLED_RUN_FOLDER", folder, MAX_PATH), 0u);
+  Win32Files files;
+  const auto output = files.CreateReplacement(Narrow(folder) + "\\out.bmp", 1000);
+  output->WriteAt(0, Bytes("partial"));
+  TerminateProcess(GetCurrentProcess(), 9);
+}
+
+TEST_F(Win32FilesTest, ARunKilledBeforeCommittingLeavesTheOldFileAndNoTemporary) {
+  WriteFileBytes(folder / "out.bmp", "old");
+  const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
+  SetEnvironmentVariableW(L"TESSARIN_KILLED_RUN_FOLDER", Widen(folder.Path()).c_str());
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(self) +
+                             L"\" --gtest_filter=Win32FilesChild.DISABLED_KilledWhileWriting"
+                             L" --gtest_also_run_disabled_tests";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &child));
+  WaitForSingleObject(child.hProcess, 30000);
+  DWORD status = 0;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  EXPECT_EQ(status, 9u) << "the child was not killed while writing";
+  EXPECT_EQ(ReadFileBytes(folder / "out.bmp"), "old");
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
+}
+
 TEST(FolderPartOf, KeepsTheSeparatorAndTheDrive) {
   EXPECT_EQ(FolderPartOf("C:\\Walls\\out.bmp"), "C:\\Walls\\");
   EXPECT_EQ(FolderPartOf("C:out.bmp"), "C:");

@@ -66,6 +66,14 @@ OVERLAPPED At(std::uint64_t offset) {
   return at;
 }
 
+// A file marked for deletion goes when its last handle closes, also when the
+// process is killed: a run stopped before Commit leaves no temporary behind.
+bool MarkForDeletion(HANDLE file, bool deleted) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = deleted ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
 class Win32InputFile : public platform::InputFile {
  public:
   Win32InputFile(std::string path, HANDLE handle, std::uint64_t size)
@@ -118,6 +126,7 @@ class Win32OutputFile : public platform::OutputFile {
 
   void Commit() override {
     if (!FlushFileBuffers(handle_.get())) ThrowLastError(path_, "cannot flush");
+    if (!MarkForDeletion(handle_.get(), false)) ThrowLastError(path_, "cannot keep the written file");
     handle_.Close();
     if (!MoveFileExW(Widen(temporary_).c_str(), Widen(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -137,15 +146,25 @@ std::string BaseNameOf(const std::string& path) {
   return path.substr(FolderPartOf(path).size());
 }
 
-// Creates a new temporary file beside the output, under a name no other run takes.
+// Creates a new temporary file beside the output, under a name no other run
+// takes, marked for deletion until it is committed.
 HANDLE CreateTemporaryBeside(const std::string& path, std::string& temporary) {
   static std::mt19937_64 generator{std::random_device{}() ^ GetTickCount64()};
   for (int attempt = 0; attempt < 8; ++attempt) {
     temporary = FolderPartOf(path) + "~" + BaseNameOf(path) + ".tessarin-part-" +
                 std::to_string(generator() % 1000000000000ULL);
-    HANDLE handle = CreateFileW(Widen(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return handle;
+    HANDLE handle = CreateFileW(Widen(temporary).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return handle;
+    }
+    if (MarkForDeletion(handle, true)) return handle;
+    const DWORD error = GetLastError();
+    CloseHandle(handle);
+    DeleteFileW(Widen(temporary).c_str());
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
   }
   return INVALID_HANDLE_VALUE;
 }

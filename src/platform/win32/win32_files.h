@@ -15,7 +15,8 @@ class Win32Files : public platform::Files {
   std::vector<std::string> ListOrdinaryFiles(const std::string& folder) override;
   std::unique_ptr<platform::InputFile> OpenForReading(const std::string& path) override;
   // A temporary file beside the output, moved over it by Commit
-  // (MoveFileExW, replace existing, write through); never committed, it is deleted.
+  // (MoveFileExW, replace existing, write through). Until then it is marked
+  // for deletion, so that it goes even when the process is killed.
   std::unique_ptr<platform::OutputFile> CreateReplacement(const std::string& path,
                                                           std::uint64_t size) override;
 };
