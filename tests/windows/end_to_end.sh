@@ -144,6 +144,18 @@ check "exit status" "$tessarin_status" 3
 check "nothing written" "$(ls "$drive_c/t" | grep -ci '^out')" 0
 end_case
 
+begin_case "failure stop: an undecodable picture"
+seed FirstRun 1
+echo "not a picture" >"$drive_c/t/broken.jpg"
+start_tessarin 'C:\t\canvas.bmp,' 'C:\t\broken.jpg,' 0, 0, 5, 5, 'C:\t\out.bmp'
+read_message_box
+stop_prefix='Tessarin stopped: C:\t\broken.jpg: '
+check "message names the file" "${box_text:0:${#stop_prefix}}" "$stop_prefix"
+finish_tessarin
+check "exit status" "$tessarin_status" 1
+check "nothing written" "$(ls "$drive_c/t" | grep -ci 'out')" 0
+end_case
+
 # A full command line with each inset format: the block lands at 5, 6 on the
 # canvas, 20 wide and 10 high; the path is installed lower-cased.
 command_line_run() {  # command_line_run INSET_FILE
@@ -241,6 +253,17 @@ check "Y" "$(reg_value "$app" Y)" 0
 check "W" "$(reg_value "$app" W)" 50
 check "a blank box keeps H" "$(reg_value "$app" H)" 7
 check "an empty box saves nothing" "$(wine reg query "$app" /v Canvas >/dev/null 2>&1; echo $?)" 1
+end_case
+
+begin_case "the window scaled to the screen's 144 DPI"
+seed FirstRun 1
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+start_tessarin /C
+check "client area 1.5 times 360 x 244" \
+  "$(wine "$driver" window-get 2>/dev/null | tr -d '\r' | sed -n 's/^client=//p')" "540x366"
+wine "$driver" window-close >/dev/null 2>&1
+finish_tessarin
+check "exit status" "$tessarin_status" 0
 end_case
 
 echo "$failures check(s) failed"

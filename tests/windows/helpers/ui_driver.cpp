@@ -6,6 +6,7 @@
 //                                 as \r and \n), buttons and whether it has an
 //                                 icon, then presses OK
 //   ui_driver window-get          prints the configuration window's seven boxes
+//                                 and its client area's size
 //   ui_driver window-set T1..T7   sets the seven boxes' texts
 //   ui_driver window-ok           presses the window's OK button
 //   ui_driver window-close        closes the window as its close box does
@@ -124,6 +125,9 @@ int GetBoxes() {
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     Print("box" + std::to_string(i + 1) + "=" + Utf8(TextOf(boxes[i])));
   }
+  RECT client{};
+  GetClientRect(window, &client);
+  Print("client=" + std::to_string(client.right) + "x" + std::to_string(client.bottom));
   return boxes.size() == 7 ? 0 : 1;
 }
 
