@@ -8,28 +8,12 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
-#include <utility>
 
 #include "platform/failure.h"
+#include "platform/linux/file_descriptor.h"
 
 namespace tessarin::linux_platform {
 namespace {
-
-// Closes the descriptor when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
   throw Failure::InFile(path, doing + ": " + ErrorText(errno));
@@ -44,7 +28,7 @@ class LinuxInputFile : public platform::InputFile {
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     std::size_t done = 0;
     while (done < out.size()) {
-      const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
+      const ssize_t n = ::pread(fd_.Get(), out.data() + done, out.size() - done,
                                 static_cast<off_t>(offset + done));
       if (n == 0) break;
       if (n < 0) {
@@ -104,26 +88,26 @@ class LinuxOutputFile : public platform::OutputFile {
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_.get(), bytes.data() + done, bytes.size() - done,
+      const ssize_t n = ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done,
                                  static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) ThrowErrno(path_, "cannot write");
       done += static_cast<std::size_t>(n);
     }
     // Start the write-back now, so that the flush at the end finds little left.
-    ::sync_file_range(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
+    ::sync_file_range(fd_.Get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
                       SYNC_FILE_RANGE_WRITE);
   }
 
   void Commit() override {
-    if (::fdatasync(fd_.get()) != 0) ThrowErrno(path_, "cannot flush");
+    if (::fdatasync(fd_.Get()) != 0) ThrowErrno(path_, "cannot flush");
     if (namedTemporary_.empty()) {
       NameUnnamedFileOverOutput();
     } else if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) {
       ThrowErrno(path_, "cannot replace");
     }
     committed_ = true;
-    ::fsync(folderFd_.get());  // make the new name itself durable
+    ::fsync(folderFd_.Get());  // make the new name itself durable
   }
 
  private:
@@ -133,7 +117,7 @@ class LinuxOutputFile : public platform::OutputFile {
   // the rename misses or moves that run's equally complete picture, and either
   // way a whole picture ends up at the output.
   void NameUnnamedFileOverOutput() {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.Get());
     const std::string link = LinkNameBeside(path_);
     for (int attempt = 0; attempt < 8; ++attempt) {
       ::unlink(link.c_str());  // a leftover of a killed run
@@ -171,11 +155,11 @@ int OpenNamedTemporary(const std::string& path, std::string& name) {
 // Reserves the space up front where the file system can, so that a full disk
 // is found before any pixel is decoded.
 void Presize(int fd, std::uint64_t size, const std::string& path) {
-  if (::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
+  if (size > 0 && ::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
       errno != ENOSYS) {
-    ThrowErrno(path, "cannot reserve space for the output");
+    ThrowErrno(path, "cannot reserve space");
   }
-  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ThrowErrno(path, "cannot size the output");
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ThrowErrno(path, "cannot set the size");
 }
 
 }  // namespace
@@ -223,15 +207,15 @@ std::unique_ptr<platform::OutputFile> LinuxFiles::CreateReplacement(const std::s
                                                                     std::uint64_t size) {
   const std::string folder = FolderOf(path);
   FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFd.get() < 0) ThrowErrno(path, "cannot write into its folder");
+  if (folderFd.Get() < 0) ThrowErrno(path, "cannot write into its folder");
 
   std::string namedTemporary;
   int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     fd = OpenNamedTemporary(path, namedTemporary);  // a file system without unnamed files
   }
-  if (fd < 0) ThrowErrno(path, "cannot create the output");
-  auto output = std::make_unique<LinuxOutputFile>(path, fd, folderFd.release(), namedTemporary);
+  if (fd < 0) ThrowErrno(path, "cannot create");
+  auto output = std::make_unique<LinuxOutputFile>(path, fd, folderFd.Release(), namedTemporary);
   Presize(fd, size, path);
   return output;
 }
