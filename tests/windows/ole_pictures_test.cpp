@@ -1,10 +1,11 @@
 // The system's picture services under the picture adapter: each format at its
 // own size, transparent parts on black, and undecodable files refused.
 
+#include "platform/win32/ole_pictures.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/failure.h"
-#include "platform/win32/ole_pictures.h"
 #include "platform/win32/win32_files.h"
 #include "support/encode_bmp.h"
 #include "windows/helpers/placeable_metafile.h"
@@ -20,7 +21,8 @@ struct Bgr {
 
 Bgr PixelOf(const platform::Image& image, int x, int y) {
   const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-                          static_cast<std::size_t>(x)) * 3;
+                          static_cast<std::size_t>(x)) *
+                         3;
   return {image.bgr.at(at), image.bgr.at(at + 1), image.bgr.at(at + 2)};
 }
 
@@ -124,13 +126,16 @@ TEST(DecodeWithOle, AnIconsTransparentPartIsBlack) {
 
 TEST(DecodeWithOle, WhatIsNoPictureIsAFailureNamingTheFile) {
   const std::vector<std::vector<std::uint8_t>> unreadable = {
-      {}, Bytes("plain text, not a picture"), Bytes(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
+      {},
+      Bytes("plain text, not a picture"),
+      Bytes(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
   for (const auto& bytes : unreadable) {
     try {
       DecodeWithOle(bytes, "C:\\pics\\broken.jpg");
       ADD_FAILURE() << "decoded " << bytes.size() << " bytes";
     } catch (const Failure& failure) {
-      EXPECT_EQ(std::string(failure.what()).rfind("C:\\pics\\broken.jpg: ", 0), 0u) << failure.what();
+      EXPECT_EQ(std::string(failure.what()).rfind("C:\\pics\\broken.jpg: ", 0), 0u)
+          << failure.what();
     }
   }
 }

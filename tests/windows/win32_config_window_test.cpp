@@ -1,13 +1,13 @@
 // The Win32 configuration window in this process, over fake settings: its
 // layout, focus order and keys, and frmConfig's load, OK and close through it.
 
-#include <windows.h>
+#include "platform/win32/win32_config_window.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "config_window/layout.h"
 #include "platform/failure.h"
-#include "platform/win32/win32_config_window.h"
 #include "platform/win32/win32_conventions.h"
 #include "platform/win32/win32_text.h"
 #include "support/fake_platform.h"
@@ -127,8 +127,8 @@ TEST_F(Win32ConfigWindowTest, TheClientAreaIsWhiteWithTheBackgroundPictureDrawn)
 
 TEST_F(Win32ConfigWindowTest, TabVisitsTheBoxesAndTheButtonInTheirOrder) {
   Open();
-  const std::vector<std::string_view> expected = {"Text1", "Text2", "Text3", "Command1",
-                                                  "Text4", "Text5", "Text6", "Text7", "Text1"};
+  const std::vector<std::string_view> expected = {"Text1", "Text2", "Text3", "Command1", "Text4",
+                                                  "Text5", "Text6", "Text7", "Text1"};
   HWND at = Control("Text1");
   for (std::size_t i = 1; i < expected.size(); ++i) {
     at = GetNextDlgTabItem(Window(), at, FALSE);

@@ -1,10 +1,11 @@
+#include "platform/win32/win32_files.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 #include "windows/windows_temporary_folder.h"
 

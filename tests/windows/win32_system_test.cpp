@@ -1,8 +1,7 @@
 // The Win32 platform's command line, settings, registry and text conventions.
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "platform/failure.h"
 #include "platform/win32/registry_settings.h"
@@ -37,8 +36,11 @@ TEST(ArgumentsOf, NothingAfterTheName) {
 // Each test uses an application of its own under HKEY_CURRENT_USER\Software.
 class RegistrySettingsTest : public ::testing::Test {
  protected:
-  void TearDown() override { RegDeleteTreeW(HKEY_CURRENT_USER, Widen("Software\\" + application).c_str()); }
-  std::string application = std::string("TessarinTest-") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  void TearDown() override {
+    RegDeleteTreeW(HKEY_CURRENT_USER, Widen("Software\\" + application).c_str());
+  }
+  std::string application = std::string("TessarinTest-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
   RegistrySettings settings;
 };
 
@@ -110,8 +112,9 @@ TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
   const std::vector<std::uint8_t> data = {0};
   EXPECT_NE(registry.SetValue(key, "Wallpaper", REG_SZ, data), 0);
   HKEY probe = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TessarinTest-NoSuchKey", 0, KEY_READ, &probe),
-            ERROR_SUCCESS);
+  EXPECT_NE(
+      RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TessarinTest-NoSuchKey", 0, KEY_READ, &probe),
+      ERROR_SUCCESS);
 }
 
 TEST(Win32Conventions, WindowsPathRules) {

@@ -46,8 +46,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32Registry registry;
   Win32Conventions conventions;
   Win32ConfigWindow configWindow(instance, settings, process, conventions);
-  const tessarin::platform::Platform platform{process, messages, configWindow, settings, files,
-                                              pictures, random,   desktop,      registry, conventions};
+  const tessarin::platform::Platform platform{process,  messages,   configWindow, settings,
+                                              files,    pictures,   random,       desktop,
+                                              registry, conventions};
   tessarin::RunProgram(platform);
   // Main returned without ending the program: the first-run notice was shown,
   // or the configuration window is open and the run lasts until it closes.

@@ -1,8 +1,10 @@
 #include "platform/win32/ole_pictures.h"
 
+// clang-format off
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
+// clang-format on
 
 #include <cstring>
 #include <vector>
@@ -108,7 +110,8 @@ class BlackCanvas {
     info.bmiHeader.biCompression = BI_RGB;
     bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
     if (bitmap_ != nullptr) {
-      std::memset(bits_, 0, static_cast<std::size_t>(size.cx) * 4 * static_cast<std::size_t>(size.cy));
+      std::memset(bits_, 0,
+                  static_cast<std::size_t>(size.cx) * 4 * static_cast<std::size_t>(size.cy));
       previous_ = SelectObject(dc_, bitmap_);
     }
   }

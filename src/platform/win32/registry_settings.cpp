@@ -19,8 +19,8 @@ std::string RegistrySettings::Read(const std::string& application, const std::st
   const std::wstring subkey = Widen(SubkeyOf(application, section));
   const std::wstring name = Widen(key);
   DWORD bytes = 0;
-  if (RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
-                   nullptr, &bytes) != ERROR_SUCCESS) {
+  if (RegGetValueW(HKEY_CURRENT_USER, subkey.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
+                   &bytes) != ERROR_SUCCESS) {
     return fallback;
   }
   // The value may grow between the two calls; ask again with the new size.
@@ -38,18 +38,24 @@ std::string RegistrySettings::Read(const std::string& application, const std::st
 
 void RegistrySettings::Write(const std::string& application, const std::string& section,
                              const std::string& key, const std::string& value) {
-  const std::string where = "HKEY_CURRENT_USER\\" + SubkeyOf(application, section);
+  const std::string subkey = SubkeyOf(application, section);
   HKEY opened = nullptr;
-  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, Widen(SubkeyOf(application, section)).c_str(),
-                                   0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr);
-  if (status != ERROR_SUCCESS) throw Failure::InFile(where, "cannot save " + key + ": " + ErrorText(static_cast<unsigned long>(status)));
-  const std::wstring text = Widen(value);
-  status = RegSetValueExW(opened, Widen(key).c_str(), 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-  if (status == ERROR_SUCCESS) status = RegFlushKey(opened);
-  RegCloseKey(opened);
-  if (status != ERROR_SUCCESS) throw Failure::InFile(where, "cannot save " + key + ": " + ErrorText(static_cast<unsigned long>(status)));
+  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, Widen(subkey).c_str(), 0, nullptr, 0,
+                                   KEY_SET_VALUE, nullptr, &opened, nullptr);
+  if (status == ERROR_SUCCESS) {
+    const std::wstring text = Widen(value);
+    status = RegSetValueExW(opened, Widen(key).c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    // Durable once saved: the window ends the program right after its last save.
+    if (status == ERROR_SUCCESS) status = RegFlushKey(opened);
+    RegCloseKey(opened);
+  }
+  if (status != ERROR_SUCCESS) {
+    throw Failure::InFile(
+        "HKEY_CURRENT_USER\\" + subkey,
+        "cannot save " + key + ": " + ErrorText(static_cast<unsigned long>(status)));
+  }
 }
 
 }  // namespace tessarin::win32_platform

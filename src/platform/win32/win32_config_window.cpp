@@ -80,9 +80,9 @@ void Win32ConfigWindow::Open() {
   windowClass.hInstance = instance_;
   windowClass.hIcon = static_cast<HICON>(
       LoadImageW(instance_, MAKEINTRESOURCEW(TESSARIN_ICON), IMAGE_ICON, 32, 32, 0));
-  windowClass.hIconSm = static_cast<HICON>(LoadImageW(
-      instance_, MAKEINTRESOURCEW(TESSARIN_ICON), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-      GetSystemMetrics(SM_CYSMICON), 0));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(TESSARIN_ICON),
+                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), 0));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);
@@ -96,7 +96,8 @@ void Win32ConfigWindow::Open() {
   window_ = CreateWindowExW(0, kClassName, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             instance_, this);
-  if (window_ == nullptr) throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
+  if (window_ == nullptr)
+    throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
   CreateControls();
   form_.Load();
   ShowWindow(window_, SW_SHOWNORMAL);
@@ -123,7 +124,8 @@ HWND Win32ConfigWindow::CreateControl(std::size_t index) {
       Scaled(layout::ToPixels(control.left)), Scaled(layout::ToPixels(control.top)),
       Scaled(layout::ToPixels(control.width)), Scaled(layout::ToPixels(control.height)), window_,
       reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(ControlId(index))), instance_, nullptr);
-  if (created == nullptr) throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
+  if (created == nullptr)
+    throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
   if (font_ != nullptr) SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   // No length limit beyond the control's own maximum.
   if (control.kind == layout::Kind::TextBox) SendMessageW(created, EM_SETLIMITTEXT, 0, 0);
@@ -146,7 +148,8 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
 std::string Win32ConfigWindow::Text(TextBox box) const {
   HWND control = boxes_[static_cast<std::size_t>(box)];
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return Narrow(text);
 }
 
@@ -178,7 +181,8 @@ LRESULT CALLBACK Win32ConfigWindow::WindowProcedure(HWND window, UINT message, W
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
   }
   auto* self = reinterpret_cast<Win32ConfigWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self == nullptr || self->window_ == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (self == nullptr || self->window_ == nullptr)
+    return DefWindowProcW(window, message, wParam, lParam);
   // No exception may cross the system's code: a failure ends the loop and is
   // rethrown from RunUntilClosed.
   try {

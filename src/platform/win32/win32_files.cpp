@@ -35,7 +35,8 @@ class Handle {
 };
 
 bool IsOrdinary(const WIN32_FIND_DATAW& found) {
-  constexpr DWORD kAbsent = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  constexpr DWORD kAbsent =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   return (found.dwFileAttributes & kAbsent) == 0;
 }
 
@@ -44,8 +45,8 @@ bool IsOrdinary(const WIN32_FIND_DATAW& found) {
 DWORD ForEachMatch(const std::wstring& pattern,
                    const std::function<bool(const WIN32_FIND_DATAW&)>& visit) {
   WIN32_FIND_DATAW found{};
-  HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, 0);
+  HANDLE search =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return GetLastError();
   DWORD ended = ERROR_NO_MORE_FILES;
   do {
@@ -126,7 +127,8 @@ class Win32OutputFile : public platform::OutputFile {
 
   void Commit() override {
     if (!FlushFileBuffers(handle_.get())) ThrowLastError(path_, "cannot flush");
-    if (!MarkForDeletion(handle_.get(), false)) ThrowLastError(path_, "cannot keep the written file");
+    if (!MarkForDeletion(handle_.get(), false))
+      ThrowLastError(path_, "cannot keep the written file");
     handle_.Close();
     if (!MoveFileExW(Widen(temporary_).c_str(), Widen(path_).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -142,9 +144,7 @@ class Win32OutputFile : public platform::OutputFile {
   bool committed_ = false;
 };
 
-std::string BaseNameOf(const std::string& path) {
-  return path.substr(FolderPartOf(path).size());
-}
+std::string BaseNameOf(const std::string& path) { return path.substr(FolderPartOf(path).size()); }
 
 // Creates a new temporary file beside the output, under a name no other run
 // takes, marked for deletion until it is committed.
@@ -202,9 +202,8 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
 }
 
 std::unique_ptr<platform::InputFile> Win32Files::OpenForReading(const std::string& path) {
-  Handle handle(CreateFileW(Widen(path).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  Handle handle(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!handle.valid()) ThrowLastError(path, "cannot open");
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(handle.get(), &size)) ThrowLastError(path, "cannot open");

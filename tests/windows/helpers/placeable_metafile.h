@@ -29,8 +29,16 @@ inline std::vector<std::uint8_t> PlaceableMetafile(int width = 40, int height = 
 
   // The 22-byte header that makes it placeable: key, bounds, units an inch,
   // reserved, and the XOR of the ten 16-bit words before it.
-  const std::uint16_t words[10] = {0xCDD7, 0x9AC6, 0, 0, 0, static_cast<std::uint16_t>(width),
-                                   static_cast<std::uint16_t>(height), 96, 0, 0};
+  const std::uint16_t words[10] = {0xCDD7,
+                                   0x9AC6,
+                                   0,
+                                   0,
+                                   0,
+                                   static_cast<std::uint16_t>(width),
+                                   static_cast<std::uint16_t>(height),
+                                   96,
+                                   0,
+                                   0};
   std::uint16_t checksum = 0;
   std::vector<std::uint8_t> file;
   for (std::uint16_t word : words) {

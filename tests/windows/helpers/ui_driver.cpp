@@ -45,9 +45,12 @@ void Print(const std::string& line) {
 std::string Escaped(const std::string& text) {
   std::string escaped;
   for (char c : text) {
-    if (c == '\r') escaped += "\\r";
-    else if (c == '\n') escaped += "\\n";
-    else escaped += c;
+    if (c == '\r')
+      escaped += "\\r";
+    else if (c == '\n')
+      escaped += "\\n";
+    else
+      escaped += c;
   }
   return escaped;
 }
@@ -170,6 +173,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"window-set") return SetBoxes(argc - 2, argv + 2);
   if (command == L"window-ok") return PressOk();
   if (command == L"window-close") return CloseWindow();
-  std::fprintf(stderr, "usage: ui_driver message | window-get | window-set T1..T7 | window-ok | window-close\n");
+  std::fprintf(
+      stderr,
+      "usage: ui_driver message | window-get | window-set T1..T7 | window-ok | window-close\n");
   return 2;
 }
