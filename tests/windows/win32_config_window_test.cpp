@@ -190,6 +190,7 @@ TEST_F(Win32ConfigWindowTest, ARefusedSaveComesOutOfTheLoopAsTheFailure) {
   Type("Text1", "out.bmp");
   PostMessageW(Control("Command1"), BM_CLICK, 0, 0);
   EXPECT_THROW(window.RunUntilClosed(), Failure);
+  EXPECT_FALSE(IsWindowEnabled(Window()));  // no second OK while the failure is shown
 }
 
 TEST_F(Win32ConfigWindowTest, NeverOpenedItEndsAtOnce) {

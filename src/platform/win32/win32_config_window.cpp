@@ -141,7 +141,11 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (failure_) std::rethrow_exception(failure_);
+  if (failure_) {
+    // Nothing more is taken from the window while the failure is shown.
+    EnableWindow(window_, FALSE);
+    std::rethrow_exception(failure_);
+  }
   return ExitCode::Done;
 }
 
