@@ -6,6 +6,7 @@
 #include "platform/failure.h"
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/win32_conventions.h"
+#include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_text.h"
@@ -137,6 +138,21 @@ TEST(Win32Conventions, TheAnsiCodePage) {
   EXPECT_EQ(conventions.ToAnsiCodePage("c:\\walls\\out.bmp"), "c:\\walls\\out.bmp");
   if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
   EXPECT_EQ(conventions.ToAnsiCodePage("c:\\grün"), "c:\\gr\xFCn");
+}
+
+}  // namespace
+}  // namespace tessarin::win32_platform
+
+namespace tessarin::win32_platform {
+namespace {
+
+TEST(Win32Desktop, ShowsThePathAtOnceThroughTheAnsiEntryPoint) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
+  Win32Desktop desktop;
+  desktop.ApplyWallpaperNow("c:\\wände\\tessarin.bmp");
+  wchar_t shown[MAX_PATH] = {};
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, shown, 0));
+  EXPECT_EQ(std::wstring(shown), L"c:\\wände\\tessarin.bmp");
 }
 
 }  // namespace
