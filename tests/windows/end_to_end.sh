@@ -14,6 +14,9 @@ here="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=tests/windows/wine_prefix.sh
 . "$here/wine_prefix.sh"
 
+# Wine reads its arguments (settings seeded with `wine reg add`) in the locale's charset.
+export LC_ALL=C.UTF-8
+
 for tool in wine Xvfb python3 convert; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
@@ -81,7 +84,9 @@ seed() {  # seed KEY VALUE: a value in the program's settings
 }
 
 reg_value() {  # reg_value KEY NAME: the REG_SZ value, empty when missing
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_SZ    //p"
+  # reg.exe writes to a pipe in the console's OEM code page (437), with CR LF.
+  wine reg query "$1" /v "$2" 2>/dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r' |
+    sed -n "s/^    $2    REG_SZ    //p"
 }
 
 start_tessarin() {  # in the background; finish_tessarin waits for its status
@@ -221,6 +226,23 @@ check "exit status" "$tessarin_status" 0
 check "wallpaper recorded lower-cased" "$(reg_value "$desktop" Wallpaper)" 'c:\t\saved.bmp'
 check "W wide, H high, from the only picture" "$(python3 "$here/pictures.py" composed \
   "$drive_c/t/Saved.bmp" "$drive_c/t/canvas.bmp" "$drive_c/t/insets/Only.BMP" 3 4 12 8)" ""
+end_case
+
+begin_case "saved settings with non-ASCII folder and file names"
+mkdir -p "$drive_c/t/Einsätze"
+cp "$pictures/inset.bmp" "$drive_c/t/Einsätze/Muster.bmp"
+cp "$pictures/canvas.bmp" "$drive_c/t/Leinwand-ä.bmp"
+seed FirstRun 1
+seed OutputFile 'C:\t\Ausgabe-Ö.BMP'
+seed Canvas 'C:\t\Leinwand-ä.bmp'
+seed InsertDir 'C:\t\Einsätze'
+for key in X Y W H; do seed "$key" 2; done
+start_tessarin
+finish_tessarin
+check "exit status" "$tessarin_status" 0
+check "wallpaper recorded lower-cased" "$(reg_value "$desktop" Wallpaper)" 'c:\t\ausgabe-ö.bmp'
+check "the block from the folder's picture" "$(python3 "$here/pictures.py" composed \
+  "$drive_c/t/Ausgabe-Ö.BMP" "$drive_c/t/Leinwand-ä.bmp" "$drive_c/t/Einsätze/Muster.bmp" 2 2 2 2)" ""
 end_case
 
 begin_case "saved settings incomplete: the notice, then the window"
