@@ -95,6 +95,12 @@ start_tessarin() {  # in the background; finish_tessarin waits for its status
 }
 
 finish_tessarin() {  # sets tessarin_status (not in a subshell: only this shell can wait)
+  for _ in $(seq 300); do kill -0 "$tessarin_pid" 2>/dev/null || break; sleep 0.1; done
+  # Still running after 30 seconds: show what it waits for, if it is a box.
+  if kill -0 "$tessarin_pid" 2>/dev/null; then
+    echo "  still running; a box it shows:"
+    wine "$driver" message 1 2>&1 | sed 's/^/    /'
+  fi
   tessarin_status=0
   wait "$tessarin_pid" || tessarin_status=$?
 }

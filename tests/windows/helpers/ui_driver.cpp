@@ -1,7 +1,7 @@
 // UI automation for the end-to-end tests under Wine: finds Tessarin's message
 // box or configuration window, reports what it shows and operates it.
 //
-//   ui_driver message             waits for the box titled Tessarin (class
+//   ui_driver message [SECONDS]   waits for the box titled Tessarin (class
 //                                 "#32770"), prints its title, text (CR and LF
 //                                 as \r and \n), buttons and whether it has an
 //                                 icon, then presses OK
@@ -11,7 +11,8 @@
 //   ui_driver window-ok           presses the window's OK button
 //   ui_driver window-close        closes the window as its close box does
 //
-// Each waits up to 30 seconds for its window; exit status 0 on success.
+// Each waits up to 30 seconds (or SECONDS) for its window; exit status 0 on
+// success.
 
 #include <windows.h>
 
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr int kWaitMilliseconds = 30000;
+int waitMilliseconds = 30000;
 constexpr int kPollMilliseconds = 50;
 
 std::string Utf8(const std::wstring& text) {
@@ -81,7 +82,7 @@ std::vector<HWND> ChildrenOf(HWND parent, const wchar_t* className) {
 }
 
 HWND WaitFor(const wchar_t* className, const wchar_t* title) {
-  for (int waited = 0; waited < kWaitMilliseconds; waited += kPollMilliseconds) {
+  for (int waited = 0; waited < waitMilliseconds; waited += kPollMilliseconds) {
     HWND window = FindWindowW(className, title);
     if (window != nullptr && IsWindowVisible(window)) return window;
     Sleep(kPollMilliseconds);
@@ -168,7 +169,10 @@ int CloseWindow() {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
-  if (command == L"message") return HandleMessageBox();
+  if (command == L"message") {
+    if (argc > 2) waitMilliseconds = _wtoi(argv[2]) * 1000;
+    return HandleMessageBox();
+  }
   if (command == L"window-get") return GetBoxes();
   if (command == L"window-set") return SetBoxes(argc - 2, argv + 2);
   if (command == L"window-ok") return PressOk();
