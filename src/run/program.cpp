@@ -8,18 +8,15 @@
 #include "run/report_message.h"
 
 namespace tessarin {
-namespace {
-
-[[noreturn]] void StopOnFailure(const platform::Platform& platform, const std::string& what) {
-  ReportMessage(platform, "Tessarin stopped: " + what);
-  EndProgram(platform, ExitCode::FailureStop);
-}
-
-}  // namespace
 
 void EndProgram(const platform::Platform& platform, ExitCode status) {
   platform.process.EndProgram(status);
   std::abort();  // a platform whose end returned: never go on with the run
+}
+
+void StopOnFailure(const platform::Platform& platform, const std::string& what) {
+  ReportMessage(platform, "Tessarin stopped: " + what);
+  EndProgram(platform, ExitCode::FailureStop);
 }
 
 void RunProgram(const platform::Platform& platform) {

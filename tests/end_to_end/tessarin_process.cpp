@@ -25,8 +25,37 @@ ThrowAwayUser::~ThrowAwayUser() {
   std::filesystem::remove_all(home_, ignored);
 }
 
+namespace {
+
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
+  std::vector<char*> p;
+  for (auto& t : texts) p.push_back(t.data());
+  p.push_back(nullptr);
+  return p;
+}
+
+}  // namespace
+
+int ThrowAwayUser::Start(const std::vector<std::string>& arguments) const {
+  return Spawn(arguments, {}, "/dev/null");
+}
+
 RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
                              const std::vector<std::string>& extraEnvironment) const {
+  const auto errorPath = home_ / "stderr.txt";
+  const int pid = Spawn(arguments, extraEnvironment, errorPath);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  RunResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.standardError = ReadFile(errorPath);
+  std::filesystem::remove(errorPath);
+  return result;
+}
+
+int ThrowAwayUser::Spawn(const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& extraEnvironment,
+                         const std::filesystem::path& errorPath) const {
   std::vector<std::string> environment = {
       "HOME=" + home_.string(), "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
       "PATH=/usr/bin:/bin", "LC_ALL=C"};
@@ -34,16 +63,9 @@ RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
   std::vector<std::string> argv = {TESSARIN_EXECUTABLE};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
 
-  auto pointers = [](std::vector<std::string>& texts) {
-    std::vector<char*> p;
-    for (auto& t : texts) p.push_back(t.data());
-    p.push_back(nullptr);
-    return p;
-  };
-  auto argvPointers = pointers(argv);
-  auto envPointers = pointers(environment);
+  auto argvPointers = Pointers(argv);
+  auto envPointers = Pointers(environment);
 
-  const auto errorPath = home_ / "stderr.txt";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, home_.c_str());
@@ -55,13 +77,7 @@ RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
                                   envPointers.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) throw std::runtime_error("cannot start " + argv[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  RunResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.standardError = ReadFile(errorPath);
-  std::filesystem::remove(errorPath);
-  return result;
+  return pid;
 }
 
 void ThrowAwayUser::PassFirstRun() const {

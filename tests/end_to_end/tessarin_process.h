@@ -25,10 +25,15 @@ class ThrowAwayUser {
   // Runs the built executable with these arguments in the user's home.
   RunResult Run(const std::vector<std::string>& arguments,
                 const std::vector<std::string>& extraEnvironment = {}) const;
+  // Starts it without waiting; returns the process id.
+  int Start(const std::vector<std::string>& arguments) const;
   // Runs it once without arguments so that the first-run notice is behind us.
   void PassFirstRun() const;
 
  private:
+  int Spawn(const std::vector<std::string>& arguments,
+            const std::vector<std::string>& extraEnvironment,
+            const std::filesystem::path& errorPath) const;
   std::filesystem::path home_;
 };
 

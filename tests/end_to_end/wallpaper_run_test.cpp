@@ -7,6 +7,7 @@
 #include "end_to_end/tessarin_process.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
+#include "support/temporary_folder.h"
 #include "support/written_bmp.h"
 
 namespace tessarin::testing {
@@ -15,15 +16,6 @@ namespace {
 const std::string kNotice =
     "This application requires command line parameters or prior configuration before use.  "
     "Read the included README.TXT for further information\n";
-
-std::vector<std::string> Entries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 WrittenBmp ReadBmp(const std::filesystem::path& path) {
   const std::string bytes = ReadFile(path);
@@ -73,7 +65,7 @@ TEST_F(WallpaperRun, ACommandLineRunWritesTheComposedBmpAndRecordsTheWallpaper) 
   EXPECT_NE(ReadFile(user.ConfigFolder() / "registry.reg")
                 .find("[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"Wallpaper\"=\"out.bmp\""),
             std::string::npos);
-  EXPECT_EQ(Entries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
+  EXPECT_EQ(FolderEntries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
 }
 
 TEST_F(WallpaperRun, AnIncompleteCommandLineShowsTheUsage) {
@@ -99,7 +91,7 @@ TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.standardError.find("broken.bmp"), std::string::npos) << run.standardError;
   EXPECT_EQ(ReadFile(Home() / "out.bmp"), "the old wallpaper");
-  EXPECT_EQ(Entries(Home()),
+  EXPECT_EQ(FolderEntries(Home()),
             (std::vector<std::string>{".config", "broken.bmp", "canvas.bmp", "inset.bmp", "out.bmp"}));
 }
 

@@ -11,18 +11,10 @@
 namespace tessarin::linux_platform {
 namespace {
 
+using testing::FolderEntries;
 using testing::ReadWholeFile;
 using testing::TemporaryFolder;
 using testing::WriteWholeFile;
-
-std::vector<std::string> Entries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::span<const std::uint8_t> Bytes(const std::string& text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
@@ -86,7 +78,18 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
     output->Commit();
   }
   EXPECT_EQ(ReadWholeFile(path), "ABCDEF");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.bmp"});
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
+}
+
+TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  WriteWholeFile(folder / ".out.bmp.tessarin-link", "left by a killed run");
+  auto output = files.CreateReplacement(folder / "out.bmp", 3);
+  output->WriteAt(0, Bytes("new"));
+  output->Commit();
+  EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "new");
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
 TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
@@ -99,7 +102,7 @@ TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
     output->WriteAt(0, Bytes("half"));
   }
   EXPECT_EQ(ReadWholeFile(path), "old picture");
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"out.bmp"});
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
 TEST(LinuxFiles, AReplacementThatCannotBeCreatedOrNamedIsAFailure) {
@@ -112,7 +115,7 @@ TEST(LinuxFiles, AReplacementThatCannotBeCreatedOrNamedIsAFailure) {
   output->WriteAt(0, Bytes("abcd"));
   EXPECT_THROW(output->Commit(), Failure);
   output.reset();
-  EXPECT_EQ(Entries(folder.Path()), std::vector<std::string>{"taken"});
+  EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"taken"});
 }
 
 TEST(LinuxFiles, ARelativeOutputPathIsWrittenInTheWorkingFolder) {

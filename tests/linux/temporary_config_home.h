@@ -49,13 +49,4 @@ class TemporaryConfigHome {
 };
 
 // The names in a folder, to catch stray temporary files.
-inline std::vector<std::string> FolderEntries(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 }  // namespace tessarin::testing

@@ -6,12 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <system_error>
-#include <utility>
 
 #include "platform/failure.h"
+#include "platform/linux/file_descriptor.h"
+#include "platform/linux/linux_files.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -21,25 +21,6 @@ namespace fs = std::filesystem;
 [[noreturn]] void Fail(const fs::path& path, int error) {
   throw Failure::InFile(path.string(), std::system_category().message(error));
 }
-
-// Owns a file descriptor; closing the folder's descriptor also drops its lock.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-  ~FileDescriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  FileDescriptor(FileDescriptor&& other) noexcept : descriptor_(other.Release()) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(FileDescriptor&&) = delete;
-
-  int Get() const { return descriptor_; }
-  int Release() { return std::exchange(descriptor_, -1); }
-
- private:
-  int descriptor_;
-};
 
 FileDescriptor OpenFolder(const fs::path& folder) {
   FileDescriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -85,32 +66,12 @@ std::string ReadAll(int descriptor, const fs::path& file) {
   }
 }
 
-void WriteAll(int descriptor, const std::string& content, const fs::path& file) {
-  std::size_t written = 0;
-  while (written < content.size()) {
-    const ssize_t count = ::write(descriptor, content.data() + written, content.size() - written);
-    if (count < 0 && errno != EINTR) Fail(file, errno);
-    if (count > 0) written += static_cast<std::size_t>(count);
-  }
-}
-
-// Writes the content to a fresh file beside `file` and renames it over `file`;
-// the temporary is removed on every failure.
-void ReplaceContent(const fs::path& file, const std::string& content, int lockedFolder) {
-  std::string temporary =
-      (file.parent_path() / ("." + file.filename().string() + ".XXXXXX")).string();
-  FileDescriptor descriptor(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (descriptor.Get() < 0) Fail(file, errno);
-  try {
-    WriteAll(descriptor.Get(), content, file);
-    if (::fsync(descriptor.Get()) != 0) Fail(file, errno);
-    if (::close(descriptor.Release()) != 0) Fail(file, errno);
-    if (::rename(temporary.c_str(), file.c_str()) != 0) Fail(file, errno);
-  } catch (...) {
-    ::unlink(temporary.c_str());
-    throw;
-  }
-  if (::fsync(lockedFolder) != 0) Fail(file.parent_path(), errno);
+// The new content goes the way of every file the program replaces: an unnamed
+// file beside it, flushed, then named over it.
+void ReplaceContent(const fs::path& file, const std::string& content) {
+  const auto output = LinuxFiles().CreateReplacement(file.string(), content.size());
+  output->WriteAt(0, {reinterpret_cast<const std::uint8_t*>(content.data()), content.size()});
+  output->Commit();
 }
 
 }  // namespace
@@ -129,7 +90,7 @@ void UpdateFileAtomically(const fs::path& file,
   const fs::path folder = file.parent_path();
   CreateFolder(folder);
   const FileDescriptor lock = LockFolder(folder);
-  ReplaceContent(file, update(ReadStoredFile(file)), lock.Get());
+  ReplaceContent(file, update(ReadStoredFile(file)));
 }
 
 }  // namespace tessarin::linux_platform

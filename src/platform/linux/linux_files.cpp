@@ -8,28 +8,12 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
-#include <utility>
 
 #include "platform/failure.h"
+#include "platform/linux/file_descriptor.h"
 
 namespace tessarin::linux_platform {
 namespace {
-
-// Closes the descriptor when it goes out of scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
   throw Failure::InFile(path, doing + ": " + ErrorText(errno));
@@ -44,7 +28,7 @@ class LinuxInputFile : public platform::InputFile {
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     std::size_t done = 0;
     while (done < out.size()) {
-      const ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done,
+      const ssize_t n = ::pread(fd_.Get(), out.data() + done, out.size() - done,
                                 static_cast<off_t>(offset + done));
       if (n == 0) break;
       if (n < 0) {
@@ -73,11 +57,20 @@ std::string BaseNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string TemporaryNameBeside(const std::string& path) {
+// A whole file written beside the output where unnamed files are not supported.
+std::string PartNameBeside(const std::string& path) {
   static std::mt19937_64 generator{std::random_device{}()};
   const std::string folder = FolderOf(path);
-  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-" +
+  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-part-" +
          std::to_string(generator() % 1000000000000ULL);
+}
+
+// The name an unnamed file holds for an instant before it is renamed over the
+// output. It is the same for every run to this output, so a link left by a run
+// killed in that instant is replaced by the next run, never piled up.
+std::string LinkNameBeside(const std::string& path) {
+  const std::string folder = FolderOf(path);
+  return (folder == "/" ? "" : folder) + "/." + BaseNameOf(path) + ".tessarin-link";
 }
 
 class LinuxOutputFile : public platform::OutputFile {
@@ -95,41 +88,51 @@ class LinuxOutputFile : public platform::OutputFile {
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_.get(), bytes.data() + done, bytes.size() - done,
+      const ssize_t n = ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done,
                                  static_cast<off_t>(offset + done));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) ThrowErrno(path_, "cannot write");
       done += static_cast<std::size_t>(n);
     }
     // Start the write-back now, so that the flush at the end finds little left.
-    ::sync_file_range(fd_.get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
+    ::sync_file_range(fd_.Get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
                       SYNC_FILE_RANGE_WRITE);
   }
 
   void Commit() override {
-    if (::fdatasync(fd_.get()) != 0) ThrowErrno(path_, "cannot flush");
-    if (namedTemporary_.empty()) NameUnnamedFile();
-    if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) ThrowErrno(path_, "cannot replace");
+    if (::fdatasync(fd_.Get()) != 0) ThrowErrno(path_, "cannot flush");
+    if (namedTemporary_.empty()) {
+      NameUnnamedFileOverOutput();
+    } else if (::rename(namedTemporary_.c_str(), path_.c_str()) != 0) {
+      ThrowErrno(path_, "cannot replace");
+    }
     committed_ = true;
-    ::fsync(folderFd_.get());  // make the new name itself durable
+    ::fsync(folderFd_.Get());  // make the new name itself durable
   }
 
  private:
-  // An unnamed file can only be linked to a new name, so it gets a temporary
-  // one here and is renamed over the output like a named temporary file.
-  void NameUnnamedFile() {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.get());
+  // An unnamed file can only be linked to a name that is free, so it is
+  // linked to the output's link name and renamed over the output at once. A
+  // concurrent run to the same output may take the link name in between; then
+  // the rename misses or moves that run's equally complete picture, and either
+  // way a whole picture ends up at the output.
+  void NameUnnamedFileOverOutput() {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_.Get());
+    const std::string link = LinkNameBeside(path_);
     for (int attempt = 0; attempt < 8; ++attempt) {
-      namedTemporary_ = TemporaryNameBeside(path_);
-      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, namedTemporary_.c_str(),
-                   AT_SYMLINK_FOLLOW) == 0) {
-        return;
+      ::unlink(link.c_str());  // a leftover of a killed run
+      if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, link.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        if (errno == EEXIST) continue;
+        ThrowErrno(path_, "cannot name the written file");
       }
-      if (errno != EEXIST) break;
+      if (::rename(link.c_str(), path_.c_str()) == 0) return;
+      if (errno != ENOENT) {
+        const int error = errno;
+        ::unlink(link.c_str());
+        errno = error;
+        ThrowErrno(path_, "cannot replace");
+      }
     }
-    const int error = errno;
-    namedTemporary_.clear();
-    errno = error;
     ThrowErrno(path_, "cannot name the written file");
   }
 
@@ -142,7 +145,7 @@ class LinuxOutputFile : public platform::OutputFile {
 
 int OpenNamedTemporary(const std::string& path, std::string& name) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    name = TemporaryNameBeside(path);
+    name = PartNameBeside(path);
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -152,11 +155,11 @@ int OpenNamedTemporary(const std::string& path, std::string& name) {
 // Reserves the space up front where the file system can, so that a full disk
 // is found before any pixel is decoded.
 void Presize(int fd, std::uint64_t size, const std::string& path) {
-  if (::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
+  if (size > 0 && ::fallocate(fd, 0, 0, static_cast<off_t>(size)) != 0 && errno != EOPNOTSUPP &&
       errno != ENOSYS) {
-    ThrowErrno(path, "cannot reserve space for the output");
+    ThrowErrno(path, "cannot reserve space");
   }
-  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ThrowErrno(path, "cannot size the output");
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ThrowErrno(path, "cannot set the size");
 }
 
 }  // namespace
@@ -204,15 +207,15 @@ std::unique_ptr<platform::OutputFile> LinuxFiles::CreateReplacement(const std::s
                                                                     std::uint64_t size) {
   const std::string folder = FolderOf(path);
   FileDescriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFd.get() < 0) ThrowErrno(path, "cannot write into its folder");
+  if (folderFd.Get() < 0) ThrowErrno(path, "cannot write into its folder");
 
   std::string namedTemporary;
   int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     fd = OpenNamedTemporary(path, namedTemporary);  // a file system without unnamed files
   }
-  if (fd < 0) ThrowErrno(path, "cannot create the output");
-  auto output = std::make_unique<LinuxOutputFile>(path, fd, folderFd.release(), namedTemporary);
+  if (fd < 0) ThrowErrno(path, "cannot create");
+  auto output = std::make_unique<LinuxOutputFile>(path, fd, folderFd.Release(), namedTemporary);
   Presize(fd, size, path);
   return output;
 }

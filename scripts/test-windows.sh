@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Cross-builds tessarin.exe and its tests with mingw-w64 (preset "mingw", in
+# build-mingw/) and runs them under Wine: the unit tests, the Win32 platform's
+# tests and the end-to-end runs, each in a fresh Wine prefix on Xvfb.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=$(sed 's/#.*//' .ci/packages-windows.txt | tr -s ' \n' '\n' | sort -u)
+missing=$(for p in $packages; do dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || echo "$p"; done)
+if [ -n "$missing" ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+fi
+
+# shellcheck disable=SC2086
+cmake --preset mingw ${TESSARIN_CMAKE_ARGS:-}
+cmake --build --preset mingw
+
+# One prefix initialised here; every test runs in a copy of it.
+. tests/windows/wine_prefix.sh
+template="$(mktemp -d "${TMPDIR:-/tmp}/tessarin-wine-template.XXXXXX")"
+trap 'WINEPREFIX="$template" wineserver -k 2>/dev/null || true; rm -rf "$template"' EXIT
+WINEPREFIX="$template" initialise_wine_prefix
+export TESSARIN_WINE_TEMPLATE="$template"
+
+ctest --preset mingw -j2

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+
+#include "config_window/config_view.h"
+#include "platform/linux/gui_module.h"
+
+class QLineEdit;
+
+namespace tessarin::qt {
+
+// frmConfig drawn with Qt Widgets: every control placed from the layout table
+// over the white client area and its decorative picture.
+class QtConfigWindow : public QWidget, public linux_platform::ConfigWindowWidget {
+ public:
+  explicit QtConfigWindow(linux_platform::ConfigWindowEvents& events);
+
+  std::string Text(TextBox box) const override;
+  void SetText(TextBox box, const std::string& text) override;
+  void Close() override;
+  void Show() override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void AddControls();
+
+  linux_platform::ConfigWindowEvents& events_;
+  QPixmap background_;
+  std::array<QLineEdit*, kTextBoxCount> boxes_{};
+};
+
+}  // namespace tessarin::qt

@@ -1,0 +1,110 @@
+// The GUI module: Qt Widgets behind the plain interface of gui_module.h.
+
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <memory>
+#include <type_traits>
+
+#include "platform/linux/gui_module.h"
+#include "platform/qt/qt_config_window.h"
+
+namespace tessarin::qt {
+namespace {
+
+// Qt ends the process when it cannot open its platform, so the display is
+// tried first and the platform named explicitly.
+bool XServerAnswers() {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const bool answers = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return answers;
+}
+
+bool WaylandPluginInstalled() {
+  const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+  return QFileInfo::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so"));
+}
+
+bool ChooseDisplay() {
+  if (QApplication::instance() != nullptr || qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    return true;
+  if (!qEnvironmentVariableIsEmpty("DISPLAY") && XServerAnswers()) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
+  }
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandPluginInstalled()) {
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    return true;
+  }
+  return false;
+}
+
+class QtGuiModule : public linux_platform::GuiModule {
+ public:
+  QtGuiModule() {
+    if (QApplication::instance() == nullptr) {
+      application_ = std::make_unique<QApplication>(argc_, argv_);
+      QApplication::setApplicationName(QStringLiteral("Tessarin"));
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+
+  void ShowMessage(const std::string& title, const std::string& text) override {
+    QMessageBox box;
+    box.setWindowTitle(QString::fromStdString(title));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+  }
+
+  std::unique_ptr<linux_platform::ConfigWindowWidget> CreateConfigWindow(
+      linux_platform::ConfigWindowEvents& events) override {
+    return std::make_unique<QtConfigWindow>(events);
+  }
+
+  void RunEventLoop() override {
+    if (!quitRequested_) {
+      QEventLoop loop;
+      running_ = &loop;
+      loop.exec();
+      running_ = nullptr;
+    }
+    quitRequested_ = false;
+  }
+
+  // Asked before the loop runs, it makes the next run return at once.
+  void QuitEventLoop() override {
+    if (running_ != nullptr)
+      running_->quit();
+    else
+      quitRequested_ = true;
+  }
+
+ private:
+  // QApplication keeps references to both for its whole life.
+  int argc_ = 1;
+  char name_[9] = "tessarin";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> application_;
+  QEventLoop* running_ = nullptr;
+  bool quitRequested_ = false;
+};
+
+}  // namespace
+}  // namespace tessarin::qt
+
+extern "C" __attribute__((visibility("default"))) tessarin::linux_platform::GuiModule*
+tessarin_create_gui_module() {
+  if (!tessarin::qt::ChooseDisplay()) return nullptr;
+  return new tessarin::qt::QtGuiModule();
+}
+
+static_assert(std::is_same_v<decltype(&tessarin_create_gui_module),
+                             tessarin::linux_platform::CreateGuiModuleFunction>);

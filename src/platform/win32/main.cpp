@@ -1,0 +1,56 @@
+// The Windows program: wires the Win32 platform into the program's logic.
+
+#include <windows.h>
+
+#include "platform/exit_code.h"
+#include "platform/failure.h"
+#include "platform/platform.h"
+#include "platform/win32/ole_pictures.h"
+#include "platform/win32/registry_settings.h"
+#include "platform/win32/win32_config_window.h"
+#include "platform/win32/win32_conventions.h"
+#include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_messages.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_random.h"
+#include "platform/win32/win32_registry.h"
+#include "run/program.h"
+
+namespace {
+
+// The configuration window's life after Main has returned: its close ends the
+// program, and a failure in one of its events stops the run as in Main.
+[[noreturn]] void RunConfigWindow(const tessarin::platform::Platform& platform,
+                                  tessarin::win32_platform::Win32ConfigWindow& window) {
+  try {
+    tessarin::EndProgram(platform, window.RunUntilClosed());
+  } catch (const tessarin::Failure& failure) {
+    tessarin::StopOnFailure(platform, failure.what());
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  using namespace tessarin::win32_platform;
+  // The window's pixel sizes are scaled by the screen's DPI here, not by the system.
+  SetProcessDPIAware();
+  Win32Process process;
+  Win32Messages messages;
+  RegistrySettings settings;
+  Win32Files files;
+  OlePictures pictures(files);
+  Win32Random random;
+  Win32Desktop desktop;
+  Win32Registry registry;
+  Win32Conventions conventions;
+  Win32ConfigWindow configWindow(instance, settings, process, conventions);
+  const tessarin::platform::Platform platform{process,  messages,   configWindow, settings,
+                                              files,    pictures,   random,       desktop,
+                                              registry, conventions};
+  tessarin::RunProgram(platform);
+  // Main returned without ending the program: the first-run notice was shown,
+  // or the configuration window is open and the run lasts until it closes.
+  RunConfigWindow(platform, configWindow);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/conventions.h"
+
+namespace tessarin::win32_platform {
+
+// "\" separates; letter case does not distinguish file names.
+class Win32Conventions : public platform::Conventions {
+ public:
+  char PathSeparator() const override { return '\\'; }
+  bool FileNamesIgnoreCase() const override { return true; }
+  // The system's own mapping (CharLowerBuffW), so that non-ASCII letters follow too.
+  std::string LowerCase(const std::string& text) const override;
+  // The user's LOCALE_SDECIMAL.
+  std::string DecimalSeparator() const override;
+  // UTF-8 to the ANSI code page (CP_ACP).
+  std::string ToAnsiCodePage(const std::string& text) const override;
+};
+
+// The UTF-8 text in the ANSI code page, as the system's "A" entry points take it.
+std::string ToAnsi(const std::string& utf8);
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/desktop.h"
+
+namespace tessarin::win32_platform {
+
+// SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, path, 0): shown at once,
+// neither saved to the profile nor broadcast (the registry write does the former).
+class Win32Desktop : public platform::Desktop {
+ public:
+  void ApplyWallpaperNow(const std::string& path) override;
+};
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/messages.h"
+
+namespace tessarin::win32_platform {
+
+// The system's message box: titled Tessarin, no icon, a single OK.
+class Win32Messages : public platform::Messages {
+ public:
+  void Show(const std::string& text) override;
+};
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/process.h"
+
+namespace tessarin::win32_platform {
+
+// The arguments of a Windows command line: the program's own name (quoted or
+// not) and the blanks after it removed, everything else kept as it stands.
+std::string ArgumentsOf(std::wstring_view commandLine);
+
+class Win32Process : public platform::Process {
+ public:
+  // The command line GetCommandLineW gives.
+  Win32Process();
+  std::string CommandLine() const override { return commandLine_; }
+  [[noreturn]] void EndProgram(ExitCode status) override;
+
+ private:
+  std::string commandLine_;
+};
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/registry.h"
+
+namespace tessarin::win32_platform {
+
+// advapi32's RegOpenKeyExA, RegSetValueExA and RegCloseKey, as they are.
+class Win32Registry : public platform::Registry {
+ public:
+  std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
+                                  platform::RegistryKey& key) override;
+  std::int32_t SetValue(platform::RegistryKey key, const std::string& name, std::uint32_t type,
+                        std::span<const std::uint8_t> data) override;
+  std::int32_t CloseKey(platform::RegistryKey key) override;
+};
+
+}  // namespace tessarin::win32_platform

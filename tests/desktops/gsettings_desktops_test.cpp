@@ -1,0 +1,181 @@
+// GNOME, Cinnamon and MATE against the real dconf service on a private bus,
+// through the real gsettings tool and the desktops' own schemas.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "desktops/desktop_test_support.h"
+#include "end_to_end/tessarin_process.h"
+#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktop_values.h"
+#include "support/encode_bmp.h"
+#include "support/fake_platform.h"
+
+namespace tessarin::testing {
+namespace {
+
+using linux_platform::FileUri;
+using linux_platform::LinuxDesktop;
+using linux_platform::ProcessToolRunner;
+using Status = linux_platform::ToolOutcome::Status;
+
+class GSettingsDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+    bus_ = std::make_unique<PrivateBus>(session_);
+    ASSERT_TRUE(bus_->Started());
+    session_.Variables().Set("GSETTINGS_BACKEND", "dconf");
+  }
+
+  // Applies the wallpaper as the named desktop would get it; returns the log.
+  std::string ApplyAs(const std::string& desktop, const std::string& path) {
+    Environment environment = session_.Variables();
+    environment.Set("XDG_CURRENT_DESKTOP", desktop);
+    ProcessToolRunner tools(environment);
+    PatternPictures pictures({}, platform::RowOrder::TopDown);
+    ReportedLines log;
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
+    return log.text;
+  }
+
+  std::string Get(const std::string& schema, const std::string& key) {
+    const auto value = ProcessToolRunner(session_.Variables()).Run("gsettings", {"get", schema, key});
+    EXPECT_TRUE(value.Succeeded()) << schema << " " << key;
+    return value.output;
+  }
+
+  ThrowAwaySession session_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+TEST_F(GSettingsDesktop, GnomeGetsTheAbsoluteUriInBothThePlainAndTheDarkKey) {
+  const std::string relative = "walls/My Out \xc3\xa9.bmp";
+  const std::string uri = FileUri((std::filesystem::current_path() / relative).string());
+  ASSERT_NE(uri.find("My%20Out%20%C3%A9.bmp"), std::string::npos);
+
+  EXPECT_EQ(ApplyAs("ubuntu:GNOME", relative), "");
+  EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), "'" + uri + "'\n");
+  EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri-dark"), "'" + uri + "'\n");
+}
+
+TEST_F(GSettingsDesktop, GnomeIsToldAgainWhenTheSamePathIsAppliedTwice) {
+  const std::string path = (session_.Folder() / "out.bmp").string();
+  const std::string uri = FileUri(path);
+  BackgroundProgram monitor({"gsettings", "monitor", "org.gnome.desktop.background", "picture-uri"},
+                            session_.Variables());
+  // The monitor is listening once it reports a change made after it started.
+  ProcessToolRunner tools(session_.Variables());
+  bool listening = false;
+  for (int attempt = 0; attempt < 50 && !listening; ++attempt) {
+    tools.Run("gsettings", {"set", "org.gnome.desktop.background", "picture-uri", "'file:///probe'"});
+    listening = monitor.WaitForOutput([](const std::string& out) { return out.find("probe") != std::string::npos; },
+                                      std::chrono::milliseconds(200));
+  }
+  ASSERT_TRUE(listening);
+
+  ApplyAs("GNOME", path);
+  ASSERT_TRUE(monitor.WaitForOutput([&](const std::string& out) { return out.find(uri) != std::string::npos; }));
+  const std::size_t afterFirstRun = monitor.Output().size();
+  ApplyAs("GNOME", path);
+  EXPECT_TRUE(monitor.WaitForOutput(
+      [&](const std::string& out) { return out.find(uri, afterFirstRun) != std::string::npos; }))
+      << monitor.Output();
+  EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), "'" + uri + "'\n");
+}
+
+TEST_F(GSettingsDesktop, CinnamonGetsTheUri) {
+  const std::string path = (session_.Folder() / "cinnamon wall.bmp").string();
+  EXPECT_EQ(ApplyAs("X-Cinnamon", path), "");
+  EXPECT_EQ(Get("org.cinnamon.desktop.background", "picture-uri"), "'" + FileUri(path) + "'\n");
+}
+
+TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
+  const std::string path = (session_.Folder() / "it's a \\ \xc3\xa9.bmp").string();
+  EXPECT_EQ(ApplyAs("MATE", path), "");
+  EXPECT_EQ(linux_platform::ParseGVariantString(Get("org.mate.background", "picture-filename").substr(
+                0, Get("org.mate.background", "picture-filename").size() - 1)),
+            path);
+}
+
+// The built program on GNOME: a relative output path reaches dconf as the
+// absolute URI, and the run's standard error stays empty.
+TEST(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
+  if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+  ThrowAwayUser user;
+  user.PassFirstRun();
+  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+  ThrowAwaySession session;
+  // dconf keeps its database in the user's configuration folder.
+  session.Variables().Set("HOME", user.Home().string());
+  session.Variables().Set("XDG_CONFIG_HOME", (user.Home() / ".config").string());
+  const PrivateBus bus(session);
+  ASSERT_TRUE(bus.Started());
+
+  const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", "out.bmp"},
+                            {"XDG_CURRENT_DESKTOP=GNOME",
+                             "DBUS_SESSION_BUS_ADDRESS=" + session.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
+                             "XDG_RUNTIME_DIR=" + session.Variables().Get("XDG_RUNTIME_DIR")});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardError, "");
+  const auto uri = ProcessToolRunner(session.Variables())
+                       .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"});
+  EXPECT_EQ(uri.output, "'" + FileUri((user.Home() / "out.bmp").string()) + "'\n");
+}
+
+// The exact calls, and what happens when the desktop does not keep the value.
+class GSettingsCalls : public ::testing::Test {
+ protected:
+  std::string Apply(const std::string& desktop) {
+    PatternPictures pictures({}, platform::RowOrder::TopDown);
+    ReportedLines log;
+    LinuxDesktop(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log.Sink())
+        .ApplyWallpaperNow("/walls/out.bmp");
+    return log.text;
+  }
+  ScriptedTools tools_;
+};
+
+TEST_F(GSettingsCalls, SetsAnotherSpellingFirstThenTheFileAndReadsItBack) {
+  tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
+  EXPECT_EQ(Apply("GNOME"), "");
+  const std::vector<std::vector<std::string>> expected{
+      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", "'file:///walls/./out.bmp'"},
+      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", "'file:///walls/out.bmp'"},
+      {"gsettings", "get", "org.gnome.desktop.background", "picture-uri"},
+      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/./out.bmp'"},
+      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/out.bmp'"},
+      {"gsettings", "get", "org.gnome.desktop.background", "picture-uri-dark"},
+  };
+  EXPECT_EQ(tools_.calls, expected);
+}
+
+TEST_F(GSettingsCalls, AValueThatDidNotStickIsOneLineOnTheLog) {
+  tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///elsewhere.bmp'\n"));
+  const std::string log = Apply("GNOME");
+  EXPECT_EQ(log,
+            "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri reads "
+            "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n"
+            "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri-dark reads "
+            "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n");
+}
+
+TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
+  tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
+  EXPECT_EQ(Apply("Deepin"), "");
+  ASSERT_EQ(tools_.calls.size(), 7u);
+  EXPECT_EQ(tools_.calls[0][2], "com.deepin.wrap.gnome.desktop.background");
+  EXPECT_EQ(tools_.calls[1][2], "org.gnome.desktop.background");
+
+  ScriptedTools missing;
+  missing.Answer("gsettings", {}, Outcome(Status::Missing));
+  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  ReportedLines log;
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}), missing, pictures, log.Sink()).ApplyWallpaperNow("x.bmp");
+  EXPECT_EQ(missing.calls.size(), 1u);
+  EXPECT_EQ(log.text, "");
+}
+
+}  // namespace
+}  // namespace tessarin::testing

@@ -1,0 +1,166 @@
+// The system's picture services under the picture adapter: each format at its
+// own size, transparent parts on black, and undecodable files refused.
+
+#include "platform/win32/ole_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/failure.h"
+#include "platform/win32/win32_files.h"
+#include "support/encode_bmp.h"
+#include "windows/helpers/placeable_metafile.h"
+#include "windows/windows_temporary_folder.h"
+
+namespace tessarin::win32_platform {
+namespace {
+
+struct Bgr {
+  int b, g, r;
+  bool operator==(const Bgr&) const = default;
+};
+
+Bgr PixelOf(const platform::Image& image, int x, int y) {
+  const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                          static_cast<std::size_t>(x)) *
+                         3;
+  return {image.bgr.at(at), image.bgr.at(at + 1), image.bgr.at(at + 2)};
+}
+
+std::ostream& operator<<(std::ostream& out, const Bgr& p) {
+  return out << "(b " << p.b << ", g " << p.g << ", r " << p.r << ")";
+}
+
+platform::Image Pattern(int width, int height) {
+  platform::Image image{width, height, {}};
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.bgr.push_back(static_cast<std::uint8_t>(x * 9));
+      image.bgr.push_back(static_cast<std::uint8_t>(y * 13));
+      image.bgr.push_back(static_cast<std::uint8_t>(200 - x - y));
+    }
+  }
+  return image;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A 16 x 16 icon file, 32 bits a pixel, green (b 10, g 200, r 30) except a
+// transparent 4 x 4 corner at the top left, white where it is hidden.
+std::vector<std::uint8_t> IconWithTransparentCorner() {
+  constexpr int kSize = 16;
+  const auto transparent = [](int x, int y) { return x < 4 && y < 4; };
+  std::vector<std::uint8_t> image;
+  PutLe(image, 40, 4);
+  PutLe(image, kSize, 4);
+  PutLe(image, kSize * 2, 4);  // colour and mask, one above the other
+  PutLe(image, 1, 2);
+  PutLe(image, 32, 2);
+  for (int i = 0; i < 6; ++i) PutLe(image, 0, 4);
+  for (int row = kSize - 1; row >= 0; --row) {  // bottom-up
+    for (int x = 0; x < kSize; ++x) {
+      if (transparent(x, row)) {
+        image.insert(image.end(), {255, 255, 255, 0});
+      } else {
+        image.insert(image.end(), {10, 200, 30, 255});
+      }
+    }
+  }
+  for (int row = kSize - 1; row >= 0; --row) {  // the mask: 1 is transparent
+    std::uint32_t bits = 0;
+    for (int x = 0; x < kSize; ++x) {
+      if (transparent(x, row)) bits |= 0x80u >> (x % 8) << (8 * (x / 8));
+    }
+    PutLe(image, bits, 4);
+  }
+  std::vector<std::uint8_t> file;
+  PutLe(file, 0, 2);
+  PutLe(file, 1, 2);
+  PutLe(file, 1, 2);
+  file.insert(file.end(), {kSize, kSize, 0, 0});
+  PutLe(file, 1, 2);
+  PutLe(file, 32, 2);
+  PutLe(file, static_cast<std::uint32_t>(image.size()), 4);
+  PutLe(file, 22, 4);
+  file.insert(file.end(), image.begin(), image.end());
+  return file;
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+TEST(DecodeWithOle, ABitmapKeepsEveryPixel) {
+  const platform::Image original = Pattern(21, 13);
+  const std::string file = testing::EncodeBmp(original);
+  const platform::Image decoded = DecodeWithOle(Bytes(file), "pattern.bmp");
+  EXPECT_EQ(decoded.width, 21);
+  EXPECT_EQ(decoded.height, 13);
+  EXPECT_EQ(decoded.bgr, original.bgr);
+}
+
+TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
+  const platform::Image decoded = DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf");
+  // 40 x 30 units at 96 an inch, drawn at the screen's resolution.
+  EXPECT_EQ(decoded.width, MulDiv(MulDiv(40, 2540, 96), ScreenDpi(), 2540));
+  EXPECT_EQ(decoded.height, MulDiv(MulDiv(30, 2540, 96), ScreenDpi(), 2540));
+  EXPECT_EQ(PixelOf(decoded, 2, 2), (Bgr{255, 0, 0}));
+  EXPECT_EQ(PixelOf(decoded, decoded.width - 3, decoded.height - 3), (Bgr{0, 0, 255}));
+}
+
+TEST(DecodeWithOle, AnIconsTransparentPartIsBlack) {
+  const platform::Image decoded = DecodeWithOle(IconWithTransparentCorner(), "icon.ico");
+  EXPECT_EQ(decoded.width, 16);
+  EXPECT_EQ(decoded.height, 16);
+  EXPECT_EQ(PixelOf(decoded, 1, 1), (Bgr{0, 0, 0}));
+  EXPECT_EQ(PixelOf(decoded, 3, 3), (Bgr{0, 0, 0}));
+  EXPECT_EQ(PixelOf(decoded, 4, 0), (Bgr{10, 200, 30}));
+  EXPECT_EQ(PixelOf(decoded, 15, 15), (Bgr{10, 200, 30}));
+}
+
+TEST(DecodeWithOle, WhatIsNoPictureIsAFailureNamingTheFile) {
+  const std::vector<std::vector<std::uint8_t>> unreadable = {
+      {},
+      Bytes("plain text, not a picture"),
+      Bytes(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
+  for (const auto& bytes : unreadable) {
+    try {
+      DecodeWithOle(bytes, "C:\\pics\\broken.jpg");
+      ADD_FAILURE() << "decoded " << bytes.size() << " bytes";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(std::string(failure.what()).rfind("C:\\pics\\broken.jpg: ", 0), 0u)
+          << failure.what();
+    }
+  }
+}
+
+TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
+  testing::WindowsTemporaryFolder folder;
+  const platform::Image original = Pattern(9, 7);
+  testing::WriteFileBytes(folder / "Muster.bmp", testing::EncodeBmp(original));
+  Win32Files files;
+  OlePictures pictures(files);
+
+  const auto rows = pictures.Open(folder / "MUSTER.BMP");
+  ASSERT_EQ(rows->Width(), 9);
+  ASSERT_EQ(rows->Height(), 7);
+  ASSERT_EQ(rows->Order(), platform::RowOrder::TopDown);
+  std::vector<std::uint8_t> all(original.bgr.size());
+  rows->ReadRows(all.data(), 7);
+  EXPECT_EQ(all, original.bgr);
+
+  const platform::Image block = pictures.Open(folder / "Muster.bmp")->ReadTopLeft(3, 100);
+  EXPECT_EQ(block.width, 3);
+  EXPECT_EQ(block.height, 7);
+  EXPECT_EQ(PixelOf(block, 2, 6), PixelOf(original, 2, 6));
+  EXPECT_THROW(pictures.Open(folder / "missing.bmp"), Failure);
+}
+
+}  // namespace
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,165 @@
+#include "platform/win32/win32_files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/win32/win32_text.h"
+#include "windows/windows_temporary_folder.h"
+
+namespace tessarin::win32_platform {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::WindowsTemporaryFolder;
+using testing::WriteFileBytes;
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+class Win32FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFileBytes(folder / "canvas.bmp", "canvas");
+    WriteFileBytes(folder / "hidden.bmp", "h", FILE_ATTRIBUTE_HIDDEN);
+    WriteFileBytes(folder / "system.bmp", "s", FILE_ATTRIBUTE_SYSTEM);
+    WriteFileBytes(folder / "Grün.jpg", "g");
+    CreateDirectoryW(Widen(folder / "folder.bmp").c_str(), nullptr);
+  }
+  WindowsTemporaryFolder folder;
+  Win32Files files;
+};
+
+TEST_F(Win32FilesTest, AnOrdinaryFileIsFoundWhateverTheLetterCase) {
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "canvas.bmp"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "CANVAS.Bmp"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "Grün.jpg"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "GRÜN.JPG"));
+}
+
+TEST_F(Win32FilesTest, FoldersHiddenAndSystemFilesAndNothingAtAllCountAsAbsent) {
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "folder.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "hidden.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "system.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "missing.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "missing\\canvas.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(""));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder.Path()));
+}
+
+TEST_F(Win32FilesTest, AWildcardPathIsPresentWhenAnOrdinaryFileMatchesButCannotBeOpened) {
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "can*.bmp"));
+  EXPECT_TRUE(files.IsOrdinaryFile(folder / "?anvas.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "fold*"));  // only a folder matches
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "hid*"));   // only a hidden file matches
+  EXPECT_THROW(files.OpenForReading(folder / "can*.bmp"), Failure);
+}
+
+TEST_F(Win32FilesTest, TheListingHoldsOnlyOrdinaryFilesWithOrWithoutATrailingSeparator) {
+  const std::vector<std::string> expected = {"Grün.jpg", "canvas.bmp"};
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), expected);
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path() + "\\")), expected);
+}
+
+TEST_F(Win32FilesTest, AMissingOrEmptyFolder) {
+  try {
+    files.ListOrdinaryFiles(folder / "missing");
+    FAIL() << "a missing folder was listed";
+  } catch (const Failure& failure) {
+    EXPECT_NE(std::string(failure.what()).find(folder / "missing"), std::string::npos);
+  }
+  EXPECT_THROW(files.ListOrdinaryFiles(folder / "canvas.bmp"), Failure);
+  EXPECT_TRUE(files.ListOrdinaryFiles(folder / "folder.bmp").empty());
+}
+
+TEST_F(Win32FilesTest, ReadsAtAnyOffset) {
+  const auto file = files.OpenForReading(folder / "CANVAS.BMP");
+  EXPECT_EQ(file->Size(), 6u);
+  std::vector<std::uint8_t> out(4);
+  EXPECT_EQ(file->ReadAt(2, out), 4u);
+  EXPECT_EQ(std::string(out.begin(), out.end()), "nvas");
+  EXPECT_EQ(file->ReadAt(5, out), 1u);
+  EXPECT_EQ(file->ReadAt(6, out), 0u);
+  EXPECT_THROW(files.OpenForReading(folder / "missing.bmp"), Failure);
+}
+
+TEST_F(Win32FilesTest, ACommittedReplacementTakesThePathAndLeavesNothingElse) {
+  const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
+  {
+    const auto output = files.CreateReplacement(folder / "canvas.bmp", 5);
+    output->WriteAt(3, Bytes("lo"));
+    output->WriteAt(0, Bytes("hel"));
+    EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "canvas");  // untouched until committed
+    output->Commit();
+  }
+  EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "hello");
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
+}
+
+TEST_F(Win32FilesTest, AnAbandonedReplacementLeavesTheOldFileAndNoTemporary) {
+  const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
+  {
+    const auto output = files.CreateReplacement(folder / "canvas.bmp", 5);
+    output->WriteAt(0, Bytes("hello"));
+  }
+  EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "canvas");
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
+}
+
+TEST_F(Win32FilesTest, ANewOutputUnderANonAsciiNameAndOneInAMissingFolder) {
+  const auto output = files.CreateReplacement(folder / "Ausgabe-ö.bmp", 2);
+  output->WriteAt(0, Bytes("ok"));
+  output->Commit();
+  EXPECT_EQ(ReadFileBytes(folder / "Ausgabe-ö.bmp"), "ok");
+  EXPECT_THROW(files.CreateReplacement(folder / "missing\\out.bmp", 2), Failure);
+}
+
+// Run only as the child of the test below: it writes part of a replacement
+// and is killed before committing it.
+TEST(Win32FilesChild, DISABLED_KilledWhileWriting) {
+  wchar_t folder[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"TESSARIN_KILLED_RUN_FOLDER", folder, MAX_PATH), 0u);
+  Win32Files files;
+  const auto output = files.CreateReplacement(Narrow(folder) + "\\out.bmp", 1000);
+  output->WriteAt(0, Bytes("partial"));
+  TerminateProcess(GetCurrentProcess(), 9);
+}
+
+TEST_F(Win32FilesTest, ARunKilledBeforeCommittingLeavesTheOldFileAndNoTemporary) {
+  WriteFileBytes(folder / "out.bmp", "old");
+  const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
+  SetEnvironmentVariableW(L"TESSARIN_KILLED_RUN_FOLDER", Widen(folder.Path()).c_str());
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring commandLine = L"\"" + std::wstring(self) +
+                             L"\" --gtest_filter=Win32FilesChild.DISABLED_KilledWhileWriting"
+                             L" --gtest_also_run_disabled_tests";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &child));
+  WaitForSingleObject(child.hProcess, 30000);
+  DWORD status = 0;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  EXPECT_EQ(status, 9u) << "the child was not killed while writing";
+  EXPECT_EQ(ReadFileBytes(folder / "out.bmp"), "old");
+  EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
+}
+
+TEST(FolderPartOf, KeepsTheSeparatorAndTheDrive) {
+  EXPECT_EQ(FolderPartOf("C:\\Walls\\out.bmp"), "C:\\Walls\\");
+  EXPECT_EQ(FolderPartOf("C:out.bmp"), "C:");
+  EXPECT_EQ(FolderPartOf("out.bmp"), "");
+}
+
+}  // namespace
+}  // namespace tessarin::win32_platform
