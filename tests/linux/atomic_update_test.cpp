@@ -89,5 +89,24 @@ TEST(AtomicUpdate, AWriteThatFailsHalfWayKeepsTheOldFileAndLeavesNoTemporary) {
   EXPECT_EQ(FolderEntries(root.Path()), std::vector<std::string>{"store.ini"});
 }
 
+// Replacing a file gives it a new inode; an update that changes nothing must
+// leave the very same file in place.
+TEST(AtomicUpdate, ContentThatDoesNotChangeIsNotWrittenAgain) {
+  const TemporaryFolder root;
+  const auto file = root.Path() / "store.ini";
+  UpdateFileAtomically(file, [](const std::string&) { return std::string("a=1\n"); });
+  const auto inode = [&] {
+    struct stat status {};
+    ::stat(file.c_str(), &status);
+    return status.st_ino;
+  };
+  const auto before = inode();
+  UpdateFileAtomically(file, [](const std::string& current) { return current; });
+  EXPECT_EQ(inode(), before);
+  UpdateFileAtomically(file, [](const std::string& current) { return current + "b=2\n"; });
+  EXPECT_NE(inode(), before);
+  EXPECT_EQ(ReadWholeFile(file), "a=1\nb=2\n");
+}
+
 }  // namespace
 }  // namespace tessarin::linux_platform

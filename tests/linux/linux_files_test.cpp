@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <random>
 
 #include "platform/failure.h"
 #include "support/temporary_folder.h"
@@ -63,6 +65,27 @@ TEST(LinuxFiles, ReadsAtAnyOffsetAndShortAtTheEnd) {
   EXPECT_EQ(buffer[0], '8');
   EXPECT_EQ(input->ReadAt(20, buffer), 0u);
   EXPECT_THROW(files.OpenForReading(folder / "missing"), Failure);
+}
+
+TEST(LinuxFiles, SmallAndLargeReadsAnywhereGiveTheFilesBytes) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  std::string content(300000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 7 % 251);
+  WriteWholeFile(folder / "f", content);
+  auto input = files.OpenForReading(folder / "f");
+  std::mt19937 random(7);
+  for (int i = 0; i < 2000; ++i) {
+    const std::uint64_t offset = random() % 310000;
+    std::vector<std::uint8_t> piece(i % 10 == 0 ? 100000 : random() % 300);
+    const std::size_t n = input->ReadAt(offset, piece);
+    const std::size_t expected = offset >= content.size()
+                                     ? 0
+                                     : std::min<std::size_t>(piece.size(), content.size() - offset);
+    ASSERT_EQ(n, expected) << "at " << offset;
+    ASSERT_EQ(std::memcmp(piece.data(), content.data() + std::min<std::size_t>(offset, content.size()), n), 0)
+        << "at " << offset;
+  }
 }
 
 TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {

@@ -90,7 +90,10 @@ void UpdateFileAtomically(const fs::path& file,
   const fs::path folder = file.parent_path();
   CreateFolder(folder);
   const FileDescriptor lock = LockFolder(folder);
-  ReplaceContent(file, update(ReadStoredFile(file)));
+  const std::string current = ReadStoredFile(file);
+  const std::string next = update(current);
+  // Every wallpaper run records the same path: an unchanged file costs no write.
+  if (next != current || !fs::exists(file)) ReplaceContent(file, next);
 }
 
 }  // namespace tessarin::linux_platform

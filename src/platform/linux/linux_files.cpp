@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "platform/failure.h"
 #include "platform/linux/file_descriptor.h"
@@ -19,13 +21,32 @@ namespace {
   throw Failure::InFile(path, doing + ": " + ErrorText(errno));
 }
 
+// Decoders read in whatever pieces their format dictates (a GIF sub-block is
+// at most 255 bytes), so small reads are served from a window read ahead of
+// them; large ones go straight to the file.
 class LinuxInputFile : public platform::InputFile {
  public:
   LinuxInputFile(std::string path, int fd, std::uint64_t size)
       : path_(std::move(path)), fd_(fd), size_(size) {}
   const std::string& Path() const override { return path_; }
   std::uint64_t Size() const override { return size_; }
+
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    if (out.size() >= kWindowBytes) return ReadFromFile(offset, out);
+    if (offset < windowStart_ || offset + out.size() > windowStart_ + window_.size()) {
+      window_.resize(kWindowBytes);
+      window_.resize(ReadFromFile(offset, window_));
+      windowStart_ = offset;
+    }
+    const std::size_t n = std::min<std::uint64_t>(out.size(), windowStart_ + window_.size() - offset);
+    std::memcpy(out.data(), window_.data() + (offset - windowStart_), n);
+    return n;
+  }
+
+ private:
+  static constexpr std::size_t kWindowBytes = 64 * 1024;
+
+  std::size_t ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out) {
     std::size_t done = 0;
     while (done < out.size()) {
       const ssize_t n = ::pread(fd_.Get(), out.data() + done, out.size() - done,
@@ -40,10 +61,11 @@ class LinuxInputFile : public platform::InputFile {
     return done;
   }
 
- private:
   std::string path_;
   FileDescriptor fd_;
   std::uint64_t size_;
+  std::vector<std::uint8_t> window_;
+  std::uint64_t windowStart_ = 0;
 };
 
 std::string FolderOf(const std::string& path) {
