@@ -11,8 +11,12 @@ class LinuxConventions : public platform::Conventions {
   char PathSeparator() const override { return '/'; }
   bool FileNamesIgnoreCase() const override { return false; }
   std::string LowerCase(const std::string& text) const override;
+  // Read once, on first use: every area value asks for it.
   std::string DecimalSeparator() const override;
   std::string ToAnsiCodePage(const std::string& text) const override { return text; }
+
+ private:
+  mutable std::string decimalSeparator_;
 };
 
 }  // namespace tessarin::linux_platform
