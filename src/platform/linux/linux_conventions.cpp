@@ -14,16 +14,22 @@ std::string LinuxConventions::LowerCase(const std::string& text) const {
   return lower;
 }
 
+namespace {
+
 // Read from the user's LC_NUMERIC without touching the process's own locale,
 // which stays "C" so that nothing else changes its number formatting.
-std::string LinuxConventions::DecimalSeparator() const {
-  if (!decimalSeparator_.empty()) return decimalSeparator_;
-  decimalSeparator_ = ".";
+std::string UsersDecimalSeparator() {
   locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0)) return decimalSeparator_;
-  const std::string separator = nl_langinfo_l(RADIXCHAR, user);
+  if (user == static_cast<locale_t>(0)) return ".";
+  std::string separator = nl_langinfo_l(RADIXCHAR, user);
   freelocale(user);
-  if (!separator.empty()) decimalSeparator_ = separator;
+  return separator.empty() ? std::string(".") : separator;
+}
+
+}  // namespace
+
+std::string LinuxConventions::DecimalSeparator() const {
+  if (decimalSeparator_.empty()) decimalSeparator_ = UsersDecimalSeparator();
   return decimalSeparator_;
 }
 
