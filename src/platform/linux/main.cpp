@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
   LinuxFiles files;
   LinuxPictures pictures(files);
   LinuxRandom random;
-  ProcessToolRunner desktopTools(Environment::OfThisProcess());
-  LinuxDesktop desktop(Environment::OfThisProcess(), desktopTools, pictures);
+  const Environment environment = Environment::OfThisProcess();
+  ProcessToolRunner desktopTools(environment);
+  LinuxDesktop desktop(environment, desktopTools, pictures);
   RegistryFile registry;
   LinuxConventions conventions;
   LinuxConfigWindow configWindow(gui, settings, process, conventions);
