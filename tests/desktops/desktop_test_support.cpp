@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/linux/desktop_linux.h"
+
 namespace tessarin::testing {
 namespace {
 
@@ -189,6 +191,16 @@ linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status, 
   outcome.status = status;
   outcome.output = std::move(output);
   return outcome;
+}
+
+std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const std::string& path) {
+  linux_platform::Environment environment = session.Variables();
+  environment.Set("XDG_CURRENT_DESKTOP", desktop);
+  linux_platform::ProcessToolRunner tools(environment);
+  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  ReportedLines log;
+  linux_platform::LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
+  return log.text;
 }
 
 }  // namespace tessarin::testing

@@ -114,4 +114,8 @@ struct ReportedLines {
 
 linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status, std::string output = {});
 
+// Applies the wallpaper through the real tools of the session, as the named
+// desktop would get it; returns what was reported about values that did not stick.
+std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const std::string& path);
+
 }  // namespace tessarin::testing

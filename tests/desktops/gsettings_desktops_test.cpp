@@ -28,15 +28,8 @@ class GSettingsDesktop : public ::testing::Test {
     session_.Variables().Set("GSETTINGS_BACKEND", "dconf");
   }
 
-  // Applies the wallpaper as the named desktop would get it; returns the log.
   std::string ApplyAs(const std::string& desktop, const std::string& path) {
-    Environment environment = session_.Variables();
-    environment.Set("XDG_CURRENT_DESKTOP", desktop);
-    ProcessToolRunner tools(environment);
-    PatternPictures pictures({}, platform::RowOrder::TopDown);
-    ReportedLines log;
-    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
-    return log.text;
+    return ApplyIn(session_, desktop, path);
   }
 
   std::string Get(const std::string& schema, const std::string& key) {

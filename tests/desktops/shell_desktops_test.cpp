@@ -18,16 +18,6 @@ using linux_platform::FileUri;
 using linux_platform::LinuxDesktop;
 using linux_platform::ProcessToolRunner;
 
-std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const std::string& path) {
-  Environment environment = session.Variables();
-  environment.Set("XDG_CURRENT_DESKTOP", desktop);
-  ProcessToolRunner tools(environment);
-  PatternPictures pictures({}, platform::RowOrder::TopDown);
-  ReportedLines log;
-  LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
-  return log.text;
-}
-
 class KdeDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
