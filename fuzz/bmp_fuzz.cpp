@@ -1,6 +1,6 @@
 #include "fuzz_picture.h"
-#include "wallpaper/bmp_reader.h"
+#include "pictures/bmp_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::OpenBmp);
+  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenBmp);
 }

@@ -7,15 +7,15 @@
 #include <vector>
 
 #include "fuzz_picture.h"
-#include "platform/linux/picture_formats.h"
+#include "pictures/picture_formats.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
-#include "wallpaper/bmp_reader.h"
+#include "pictures/bmp_reader.h"
 #include "wallpaper/compose.h"
 
 namespace {
 
-using tessarin::linux_platform::PictureFormat;
+using tessarin::pictures::PictureFormat;
 
 class MemoryOutput : public tessarin::platform::OutputFile {
  public:
@@ -35,10 +35,10 @@ std::unique_ptr<tessarin::platform::PictureSource> Open(const std::uint8_t* data
   auto file = std::make_unique<tessarin::testing::MemoryInputFile>(
       "fuzz", std::vector<std::uint8_t>(data, data + size));
   const auto head = std::span<const std::uint8_t>(data, std::min<std::size_t>(size, 16));
-  if (tessarin::LooksLikeBmp(head)) return tessarin::OpenBmp(std::move(file));
-  const PictureFormat format = tessarin::linux_platform::RecognisePicture(head);
+  if (tessarin::pictures::LooksLikeBmp(head)) return tessarin::pictures::OpenBmp(std::move(file));
+  const PictureFormat format = tessarin::pictures::RecognisePicture(head);
   if (format == PictureFormat::Unknown || format == PictureFormat::Metafile) return nullptr;
-  return tessarin::linux_platform::OpenDecodedPicture(format, std::move(file));
+  return tessarin::pictures::OpenDecodedPicture(format, std::move(file));
 }
 
 std::int16_t Word(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | p[1] << 8); }

@@ -1,6 +1,6 @@
 #include "fuzz_picture.h"
-#include "platform/linux/gif_source.h"
+#include "pictures/gif_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::linux_platform::OpenGif);
+  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenGif);
 }

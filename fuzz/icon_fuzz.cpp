@@ -1,6 +1,6 @@
 #include "fuzz_picture.h"
-#include "platform/linux/icon_source.h"
+#include "pictures/icon_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::linux_platform::OpenIcon);
+  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenIcon);
 }

@@ -1,6 +1,6 @@
 #include "fuzz_picture.h"
-#include "platform/linux/jpeg_source.h"
+#include "pictures/jpeg_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::linux_platform::OpenJpeg);
+  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenJpeg);
 }

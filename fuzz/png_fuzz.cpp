@@ -1,6 +1,6 @@
 #include "fuzz_picture.h"
-#include "platform/linux/png_source.h"
+#include "pictures/png_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::linux_platform::OpenPng);
+  return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenPng);
 }

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/linux/metafile_source.h"
-#include "platform/linux/wmf/metafile_player.h"
+#include "pictures/metafile_source.h"
+#include "pictures/metafile/metafile_player.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> bytes(data, data + size);
   tessarin::metafile::RenderRequest request{
       bytes, std::uint64_t{16} << 20, [](std::span<const std::uint8_t> dib) {
-        return tessarin::linux_platform::DecodeMetafileDib("fuzz", dib);
+        return tessarin::pictures::DecodeMetafileDib("fuzz", dib);
       }};
   try {
     const tessarin::platform::Image image = tessarin::metafile::RenderMetafile(request);

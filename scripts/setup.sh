@@ -13,5 +13,5 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo ${TESSARIN_CMAKE_ARGS:-}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSARIN_MICRO_BENCHMARKS=ON ${TESSARIN_CMAKE_ARGS:-}
 cmake --build build -j"$(nproc)"

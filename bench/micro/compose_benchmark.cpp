@@ -18,7 +18,7 @@ void ComposeFourKCanvas(benchmark::State& state) {
   const auto layout = *tessarin::BmpLayout::For(3840, 2160);
   tessarin::linux_platform::LinuxFiles files;
   for (auto _ : state) {
-    tessarin::ImageSource canvas(canvasImage);
+    tessarin::pictures::ImageSource canvas(canvasImage);
     auto output = files.CreateReplacement(folder / "out.bmp", layout.FileSize());
     tessarin::ComposeInto(canvas, block, placement, layout, *output);
     output->Commit();

@@ -8,7 +8,7 @@ namespace tessarin {
 enum class TextBox { Text1, Text2, Text3, Text4, Text5, Text6, Text7 };
 inline constexpr int kTextBoxCount = 7;
 
-// What frmConfig needs of the window that shows it; each toolkit provides one.
+// What ConfigForm needs of the window that shows it; each toolkit provides one.
 class ConfigView {
  public:
   virtual ~ConfigView() = default;

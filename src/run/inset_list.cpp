@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "run/text_fields.h"
+#include "text/text_fields.h"
 
 namespace tessarin {
 namespace {

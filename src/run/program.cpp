@@ -4,7 +4,7 @@
 #include <new>
 
 #include "platform/failure.h"
-#include "run/module1.h"
+#include "run/run_modes.h"
 #include "run/report_message.h"
 
 namespace tessarin {
@@ -21,7 +21,7 @@ void StopOnFailure(const platform::Platform& platform, const std::string& what) 
 
 void RunProgram(const platform::Platform& platform) {
   try {
-    Module1::Main(platform);
+    run_modes::Main(platform);
   } catch (const Failure& failure) {
     StopOnFailure(platform, failure.what());
   } catch (const std::bad_alloc&) {

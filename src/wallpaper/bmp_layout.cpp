@@ -1,6 +1,5 @@
 #include "wallpaper/bmp_layout.h"
 
-#include <limits>
 
 namespace tessarin {
 namespace {
@@ -12,10 +11,9 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
 }  // namespace
 
 std::optional<BmpLayout> BmpLayout::For(int width, int height) {
-  if (width <= 0 || height <= 0) return std::nullopt;
-  const std::uint64_t stride = (static_cast<std::uint64_t>(width) * 3 + 3) / 4 * 4;
+  if (!platform::FitsABmpFile(width, height)) return std::nullopt;
+  const std::uint64_t stride = platform::BmpRowStride(static_cast<std::uint64_t>(width));
   const std::uint64_t size = kHeaderSize + stride * static_cast<std::uint64_t>(height);
-  if (size > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
   return BmpLayout(width, height, static_cast<std::uint32_t>(stride),
                    static_cast<std::uint32_t>(size));
 }

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/pictures.h"
+
 namespace tessarin {
 
 // The layout of the file Tessarin writes: a 24-bit uncompressed bottom-up
 // bitmap with a BITMAPINFOHEADER, rows padded to four bytes.
 class BmpLayout {
  public:
-  static constexpr std::uint32_t kHeaderSize = 14 + 40;
+  static constexpr std::uint32_t kHeaderSize = platform::kBmpHeaderSize;
 
   // The layout for a picture of this size, or none when the file would not
   // fit the format's 32-bit size field (or a side is not positive).

@@ -1,6 +1,6 @@
 #include "wallpaper/install_wallpaper.h"
 
-#include "wallpaper/reg_calls.h"
+#include "wallpaper/registry_writer.h"
 
 namespace tessarin {
 
@@ -9,8 +9,8 @@ void InstallWallpaper(const platform::Platform& platform, const std::string& out
                                     ? platform.conventions.LowerCase(outputPath)
                                     : outputPath;
   platform.desktop.ApplyWallpaperNow(installed);
-  RegCalls::WriteCurrentUserValue(platform.registry, platform.conventions, kDesktopKey,
-                                  kWallpaperValue, installed, RegCalls::kRegSz);
+  registry_writer::WriteCurrentUserValue(platform.registry, platform.conventions, kDesktopKey,
+                                  kWallpaperValue, installed, registry_writer::kRegSz);
 }
 
 }  // namespace tessarin

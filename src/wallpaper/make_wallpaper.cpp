@@ -8,7 +8,7 @@
 #include "wallpaper/install_wallpaper.h"
 #include "wallpaper/number_conversion.h"
 
-namespace tessarin::Module1 {
+namespace tessarin {
 namespace {
 
 bool ReportIfMissing(const platform::Platform& platform, const std::string& path) {
@@ -65,4 +65,4 @@ WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const Wallpap
   return WallpaperOutcome::Made;
 }
 
-}  // namespace tessarin::Module1
+}  // namespace tessarin

@@ -3,7 +3,7 @@
 #include "platform/platform.h"
 #include "wallpaper/wallpaper_request.h"
 
-namespace tessarin::Module1 {
+namespace tessarin {
 
 enum class WallpaperOutcome { Made, PictureMissing };
 
@@ -12,4 +12,4 @@ enum class WallpaperOutcome { Made, PictureMissing };
 // other failure stops the run (Failure) with the old output untouched.
 WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request);
 
-}  // namespace tessarin::Module1
+}  // namespace tessarin

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktop_linux.h"
-#include "platform/linux/desktop_values.h"
+#include "platform/linux/desktops/linux_desktop.h"
+#include "platform/linux/desktops/desktop_values.h"
 
 namespace tessarin::testing {
 namespace {

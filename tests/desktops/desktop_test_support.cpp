@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktops/linux_desktop.h"
 
 namespace tessarin::testing {
 namespace {

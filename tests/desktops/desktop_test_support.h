@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/desktop_environment.h"
-#include "platform/linux/desktop_tools.h"
+#include "platform/linux/desktops/environment.h"
+#include "platform/linux/desktops/tool_runner.h"
 #include "platform/pictures.h"
 
 namespace tessarin::testing {

@@ -6,8 +6,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "platform/linux/desktop_linux.h"
-#include "platform/linux/desktop_values.h"
+#include "platform/linux/desktops/linux_desktop.h"
+#include "platform/linux/desktops/desktop_values.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktop_backends.h"
-#include "platform/linux/desktop_linux.h"
-#include "platform/linux/desktop_values.h"
+#include "platform/linux/desktops/backends.h"
+#include "platform/linux/desktops/linux_desktop.h"
+#include "platform/linux/desktops/desktop_values.h"
 
 namespace tessarin::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
 #include "platform/failure.h"
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktops/linux_desktop.h"
 #include "support/encode_bmp.h"
 #include "support/written_bmp.h"
 

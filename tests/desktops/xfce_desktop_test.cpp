@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktops/linux_desktop.h"
 
 namespace tessarin::testing {
 namespace {

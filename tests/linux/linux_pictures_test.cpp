@@ -4,9 +4,6 @@
 
 #include "platform/failure.h"
 #include "platform/linux/linux_files.h"
-#include "platform/linux/metafile_source.h"
-#include "platform/linux/picture_formats.h"
-#include "support/metafile_builder.h"
 #include "support/picture_files.h"
 #include "support/temporary_folder.h"
 
@@ -15,24 +12,6 @@ namespace {
 
 using testing::Bytes;
 using testing::Rgb;
-
-PictureFormat Recognise(const Bytes& head) { return RecognisePicture(head); }
-
-TEST(RecognisePicture, GoesByTheFirstBytesOnly) {
-  EXPECT_EQ(Recognise({'B', 'M', 0}), PictureFormat::Bmp);
-  EXPECT_EQ(Recognise({0xFF, 0xD8, 0xFF, 0xE0}), PictureFormat::Jpeg);
-  EXPECT_EQ(Recognise({'G', 'I', 'F', '8', '7', 'a'}), PictureFormat::Gif);
-  EXPECT_EQ(Recognise({'G', 'I', 'F', '8', '9', 'a'}), PictureFormat::Gif);
-  EXPECT_EQ(Recognise({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}), PictureFormat::Png);
-  EXPECT_EQ(Recognise({0, 0, 1, 0, 1, 0}), PictureFormat::Icon);
-  EXPECT_EQ(Recognise({0xD7, 0xCD, 0xC6, 0x9A, 0, 0}), PictureFormat::Metafile);
-  EXPECT_EQ(Recognise({1, 0, 9, 0, 0, 3}), PictureFormat::Metafile);
-  EXPECT_EQ(Recognise({2, 0, 9, 0, 0, 1}), PictureFormat::Metafile);
-  for (const Bytes& other : {Bytes{}, Bytes{'G', 'I', 'F', '8', '8', 'a'}, Bytes{0, 0, 2, 0},
-                             Bytes{1, 0, 9, 0, 0, 2}, Bytes{0xFF, 0xD8}, Bytes{'<', 's', 'v', 'g'}}) {
-    EXPECT_EQ(Recognise(other), PictureFormat::Unknown);
-  }
-}
 
 TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
   testing::TemporaryFolder folder;
@@ -57,32 +36,6 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
     ADD_FAILURE() << "opened";
   } catch (const Failure& failure) {
     EXPECT_EQ(std::string(failure.what()).rfind(folder / "notes.jpg", 0), 0u) << failure.what();
-  }
-}
-
-// Through the module, with a bitmap record decoded by the BMP reader.
-TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
-  testing::MetafileBuilder b;
-  b.Placeable(0, 0, 300, 150, 1440).Record(0x0103, {1});  // 20 x 10 pixels
-  const auto dib = testing::Dib24(1, 1, {0, 0, 255});
-  b.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, dib);  // StretchDIB, all of it
-  auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE);
-  const platform::Image image = testing::ReadWhole(*source);
-  ASSERT_EQ(image.width, 20);
-  ASSERT_EQ(image.height, 10);
-  EXPECT_EQ(testing::PixelOf(image, 19, 9), (Rgb{255, 0, 0}));
-
-  testing::MetafileBuilder broken;
-  broken.Placeable(0, 0, 300, 150, 1440);
-  Bytes damagedDib = dib;
-  damagedDib[14] = 7;  // 7 bits per pixel
-  broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(OpenMetafileWith(testing::InMemory(broken.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE), Failure);
-  try {
-    OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), "/nonexistent/tessarin-metafile.so");
-    ADD_FAILURE() << "loaded";
-  } catch (const Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"), std::string::npos);
   }
 }
 

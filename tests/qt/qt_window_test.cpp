@@ -51,7 +51,7 @@ class ConfigWindowTest : public QObject {
     window_->Open();
     QWidget* form = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->objectName() == "frmConfig" && w->isVisible()) form = w;
+      if (w->objectName() == "ConfigForm" && w->isVisible()) form = w;
     if (form != nullptr && !QTest::qWaitForWindowActive(form)) return nullptr;
     return form;
   }

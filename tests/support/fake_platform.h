@@ -13,7 +13,7 @@
 
 #include "platform/failure.h"
 #include "platform/platform.h"
-#include "wallpaper/image_source.h"
+#include "pictures/image_source.h"
 
 namespace tessarin::testing {
 
@@ -125,7 +125,7 @@ class FakeSource : public platform::PictureSource {
   }
   platform::Image ReadTopLeft(int width, int height) override {
     blocks_.emplace_back(width, height);
-    return CropTopLeft(image_, width, height);
+    return pictures::CropTopLeft(image_, width, height);
   }
 
  private:

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "run/text_fields.h"
+#include "text/text_fields.h"
 #include "support/fake_platform.h"
 
 namespace tessarin::testing {

@@ -8,8 +8,8 @@
 namespace tessarin::testing {
 namespace {
 
-using Module1::MakeWallpaper;
-using Module1::WallpaperOutcome;
+
+
 
 constexpr std::uint8_t kCanvasTag = 1;
 constexpr std::uint8_t kInsetTag = 2;

@@ -1,5 +1,5 @@
 // The Win32 configuration window in this process, over fake settings: its
-// layout, focus order and keys, and frmConfig's load, OK and close through it.
+// layout, focus order and keys, and ConfigForm's load, OK and close through it.
 
 #include "platform/win32/win32_config_window.h"
 

@@ -4,14 +4,14 @@
 #include <memory>
 #include <optional>
 
-#include "config_window/frm_config.h"
+#include "config_window/config_form.h"
 #include "platform/config_window.h"
 #include "platform/linux/gui_loader.h"
 
 namespace tessarin::linux_platform {
 
 // The configuration window on Linux: the module's Qt window driven by
-// frmConfig. Open only shows it; RunUntilClosed, called once Main has
+// ConfigForm. Open only shows it; RunUntilClosed, called once Main has
 // returned, runs the event loop until the window closes, and the entry point
 // then ends the program with the status it returns. Without a display the
 // window cannot open and the run ends with ExitCode::NoDisplay.
@@ -55,7 +55,7 @@ class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEve
   const platform::Conventions& conventions_;
   EndAfterTheLoop endAfterTheLoop_;
   std::unique_ptr<ConfigWindowWidget> widget_;
-  std::optional<frmConfig> form_;
+  std::optional<ConfigForm> form_;
   // How the window's life ended; the first outcome wins.
   std::optional<ExitCode> end_;
   std::exception_ptr failure_;

@@ -2,7 +2,7 @@
 
 #include "platform/exit_code.h"
 #include "platform/failure.h"
-#include "platform/linux/desktop_linux.h"
+#include "platform/linux/desktops/linux_desktop.h"
 #include "platform/linux/gui_loader.h"
 #include "platform/linux/ini_settings.h"
 #include "platform/linux/linux_config_window.h"

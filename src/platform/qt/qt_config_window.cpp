@@ -38,7 +38,7 @@ std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
 
 QtConfigWindow::QtConfigWindow(linux_platform::ConfigWindowEvents& events)
     : events_(events), background_(QStringLiteral(":/tessarin/background.jpg")) {
-  setObjectName(QStringLiteral("frmConfig"));
+  setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Tessarin Configuration"));
   setWindowIcon(QIcon(QStringLiteral(":/tessarin/icon.png")));
   setFixedSize(ToPixels(layout::kClientWidth), ToPixels(layout::kClientHeight));

@@ -11,7 +11,7 @@ class QLineEdit;
 
 namespace tessarin::qt {
 
-// frmConfig drawn with Qt Widgets: every control placed from the layout table
+// ConfigForm drawn with Qt Widgets: every control placed from the layout table
 // over the white client area and its decorative picture.
 class QtConfigWindow : public QWidget, public linux_platform::ConfigWindowWidget {
  public:

@@ -6,13 +6,13 @@
 #include <exception>
 #include <optional>
 
-#include "config_window/frm_config.h"
+#include "config_window/config_form.h"
 #include "platform/config_window.h"
 
 namespace tessarin::win32_platform {
 
 // The configuration window in plain Win32, laid out from the layout table and
-// driven by frmConfig. Open shows it; RunUntilClosed, called once Main has
+// driven by ConfigForm. Open shows it; RunUntilClosed, called once Main has
 // returned, runs the message loop. Closing the window unloads the form, which
 // ends the program from inside the loop.
 class Win32ConfigWindow : public platform::ConfigWindow, private ConfigView {
@@ -43,7 +43,7 @@ class Win32ConfigWindow : public platform::ConfigWindow, private ConfigView {
   int Scaled(int pixels) const;
 
   HINSTANCE instance_;
-  frmConfig form_;
+  ConfigForm form_;
   HWND window_ = nullptr;
   std::array<HWND, kTextBoxCount> boxes_{};
   HFONT font_ = nullptr;

@@ -1,0 +1,262 @@
+#include "pictures/bmp_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/failure.h"
+#include "pictures/bmp_format.h"
+#include "pictures/bmp_input.h"
+#include "pictures/bmp_pixels.h"
+#include "pictures/bmp_rle.h"
+
+namespace tessarin::pictures {
+namespace {
+
+constexpr std::uint64_t kFileHeaderSize = 14;
+constexpr const char* kTruncatedRows = "truncated pixel data";
+
+std::uint64_t BytesFor(int pixels, int bitsPerPixel) {
+  return (static_cast<std::uint64_t>(pixels) * static_cast<std::uint64_t>(bitsPerPixel) + 7) / 8;
+}
+
+// Consecutive file rows of one plane, the first `bytes` bytes of each.
+class RowStrip {
+ public:
+  // Rows most of whose bytes are wanted come in one read; short prefixes of
+  // long rows are read row by row, skipping the rest.
+  static std::uint64_t Spacing(const RowPlane& plane, std::uint64_t bytes) {
+    return bytes * 2 >= plane.stride ? plane.stride : bytes;
+  }
+
+  void Load(platform::InputFile& file, const RowPlane& plane, std::uint64_t first,
+            std::uint64_t count, std::uint64_t bytes) {
+    count_ = 0;  // holds nothing until the read has succeeded
+    spacing_ = Spacing(plane, bytes);
+    data_.resize((count - 1) * spacing_ + bytes);
+    if (spacing_ == plane.stride) {
+      ReadExactly(file, plane.RowStart(first), data_, kTruncatedRows);
+    } else {
+      for (std::uint64_t i = 0; i < count; ++i) {
+        ReadExactly(file, plane.RowStart(first + i), std::span(&data_[i * bytes], bytes),
+                    kTruncatedRows);
+      }
+    }
+    first_ = first;
+    count_ = count;
+  }
+
+  bool Holds(std::uint64_t row) const { return row >= first_ && row - first_ < count_; }
+  const std::uint8_t* Row(std::uint64_t row) const { return &data_[(row - first_) * spacing_]; }
+
+ private:
+  std::uint64_t first_ = 0;
+  std::uint64_t count_ = 0;
+  std::uint64_t spacing_ = 0;
+  std::vector<std::uint8_t> data_;
+};
+
+// What the sources share: the file, its checked format and the rows delivered.
+class DibSource : public platform::PictureSource {
+ public:
+  DibSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+      : file_(std::move(file)), format_(std::move(format)) {}
+  int Width() const override { return format_.width; }
+  int Height() const override { return format_.height; }
+  platform::RowOrder Order() const override { return format_.order; }
+
+ protected:
+  bool TopDown() const { return format_.order == platform::RowOrder::TopDown; }
+
+  // Takes `rows` more rows for ReadRows; false when there are none to take.
+  bool TakeRows(int rows) {
+    if (rows <= 0) return false;
+    if (rows > format_.height - delivered_) {
+      throw Failure::InFile(file_->Path(), "read past the last row of the bitmap");
+    }
+    delivered_ += rows;
+    return true;
+  }
+
+  // The ReadTopLeft block's image, black, or an empty one for a side <= 0.
+  platform::Image BlankBlock(int width, int height) const {
+    platform::Image image;
+    if (width <= 0 || height <= 0) return image;
+    image.width = std::min(width, format_.width);
+    image.height = std::min(height, format_.height);
+    image.bgr.resize(RowBytesOut(image.width) * static_cast<std::size_t>(image.height));
+    return image;
+  }
+
+  static std::size_t RowBytesOut(int width) {
+    return static_cast<std::size_t>(width) * platform::kBytesPerPixel;
+  }
+
+  std::unique_ptr<platform::InputFile> file_;
+  const DibFormat format_;
+  int delivered_ = 0;
+};
+
+// Uncompressed rows, read by offset in strips; an icon image's AND mask
+// rows are read alongside its colour rows.
+class UncompressedSource final : public DibSource {
+ public:
+  UncompressedSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+      : DibSource(std::move(file), std::move(format)), unpacker_(format_) {}
+
+  void ReadRows(std::uint8_t* out, int rows) override {
+    const int first = delivered_;
+    if (!TakeRows(rows)) return;
+    for (int i = 0; i < rows; ++i) {
+      const std::uint64_t row = static_cast<std::uint64_t>(first) + i;
+      if (!stream_.colour.Holds(row)) LoadRows(stream_, row, format_.height - row, format_.width);
+      DecodeRow(stream_, row, format_.width, out + RowBytesOut(format_.width) * i);
+    }
+  }
+
+  platform::Image ReadTopLeft(int width, int height) override {
+    platform::Image image = BlankBlock(width, height);
+    const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
+    const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
+    Strips strips;
+    for (std::uint64_t row = first; row < first + rows; ++row) {
+      if (!strips.colour.Holds(row)) LoadRows(strips, row, first + rows - row, image.width);
+      const std::uint64_t imageRow = TopDown() ? row : format_.height - 1 - row;
+      DecodeRow(strips, row, image.width, &image.bgr[RowBytesOut(image.width) * imageRow]);
+    }
+    return image;
+  }
+
+ private:
+  struct Strips {
+    RowStrip colour;
+    RowStrip mask;
+  };
+
+  // Loads as many of the `wanted` rows from `first` as a strip holds, the
+  // first `pixels` pixels of each.
+  void LoadRows(Strips& strips, std::uint64_t first, std::uint64_t wanted, int pixels) {
+    const std::uint64_t colourBytes = BytesFor(pixels, format_.bitsPerPixel);
+    const std::uint64_t maskBytes = BytesFor(pixels, 1);
+    std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
+    if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
+    const std::uint64_t count = std::clamp<std::uint64_t>(kReadChunk / rowSpace, 1, wanted);
+    strips.colour.Load(*file_, format_.pixels, first, count, colourBytes);
+    if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes);
+  }
+
+  void DecodeRow(const Strips& strips, std::uint64_t row, int pixels, std::uint8_t* out) {
+    const std::uint8_t* raw = strips.colour.Row(row);
+    unpacker_.Unpack(raw, pixels, out);
+    if (!format_.andMask) return;
+    if (IconUsesAlpha()) {
+      FlattenOntoBlack(raw, pixels, out);
+    } else {
+      BlackWhereMasked(strips.mask.Row(row), pixels, out);
+    }
+  }
+
+  // A 32-bit icon image whose alpha is zero everywhere predates alpha: its
+  // AND mask decides instead.
+  bool IconUsesAlpha() {
+    if (!iconUsesAlpha_) {
+      iconUsesAlpha_ = format_.bitsPerPixel == 32 && format_.masks.alpha != 0 && AnyAlpha();
+    }
+    return *iconUsesAlpha_;
+  }
+
+  bool AnyAlpha() {
+    Strips strips;
+    for (std::uint64_t row = 0; row < static_cast<std::uint64_t>(format_.height); ++row) {
+      if (!strips.colour.Holds(row)) LoadRows(strips, row, format_.height - row, format_.width);
+      const std::uint8_t* raw = strips.colour.Row(row);
+      for (int x = 0; x < format_.width; ++x) {
+        if (unpacker_.Alpha(raw, x) != 0) return true;
+      }
+    }
+    return false;
+  }
+
+  void FlattenOntoBlack(const std::uint8_t* raw, int pixels, std::uint8_t* out) const {
+    for (int x = 0; x < pixels; ++x) {
+      const unsigned alpha = unpacker_.Alpha(raw, x);
+      std::uint8_t* pixel = out + RowBytesOut(x);
+      for (int c = 0; c < platform::kBytesPerPixel; ++c) {
+        pixel[c] = static_cast<std::uint8_t>((pixel[c] * alpha + 127) / 255);
+      }
+    }
+  }
+
+  static void BlackWhereMasked(const std::uint8_t* mask, int pixels, std::uint8_t* out) {
+    for (int x = 0; x < pixels; ++x) {
+      if ((mask[x / 8] >> (7 - x % 8)) & 1) std::fill_n(out + RowBytesOut(x), 3, 0);
+    }
+  }
+
+  PixelUnpacker unpacker_;
+  Strips stream_;
+  std::optional<bool> iconUsesAlpha_;
+};
+
+class RleSource final : public DibSource {
+ public:
+  RleSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+      : DibSource(std::move(file), std::move(format)), stream_(*file_, format_) {}
+
+  void ReadRows(std::uint8_t* out, int rows) override {
+    if (!TakeRows(rows)) return;
+    const std::size_t rowBytes = RowBytesOut(format_.width);
+    std::fill_n(out, rowBytes * static_cast<std::size_t>(rows), 0);
+    for (int i = 0; i < rows; ++i) stream_.DecodeRow(out + rowBytes * i, format_.width);
+  }
+
+  // RLE rows are bottom-up: the block's rows are the last ones decoded.
+  platform::Image ReadTopLeft(int width, int height) override {
+    platform::Image image = BlankBlock(width, height);
+    if (image.height == 0) return image;
+    RleDecoder decoder(*file_, format_);
+    decoder.SkipRows(format_.height - image.height);
+    for (int row = image.height - 1; row >= 0; --row) {
+      decoder.DecodeRow(&image.bgr[RowBytesOut(image.width) * row], image.width);
+    }
+    return image;
+  }
+
+ private:
+  RleDecoder stream_;
+};
+
+std::unique_ptr<platform::PictureSource> OpenPlaced(std::unique_ptr<platform::InputFile> file,
+                                                    const DibPlacement& where) {
+  DibFormat format = ReadDibFormat(*file, where);
+  if (format.compression == DibCompression::None) {
+    return std::make_unique<UncompressedSource>(std::move(file), std::move(format));
+  }
+  return std::make_unique<RleSource>(std::move(file), std::move(format));
+}
+
+}  // namespace
+
+bool LooksLikeBmp(std::span<const std::uint8_t> head) {
+  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
+}
+
+std::unique_ptr<platform::PictureSource> OpenBmp(std::unique_ptr<platform::InputFile> file) {
+  std::array<std::uint8_t, kFileHeaderSize> header{};
+  if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
+  ReadExactly(*file, 0, header, "not a BMP file");
+  if (!LooksLikeBmp(header)) throw Failure::InFile(file->Path(), "not a BMP file");
+  const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
+                           DibKind::File};
+  return OpenPlaced(std::move(file), where);
+}
+
+std::unique_ptr<platform::PictureSource> OpenDib(std::unique_ptr<platform::InputFile> file,
+                                                 std::uint64_t offset, std::uint64_t size,
+                                                 DibKind kind) {
+  return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind});
+}
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/files.h"
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+// How a device-independent bitmap without its 14-byte file header is laid out.
+enum class DibKind {
+  // As in a BMP file: the pixel rows follow the palette.
+  File,
+  // As an icon holds it: the header's height counts the colour rows and the
+  // 1-bit AND mask rows that follow them.
+  IconImage,
+};
+
+// True when the bytes start like a BMP file ("BM").
+bool LooksLikeBmp(std::span<const std::uint8_t> head);
+
+// Opens a BMP file and checks all its headers before any pixel is read.
+// Throws Failure::InFile(file->Path(), reason) for anything that is not a readable BMP.
+std::unique_ptr<platform::PictureSource> OpenBmp(std::unique_ptr<platform::InputFile> file);
+
+// Opens the bitmap that occupies `size` bytes at `offset` of the file, its
+// info header first. An icon image delivers the colour rows only, black where
+// the AND mask is set, or flattened onto black by its alpha when a 32-bit
+// image has any non-zero alpha. Throws Failure like OpenBmp.
+std::unique_ptr<platform::PictureSource> OpenDib(std::unique_ptr<platform::InputFile> file,
+                                                 std::uint64_t offset, std::uint64_t size,
+                                                 DibKind kind);
+
+}  // namespace tessarin::pictures

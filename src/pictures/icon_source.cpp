@@ -1,0 +1,98 @@
+#include "pictures/icon_source.h"
+
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "platform/failure.h"
+#include "pictures/input_slices.h"
+#include "pictures/picture_limits.h"
+#include "pictures/png_source.h"
+#include "pictures/bmp_reader.h"
+
+namespace tessarin::pictures {
+namespace {
+
+constexpr std::size_t kDirectoryHeader = 6, kEntrySize = 16;
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+std::uint32_t Little(const std::uint8_t* p, int bytes) {
+  std::uint32_t v = 0;
+  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
+  return v;
+}
+
+std::uint32_t Big(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+struct Entry {
+  std::uint64_t offset = 0, size = 0;
+  bool png = false;
+  std::uint64_t area = 0;
+  int depth = 0;
+};
+
+// The size and depth an image states in its own header (the directory's
+// bytes are often wrong); none for an entry that lies outside the file or
+// starts with neither a bitmap nor a PNG header.
+std::optional<Entry> Inspect(platform::InputFile& file, std::uint64_t offset, std::uint64_t size) {
+  if (offset > file.Size() || size > file.Size() - offset || size < 24) return std::nullopt;
+  std::array<std::uint8_t, 26> head{};
+  const std::size_t got = file.ReadAt(offset, head);
+  if (got < 24) return std::nullopt;
+  Entry e{offset, size};
+  if (std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin())) {
+    static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+    const int type = got >= 26 && head[25] <= 6 ? head[25] : 0;
+    e.png = true;
+    e.area = std::uint64_t{Big(&head[16])} * Big(&head[20]);
+    e.depth = head[24] * kChannels[type];
+    return e;
+  }
+  const std::uint32_t header = Little(&head[0], 4);
+  if (header == 12) {
+    e.area = std::uint64_t{Little(&head[4], 2)} * (Little(&head[6], 2) / 2);
+    e.depth = static_cast<int>(Little(&head[10], 2));
+  } else if (header >= 40) {
+    const auto width = static_cast<std::int32_t>(Little(&head[4], 4));
+    const auto height = static_cast<std::int32_t>(Little(&head[8], 4));
+    e.area = std::uint64_t(width < 0 ? 0 : width) * std::uint64_t(height < 0 ? 0 : height / 2);
+    e.depth = static_cast<int>(Little(&head[14], 2));
+  } else {
+    return std::nullopt;
+  }
+  return e;
+}
+
+Entry Choose(platform::InputFile& file) {
+  std::array<std::uint8_t, kDirectoryHeader> header{};
+  ReadExactly(file, 0, header);
+  const std::size_t count = Little(&header[4], 2);
+  if (Little(&header[0], 2) != 0 || Little(&header[2], 2) != 1 || count == 0) {
+    throw Failure::InFile(file.Path(), "the icon's directory is damaged");
+  }
+  std::vector<std::uint8_t> directory(count * kEntrySize);
+  ReadExactly(file, kDirectoryHeader, directory);
+  std::optional<Entry> best;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* entry = &directory[i * kEntrySize];
+    const auto found = Inspect(file, Little(entry + 12, 4), Little(entry + 8, 4));
+    if (!found) continue;
+    if (!best || found->area > best->area || (found->area == best->area && found->depth > best->depth)) {
+      best = found;
+    }
+  }
+  if (!best) throw Failure::InFile(file.Path(), "the icon holds no readable image");
+  return *best;
+}
+
+}  // namespace
+
+std::unique_ptr<platform::PictureSource> OpenIcon(std::unique_ptr<platform::InputFile> file) {
+  const Entry entry = Choose(*file);
+  if (entry.png) return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size));
+  return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage);
+}
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,65 @@
+#include "pictures/image_source.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/failure.h"
+
+namespace tessarin::pictures {
+namespace {
+
+using platform::kBytesPerPixel;
+
+std::size_t RowBytes(int width) { return static_cast<std::size_t>(width) * kBytesPerPixel; }
+
+platform::Image EmptyBlock(int width, int height, int fullWidth, int fullHeight) {
+  platform::Image block;
+  if (width <= 0 || height <= 0) return block;
+  block.width = std::min(width, fullWidth);
+  block.height = std::min(height, fullHeight);
+  block.bgr.resize(RowBytes(block.width) * static_cast<std::size_t>(block.height));
+  return block;
+}
+
+}  // namespace
+
+platform::Image CropTopLeft(const platform::Image& image, int width, int height) {
+  platform::Image block = EmptyBlock(width, height, image.width, image.height);
+  for (int y = 0; y < block.height; ++y) {
+    std::memcpy(block.bgr.data() + RowBytes(block.width) * static_cast<std::size_t>(y),
+                image.bgr.data() + RowBytes(image.width) * static_cast<std::size_t>(y),
+                RowBytes(block.width));
+  }
+  return block;
+}
+
+void ImageSource::ReadRows(std::uint8_t* out, int rows) {
+  if (rows < 0 || rows > image_.height - nextRow_) throw Failure("read past the picture's last row");
+  const std::size_t bytes = RowBytes(image_.width) * static_cast<std::size_t>(rows);
+  std::memcpy(out, image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(nextRow_),
+              bytes);
+  nextRow_ += rows;
+}
+
+platform::Image ImageSource::ReadTopLeft(int width, int height) {
+  return CropTopLeft(image_, width, height);
+}
+
+platform::Image ReadTopLeftThroughRows(platform::PictureSource& source, int width, int height) {
+  platform::Image block = EmptyBlock(width, height, source.Width(), source.Height());
+  if (block.bgr.empty()) return block;
+  std::vector<std::uint8_t> row(RowBytes(source.Width()));
+  const bool bottomUp = source.Order() == platform::RowOrder::BottomUp;
+  for (int i = 0; i < source.Height(); ++i) {
+    const int y = bottomUp ? source.Height() - 1 - i : i;
+    if (!bottomUp && y >= block.height) break;  // the rest lies below the block
+    source.ReadRows(row.data(), 1);
+    if (y < block.height) {
+      std::memcpy(block.bgr.data() + RowBytes(block.width) * static_cast<std::size_t>(y),
+                  row.data(), RowBytes(block.width));
+    }
+  }
+  return block;
+}
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,234 @@
+#include "pictures/jpeg_source.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "platform/failure.h"
+#include "pictures/picture_limits.h"
+
+namespace tessarin::pictures {
+namespace {
+
+// A progressive file refines the whole picture once per scan; real files
+// have a dozen, so this caps the work a crafted file can cause.
+constexpr int kMaxScans = 100;
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+// libjpeg must not return from error_exit: it jumps back to the Guard that
+// made the call, which turns the message into a Failure.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void FailWith(j_common_ptr cinfo, const char* message) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(err->message, sizeof err->message, "%s", message);
+  std::longjmp(err->jump, 1);
+}
+
+[[noreturn]] void ExitOnError(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  FailWith(cinfo, text);
+}
+
+// Warnings are tolerated as a lenient viewer would, except data that ends in
+// the middle of the picture: that is a damaged file, not a quirk.
+void OnMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && (cinfo->err->msg_code == JWRN_HIT_MARKER ||
+                    cinfo->err->msg_code == JWRN_JPEG_EOF)) {
+    FailWith(cinfo, "the picture data ends early");
+  }
+}
+
+void OnProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    FailWith(cinfo, "the picture has too many scans");
+  }
+}
+
+// Feeds libjpeg from the InputFile in chunks; skips by moving the offset.
+struct Source {
+  jpeg_source_mgr pub;
+  platform::InputFile* file;
+  std::uint64_t offset;
+  bool endGiven;
+  JOCTET buffer[kReadChunk];
+};
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<Source*>(cinfo->src);
+  std::size_t got = 0;
+  bool failed = false;
+  try {
+    got = src->file->ReadAt(src->offset, std::span<std::uint8_t>(src->buffer, kReadChunk));
+  } catch (const std::exception&) {
+    failed = true;
+  }
+  if (failed) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
+  if (got == 0) {
+    // A file whose data is whole but whose end marker is missing still
+    // decodes: give libjpeg one end marker. If it needed more data than
+    // that, it warns that the data ended (a failure, see OnMessage).
+    if (src->endGiven) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file ends early");
+    src->endGiven = true;
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    got = 2;
+  }
+  src->offset += got;
+  src->pub.next_input_byte = src->buffer;
+  src->pub.bytes_in_buffer = got;
+  return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+  auto* src = reinterpret_cast<Source*>(cinfo->src);
+  if (count <= 0) return;
+  const auto skip = static_cast<std::size_t>(count);
+  if (skip <= src->pub.bytes_in_buffer) {
+    src->pub.next_input_byte += skip;
+    src->pub.bytes_in_buffer -= skip;
+    return;
+  }
+  src->offset += skip - src->pub.bytes_in_buffer;
+  src->pub.bytes_in_buffer = 0;
+}
+
+// Adobe CMYK files store the inks inverted (255 = no ink), the usual case;
+// without the Adobe marker they are taken as plain.
+void CmykToBgr(const std::uint8_t* cmyk, std::uint8_t* bgr, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    const int k = inverted ? cmyk[3] : 255 - cmyk[3];
+    for (int c = 0; c < 3; ++c) {
+      const int ink = inverted ? cmyk[c] : 255 - cmyk[c];
+      bgr[2 - c] = static_cast<std::uint8_t>((ink * k + 127) / 255);
+    }
+  }
+}
+
+// Owns the libjpeg object so that a constructor that throws still frees it.
+struct Decompressor {
+  jpeg_decompress_struct cinfo{};
+  bool created = false;
+  Decompressor() = default;
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+  ~Decompressor() {
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+};
+
+class JpegSource : public platform::PictureSource {
+ public:
+  explicit JpegSource(std::unique_ptr<platform::InputFile> file) : file_(std::move(file)) {
+    cinfo_.err = jpeg_std_error(&err_.pub);
+    err_.pub.error_exit = ExitOnError;
+    err_.pub.emit_message = OnMessage;
+    source_ = std::make_unique<Source>();
+    Guard([this] { jpeg_create_decompress(&cinfo_); });
+    decompressor_.created = true;
+    source_->pub.init_source = InitSource;
+    source_->pub.fill_input_buffer = FillInput;
+    source_->pub.skip_input_data = SkipInput;
+    source_->pub.resync_to_restart = jpeg_resync_to_restart;
+    source_->pub.term_source = TermSource;
+    source_->file = file_.get();
+    source_->offset = 0;
+    source_->endGiven = false;
+    cinfo_.src = &source_->pub;
+    progress_.progress_monitor = OnProgress;
+    cinfo_.progress = &progress_;
+    cinfo_.mem->max_memory_to_use = static_cast<long>(kMaxWholeDecodeBytes);
+    Guard([this] { jpeg_read_header(&cinfo_, TRUE); });
+    CheckWritableSize(file_->Path(), cinfo_.image_width, cinfo_.image_height);
+    cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
+    cinfo_.out_color_space = cmyk_ ? JCS_CMYK : JCS_EXT_BGR;
+  }
+
+  int Width() const override { return static_cast<int>(cinfo_.image_width); }
+  int Height() const override { return static_cast<int>(cinfo_.image_height); }
+  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+
+  void ReadRows(std::uint8_t* out, int rows) override {
+    Start();
+    const std::size_t stride = static_cast<std::size_t>(Width()) * platform::kBytesPerPixel;
+    for (int y = 0; y < rows; ++y) ReadRow(out + y * stride, Width());
+  }
+
+  platform::Image ReadTopLeft(int width, int height) override {
+    platform::Image block;
+    block.width = std::clamp(width, 0, Width());
+    block.height = std::clamp(height, 0, Height());
+    block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
+    if (block.width == 0 || block.height == 0) return block;
+    Start();
+    // A crop ending exactly on a block boundary can alter its last column,
+    // so decode one more block column than needed and cut afterwards.
+    const int blockWidth = cinfo_.max_h_samp_factor * DCTSIZE;
+    JDIMENSION left = 0;
+    auto cropWidth = static_cast<JDIMENSION>(std::min(block.width + blockWidth, Width()));
+    Guard([this, &left, &cropWidth] { jpeg_crop_scanline(&cinfo_, &left, &cropWidth); });
+    const auto decodedWidth = static_cast<int>(cinfo_.output_width);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(decodedWidth) * 3);
+    const std::size_t blockStride = static_cast<std::size_t>(block.width) * 3;
+    for (int y = 0; y < block.height; ++y) {
+      ReadRow(row.data(), decodedWidth);
+      std::memcpy(block.bgr.data() + y * blockStride, row.data(), blockStride);
+    }
+    return block;
+  }
+
+ private:
+  template <typename Call>
+  void Guard(Call call) {
+    if (setjmp(err_.jump) != 0) throw Failure::InFile(file_->Path(), err_.message);
+    call();
+  }
+
+  void Start() {
+    if (started_) return;
+    Guard([this] { jpeg_start_decompress(&cinfo_); });
+    started_ = true;
+    if (cmyk_) cmykRow_.resize(static_cast<std::size_t>(cinfo_.output_width) * 4);
+  }
+
+  void ReadRow(std::uint8_t* out, int width) {
+    if (cinfo_.output_scanline >= cinfo_.output_height) {
+      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
+    }
+    JSAMPROW row = cmyk_ ? cmykRow_.data() : out;
+    Guard([this, &row] { jpeg_read_scanlines(&cinfo_, &row, 1); });
+    if (cmyk_) CmykToBgr(cmykRow_.data(), out, width, cinfo_.saw_Adobe_marker != 0);
+  }
+
+  std::unique_ptr<platform::InputFile> file_;
+  ErrorManager err_{};
+  std::unique_ptr<Source> source_;
+  jpeg_progress_mgr progress_{};
+  Decompressor decompressor_;
+  jpeg_decompress_struct& cinfo_ = decompressor_.cinfo;
+  std::vector<std::uint8_t> cmykRow_;
+  bool cmyk_ = false;
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::PictureSource> OpenJpeg(std::unique_ptr<platform::InputFile> file) {
+  return std::make_unique<JpegSource>(std::move(file));
+}
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <stdexcept>
+
+#include "pictures/metafile_module.h"
+
+namespace tessarin::metafile {
+
+// A metafile that cannot be drawn: damaged, too large, or too costly.
+class MetafileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Plays a Windows metafile's records onto a Cairo surface at the picture's
+// own size (a placeable file's frame at 96 pixels per inch, otherwise its
+// window extent) and returns the pixels flattened onto black. Unknown records
+// are skipped; a malformed one throws MetafileError.
+platform::Image RenderMetafile(const RenderRequest& request);
+
+}  // namespace tessarin::metafile

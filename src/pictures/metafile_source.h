@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <span>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+// Files larger than this are not taken for metafiles worth drawing.
+constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{64} << 20;
+
+// A Windows metafile (placeable or not), drawn whole by the metafile module
+// (tessarin-metafile.so beside the executable, or in ../lib/tessarin/), which
+// is loaded on the first call. Throws Failure for a metafile that cannot be
+// drawn or a module that cannot be loaded.
+std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file);
+
+// The same with the module at `modulePath`.
+std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platform::InputFile> file,
+                                                          const std::string& modulePath);
+
+// A bitmap record's DIB (info header first), decoded by the BMP reader as a
+// BMP file's would be, top row first. Throws Failure naming `path`.
+platform::Image DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib);
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/files.h"
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Png, Icon, Metafile };
+
+// How many leading bytes RecognisePicture looks at.
+constexpr std::size_t kSignatureBytes = 8;
+
+// The format told by a file's first bytes, whatever its name.
+PictureFormat RecognisePicture(std::span<const std::uint8_t> head);
+
+// Opens a JPEG, GIF, PNG, icon or metafile picture (BMP is the BMP
+// reader's). Throws Failure for a file that cannot be decoded.
+std::unique_ptr<platform::PictureSource> OpenDecodedPicture(
+    PictureFormat format, std::unique_ptr<platform::InputFile> file);
+
+// Opens any picture Tessarin reads, the format told by the file's first
+// bytes. Throws Failure for a file that is not a readable picture.
+std::unique_ptr<platform::PictureSource> OpenPicture(std::unique_ptr<platform::InputFile> file);
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+// Formats that cannot stream are decoded whole; that decode, in whatever
+// pixel format the decoder needs, may take at most this many bytes. 256 MiB
+// holds an 8K picture at four bytes a pixel with room to spare.
+constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{256} << 20;
+
+// Transparent and uncovered pixels become this opaque colour: black, as the
+// BMP reader also flattens icon images.
+constexpr std::uint8_t kFlattenBlue = 0, kFlattenGreen = 0, kFlattenRed = 0;
+
+// Throws Failure unless a picture of this size can be written as a BMP file.
+void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height);
+
+// Also throws Failure when a whole decode at `bytesPerPixel` would exceed
+// kMaxWholeDecodeBytes. Call it before allocating.
+void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int64_t height,
+                          int bytesPerPixel);
+
+// An Image of this size filled with the flatten colour (size checked first).
+platform::Image BlankImage(const std::string& path, int width, int height);
+
+// One colour channel over the flatten colour's black, by alpha (0..255).
+inline std::uint8_t OverBlack(std::uint8_t channel, std::uint8_t alpha) {
+  return static_cast<std::uint8_t>((channel * alpha + 127) / 255);
+}
+
+// Reads exactly out.size() bytes at `offset`; throws Failure on a short read.
+void ReadExactly(platform::InputFile& file, std::uint64_t offset,
+                 std::span<std::uint8_t> out);
+
+}  // namespace tessarin::pictures

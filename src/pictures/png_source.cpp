@@ -1,0 +1,166 @@
+#include "pictures/png_source.h"
+
+#include <spng.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/failure.h"
+#include "pictures/picture_limits.h"
+#include "pictures/image_source.h"
+
+namespace tessarin::pictures {
+namespace {
+
+// Ancillary chunks are held in memory while decoding: cap each and all.
+constexpr std::size_t kMaxChunkBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxChunkCacheBytes = std::size_t{64} << 20;
+
+struct Reader {
+  platform::InputFile* file;
+  std::uint64_t offset = 0;
+};
+
+int ReadPngBytes(spng_ctx*, void* user, void* out, std::size_t length) {
+  auto* reader = static_cast<Reader*>(user);
+  try {
+    const std::size_t got = reader->file->ReadAt(
+        reader->offset, std::span<std::uint8_t>(static_cast<std::uint8_t*>(out), length));
+    reader->offset += got;
+    return got == length ? 0 : SPNG_IO_EOF;
+  } catch (const std::exception&) {
+    return SPNG_IO_ERROR;
+  }
+}
+
+struct ContextFree {
+  void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+
+class PngDecoder {
+ public:
+  explicit PngDecoder(std::unique_ptr<platform::InputFile> file)
+      : file_(std::move(file)), reader_{file_.get()}, ctx_(spng_ctx_new(0)) {
+    if (!ctx_) throw Failure::InFile(file_->Path(), "out of memory");
+    spng_set_png_stream(ctx_.get(), ReadPngBytes, &reader_);
+    spng_set_chunk_limits(ctx_.get(), kMaxChunkBytes, kMaxChunkCacheBytes);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);  // let mutations past the checksums
+#endif
+    Check(spng_get_ihdr(ctx_.get(), &ihdr_));
+    CheckWritableSize(file_->Path(), ihdr_.width, ihdr_.height);
+    spng_trns trns{};
+    const bool hasTrns = spng_get_trns(ctx_.get(), &trns) == 0;
+    const bool hasAlpha = ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                          ihdr_.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
+    alpha_ = hasAlpha || hasTrns;
+  }
+
+  int Width() const { return static_cast<int>(ihdr_.width); }
+  int Height() const { return static_cast<int>(ihdr_.height); }
+  bool Interlaced() const { return ihdr_.interlace_method != SPNG_INTERLACE_NONE; }
+
+  void StartRows() {
+    Check(spng_decode_image(ctx_.get(), nullptr, 0, Format(),
+                            SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+    decoded_.resize(static_cast<std::size_t>(Width()) * PixelBytes());
+  }
+
+  void ReadRow(std::uint8_t* bgr) {
+    if (rowsRead_ >= Height()) {
+      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
+    }
+    const int status = spng_decode_row(ctx_.get(), decoded_.data(), decoded_.size());
+    if (status != 0 && status != SPNG_EOI) Check(status);
+    ++rowsRead_;
+    ToBgr(decoded_.data(), bgr, Width());
+    if (rowsRead_ == Height()) CheckEnd();
+  }
+
+  platform::Image DecodeWhole() {
+    CheckWholeDecodeSize(file_->Path(), Width(), Height(), PixelBytes());
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
+    Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
+    CheckEnd();
+    platform::Image image;
+    image.width = Width();
+    image.height = Height();
+    image.bgr.resize(static_cast<std::size_t>(Width()) * Height() * 3);
+    const std::size_t from = static_cast<std::size_t>(Width()) * PixelBytes();
+    const std::size_t to = static_cast<std::size_t>(Width()) * 3;
+    for (int y = 0; y < Height(); ++y) {
+      ToBgr(pixels.data() + y * from, image.bgr.data() + y * to, Width());
+    }
+    return image;
+  }
+
+ private:
+  int Format() const { return alpha_ ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8; }
+  std::size_t PixelBytes() const { return alpha_ ? 4 : 3; }
+
+  // A file cut after its pixel data is still a damaged file: read on to its
+  // end chunk.
+  void CheckEnd() { Check(spng_decode_chunks(ctx_.get())); }
+
+  void Check(int status) const {
+    if (status == SPNG_IO_EOF) throw Failure::InFile(file_->Path(), "the file ends early");
+    if (status != 0) throw Failure::InFile(file_->Path(), spng_strerror(status));
+  }
+
+  void ToBgr(const std::uint8_t* in, std::uint8_t* out, int width) const {
+    if (alpha_) {
+      for (int x = 0; x < width; ++x, in += 4, out += 3) {
+        out[0] = OverBlack(in[2], in[3]);
+        out[1] = OverBlack(in[1], in[3]);
+        out[2] = OverBlack(in[0], in[3]);
+      }
+      return;
+    }
+    for (int x = 0; x < width; ++x, in += 3, out += 3) {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+    }
+  }
+
+  std::unique_ptr<platform::InputFile> file_;
+  Reader reader_;
+  std::unique_ptr<spng_ctx, ContextFree> ctx_;
+  spng_ihdr ihdr_{};
+  bool alpha_ = false;
+  std::vector<std::uint8_t> decoded_;
+  int rowsRead_ = 0;
+};
+
+class PngSource : public platform::PictureSource {
+ public:
+  explicit PngSource(std::unique_ptr<PngDecoder> decoder) : decoder_(std::move(decoder)) {
+    decoder_->StartRows();
+  }
+  int Width() const override { return decoder_->Width(); }
+  int Height() const override { return decoder_->Height(); }
+  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+
+  void ReadRows(std::uint8_t* out, int rows) override {
+    const std::size_t stride = static_cast<std::size_t>(Width()) * 3;
+    for (int y = 0; y < rows; ++y) decoder_->ReadRow(out + y * stride);
+  }
+
+  platform::Image ReadTopLeft(int width, int height) override {
+    return ReadTopLeftThroughRows(*this, width, height);
+  }
+
+ private:
+  std::unique_ptr<PngDecoder> decoder_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::PictureSource> OpenPng(std::unique_ptr<platform::InputFile> file) {
+  auto decoder = std::make_unique<PngDecoder>(std::move(file));
+  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
+  return std::make_unique<PngSource>(std::move(decoder));
+}
+
+}  // namespace tessarin::pictures

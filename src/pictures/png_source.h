@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/files.h"
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+// A PNG picture (libspng): every colour type and bit depth, 16-bit samples
+// reduced to 8, alpha and tRNS transparency flattened. Non-interlaced
+// pictures stream; interlaced ones are decoded whole. Throws Failure for a
+// file it cannot decode.
+std::unique_ptr<platform::PictureSource> OpenPng(std::unique_ptr<platform::InputFile> file);
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/pictures.h"
+
+namespace tessarin::pictures {
+
+// Decodes a streamed picture's rows on a second thread, a few strips ahead
+// of the reader, so that decoding overlaps the writing of the output (the
+// machine has at least two cores; the decoder is the slower half). The block
+// of ReadTopLeft is read directly, without a thread.
+class ReadAheadSource : public platform::PictureSource {
+ public:
+  explicit ReadAheadSource(std::unique_ptr<platform::PictureSource> source);
+  ~ReadAheadSource() override;
+  ReadAheadSource(const ReadAheadSource&) = delete;
+  ReadAheadSource& operator=(const ReadAheadSource&) = delete;
+
+  int Width() const override { return source_->Width(); }
+  int Height() const override { return source_->Height(); }
+  platform::RowOrder Order() const override { return source_->Order(); }
+  void ReadRows(std::uint8_t* out, int rows) override;
+  platform::Image ReadTopLeft(int width, int height) override { return source_->ReadTopLeft(width, height); }
+
+ private:
+  struct Strip {
+    std::vector<std::uint8_t> pixels;
+    int rows = 0;  // decoded rows it holds, 0 while free
+  };
+
+  void Decode();
+  void Take(std::uint8_t* out, int rows);
+
+  std::unique_ptr<platform::PictureSource> source_;
+  std::size_t stride_;
+  int stripRows_;
+  std::vector<Strip> strips_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::thread worker_;
+  std::exception_ptr failure_;
+  bool stopping_ = false;
+  int rowsRead_ = 0;          // by the reader, in total
+  std::size_t readStrip_ = 0; // the strip the reader is in
+  int readOffset_ = 0;        // rows of it already read
+};
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,84 @@
+// XFCE keeps one last-image property per monitor and workspace in the
+// xfce4-desktop channel of xfconf; a monitor can appear both by its output
+// name and by its old-style index. The `xfconf-query` tool ships with xfconf.
+#include <sstream>
+#include <vector>
+
+#include "platform/linux/desktops/backends.h"
+#include "platform/linux/desktops/desktop_values.h"
+
+namespace tessarin::linux_platform {
+namespace {
+
+constexpr const char* kChannel = "xfce4-desktop";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  std::string line;
+  while (std::getline(stream, line)) lines.push_back(line);
+  return lines;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<std::string> LastImageProperties(const std::string& listing) {
+  std::vector<std::string> properties;
+  for (const auto& line : Lines(listing)) {
+    if (line.rfind("/backdrop/", 0) == 0 && EndsWith(line, "/last-image")) properties.push_back(line);
+  }
+  return properties;
+}
+
+// The outputs `xrandr` calls connected; monitor 0 by index when it cannot say.
+std::vector<std::string> MonitorsOfAFreshInstall(ToolRunner& tools) {
+  std::vector<std::string> monitors;
+  const auto outputs = tools.Run("xrandr", {"--query"});
+  if (outputs.Succeeded()) {
+    for (const auto& line : Lines(outputs.output)) {
+      std::istringstream words(line);
+      std::string name, state;
+      if (words >> name >> state && state == "connected") monitors.push_back("monitor" + name);
+    }
+  }
+  if (monitors.empty()) monitors.push_back("monitor0");
+  return monitors;
+}
+
+void ReadBack(const DesktopReach& reach, const std::string& property, const std::string& path) {
+  const auto value = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property});
+  if (!value.Succeeded()) return;
+  std::string found = value.output;
+  if (!found.empty() && found.back() == '\n') found.pop_back();
+  if (found != path) reach.ReportMismatch("xfconf " + property, path, found);
+}
+
+}  // namespace
+
+// xfconfd announces a property only when its value changes, hence the other
+// spelling first on properties that exist.
+void ApplyXfce(const DesktopReach& reach, const std::string& path) {
+  const auto listing = reach.tools.Run("xfconf-query", {"-c", kChannel, "-l"});
+  if (!listing.Succeeded()) return;
+  const auto properties = LastImageProperties(listing.output);
+  for (const auto& property : properties) {
+    const auto nudge = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s",
+                                                        SameFileOtherSpelling(path)});
+    if (nudge.Unreachable()) return;
+    const auto set = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s", path});
+    if (set.Unreachable()) return;
+    if (set.Succeeded()) ReadBack(reach, property, path);
+  }
+  if (!properties.empty()) return;
+  for (const auto& monitor : MonitorsOfAFreshInstall(reach.tools)) {
+    const std::string property = "/backdrop/screen0/" + monitor + "/workspace0/last-image";
+    const auto created = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-n", "-t",
+                                                          "string", "-s", path});
+    if (created.Unreachable()) return;
+    if (created.Succeeded()) ReadBack(reach, property, path);
+  }
+}
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,96 @@
+#include "run/run_modes.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "run/inset_list.h"
+#include "run/program.h"
+#include "run/report_message.h"
+#include "text/text_fields.h"
+#include "settings/settings.h"
+#include "wallpaper/make_wallpaper.h"
+
+namespace tessarin::run_modes {
+namespace {
+
+ExitCode ExitCodeOf(WallpaperOutcome outcome) {
+  return outcome == WallpaperOutcome::Made ? ExitCode::Done : ExitCode::PictureMissing;
+}
+
+bool ConfigurationIsComplete(platform::SettingsBackend& settings) {
+  constexpr std::array kConfigurationKeys = {keys::kOutputFile, keys::kCanvas, keys::kInsertDir,
+                                             keys::kX,          keys::kY,      keys::kH,
+                                             keys::kW};
+  return std::none_of(kConfigurationKeys.begin(), kConfigurationKeys.end(),
+                      [&](const char* key) { return GetAppSetting(settings, key).empty(); });
+}
+
+// Every name equally likely: the integer part of n x r, r uniform in [0, 1).
+std::size_t DrawIndex(platform::Random& random, std::size_t count) {
+  const double r = random.Uniform();
+  const auto index = static_cast<std::size_t>(std::floor(static_cast<double>(count) * r));
+  return std::min(index, count - 1);  // r just below 1 must not round up to n
+}
+
+}  // namespace
+
+void Main(const platform::Platform& platform) {
+  if (GetAppSetting(platform.settings, keys::kFirstRun).empty()) {
+    ReportMessage(platform, kNeedsConfigurationNotice);
+    SaveAppSetting(platform.settings, keys::kFirstRun, "1");
+    return;
+  }
+  const std::string commandLine = platform.process.CommandLine();
+  if (commandLine == "/C" || commandLine == "/c") {
+    platform.configWindow.Open();
+  } else if (commandLine.empty()) {
+    RunFromSettings(platform);
+  } else {
+    RunFromCommandLine(platform, commandLine);
+  }
+}
+
+void RunFromCommandLine(const platform::Platform& platform, const std::string& commandLine) {
+  const std::vector<std::string> fields = SplitAtCommas(commandLine);
+  if (fields.size() < 7) {
+    ReportMessage(platform, kUsageMessage);
+    EndProgram(platform, ExitCode::Usage);
+  }
+  // The fifth field is the block's width and the sixth its height.
+  const WallpaperRequest request{TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2],
+                                 fields[3],             fields[4],             fields[5],
+                                 TrimSpaces(fields[6])};
+  EndProgram(platform, ExitCodeOf(MakeWallpaper(platform, request)));
+}
+
+void RunFromSettings(const platform::Platform& platform) {
+  platform::SettingsBackend& settings = platform.settings;
+  if (!ConfigurationIsComplete(settings)) {
+    ReportMessage(platform, kNeedsConfigurationNotice);
+    platform.configWindow.Open();
+    return;
+  }
+  const std::string folder = GetAppSetting(settings, keys::kInsertDir);
+  const std::vector<std::string> insets = ListInsets(platform.files, folder);
+  if (insets.empty()) {
+    ReportMessage(platform, "[" + folder + "] holds no picture matching " +
+                                std::string(kInsetPatterns) + "... quitting.");
+    EndProgram(platform, ExitCode::NoInsets);
+  }
+  const std::string inset =
+      JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
+               platform.conventions.PathSeparator());
+
+  // The saved run takes W as the block's width and H as its height.
+  const WallpaperRequest request{GetAppSetting(settings, keys::kCanvas),
+                                 inset,
+                                 GetAppSetting(settings, keys::kX),
+                                 GetAppSetting(settings, keys::kY),
+                                 GetAppSetting(settings, keys::kW),
+                                 GetAppSetting(settings, keys::kH),
+                                 GetAppSetting(settings, keys::kOutputFile)};
+  EndProgram(platform, ExitCodeOf(MakeWallpaper(platform, request)));
+}
+
+}  // namespace tessarin::run_modes

@@ -1,0 +1,43 @@
+#include "wallpaper/registry_writer.h"
+
+#include <array>
+#include <vector>
+
+#include "platform/failure.h"
+#include "wallpaper/number_conversion.h"
+
+namespace tessarin::registry_writer {
+
+void WriteCurrentUserValue(platform::Registry& registry, const platform::Conventions& conventions,
+                           const std::string& subkey, const std::string& valueName,
+                           const std::string& value, std::uint32_t valueType) {
+  platform::RegistryKey key = 0;
+  registry.OpenCurrentUserKey(subkey, kKeyAccess, key);
+  WriteRegistryValue(registry, conventions, key, valueName, valueType, value);
+  registry.CloseKey(key);
+}
+
+std::int32_t WriteRegistryValue(platform::Registry& registry,
+                                const platform::Conventions& conventions, platform::RegistryKey key,
+                                const std::string& valueName, std::uint32_t valueType,
+                                const std::string& value) {
+  const std::string name = conventions.ToAnsiCodePage(valueName);
+  if (valueType == kRegSz) {
+    const std::string text = conventions.ToAnsiCodePage(value);
+    std::vector<std::uint8_t> data(text.begin(), text.end());
+    data.push_back(0);  // the terminating NUL is part of the stored size
+    return registry.SetValue(key, name, kRegSz, data);
+  }
+  if (valueType == kRegDword) {
+    const auto number = ToInt32(value, conventions.DecimalSeparator());
+    if (!number) throw Failure("\"" + value + "\" is not a whole number within the 32-bit range");
+    const auto bits = static_cast<std::uint32_t>(*number);
+    const std::array<std::uint8_t, 4> data = {
+        static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+        static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+    return registry.SetValue(key, name, kRegDword, data);
+  }
+  return 0;
+}
+
+}  // namespace tessarin::registry_writer

@@ -1,0 +1,76 @@
+# The Linux program's tests (included from tests/CMakeLists.txt).
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# The logic against fakes of every platform interface.
+add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
+target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_whole_image tessarin_test_support
+  tessarin_warnings GTest::gtest_main GTest::gmock)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+
+# The decoders on pictures built in the tests (with the decoders' own libraries).
+add_executable(pictures_tests
+  pictures/bmp_reader_test.cpp
+  pictures/gif_source_test.cpp
+  pictures/icon_source_test.cpp
+  pictures/jpeg_source_test.cpp
+  pictures/metafile_player_test.cpp
+  pictures/picture_formats_test.cpp
+  pictures/png_source_test.cpp
+  pictures/read_ahead_source_test.cpp)
+target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
+  tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
+  GTest::gtest_main)
+# The metafile decoder is tested once through its module.
+target_compile_definitions(pictures_tests PRIVATE
+  TESSARIN_METAFILE_MODULE="$<TARGET_FILE:tessarin_metafile>")
+add_dependencies(pictures_tests tessarin_metafile)
+gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30)
+
+# The Linux platform's pieces on a real file system.
+add_executable(linux_tests
+  linux/atomic_update_test.cpp
+  linux/config_folder_test.cpp
+  linux/gui_loader_test.cpp
+  linux/ini_settings_test.cpp
+  linux/linux_conventions_test.cpp
+  linux/linux_files_test.cpp
+  linux/linux_pictures_test.cpp
+  linux/registry_file_test.cpp)
+target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries
+  tessarin_test_support tessarin_warnings GTest::gtest_main)
+gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30)
+
+# The built executable, run as a user would in a throw-away home.
+add_executable(end_to_end_tests
+  end_to_end/gui_loading_test.cpp
+  end_to_end/killed_run_test.cpp
+  end_to_end/picture_formats_run_test.cpp
+  end_to_end/tessarin_process.cpp
+  end_to_end/wallpaper_run_test.cpp)
+target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_decoder_libraries
+  tessarin_test_support tessarin_warnings GTest::gtest_main)
+target_compile_definitions(end_to_end_tests PRIVATE TESSARIN_EXECUTABLE="$<TARGET_FILE:tessarin>")
+add_dependencies(end_to_end_tests tessarin)
+gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30)
+
+# The GUI module's window and boxes on Qt's offscreen platform.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+add_executable(qt_tests qt/qt_window_test.cpp)
+set_target_properties(qt_tests PROPERTIES AUTOMOC ON)
+target_link_libraries(qt_tests PRIVATE tessarin_linux tessarin_test_support tessarin_warnings
+  Qt6::Widgets Qt6::Test)
+target_compile_definitions(qt_tests PRIVATE TESSARIN_GUI_MODULE="$<TARGET_FILE:tessarin_gui>")
+add_dependencies(qt_tests tessarin_gui)
+add_test(NAME qt_window_and_message_box COMMAND qt_tests)
+set_tests_properties(qt_window_and_message_box PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# The real program's window on Xvfb, driven with xdotool; leaves a screenshot.
+add_test(NAME window_under_xvfb
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/window_under_xvfb.sh $<TARGET_FILE:tessarin>
+                 ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(window_under_xvfb PROPERTIES TIMEOUT 120)
+
+# The desktops the wallpaper is applied to, with their settings services.
+add_subdirectory(desktops)

@@ -1,0 +1,301 @@
+#include "pictures/metafile/metafile_player.h"
+
+#include <gtest/gtest.h>
+
+#include "support/metafile_builder.h"
+#include "support/picture_files.h"
+
+namespace tessarin::metafile {
+namespace {
+
+using testing::ColorRef;
+using testing::MetafileBuilder;
+using testing::Rgb;
+
+constexpr Rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255},
+    kWhite{255, 255, 255}, kYellow{255, 255, 0};
+
+enum : std::uint16_t {
+  kSaveDc = 0x001E, kSetBkMode = 0x0102, kSetMapMode = 0x0103, kSetPolyFillMode = 0x0106,
+  kRestoreDc = 0x0127, kSelectObject = 0x012D, kSetTextAlign = 0x012E, kDeleteObject = 0x01F0,
+  kSetBkColor = 0x0201, kSetTextColor = 0x0209, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C,
+  kSetViewportOrg = 0x020D, kLineTo = 0x0213, kMoveTo = 0x0214, kCreatePen = 0x02FA,
+  kCreateFont = 0x02FB, kCreateBrush = 0x02FC, kPolygon = 0x0324, kPolyline = 0x0325,
+  kEllipse = 0x0418, kRectangle = 0x041B, kTextOut = 0x0521, kPolyPolygon = 0x0538,
+  kRoundRect = 0x061C, kArc = 0x0817, kPie = 0x081A, kChord = 0x0830, kDibBitBlt = 0x0940,
+  kExtTextOut = 0x0A32, kDibStretchBlt = 0x0B41, kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
+};
+
+// Only what the tests put in: 24-bit bottom-up DIBs.
+platform::Image DecodeTestDib(std::span<const std::uint8_t> dib) {
+  auto u32 = [&](std::size_t at) { return std::uint32_t(dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | dib[at + 3] << 24); };
+  platform::Image image;
+  image.width = static_cast<int>(u32(4));
+  image.height = static_cast<int>(u32(8));
+  const std::size_t stride = (std::size_t(image.width) * 3 + 3) / 4 * 4;
+  for (int y = image.height - 1; y >= 0; --y) {
+    const auto row = dib.subspan(40 + std::size_t(y) * stride, std::size_t(image.width) * 3);
+    image.bgr.insert(image.bgr.end(), row.begin(), row.end());
+  }
+  return image;
+}
+
+platform::Image Render(const MetafileBuilder& builder) {
+  const auto bytes = builder.Build();
+  RenderRequest request{bytes, std::uint64_t{64} << 20, DecodeTestDib};
+  return RenderMetafile(request);
+}
+
+// A placeable 100 x 80 pixel frame (1440 units per inch, 15 to a pixel) in
+// MM_TEXT, so that record coordinates are pixels.
+MetafileBuilder Pixels() {
+  MetafileBuilder b;
+  b.Placeable(0, 0, 1500, 1200, 1440).Record(kSetMapMode, {1});
+  return b;
+}
+
+// Pen (object 0) and brush (object 1), selected.
+MetafileBuilder& PenAndBrush(MetafileBuilder& b, Rgb pen, Rgb brush, int penStyle = 0) {
+  auto penWords = std::vector<std::int32_t>{penStyle, 1, 0};
+  for (auto w : ColorRef(pen.r, pen.g, pen.b)) penWords.push_back(w);
+  auto brushWords = std::vector<std::int32_t>{0};
+  for (auto w : ColorRef(brush.r, brush.g, brush.b)) brushWords.push_back(w);
+  brushWords.push_back(0);
+  return b.Record(kCreatePen, penWords).Record(kCreateBrush, brushWords).Record(kSelectObject, {0}).Record(kSelectObject, {1});
+}
+
+Rgb At(const platform::Image& image, int x, int y) { return testing::PixelOf(image, x, y); }
+
+TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
+  MetafileBuilder placeable;
+  placeable.Placeable(-100, 50, 620, 410, 720);  // 1 x 0.5 inch
+  const platform::Image a = Render(placeable);
+  EXPECT_EQ(a.width, 96);
+  EXPECT_EQ(a.height, 48);
+  EXPECT_EQ(At(a, 50, 20), kBlack);  // nothing drawn: the flatten colour
+
+  MetafileBuilder plain;
+  plain.Record(kSetWindowOrg, {20, 10}).Record(kSetWindowExt, {30, 70});
+  PenAndBrush(plain, kRed, kGreen).Record(kRectangle, {50, 80, 20, 10});  // the whole window
+  const platform::Image b = Render(plain);
+  EXPECT_EQ(b.width, 70);
+  EXPECT_EQ(b.height, 30);
+  EXPECT_EQ(At(b, 0, 0), kRed);
+  EXPECT_EQ(At(b, 35, 15), kGreen);
+  EXPECT_EQ(At(b, 69, 29), kRed);
+}
+
+TEST(MetafilePlayer, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
+  MetafileBuilder b = Pixels();
+  PenAndBrush(b, kRed, kBlue)
+      .Record(kRectangle, {20, 30, 2, 2})             // bottom, right, top, left
+      .Record(kRoundRect, {8, 8, 20, 70, 2, 40})      // corner h, w, then the box
+      .Record(kEllipse, {50, 30, 30, 2})
+      .Record(kPolygon, {3, 40, 30, 60, 30, 50, 50})  // triangle
+      .Record(kPie, {60, 70, 60, 99, 79, 99, 40, 61}) // from the right over the top to the left
+      .Record(kChord, {79, 60, 61, 60, 79, 59, 61, 40});
+  const platform::Image image = Render(b);
+  EXPECT_EQ(At(image, 15, 10), kBlue);  // rectangle inside
+  EXPECT_EQ(At(image, 2, 10), kRed);    // its left edge
+  EXPECT_EQ(At(image, 29, 10), kRed);   // its right edge, inside the box
+  EXPECT_EQ(At(image, 30, 10), kBlack); // the box's right bound is not drawn
+  EXPECT_EQ(At(image, 55, 10), kBlue);  // round rectangle
+  EXPECT_EQ(At(image, 40, 2), kBlack);  // its rounded corner
+  EXPECT_EQ(At(image, 16, 40), kBlue);  // ellipse centre
+  EXPECT_EQ(At(image, 3, 31), kBlack);  // outside the ellipse, inside its box
+  EXPECT_EQ(At(image, 50, 40), kBlue);  // triangle
+  EXPECT_EQ(At(image, 85, 50), kBlue);  // pie: the upper half...
+  EXPECT_EQ(At(image, 80, 70), kBlack); // ...not the lower one
+  EXPECT_EQ(At(image, 50, 65), kBlue);  // chord: left of its straight side
+  EXPECT_EQ(At(image, 58, 70), kBlack); // right of it, still inside the ellipse
+}
+
+TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
+  for (int mode : {1, 2}) {  // ALTERNATE, WINDING
+    MetafileBuilder b = Pixels();
+    PenAndBrush(b, kBlue, kGreen, 5)  // PS_NULL: fill only
+        .Record(kSetPolyFillMode, {mode})
+        .Record(kPolyPolygon, {2, 4, 4, 10, 10, 50, 10, 50, 50, 10, 50, 30, 30, 70, 30, 70, 70, 30, 70});
+    const platform::Image image = Render(b);
+    EXPECT_EQ(At(image, 20, 20), kGreen);
+    EXPECT_EQ(At(image, 60, 60), kGreen);
+    EXPECT_EQ(At(image, 40, 40), mode == 1 ? kBlack : kGreen) << mode;
+  }
+}
+
+TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
+  MetafileBuilder b = Pixels();
+  auto hatched = std::vector<std::int32_t>{2};  // BS_HATCHED
+  for (auto w : ColorRef(255, 255, 0)) hatched.push_back(w);
+  hatched.push_back(4);  // HS_CROSS
+  auto background = ColorRef(0, 0, 255);
+  b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0}).Record(kCreateBrush, hatched)
+      .Record(kSelectObject, {1}).Record(kSetBkColor, background).Record(kRectangle, {40, 40, 0, 0});
+  const platform::Image image = Render(b);
+  int lines = 0, back = 0;
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      const Rgb c = At(image, x, y);
+      ASSERT_TRUE(c == kYellow || c == kBlue) << x << "," << y;
+      (c == kYellow ? lines : back)++;
+    }
+  }
+  EXPECT_GT(lines, 40 * 8);  // one row and one column in every 8
+  EXPECT_GT(back, lines);
+  // Transparent background mode leaves the gaps alone.
+  b.Record(kSetBkMode, {1}).Record(kRectangle, {80, 80, 50, 50});
+  const platform::Image transparent = Render(b);
+  EXPECT_EQ(At(transparent, 51, 51), kBlack);
+}
+
+TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
+  // Anisotropic: a 10 x 10 window over the whole 100 x 80 frame.
+  MetafileBuilder scaled;
+  scaled.Placeable(0, 0, 1500, 1200, 1440).Record(kSetMapMode, {8}).Record(kSetWindowOrg, {0, 0})
+      .Record(kSetWindowExt, {10, 10});
+  PenAndBrush(scaled, kGreen, kGreen).Record(kRectangle, {10, 10, 5, 5});  // the bottom-right quarter
+  const platform::Image a = Render(scaled);
+  EXPECT_EQ(At(a, 75, 60), kGreen);
+  EXPECT_EQ(At(a, 45, 35), kBlack);
+
+  // Low English: a hundredth of an inch, y upwards from a viewport origin
+  // at the bottom.
+  MetafileBuilder english = Pixels();
+  english.Record(kSetMapMode, {4}).Record(kSetViewportOrg, {80, 0});
+  PenAndBrush(english, kRed, kRed).Record(kRectangle, {0, 50, 25, 0});  // half an inch by a quarter
+  const platform::Image b = Render(english);
+  EXPECT_EQ(At(b, 20, 70), kRed);
+  EXPECT_EQ(At(b, 20, 50), kBlack);  // 24 pixels up is the top
+  EXPECT_EQ(At(b, 50, 70), kBlack);  // 48 pixels across is the right
+}
+
+TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
+  MetafileBuilder b = Pixels();
+  b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0});
+  auto brush = [](Rgb c) {
+    auto w = std::vector<std::int32_t>{0};
+    for (auto v : ColorRef(c.r, c.g, c.b)) w.push_back(v);
+    w.push_back(0);
+    return w;
+  };
+  b.Record(kCreateBrush, brush(kRed))      // object 1
+      .Record(kCreateBrush, brush(kGreen)) // object 2
+      .Record(kSelectObject, {1})
+      .Record(kSaveDc, {})
+      .Record(kSelectObject, {2})
+      .Record(kRectangle, {10, 10, 0, 0})  // green
+      .Record(kRestoreDc, {-1})
+      .Record(kRectangle, {10, 20, 0, 10}) // red again
+      .Record(kDeleteObject, {1})
+      .Record(kCreateBrush, brush(kWhite)) // takes the freed slot 1
+      .Record(kSelectObject, {1})
+      .Record(kRectangle, {10, 30, 0, 20})
+      .Record(0x0999, {1, 2, 3})            // unknown: skipped
+      .Record(kSelectObject, {2})
+      .Record(kRectangle, {10, 40, 0, 30});
+  const platform::Image image = Render(b);
+  EXPECT_EQ(At(image, 5, 5), kGreen);
+  EXPECT_EQ(At(image, 15, 5), kRed);
+  EXPECT_EQ(At(image, 25, 5), kWhite);
+  EXPECT_EQ(At(image, 35, 5), kGreen);
+}
+
+TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
+  MetafileBuilder b = Pixels();
+  PenAndBrush(b, kYellow, kBlue)
+      .Record(kMoveTo, {5, 0})
+      .Record(kLineTo, {5, 50})                 // row 5, x 0..49
+      .Record(kPolyline, {3, 0, 20, 30, 20, 30, 40})
+      .Record(kArc, {60, 40, 60, 80, 79, 80, 41, 40});  // from the right, up over the top, to the left
+  const platform::Image image = Render(b);
+  EXPECT_EQ(At(image, 25, 5), kYellow);
+  EXPECT_EQ(At(image, 25, 6), kBlack);
+  EXPECT_EQ(At(image, 15, 20), kYellow);
+  EXPECT_EQ(At(image, 30, 30), kYellow);
+  EXPECT_EQ(At(image, 60, 41), kYellow);   // top of the arc
+  EXPECT_EQ(At(image, 60, 78), kBlack);    // the bottom half is not drawn
+  EXPECT_EQ(At(image, 60, 60), kBlack);    // nor filled
+}
+
+int CountColour(const platform::Image& image, Rgb colour, int x0, int y0, int x1, int y1) {
+  int n = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) n += At(image, x, y) == colour;
+  return n;
+}
+
+TEST(MetafilePlayer, TextIsDrawnInTheTextColourOnItsBackground) {
+  MetafileBuilder b = Pixels();
+  std::vector<std::uint8_t> face = {'D', 'e', 'j', 'a', 'V', 'u', ' ', 'S', 'a', 'n', 's', 0};
+  b.WithBytes(kCreateFont, {-20, 0, 0, 0, 700, 0, 0, 0, 0}, face)
+      .Record(kSelectObject, {0})
+      .Record(kSetTextColor, ColorRef(255, 255, 255))
+      .Record(kSetBkColor, ColorRef(0, 0, 255))
+      .WithBytes(kTextOut, {4}, {'H', 'H', 'H', 'H'}, {5, 5});  // y, x after the text
+  auto ext = std::vector<std::int32_t>{50, 5, 3, 2, 0, 45, 99, 79};  // y, x, count, ETO_OPAQUE, rect
+  b.Record(kSetBkMode, {1}).WithBytes(kExtTextOut, ext, {'M', 'M', 'M'});
+  const platform::Image image = Render(b);
+  EXPECT_GT(CountColour(image, kWhite, 5, 5, 60, 30), 40);
+  EXPECT_GT(CountColour(image, kBlue, 5, 5, 60, 30), 40);  // the opaque background
+  EXPECT_GT(CountColour(image, kWhite, 0, 45, 99, 79), 40);
+  EXPECT_EQ(At(image, 95, 75), kBlue);                     // the opaque rectangle
+  EXPECT_EQ(CountColour(image, kBlue, 0, 31, 100, 44), 0);
+}
+
+TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
+  // 2 x 2 DIB: top row red, green; bottom row blue, white.
+  const auto dib = testing::Dib24(2, 2, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255});
+  const std::int32_t srcCopy[] = {0x0020, 0x00CC};
+  MetafileBuilder b = Pixels();
+  b.WithBytes(kStretchDib, {srcCopy[0], srcCopy[1], 0, 2, 2, 0, 0, 20, 20, 0, 0}, dib)
+      .WithBytes(kDibStretchBlt, {srcCopy[0], srcCopy[1], 2, 2, 0, 0, 20, 20, 0, 30}, dib)
+      .WithBytes(kDibBitBlt, {srcCopy[0], srcCopy[1], 0, 0, 2, 2, 0, 60}, dib)
+      .WithBytes(kSetDibToDev, {0, 2, 0, 0, 0, 2, 2, 30, 0}, dib)
+      .WithBytes(kStretchDib, {srcCopy[0], srcCopy[1], 0, 1, 1, 1, 1, 10, 10, 40, 0}, dib);  // one source pixel
+  const platform::Image image = Render(b);
+  for (int x0 : {0, 30}) {
+    EXPECT_EQ(At(image, x0 + 5, 5), kRed) << x0;
+    EXPECT_EQ(At(image, x0 + 15, 5), kGreen) << x0;
+    EXPECT_EQ(At(image, x0 + 5, 15), kBlue) << x0;
+    EXPECT_EQ(At(image, x0 + 15, 15), kWhite) << x0;
+  }
+  EXPECT_EQ(At(image, 60, 0), kRed);
+  EXPECT_EQ(At(image, 61, 1), kWhite);
+  EXPECT_EQ(At(image, 0, 30), kRed);
+  EXPECT_EQ(At(image, 1, 31), kWhite);
+  EXPECT_EQ(At(image, 5, 45), kGreen);  // source (1, 1) from the bottom is the top right
+}
+
+TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
+  auto fails = [](std::vector<std::uint8_t> bytes, const std::string& words) {
+    RenderRequest request{bytes, std::uint64_t{64} << 20, DecodeTestDib};
+    try {
+      RenderMetafile(request);
+      ADD_FAILURE() << "drawn";
+    } catch (const MetafileError& error) {
+      EXPECT_NE(std::string(error.what()).find(words), std::string::npos) << error.what();
+    }
+  };
+  MetafileBuilder b = Pixels();
+  PenAndBrush(b, kRed, kRed).Record(kRectangle, {10, 10, 0, 0});
+  const auto good = b.Build();
+  fails({good.begin(), good.end() - 8}, "ends early");
+  auto tooShort = good;
+  tooShort[22 + 18] = 2;  // the first record claims 2 words
+  fails(tooShort, "malformed");
+  MetafileBuilder text = Pixels();
+  text.Record(kTextOut, {200, 0, 0});  // 200 characters in a 3-word record
+  fails(text.Build(), "malformed");
+  MetafileBuilder huge;
+  huge.Placeable(0, 0, 30000, 30000, 100);
+  fails(huge.Build(), "too large");
+  MetafileBuilder endless = Pixels();
+  PenAndBrush(endless, kRed, kRed);
+  for (int i = 0; i < 20000; ++i) endless.Record(kRectangle, {80, 100, 0, 0});
+  fails(endless.Build(), "too long");
+  MetafileBuilder noSize;
+  fails(noSize.Build(), "no picture size");
+}
+
+}  // namespace
+}  // namespace tessarin::metafile
