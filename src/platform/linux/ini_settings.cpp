@@ -9,39 +9,10 @@
 #include "platform/failure.h"
 #include "platform/linux/atomic_update.h"
 #include "platform/linux/config_folder.h"
+#include "platform/linux/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {
-
-// Every line keeps its own terminator ("\n", "\r\n" or none for a last line
-// without one), so that joining the lines gives back the file's bytes.
-std::vector<std::string> SplitLines(std::string_view content) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    const std::size_t end = content.find('\n', start);
-    const std::size_t next = end == std::string::npos ? content.size() : end + 1;
-    lines.emplace_back(content.substr(start, next - start));
-    start = next;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string content;
-  for (const std::string& line : lines) content += line;
-  return content;
-}
-
-std::string_view Terminator(std::string_view line) {
-  if (line.ends_with("\r\n")) return line.substr(line.size() - 2);
-  if (line.ends_with('\n')) return line.substr(line.size() - 1);
-  return {};
-}
-
-std::string_view Body(std::string_view line) {
-  return line.substr(0, line.size() - Terminator(line).size());
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -155,10 +126,6 @@ Place Find(const std::vector<std::string>& lines, std::string_view section, std:
     }
   }
   return place;
-}
-
-void EndLine(std::string& line) {
-  if (Terminator(line).empty()) line += '\n';
 }
 
 // A UTF-8 byte-order mark, which editors may put at the start of the file, is
