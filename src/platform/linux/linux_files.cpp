@@ -112,10 +112,13 @@ std::optional<struct stat> ReplaceableOldFile(const std::string& path) {
   if (const auto reason = WhyNotARegularFile(old.st_mode)) throw Failure::InFile(path, *reason);
   // Root passes every permission check; for root only a file nobody may
   // write is read-only, as a read-only file stops every user on Windows.
-  const bool mayWrite = ::geteuid() == 0
-                            ? (old.st_mode & 0222) != 0
-                            : ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-  if (!mayWrite) throw Failure::InFile(path, ErrorText(EACCES));
+  const bool root = ::geteuid() == 0;
+  const bool mayWrite = root ? (old.st_mode & 0222) != 0
+                             : ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  if (!mayWrite) {
+    if (root) errno = EACCES;
+    ThrowErrno(path, "cannot replace");
+  }
   return old;
 }
 
