@@ -1,6 +1,7 @@
 // The built program, run as a user would, in a throw-away home without a display.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -108,6 +109,22 @@ TEST_F(WallpaperRun, AnUnwritableOutputPathStopsTheRunNamingIt) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.standardError.find("missing/folder/out.bmp"), std::string::npos)
       << run.standardError;
+}
+
+// A pipe at the output would block a run that opened it; a read-only output
+// is kept as it is on Windows.
+TEST_F(WallpaperRun, APipeOrAReadOnlyFileAtTheOutputStopsTheRunAndStays) {
+  ASSERT_EQ(::mkfifo(Path("pipe.bmp").c_str(), 0644), 0);
+  WriteFile(Home() / "kept.bmp", "old");
+  ASSERT_EQ(::chmod(Path("kept.bmp").c_str(), 0444), 0);
+  for (const auto& [output, reason] : {std::pair{"pipe.bmp", "named pipe"}, {"kept.bmp", "Permission denied"}}) {
+    const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", output});
+    EXPECT_EQ(run.exitCode, 1) << output;
+    EXPECT_NE(run.standardError.find(std::string(output) + ": "), std::string::npos) << run.standardError;
+    EXPECT_NE(run.standardError.find(reason), std::string::npos) << run.standardError;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(Home() / "pipe.bmp"));
+  EXPECT_EQ(ReadFile(Home() / "kept.bmp"), "old");
 }
 
 TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {

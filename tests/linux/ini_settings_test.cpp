@@ -117,6 +117,21 @@ TEST_F(IniSettingsTest, SavingChangesOnlyItsOwnLine) {
   EXPECT_EQ(Get("App", "Unknown "), " kept ");
 }
 
+// A file edited by hand may start with a byte-order mark and hold blanks
+// around "="; a line in the program's own form ("key=value") keeps its value
+// exactly.
+TEST_F(IniSettingsTest, AByteOrderMarkAndBlanksAroundEqualsAreAccepted) {
+  std::filesystem::create_directories(File().parent_path());
+  WriteWholeFile(File(), "\xEF\xBB\xBF[App]\r\nFirstRun = 1\r\n  X =  10\r\nOutputFile=  spaced\n");
+  EXPECT_EQ(Get("App", "FirstRun"), "1");
+  EXPECT_EQ(Get("App", "X"), "10");
+  EXPECT_EQ(Get("App", "OutputFile"), "  spaced");
+  Save("App", "X", "20");
+  Save("App", "Y", "5");
+  EXPECT_EQ(ReadWholeFile(File()),
+            "\xEF\xBB\xBF[App]\r\nFirstRun = 1\r\nX=20\r\nOutputFile=  spaced\nY=5\n");
+}
+
 TEST_F(IniSettingsTest, ASecondSaveReplacesTheFirst) {
   Save("App", "X", "10");
   Save("App", "X", "0");

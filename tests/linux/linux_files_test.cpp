@@ -1,6 +1,9 @@
 #include "platform/linux/linux_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include <random>
 
 #include "platform/failure.h"
+#include "platform/linux/file_descriptor.h"
 #include "support/temporary_folder.h"
 
 namespace tessarin::linux_platform {
@@ -104,14 +108,59 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
+// A run killed between naming its file and renaming it over the output leaves
+// that name; the next run removes it, but not the one of a run still going,
+// which holds a lock on it, nor those of other outputs.
 TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
   TemporaryFolder folder;
   LinuxFiles files;
-  WriteWholeFile(folder / ".out.bmp.tessarin-link", "left by a killed run");
+  const std::vector<std::string> kept = {".other.bmp.tessarin-0123456789abcdef",
+                                         ".out.bmp.tessarin-by-hand", ".out.bmp.tessarin-fedcba9876543210"};
+  for (const auto& name : kept) WriteWholeFile(folder / name, "not a leftover of out.bmp");
+  WriteWholeFile(folder / ".out.bmp.tessarin-0123456789abcdef", "left by a killed run");
+  const FileDescriptor running(::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_EQ(::flock(running.Get(), LOCK_EX), 0);
   auto output = files.CreateReplacement(folder / "out.bmp", 3);
   output->WriteAt(0, Bytes("new"));
   output->Commit();
   EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "new");
+  auto expected = kept;
+  expected.push_back("out.bmp");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderEntries(folder.Path()), expected);
+}
+
+// Each child replaces the output again and again with its own content.
+TEST(LinuxFiles, ConcurrentReplacementsOfOneOutputAllSucceed) {
+  TemporaryFolder folder;
+  const std::string path = folder / "out.bmp";
+  std::vector<pid_t> children;
+  for (const char fill : {'a', 'b', 'c'}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int failures = 0;
+      for (int i = 0; i < 300; ++i) {
+        try {
+          auto output = LinuxFiles().CreateReplacement(path, 4096);
+          output->WriteAt(0, Bytes(std::string(4096, fill)));
+          output->Commit();
+        } catch (const Failure&) {
+          ++failures;
+        }
+      }
+      ::_exit(std::min(failures, 100));
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "runs that failed";
+  }
+  const std::string left = ReadWholeFile(path);
+  EXPECT_EQ(left, std::string(4096, left.empty() ? '?' : left[0]));
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
@@ -134,10 +183,8 @@ TEST(LinuxFiles, AReplacementThatCannotBeCreatedOrNamedIsAFailure) {
   EXPECT_THROW(files.CreateReplacement(folder / "no/such/folder/out.bmp", 10), Failure);
   std::filesystem::create_directory(folder / "taken");
   WriteWholeFile(folder / "taken/inside", "x");
-  auto output = files.CreateReplacement(folder / "taken", 4);  // a folder is in the way
-  output->WriteAt(0, Bytes("abcd"));
-  EXPECT_THROW(output->Commit(), Failure);
-  output.reset();
+  // A folder in the way is found before anything is written.
+  EXPECT_THROW(files.CreateReplacement(folder / "taken", 4), Failure);
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"taken"});
 }
 

@@ -116,31 +116,55 @@ TEST_F(RegistryFileTest, EveryValueKeepsItsTypeAndBytes) {
   EXPECT_EQ(ReadWholeFile(File()), expected + "\"Last\"=dword:80000000\n");
 }
 
+// The file is shared with people and other tools: a write changes only the
+// lines of its own value and keeps every other line byte for byte.
 TEST_F(RegistryFileTest, ADamagedFileKeepsWhatCanBeRead) {
   std::filesystem::create_directories(File().parent_path());
-  WriteWholeFile(File(),
-                 "REGEDIT4\r\n\r\n"
-                 "[HKEY_CURRENT_USER\\Control Panel\\desktop]\r\n"
-                 "\"Good\"=\"yes\"\r\n"
-                 "\"Unclosed=\"no\n"
-                 "\"BadHex\"=hex(2):4g,00\n"
-                 "\"Long\"=dword:123456789\n"
-                 "\"Trailing\"=\"x\"junk\n"
-                 "\"Dangling\"=\"a\\\n"
-                 "\"NoType\"=hex(:00\n"
-                 "garbage \x01\xff\n"
-                 "[HKEY_LOCAL_MACHINE\\Software]\n"
-                 "\"Elsewhere\"=\"x\"\n"
-                 "[HKEY_CURRENT_USER\\Broken\n"
-                 "\"Orphan\"=dword:00000001\n"
-                 "[HKEY_CURRENT_USER\\Software\\Kept]\n"
-                 "@=\"default\"");
+  // A new value goes after the key's last line that names a value.
+  const std::string damaged =
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Control Panel\\desktop]\r\n"
+      "\"Good\"=\"yes\"\r\n"
+      "\"Unclosed=\"no\n"
+      "\"BadHex\"=hex(2):4g,00\n"
+      "\"Long\"=dword:123456789\n"
+      "\"Trailing\"=\"x\"junk\n"
+      "\"Dangling\"=\"a\\\n"
+      "\"NoType\"=hex(:00\n";
+  const std::string rest =
+      "garbage \x01\xff\n"
+      "[HKEY_LOCAL_MACHINE\\Software]\n"
+      "\"Elsewhere\"=\"x\"\n"
+      "[HKEY_CURRENT_USER\\Broken\n"
+      "\"Orphan\"=dword:00000001\n"
+      "[HKEY_CURRENT_USER\\Software\\Kept]\n"
+      "@=\"default\"";
+  WriteWholeFile(File(), damaged + rest);
   EXPECT_EQ(Set(Open(kDesktop), "New", 4, {1, 0, 0, 0}), status::kSuccess);
-  EXPECT_EQ(ReadWholeFile(File()), std::string(kHeader) +
-                                       "\"Good\"=\"yes\"\n\"New\"=dword:00000001\n"
-                                       "\n[HKEY_CURRENT_USER\\Software\\Kept]\n@=\"default\"\n");
+  EXPECT_EQ(ReadWholeFile(File()), damaged + "\"New\"=dword:00000001\n" + rest);
   platform::RegistryKey key = 0;
   EXPECT_EQ(registry_.OpenCurrentUserKey("Broken", kAllAccess, key), status::kFileNotFound);
+}
+
+TEST_F(RegistryFileTest, CommentsContinuedValuesAndOtherRootsAreKeptByteForByte) {
+  std::filesystem::create_directories(File().parent_path());
+  const std::string head =
+      "REGEDIT4\r\n"
+      "; written by hand\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Vendor]\r\n"
+      "\"Wallpaper\"=\"not the user's\"\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Control Panel\\desktop]\r\n"
+      "\"Pattern\"=hex:01,02,03,\\\r\n"
+      "  04,05\r\n"
+      "# another comment\r\n";
+  const std::string oldWallpaper = "\"wallPAPER\"=hex(2):2f,00,\\\r\n  61,00\r\n";
+  const std::string tail = "\"TileWallpaper\"=\"0\"\r\n\r\n[HKEY_USERS\\.DEFAULT]\n\"X\"=dword:00000001";
+  WriteWholeFile(File(), head + oldWallpaper + tail);
+  const auto key = Open(kDesktop);
+  EXPECT_EQ(Set(key, "Wallpaper", 1, Bytes(std::string("/w.bmp") + '\0')), status::kSuccess);
+  EXPECT_EQ(Set(key, "New", 4, {1, 0, 0, 0}), status::kSuccess);
+  const std::string newLines = "\"wallPAPER\"=\"/w.bmp\"\r\n\"TileWallpaper\"=\"0\"\r\n\"New\"=dword:00000001\r\n";
+  EXPECT_EQ(ReadWholeFile(File()), head + newLines + tail.substr(tail.find("\r\n") + 2));
 }
 
 }  // namespace

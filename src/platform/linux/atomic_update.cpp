@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -74,26 +75,39 @@ void ReplaceContent(const fs::path& file, const std::string& content) {
   output->Commit();
 }
 
-}  // namespace
-
-std::string ReadStoredFile(const fs::path& file) {
-  const FileDescriptor descriptor(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+// The content, or nothing when there is no file. Nothing but a regular file is
+// opened: a named pipe would block the run, a device may act on being opened.
+std::optional<std::string> ReadIfPresent(const fs::path& file) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    Fail(file, errno);
+  }
+  if (const auto reason = WhyNotARegularFile(info.st_mode)) {
+    throw Failure::InFile(file.string(), *reason);
+  }
+  // Non-blocking, should a pipe take the file's place meanwhile.
+  const FileDescriptor descriptor(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (descriptor.Get() < 0) {
-    if (errno == ENOENT) return "";
+    if (errno == ENOENT) return std::nullopt;
     Fail(file, errno);
   }
   return ReadAll(descriptor.Get(), file);
 }
+
+}  // namespace
+
+std::string ReadStoredFile(const fs::path& file) { return ReadIfPresent(file).value_or(""); }
 
 void UpdateFileAtomically(const fs::path& file,
                           const std::function<std::string(const std::string&)>& update) {
   const fs::path folder = file.parent_path();
   CreateFolder(folder);
   const FileDescriptor lock = LockFolder(folder);
-  const std::string current = ReadStoredFile(file);
-  const std::string next = update(current);
+  const std::optional<std::string> current = ReadIfPresent(file);
+  const std::string next = update(current.value_or(""));
   // Every wallpaper run records the same path: an unchanged file costs no write.
-  if (next != current || !fs::exists(file)) ReplaceContent(file, next);
+  if (next != current) ReplaceContent(file, next);
 }
 
 }  // namespace tessarin::linux_platform

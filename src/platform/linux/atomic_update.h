@@ -7,7 +7,8 @@
 namespace tessarin::linux_platform {
 
 // The whole content of a small file; a missing file reads as empty. Any other
-// failure throws Failure naming the file.
+// failure throws Failure naming the file, as does a path holding anything but
+// a regular file (symbolic links followed), which is never opened.
 std::string ReadStoredFile(const std::filesystem::path& file);
 
 // Replaces the file's content with `update(current content)` so that readers
@@ -15,8 +16,10 @@ std::string ReadStoredFile(const std::filesystem::path& file);
 // new bytes are on disk once this returns. Updates by concurrent processes are
 // serialised by an exclusive lock on the file's folder, so none is lost. The
 // folder (and missing parents) is created with mode 0700.
-// A failure throws Failure naming the file (or the folder that cannot be made)
-// and leaves the old file untouched and no temporary file behind.
+// The file is replaced as LinuxFiles::CreateReplacement replaces an output
+// (a link stays a link, owner and mode are kept). A failure throws Failure
+// naming the file (or the folder that cannot be made) and leaves the old file
+// untouched and no temporary file behind.
 void UpdateFileAtomically(const std::filesystem::path& file,
                           const std::function<std::string(const std::string&)>& update);
 

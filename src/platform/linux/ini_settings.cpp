@@ -1,5 +1,6 @@
 #include "platform/linux/ini_settings.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -8,39 +9,10 @@
 #include "platform/failure.h"
 #include "platform/linux/atomic_update.h"
 #include "platform/linux/config_folder.h"
+#include "platform/linux/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {
-
-// Every line keeps its own terminator ("\n", "\r\n" or none for a last line
-// without one), so that joining the lines gives back the file's bytes.
-std::vector<std::string> SplitLines(const std::string& content) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < content.size()) {
-    const std::size_t end = content.find('\n', start);
-    const std::size_t next = end == std::string::npos ? content.size() : end + 1;
-    lines.push_back(content.substr(start, next - start));
-    start = next;
-  }
-  return lines;
-}
-
-std::string JoinLines(const std::vector<std::string>& lines) {
-  std::string content;
-  for (const std::string& line : lines) content += line;
-  return content;
-}
-
-std::string_view Terminator(std::string_view line) {
-  if (line.ends_with("\r\n")) return line.substr(line.size() - 2);
-  if (line.ends_with('\n')) return line.substr(line.size() - 1);
-  return {};
-}
-
-std::string_view Body(std::string_view line) {
-  return line.substr(0, line.size() - Terminator(line).size());
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -64,11 +36,16 @@ bool IsEntry(std::string_view body) {
 }
 
 // The stored (still escaped) text of `key` when the line is that key's entry.
+// The program writes "key=value" and takes such a value exactly; a line edited
+// by hand as "key = value" is read too, without the blanks around "=".
 std::optional<std::string_view> StoredText(std::string_view body, std::string_view key) {
-  if (!body.starts_with(key) || body.size() <= key.size() || body[key.size()] != '=') {
-    return std::nullopt;
-  }
-  return body.substr(key.size() + 1);
+  const std::size_t equals = body.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  const std::string_view written = body.substr(0, equals);
+  const std::string_view value = body.substr(equals + 1);
+  if (written == key) return value;
+  if (TrimBlanks(written) != key) return std::nullopt;
+  return value.substr(std::min(value.find_first_not_of(" \t"), value.size()));
 }
 
 // A key that can be written as "key=value" and found again: it must not hold
@@ -151,12 +128,18 @@ Place Find(const std::vector<std::string>& lines, std::string_view section, std:
   return place;
 }
 
-void EndLine(std::string& line) {
-  if (Terminator(line).empty()) line += '\n';
+// A UTF-8 byte-order mark, which editors may put at the start of the file, is
+// no part of its first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view WithoutByteOrderMark(std::string_view content) {
+  return content.substr(content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0);
 }
 
-std::string WithValue(const std::string& content, const std::string& section,
+std::string WithValue(const std::string& whole, const std::string& section,
                       const std::string& key, const std::string& value) {
+  const std::string_view content = WithoutByteOrderMark(whole);
+  const std::string_view byteOrderMark(whole.data(), whole.size() - content.size());
   std::vector<std::string> lines = SplitLines(content);
   const std::string entry = key + "=" + Escape(value);
   const Place place = Find(lines, section, key);
@@ -175,7 +158,7 @@ std::string WithValue(const std::string& content, const std::string& section,
     lines.push_back("[" + section + "]\n");
     lines.push_back(entry + "\n");
   }
-  return JoinLines(lines);
+  return std::string(byteOrderMark) + JoinLines(lines);
 }
 
 }  // namespace
@@ -192,7 +175,7 @@ std::string IniSettings::Read(const std::string& application, const std::string&
   }
   std::vector<std::string> lines;
   try {
-    lines = SplitLines(ReadStoredFile(FileFor(application)));
+    lines = SplitLines(WithoutByteOrderMark(ReadStoredFile(FileFor(application))));
   } catch (const Failure&) {
     return fallback;  // an unreadable file holds no values for us
   }

@@ -12,7 +12,8 @@ namespace tessarin::linux_platform {
 // (letter case counts) and values are kept exactly as given; only "\", line
 // feed and carriage return are escaped (as \\, \n, \r) so that a value stays on
 // its line. A write changes only the line of its key and keeps every other
-// line byte for byte.
+// line byte for byte. Reading accepts what an editor may leave: a UTF-8
+// byte-order mark at the start (kept on writing) and "key = value" lines.
 class IniSettings : public platform::SettingsBackend {
  public:
   std::string Read(const std::string& application, const std::string& section,

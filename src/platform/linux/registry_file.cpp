@@ -1,7 +1,6 @@
 #include "platform/linux/registry_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstddef>
 #include <exception>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "platform/linux/atomic_update.h"
 #include "platform/linux/config_folder.h"
 #include "platform/linux/linux_conventions.h"
+#include "platform/linux/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -30,69 +30,15 @@ struct Value {
   std::vector<std::uint8_t> data;
 };
 
-struct Key {
-  std::string path;
-  std::vector<Value> values;
-};
-
-using Hive = std::vector<Key>;
-
 // Registry names ignore ASCII letter case, which is the Linux lower-case mapping.
 bool SameName(std::string_view a, std::string_view b) {
   const LinuxConventions conventions;
   return conventions.LowerCase(std::string(a)) == conventions.LowerCase(std::string(b));
 }
 
-std::optional<std::size_t> FindKey(const Hive& hive, std::string_view path) {
-  for (std::size_t i = 0; i < hive.size(); ++i) {
-    if (SameName(hive[i].path, path)) return i;
-  }
-  return std::nullopt;
-}
-
-std::size_t KeyIndex(Hive& hive, std::string_view path) {
-  if (const auto found = FindKey(hive, path)) return *found;
-  hive.push_back(Key{std::string(path), {}});
-  return hive.size() - 1;
-}
-
-// Replaces the value of that name (keeping the name's first spelling) or adds it.
-void Store(Key& key, Value value) {
-  for (Value& stored : key.values) {
-    if (SameName(stored.name, value.name)) {
-      stored.type = value.type;
-      stored.data = std::move(value.data);
-      return;
-    }
-  }
-  key.values.push_back(std::move(value));
-}
-
 // --- Reading REGEDIT4 text -------------------------------------------------
-
-template <typename Number>
-std::optional<Number> HexNumber(std::string_view digits, std::size_t maxDigits) {
-  Number number{};
-  if (digits.empty() || digits.size() > maxDigits) return std::nullopt;
-  const char* end = digits.data() + digits.size();
-  const auto [stop, error] = std::from_chars(digits.data(), end, number, 16);
-  if (error != std::errc() || stop != end) return std::nullopt;
-  return number;
-}
-
-std::optional<std::vector<std::uint8_t>> HexBytes(std::string_view list) {
-  std::vector<std::uint8_t> bytes;
-  if (list.empty()) return bytes;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t comma = list.find(',', start);
-    const auto byte = HexNumber<std::uint8_t>(list.substr(start, comma - start), 2);
-    if (!byte) return std::nullopt;
-    bytes.push_back(*byte);
-    if (comma == std::string_view::npos) return bytes;
-    start = comma + 1;
-  }
-}
+// The file is shared with people and other tools, so only what a write needs
+// is read: key lines and the names of values. Everything else is kept as it is.
 
 // A "..." text with \\ and \" escapes starting at `at`; moves `at` past it.
 std::optional<std::string> Quoted(std::string_view line, std::size_t& at) {
@@ -109,41 +55,13 @@ std::optional<std::string> Quoted(std::string_view line, std::size_t& at) {
   return std::nullopt;
 }
 
-// The part after "=": "text", dword:xxxxxxxx, hex:aa,... or hex(type):aa,...
-std::optional<Value> TypedData(std::string_view data) {
-  if (data.starts_with('"')) {
-    std::size_t at = 0;
-    const auto text = Quoted(data, at);
-    if (!text || at != data.size()) return std::nullopt;
-    Value value{"", kStringType, {text->begin(), text->end()}};
-    value.data.push_back(0);
-    return value;
-  }
-  if (data.starts_with("dword:")) {
-    const auto number = HexNumber<std::uint32_t>(data.substr(6), 8);
-    if (!number) return std::nullopt;
-    Value value{"", kDwordType, {}};
-    for (int shift = 0; shift < 32; shift += 8) value.data.push_back((*number >> shift) & 0xff);
-    return value;
-  }
-  std::optional<std::uint32_t> type;
-  std::string_view list;
-  if (data.starts_with("hex:")) {
-    type = kBinaryType;
-    list = data.substr(4);
-  } else if (data.starts_with("hex(")) {
-    const std::size_t close = data.find("):");
-    if (close == std::string_view::npos) return std::nullopt;
-    type = HexNumber<std::uint32_t>(data.substr(4, close - 4), 8);
-    list = data.substr(close + 2);
-  }
-  const auto bytes = type ? HexBytes(list) : std::nullopt;
-  if (!bytes) return std::nullopt;
-  return Value{"", *type, *bytes};
-}
+// A value line, "name"=data or @=data for the key's unnamed value.
+struct ValueLine {
+  std::string name;
+  std::size_t dataStart;  // just after the "="
+};
 
-// "name"=data, or @=data for the key's unnamed value.
-std::optional<Value> ValueLine(std::string_view line) {
+std::optional<ValueLine> ReadValueLine(std::string_view line) {
   std::size_t at = 0;
   std::optional<std::string> name;
   if (line.starts_with('@')) {
@@ -153,9 +71,7 @@ std::optional<Value> ValueLine(std::string_view line) {
     name = Quoted(line, at);
   }
   if (!name || at >= line.size() || line[at] != '=') return std::nullopt;
-  auto value = TypedData(line.substr(at + 1));
-  if (value) value->name = std::move(*name);
-  return value;
+  return ValueLine{std::move(*name), at + 1};
 }
 
 // "[HKEY_CURRENT_USER\path]" gives the path; keys of other roots are not ours.
@@ -170,26 +86,36 @@ std::optional<std::string> KeyLine(std::string_view line) {
   return std::string(inside.substr(kRoot.size() + 1));
 }
 
-// Lines that cannot be read are skipped, and so are the values under a key
-// line that cannot be read.
-Hive ParseHive(const std::string& text) {
-  if (text.empty()) return Hive{Key{std::string(kDesktopKey), {}}};
-  Hive hive;
-  std::optional<std::size_t> current;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    std::string_view line(text.data() + start, end - start);
-    start = end + 1;
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.starts_with('[')) {
-      const auto path = KeyLine(line);
-      current = path ? std::optional(KeyIndex(hive, *path)) : std::nullopt;
-    } else if (auto value = current ? ValueLine(line) : std::nullopt) {
-      Store(hive[*current], std::move(*value));
+// Hex data may go on over several lines, each but the last ending in "\".
+bool ContinuesOnNextLine(std::string_view entry) {
+  const auto value = ReadValueLine(entry);
+  return value && entry.substr(value->dataStart).starts_with("hex") && entry.ends_with('\\');
+}
+
+// The file's lines, a value continued over several lines being one entry.
+std::vector<std::string> Entries(std::string_view text) {
+  std::vector<std::string> entries;
+  bool continued = false;
+  for (std::string& line : SplitLines(text)) {
+    if (continued) {
+      entries.back() += line;
+    } else {
+      entries.push_back(std::move(line));
     }
+    continued = ContinuesOnNextLine(Body(entries.back()));
   }
-  return hive;
+  return entries;
+}
+
+// The key's path as the file spells it. A missing or empty file holds the
+// empty desktop key.
+std::optional<std::string> FindKey(const std::string& text, std::string_view path) {
+  if (text.empty() && SameName(path, kDesktopKey)) return std::string(kDesktopKey);
+  for (const std::string& entry : Entries(text)) {
+    const auto key = entry.starts_with('[') ? KeyLine(Body(entry)) : std::nullopt;
+    if (key && SameName(*key, path)) return key;
+  }
+  return std::nullopt;
 }
 
 // --- Writing REGEDIT4 text -------------------------------------------------
@@ -232,15 +158,50 @@ std::string FormatData(const Value& value) {
   return text;
 }
 
-std::string FormatHive(const Hive& hive) {
-  std::string text = "REGEDIT4\n";
-  for (const Key& key : hive) {
-    text += "\n[" + std::string(kRoot) + (key.path.empty() ? "" : "\\" + key.path) + "]\n";
-    for (const Value& value : key.values) {
-      text += (value.name.empty() ? "@" : Quote(value.name)) + "=" + FormatData(value) + "\n";
+std::string ValueText(const Value& value) {
+  return (value.name.empty() ? "@" : Quote(value.name)) + "=" + FormatData(value);
+}
+
+// Where the value goes: over every line of that name in the key, or else after
+// the last value line of the key's first block (or its key line), or else in
+// a new block at the end. No other line changes.
+std::string WithValue(const std::string& text, std::string_view keyPath, const Value& value) {
+  std::vector<std::string> entries = Entries(text.empty() ? "REGEDIT4\n" : text);
+  bool inKey = false;
+  bool replaced = false;
+  int blocksOfKey = 0;
+  std::optional<std::size_t> insertAfter;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string_view body = Body(entries[i]);
+    if (body.starts_with('[')) {
+      const auto path = KeyLine(body);
+      inKey = path && SameName(*path, keyPath);
+      if (inKey && ++blocksOfKey == 1) insertAfter = i;
+    } else if (const auto line = inKey ? ReadValueLine(body) : std::nullopt) {
+      if (SameName(line->name, value.name)) {
+        // The name keeps the spelling the file gives it.
+        entries[i] = std::string(body.substr(0, line->dataStart)) + FormatData(value) +
+                     std::string(Terminator(entries[i]));
+        replaced = true;
+      } else if (blocksOfKey == 1) {
+        insertAfter = i;
+      }
     }
   }
-  return text;
+  if (replaced) return JoinLines(entries);
+  if (insertAfter) {
+    std::string& before = entries[*insertAfter];
+    EndLine(before);
+    const std::string terminator(Terminator(before));
+    entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(*insertAfter) + 1,
+                   ValueText(value) + terminator);
+    return JoinLines(entries);
+  }
+  EndLine(entries.back());
+  if (!Body(entries.back()).empty()) entries.push_back("\n");
+  entries.push_back("[" + std::string(kRoot) + (keyPath.empty() ? "" : "\\" + std::string(keyPath)) + "]\n");
+  entries.push_back(ValueText(value) + "\n");
+  return JoinLines(entries);
 }
 
 }  // namespace
@@ -249,16 +210,15 @@ std::filesystem::path RegistryFile::File() { return ProgramConfigFolder() / "reg
 
 std::int32_t RegistryFile::OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
                                               platform::RegistryKey& key) {
-  Hive hive;
+  std::optional<std::string> found;
   try {
-    hive = ParseHive(ReadStoredFile(File()));
+    found = FindKey(ReadStoredFile(File()), subkey);
   } catch (const std::exception&) {
     return status::kIoFailed;
   }
-  const auto found = FindKey(hive, subkey);
   if (!found && !subkey.empty()) return status::kFileNotFound;  // the root always exists
   key = next_++;
-  open_.emplace(key, OpenKey{found ? hive[*found].path : "", access});
+  open_.emplace(key, OpenKey{found.value_or(""), access});
   return status::kSuccess;
 }
 
@@ -270,11 +230,9 @@ std::int32_t RegistryFile::SetValue(platform::RegistryKey key, const std::string
   if (name.find_first_of("\r\n") != std::string::npos) return status::kInvalidParameter;
   const Value value{name, type, {data.begin(), data.end()}};
   try {
+    // A key removed from the file since it was opened comes back with the value.
     UpdateFileAtomically(File(), [&](const std::string& text) {
-      Hive hive = ParseHive(text);
-      // A key removed from the file since it was opened comes back with the value.
-      Store(hive[KeyIndex(hive, open->second.path)], value);
-      return FormatHive(hive);
+      return WithValue(text, open->second.path, value);
     });
   } catch (const std::exception&) {
     return status::kIoFailed;

@@ -27,8 +27,10 @@ inline constexpr std::uint32_t kKeySetValue = 0x2;
 // values as "name"="text", "name"=dword:xxxxxxxx or "name"=hex(type):aa,bb.
 // Every value keeps its type and exact bytes. Key paths and value names ignore
 // ASCII letter case and keep the spelling first written. Without a file the
-// registry holds the empty key "Control Panel\desktop". Lines that cannot be
-// read are skipped. No call throws: failures are statuses.
+// registry holds the empty key "Control Panel\desktop". A write changes only
+// the lines of its own value; every other line (comments, hex data continued
+// with "\", keys of other roots, lines it cannot read) is kept byte for byte.
+// No call throws: failures are statuses.
 class RegistryFile : public platform::Registry {
  public:
   std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
