@@ -139,6 +139,19 @@ TEST_F(IniSettingsTest, ASecondSaveReplacesTheFirst) {
   EXPECT_EQ(ReadWholeFile(File()), "[App]\nX=0\n");
 }
 
+// One run reads the file once; its own saves are seen at once, and a save
+// takes the file afresh so that another run's keys are kept.
+TEST_F(IniSettingsTest, ARunReadsTheFileOnceAndItsSavesRefreshWhatItSees) {
+  WriteWholeFile(File(), "[App]\nX=1\nY=2\n");
+  EXPECT_EQ(Get("App", "X"), "1");
+  WriteWholeFile(File(), "[App]\nX=10\nY=20\nW=30\n");  // another run's save
+  EXPECT_EQ(Get("App", "Y"), "2");
+  Save("App", "H", "4");
+  EXPECT_EQ(Get("App", "W"), "30");
+  EXPECT_EQ(Get("App", "H"), "4");
+  EXPECT_EQ(ReadWholeFile(File()), "[App]\nX=10\nY=20\nW=30\nH=4\n");
+}
+
 TEST_F(IniSettingsTest, RefusedSavesNameTheFileAndChangeNothing) {
   Save("App", "FirstRun", "1");
   EXPECT_EQ(RefusedSave("a=b"),

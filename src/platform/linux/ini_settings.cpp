@@ -173,12 +173,9 @@ std::string IniSettings::Read(const std::string& application, const std::string&
       !KeyFitsTheFormat(key)) {
     return fallback;
   }
-  std::vector<std::string> lines;
-  try {
-    lines = SplitLines(WithoutByteOrderMark(ReadStoredFile(FileFor(application))));
-  } catch (const Failure&) {
-    return fallback;  // an unreadable file holds no values for us
-  }
+  const std::optional<std::string>& content = Content(application);
+  if (!content) return fallback;
+  const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(*content));
   const Place place = Find(lines, section, key);
   if (!place.entry) return fallback;
   return Unescape(*StoredText(Body(lines[*place.entry]), key));
@@ -194,8 +191,23 @@ void IniSettings::Write(const std::string& application, const std::string& secti
     throw Failure::InFile(file.string(),
                           "cannot store the key \"" + key + "\" of section \"" + section + "\"");
   }
-  UpdateFileAtomically(
-      file, [&](const std::string& content) { return WithValue(content, section, key, value); });
+  std::string written;
+  UpdateFileAtomically(file, [&](const std::string& content) {
+    written = WithValue(content, section, key, value);
+    return written;
+  });
+  contents_[application] = std::move(written);
+}
+
+const std::optional<std::string>& IniSettings::Content(const std::string& application) {
+  const auto known = contents_.find(application);
+  if (known != contents_.end()) return known->second;
+  std::optional<std::string> content;
+  try {
+    content = ReadStoredFile(FileFor(application));
+  } catch (const Failure&) {
+  }
+  return contents_.emplace(application, std::move(content)).first->second;
 }
 
 }  // namespace tessarin::linux_platform

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "platform/settings_backend.h"
@@ -14,6 +16,9 @@ namespace tessarin::linux_platform {
 // its line. A write changes only the line of its key and keeps every other
 // line byte for byte. Reading accepts what an editor may leave: a UTF-8
 // byte-order mark at the start (kept on writing) and "key = value" lines.
+// A run reads the file once: the first read of an application takes its
+// content, later reads answer from it, and every write (which reads the file
+// afresh under its lock, so that no other run's keys are lost) refreshes it.
 class IniSettings : public platform::SettingsBackend {
  public:
   std::string Read(const std::string& application, const std::string& section,
@@ -23,6 +28,13 @@ class IniSettings : public platform::SettingsBackend {
 
   // The file that holds the application's settings.
   static std::filesystem::path FileFor(const std::string& application);
+
+ private:
+  // The content last read or written, per application; none for a file that
+  // could not be read, which holds no values for us.
+  const std::optional<std::string>& Content(const std::string& application);
+
+  std::map<std::string, std::optional<std::string>> contents_;
 };
 
 }  // namespace tessarin::linux_platform
