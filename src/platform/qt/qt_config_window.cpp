@@ -55,6 +55,9 @@ void QtConfigWindow::AddControls() {
         // No background of its own: the window's picture shows through.
         auto* label = new QLabel(FromView(control.caption), this);
         label->setAlignment(AlignmentOf(control.alignment));
+        // Under every box: a short label reaching under the box to its left is
+        // covered there, and a click in the box reaches the box.
+        label->lower();
         widget = label;
         break;
       }
