@@ -3,15 +3,22 @@
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLibraryInfo>
-#include <QMessageBox>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <type_traits>
 
 #include "platform/linux/gui_module.h"
 #include "platform/qt/qt_config_window.h"
+#include "platform/qt/shown_text.h"
 
 namespace tessarin::qt {
 namespace {
@@ -44,6 +51,38 @@ bool ChooseDisplay() {
   return false;
 }
 
+// The width that keeps each line of the text on one line, up to nine tenths
+// of the screen less the box's margins; longer lines wrap at that width.
+int MessageWidth(const QLabel& label, const QDialog& box) {
+  const QFontMetricsF metrics(label.font());
+  qreal widest = 0;
+  for (const QString& line : label.text().split(u'\n'))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  const QMargins margins = box.layout()->contentsMargins();
+  const int most = box.screen()->availableGeometry().width() * 9 / 10 - margins.left() -
+                   margins.right();
+  return std::min(static_cast<int>(std::ceil(widest)) + 1, most);
+}
+
+// A modal box sized to its text: the title, the text as plain text, one OK
+// button and no icon.
+void ShowMessageBox(const QString& title, const QString& text) {
+  QDialog box;
+  box.setWindowTitle(title);
+  auto* message = new QLabel(text, &box);
+  message->setObjectName(QStringLiteral("message"));
+  message->setTextFormat(Qt::PlainText);
+  message->setWordWrap(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  auto* layout = new QVBoxLayout(&box);
+  layout->addWidget(message);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  message->setFixedWidth(MessageWidth(*message, box));
+  box.exec();
+}
+
 class QtGuiModule : public linux_platform::GuiModule {
  public:
   QtGuiModule() {
@@ -55,13 +94,7 @@ class QtGuiModule : public linux_platform::GuiModule {
   }
 
   void ShowMessage(const std::string& title, const std::string& text) override {
-    QMessageBox box;
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setIcon(QMessageBox::NoIcon);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromStdString(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    ShowMessageBox(ShownText(title), ShownText(text));
   }
 
   std::unique_ptr<linux_platform::ConfigWindowWidget> CreateConfigWindow(
