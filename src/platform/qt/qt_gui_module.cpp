@@ -1,5 +1,8 @@
 // The GUI module: Qt Widgets behind the plain interface of gui_module.h.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
@@ -13,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
@@ -32,6 +36,23 @@ bool XServerAnswers() {
   return answers;
 }
 
+// The compositor's socket, which WAYLAND_DISPLAY names: a path, or a name in
+// XDG_RUNTIME_DIR.
+bool WaylandCompositorAnswers() {
+  QByteArray path = qgetenv("WAYLAND_DISPLAY");
+  if (!path.startsWith('/')) path = qgetenv("XDG_RUNTIME_DIR") + '/' + path;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket < 0) return false;
+  const bool answers =
+      ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(socket);
+  return answers;
+}
+
 bool WaylandPluginInstalled() {
   const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
   return QFileInfo::exists(plugins + QStringLiteral("/platforms/libqwayland-generic.so"));
@@ -44,7 +65,8 @@ bool ChooseDisplay() {
     qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
   }
-  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandPluginInstalled()) {
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandPluginInstalled() &&
+      WaylandCompositorAnswers()) {
     qputenv("QT_QPA_PLATFORM", "wayland");
     return true;
   }
