@@ -25,12 +25,13 @@ click_every_box() {
   cat >"$settings" <<'INI'
 [App]
 FirstRun=1
-OutputFile=/old/wallpaper.bmp
-InsertDir=/old/insets/
-X=1
-Y=2
-H=3
-W=4
+OutputFile=/home/user/wallpaper.bmp
+Canvas=/home/user/Pictures/canvas.jpg
+InsertDir=/home/user/Pictures/old/
+X=40
+Y=60
+H=120
+W=160
 INI
   "$program" /C 2>"$work/stderr" &
   program_pid=$!
@@ -52,12 +53,12 @@ INI
   local expected='[App]
 FirstRun=1
 OutputFile=c1r
+Canvas=c2r
 InsertDir=c3r/
 X=c4r
 Y=c5r
 H=c6r
-W=c7r
-Canvas=c2r'
+W=c7r'
   [ "$(cat "$settings")" = "$expected" ] || fail "settings after clicks at $condition:
 $(cat "$settings")"
 }
