@@ -66,12 +66,25 @@ target_compile_definitions(qt_tests PRIVATE TESSARIN_GUI_MODULE="$<TARGET_FILE:t
 add_dependencies(qt_tests tessarin_gui)
 add_test(NAME qt_window_and_message_box COMMAND qt_tests)
 set_tests_properties(qt_window_and_message_box PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+# The same at twice the scale, on a screen of twice the pixels.
+add_test(NAME qt_window_and_message_box_at_twice_the_scale COMMAND qt_tests)
+set_tests_properties(qt_window_and_message_box_at_twice_the_scale PROPERTIES ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/qt/screen_twice_the_pixels.json;QT_SCALE_FACTOR=2")
 
 # The real program's window on Xvfb, driven with xdotool; leaves a screenshot.
 add_test(NAME window_under_xvfb
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/window_under_xvfb.sh $<TARGET_FILE:tessarin>
                  ${CMAKE_CURRENT_BINARY_DIR})
 set_tests_properties(window_under_xvfb PROPERTIES TIMEOUT 120)
+# Pointer clicks in every box, at normal size and at twice the scale.
+add_test(NAME window_clicks_under_xvfb
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/window_clicks_under_xvfb.sh $<TARGET_FILE:tessarin>
+                 ${CMAKE_CURRENT_BINARY_DIR} ${PROJECT_SOURCE_DIR}/src/config_window/layout.h)
+set_tests_properties(window_clicks_under_xvfb PROPERTIES TIMEOUT 120)
+# The real program's window and boxes on a Wayland compositor (headless sway).
+add_test(NAME window_under_sway
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland/window_under_sway.sh $<TARGET_FILE:tessarin>)
+set_tests_properties(window_under_sway PROPERTIES TIMEOUT 120)
 
 # The desktops the wallpaper is applied to, with their settings services.
 add_subdirectory(desktops)

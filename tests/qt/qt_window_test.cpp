@@ -2,10 +2,12 @@
 // on Qt's offscreen platform, loaded through the same loader as the program.
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -97,7 +99,7 @@ class ConfigWindowTest : public QObject {
   void clientAreaIsWhiteWithTheMosaicAtItsRight() {
     QWidget* form = Open();
     QVERIFY(form != nullptr);
-    const QImage shot = form->grab().toImage();
+    const QImage shot = form->grab().toImage().scaled(form->size());  // at any scale
     QCOMPARE(shot.pixelColor(4, 4), QColor(Qt::white));
     int tinted = 0;
     for (int y = 60; y < 160; ++y)  // no control stands here
@@ -182,6 +184,56 @@ class ConfigWindowTest : public QObject {
     for (int n = 1; n <= 7; ++n) QCOMPARE(Box(form, n)->text(), QStringLiteral("value %1").arg(n));
   }
 
+  // A short label reaches under the box to its left; the box lies above it.
+  void aClickAnywhereInABoxReachesTheBox() {
+    QWidget* form = Open();
+    QVERIFY(form != nullptr);
+    for (const layout::Control& c : layout::kControls) {
+      if (c.kind != layout::Kind::TextBox) continue;
+      const QRect box = PixelRect(c);
+      for (const QPoint& at : {box.center(), QPoint(box.right() - 2, box.center().y())})
+        QVERIFY2(form->childAt(at) == Box(form, static_cast<int>(*c.box) + 1), c.name.data());
+    }
+  }
+
+  // At any scale (the suite also runs with QT_SCALE_FACTOR=2), the window
+  // is drawn at the screen's scale and every caption fits its control.
+  void nothingIsCutOffAtTheScreensScale() {
+    QWidget* form = Open();
+    QVERIFY(form != nullptr);
+    const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                            ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                            : 1.0;
+    QCOMPARE(form->devicePixelRatio(), scale);
+    QCOMPARE(form->grab().size(), QSize(360, 244) * scale);
+    for (const layout::Control& c : layout::kControls) {
+      if (c.kind == layout::Kind::TextBox) continue;
+      auto* widget = form->findChild<QWidget*>(Name(c.name));
+      const QString caption = Name(c.caption).remove('&');
+      const QRect needed = widget->fontMetrics().boundingRect(caption);
+      const int room = qobject_cast<QLabel*>(widget) ? widget->width() : widget->width() - 8;
+      QVERIFY2(needed.width() <= room && needed.height() <= widget->height(), c.name.data());
+    }
+  }
+
+  void unEditedBoxesSaveTheBytesTheyWereGiven() {
+    settings_.Set("OutputFile", "/tmp/caf\xC3\xA9 \xE9t\xE9.bmp");  // UTF-8, then Latin-1
+    settings_.Set("Canvas", "/tmp/\xE9t\xE9.jpg");
+    settings_.Set("InsertDir", "/home/u/Ausfl\xFCge/");
+    QWidget* form = Open();
+    QVERIFY(form != nullptr);
+    QCOMPARE(Box(form, 1)->text(), QStringLiteral("/tmp/caf\u00E9 \u00E9t\u00E9.bmp"));
+    QCOMPARE(Box(form, 3)->text(), QStringLiteral("/home/u/Ausfl\u00FCge/"));
+    Box(form, 2)->end(false);
+    QTest::keyClicks(Box(form, 2), "x");
+    PressAltO(form);
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(settings_.Get("OutputFile") == "/tmp/caf\xC3\xA9 \xE9t\xE9.bmp");
+    QVERIFY(settings_.Get("InsertDir") == "/home/u/Ausfl\xFCge/");
+    // An edited box saves what it shows.
+    QVERIFY(settings_.Get("Canvas") == "/tmp/\xC3\xA9t\xC3\xA9.jpgx");
+  }
+
   void aRefusedSaveStopsTheRunWithItsFailure() {
     QWidget* form = Open();
     QVERIFY(form != nullptr);
@@ -196,32 +248,76 @@ class ConfigWindowTest : public QObject {
 class MessageBoxTest : public QObject {
   Q_OBJECT
 
- private slots:
-  void showsTheTextUnderTheTitleAndWaitsForOk() {
+  struct Seen {
+    QString title, text;
+    std::string written;  // to stderr
+    bool hasIcon = true, okPressed = false;
+    int buttons = 0;
+    QSize box, message;
+    int lineSpacing = 0;
+  };
+
+  // Shows the text as the program does and presses OK once the box is up.
+  static Seen Show(const std::string& text) {
     GuiLoader loader({TESSARIN_GUI_MODULE}, true);
     LinuxMessages messages(loader);
-    QString title, text;
-    bool hasIcon = true, okPressed = false;
-    QList<QAbstractButton*> buttons;
+    Seen seen;
     QTimer::singleShot(0, [&] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
-      title = box->windowTitle();
-      text = box->text();
-      hasIcon = !box->iconPixmap().isNull();
-      buttons = box->buttons();
-      okPressed = true;
-      QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+      auto* message = box->findChild<QLabel*>("message");
+      if (message == nullptr) return box->reject();
+      seen.title = box->windowTitle();
+      seen.text = message->text();
+      seen.hasIcon = false;
+      for (QLabel* label : box->findChildren<QLabel*>())
+        seen.hasIcon |= label != message || !label->pixmap().isNull();
+      auto* buttons = box->findChild<QDialogButtonBox*>();
+      seen.buttons = static_cast<int>(buttons->buttons().size());
+      seen.box = box->size();
+      seen.message = message->size();
+      seen.lineSpacing = message->fontMetrics().lineSpacing();
+      seen.okPressed = true;
+      QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
     testing::CapturedStderr errors;
-    messages.Show("Command line incomplete:\r\nUsage: <a> & b");
-    const std::string written = errors.Text();
-    QVERIFY(okPressed);
-    QCOMPARE(title, QStringLiteral("Tessarin"));
-    QCOMPARE(text, QStringLiteral("Command line incomplete:\nUsage: <a> & b"));
-    QVERIFY(!hasIcon);
-    QCOMPARE(buttons.size(), 1);
-    QCOMPARE(written, "Command line incomplete:\nUsage: <a> & b\n");
+    messages.Show(text);
+    seen.written = errors.Text();
+    return seen;
+  }
+
+ private slots:
+  void showsTheTextUnderTheTitleAndWaitsForOk() {
+    const Seen seen = Show("Command line incomplete:\r\nUsage: <a> & b");
+    QVERIFY(seen.okPressed);
+    QCOMPARE(seen.title, QStringLiteral("Tessarin"));
+    QCOMPARE(seen.text, QStringLiteral("Command line incomplete:\nUsage: <a> & b"));
+    QVERIFY(!seen.hasIcon);
+    QCOMPARE(seen.buttons, 1);
+    QCOMPARE(seen.written, "Command line incomplete:\nUsage: <a> & b\n");
+  }
+
+  void eachLineStaysOneLineWhereItFits() {
+    const Seen seen = Show(
+        "Command line incomplete:\r\nUsage: Tessarin [CanvasPicture], [RandomPicture], [X], [Y], "
+        "[Height], [Width], [OutputBMP]");
+    QVERIFY(seen.okPressed);
+    QCOMPARE(seen.message.height() / seen.lineSpacing, 2);
+  }
+
+  void aLineWiderThanTheScreenWrapsWithinIt() {
+    QString words;
+    for (int i = 0; i < 60; ++i) words += QStringLiteral("/folder%1 ").arg(i);
+    const Seen seen = Show(words.toStdString());
+    QVERIFY(seen.okPressed);
+    const int screen = QApplication::primaryScreen()->availableGeometry().width();
+    QVERIFY(seen.box.width() <= screen * 9 / 10);
+    QVERIFY(seen.box.width() >= screen * 8 / 10);
+    QVERIFY(seen.message.height() / seen.lineSpacing >= 2);
+  }
+
+  void bytesThatAreNotUtf8ShowAsLatin1() {
+    QCOMPARE(Show("Not found: /tmp/\xE9t\xE9.jpg").text, QStringLiteral("Not found: /tmp/\u00E9t\u00E9.jpg"));
   }
 };
 

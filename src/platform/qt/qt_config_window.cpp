@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "config_window/layout.h"
+#include "platform/qt/shown_text.h"
 
 namespace tessarin::qt {
 namespace {
@@ -55,6 +56,9 @@ void QtConfigWindow::AddControls() {
         // No background of its own: the window's picture shows through.
         auto* label = new QLabel(FromView(control.caption), this);
         label->setAlignment(AlignmentOf(control.alignment));
+        // Under every box: a short label reaching under the box to its left is
+        // covered there, and a click in the box reaches the box.
+        label->lower();
         widget = label;
         break;
       }
@@ -88,14 +92,21 @@ void QtConfigWindow::AddControls() {
   }
 }
 
+// An unedited box gives back the bytes it was given, so that a value that is
+// not UTF-8 is saved as it was read.
 std::string QtConfigWindow::Text(TextBox box) const {
-  return boxes_[IndexOf(box)]->text().toStdString();
+  const std::size_t i = IndexOf(box);
+  const QString text = boxes_[i]->text();
+  return text == shown_[i] ? given_[i] : text.toStdString();
 }
 
 // Long paths show their beginning, as a box does before it is edited.
 void QtConfigWindow::SetText(TextBox box, const std::string& text) {
-  boxes_[IndexOf(box)]->setText(QString::fromStdString(text));
-  boxes_[IndexOf(box)]->setCursorPosition(0);
+  const std::size_t i = IndexOf(box);
+  boxes_[i]->setText(ShownText(text));
+  boxes_[i]->setCursorPosition(0);
+  given_[i] = text;
+  shown_[i] = boxes_[i]->text();
 }
 
 void QtConfigWindow::Close() { close(); }

@@ -32,6 +32,10 @@ class QtConfigWindow : public QWidget, public linux_platform::ConfigWindowWidget
   linux_platform::ConfigWindowEvents& events_;
   QPixmap background_;
   std::array<QLineEdit*, kTextBoxCount> boxes_{};
+  // What each box was last given and how it showed it: while the box shows
+  // that still, its text is those bytes, UTF-8 or not.
+  std::array<std::string, kTextBoxCount> given_;
+  std::array<QString, kTextBoxCount> shown_;
 };
 
 }  // namespace tessarin::qt

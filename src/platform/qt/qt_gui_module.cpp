@@ -1,17 +1,28 @@
 // The GUI module: Qt Widgets behind the plain interface of gui_module.h.
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLibraryInfo>
-#include <QMessageBox>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <memory>
 #include <type_traits>
 
 #include "platform/linux/gui_module.h"
 #include "platform/qt/qt_config_window.h"
+#include "platform/qt/shown_text.h"
 
 namespace tessarin::qt {
 namespace {
@@ -22,6 +33,23 @@ bool XServerAnswers() {
   xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
   const bool answers = xcb_connection_has_error(connection) == 0;
   xcb_disconnect(connection);
+  return answers;
+}
+
+// The compositor's socket, which WAYLAND_DISPLAY names: a path, or a name in
+// XDG_RUNTIME_DIR.
+bool WaylandCompositorAnswers() {
+  QByteArray path = qgetenv("WAYLAND_DISPLAY");
+  if (!path.startsWith('/')) path = qgetenv("XDG_RUNTIME_DIR") + '/' + path;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket < 0) return false;
+  const bool answers =
+      ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(socket);
   return answers;
 }
 
@@ -37,11 +65,44 @@ bool ChooseDisplay() {
     qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
   }
-  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandPluginInstalled()) {
+  if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && WaylandPluginInstalled() &&
+      WaylandCompositorAnswers()) {
     qputenv("QT_QPA_PLATFORM", "wayland");
     return true;
   }
   return false;
+}
+
+// The width that keeps each line of the text on one line, up to nine tenths
+// of the screen less the box's margins; longer lines wrap at that width.
+int MessageWidth(const QLabel& label, const QDialog& box) {
+  const QFontMetricsF metrics(label.font());
+  qreal widest = 0;
+  for (const QString& line : label.text().split(u'\n'))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  const QMargins margins = box.layout()->contentsMargins();
+  const int most = box.screen()->availableGeometry().width() * 9 / 10 - margins.left() -
+                   margins.right();
+  return std::min(static_cast<int>(std::ceil(widest)) + 1, most);
+}
+
+// A modal box sized to its text: the title, the text as plain text, one OK
+// button and no icon.
+void ShowMessageBox(const QString& title, const QString& text) {
+  QDialog box;
+  box.setWindowTitle(title);
+  auto* message = new QLabel(text, &box);
+  message->setObjectName(QStringLiteral("message"));
+  message->setTextFormat(Qt::PlainText);
+  message->setWordWrap(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  auto* layout = new QVBoxLayout(&box);
+  layout->addWidget(message);
+  layout->addWidget(buttons);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  message->setFixedWidth(MessageWidth(*message, box));
+  box.exec();
 }
 
 class QtGuiModule : public linux_platform::GuiModule {
@@ -55,13 +116,7 @@ class QtGuiModule : public linux_platform::GuiModule {
   }
 
   void ShowMessage(const std::string& title, const std::string& text) override {
-    QMessageBox box;
-    box.setWindowTitle(QString::fromStdString(title));
-    box.setIcon(QMessageBox::NoIcon);
-    box.setTextFormat(Qt::PlainText);
-    box.setText(QString::fromStdString(text));
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    ShowMessageBox(ShownText(title), ShownText(text));
   }
 
   std::unique_ptr<linux_platform::ConfigWindowWidget> CreateConfigWindow(
