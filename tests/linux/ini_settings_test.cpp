@@ -92,7 +92,7 @@ TEST_F(IniSettingsTest, MissingValuesGiveTheFallback) {
   EXPECT_EQ(settings_.Read("Other", "App", "FirstRun", "<fallback>"), "<fallback>");
   std::filesystem::remove(File());
   std::filesystem::create_directory(File());
-  EXPECT_EQ(Get("App", "FirstRun"), "<fallback>");
+  EXPECT_EQ(IniSettings().Read("Tessarin", "App", "FirstRun", "<fallback>"), "<fallback>");
 }
 
 TEST_F(IniSettingsTest, SavingChangesOnlyItsOwnLine) {
@@ -142,6 +142,7 @@ TEST_F(IniSettingsTest, ASecondSaveReplacesTheFirst) {
 // One run reads the file once; its own saves are seen at once, and a save
 // takes the file afresh so that another run's keys are kept.
 TEST_F(IniSettingsTest, ARunReadsTheFileOnceAndItsSavesRefreshWhatItSees) {
+  std::filesystem::create_directories(home_.ProgramFolder());
   WriteWholeFile(File(), "[App]\nX=1\nY=2\n");
   EXPECT_EQ(Get("App", "X"), "1");
   WriteWholeFile(File(), "[App]\nX=10\nY=20\nW=30\n");  // another run's save
