@@ -8,40 +8,38 @@
 namespace tessarin {
 namespace {
 
-constexpr std::array<TextBox, kTextBoxCount> kBoxesInOrder = {
-    TextBox::Text1, TextBox::Text2, TextBox::Text3, TextBox::Text4,
-    TextBox::Text5, TextBox::Text6, TextBox::Text7};
+// Each box and the key it edits, in their saving order.
+struct BoxAndKey {
+  TextBox box;
+  const char* key;
+};
+constexpr std::array<BoxAndKey, kTextBoxCount> kBoxes = {{
+    {TextBox::OutputFile, keys::kOutputFile},
+    {TextBox::Canvas, keys::kCanvas},
+    {TextBox::InsetFolder, keys::kInsertDir},
+    {TextBox::X, keys::kX},
+    {TextBox::Y, keys::kY},
+    {TextBox::Height, keys::kH},
+    {TextBox::Width, keys::kW},
+}};
 
 }  // namespace
 
-const char* KeyOf(TextBox box) {
-  switch (box) {
-    case TextBox::Text1: return keys::kOutputFile;
-    case TextBox::Text2: return keys::kCanvas;
-    case TextBox::Text3: return keys::kInsertDir;
-    case TextBox::Text4: return keys::kX;
-    case TextBox::Text5: return keys::kY;
-    case TextBox::Text6: return keys::kH;
-    case TextBox::Text7: return keys::kW;
-  }
-  return "";
-}
-
 void ConfigForm::Load() {
-  for (TextBox box : kBoxesInOrder) view_.SetText(box, GetAppSetting(settings_, KeyOf(box)));
+  for (const auto& [box, key] : kBoxes) view_.SetText(box, GetAppSetting(settings_, key));
 }
 
 void ConfigForm::OkPressed() {
   const char separator = conventions_.PathSeparator();
-  for (TextBox box : kBoxesInOrder) {
+  for (const auto& [box, key] : kBoxes) {
     std::string value = TrimSpaces(view_.Text(box));
     if (value.empty()) continue;
     // The inset folder is kept with its trailing separator, in the box too.
-    if (box == TextBox::Text3 && value.back() != separator) {
+    if (box == TextBox::InsetFolder && value.back() != separator) {
       value += separator;
       view_.SetText(box, value);
     }
-    SaveAppSetting(settings_, KeyOf(box), value);
+    SaveAppSetting(settings_, key, value);
   }
   view_.Close();
 }

@@ -30,7 +30,4 @@ class ConfigForm {
   ConfigView& view_;
 };
 
-// The settings key each box edits.
-const char* KeyOf(TextBox box);
-
 }  // namespace tessarin

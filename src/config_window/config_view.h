@@ -4,8 +4,9 @@
 
 namespace tessarin {
 
-// The seven text boxes of the configuration window, in their saving order.
-enum class TextBox { Text1, Text2, Text3, Text4, Text5, Text6, Text7 };
+// The seven text boxes of the configuration window, named by what they hold,
+// in their saving order (the layout table names the controls Text1 to Text7).
+enum class TextBox { OutputFile, Canvas, InsetFolder, X, Y, Height, Width };
 inline constexpr int kTextBoxCount = 7;
 
 // What ConfigForm needs of the window that shows it; each toolkit provides one.

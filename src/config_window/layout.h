@@ -42,20 +42,20 @@ struct Control {
 // their own box; the box to their left covers the rest of their rectangle.
 inline constexpr std::array<Control, 16> kControls = {{
     {"Label1_0", Kind::Label, "Output/Wallpaper Filename:", 480, 360, 2655, 255, 3, Alignment::Left, {}},
-    {"Text1", Kind::TextBox, "", 480, 600, 2295, 375, 2, Alignment::Left, TextBox::Text1},
+    {"Text1", Kind::TextBox, "", 480, 600, 2295, 375, 2, Alignment::Left, TextBox::OutputFile},
     {"Label1_1", Kind::Label, "Canvas Filename:", 480, 1200, 2655, 255, 4, Alignment::Left, {}},
-    {"Text2", Kind::TextBox, "", 480, 1440, 2295, 375, 5, Alignment::Left, TextBox::Text2},
+    {"Text2", Kind::TextBox, "", 480, 1440, 2295, 375, 5, Alignment::Left, TextBox::Canvas},
     {"Label1_2", Kind::Label, "Dir with Insets:", 480, 2040, 2655, 255, 6, Alignment::Left, {}},
-    {"Text3", Kind::TextBox, "", 480, 2280, 2295, 375, 7, Alignment::Left, TextBox::Text3},
+    {"Text3", Kind::TextBox, "", 480, 2280, 2295, 375, 7, Alignment::Left, TextBox::InsetFolder},
     {"Label1_3", Kind::Label, "Replacement Area:", 480, 2760, 1695, 255, 9, Alignment::Left, {}},
     {"Label1_4", Kind::Label, "X", 240, 3120, 375, 255, 10, Alignment::Right, {}},
-    {"Text4", Kind::TextBox, "", 720, 3000, 375, 375, 14, Alignment::Left, TextBox::Text4},
+    {"Text4", Kind::TextBox, "", 720, 3000, 375, 375, 14, Alignment::Left, TextBox::X},
     {"Label1_5", Kind::Label, "Y", 960, 3120, 375, 255, 11, Alignment::Right, {}},
-    {"Text5", Kind::TextBox, "", 1440, 3000, 375, 375, 15, Alignment::Left, TextBox::Text5},
+    {"Text5", Kind::TextBox, "", 1440, 3000, 375, 375, 15, Alignment::Left, TextBox::Y},
     {"Label1_6", Kind::Label, "Height", 2040, 3120, 735, 255, 12, Alignment::Right, {}},
-    {"Text6", Kind::TextBox, "", 2880, 3000, 495, 375, 16, Alignment::Left, TextBox::Text6},
+    {"Text6", Kind::TextBox, "", 2880, 3000, 495, 375, 16, Alignment::Left, TextBox::Height},
     {"Label1_7", Kind::Label, "Width", 3120, 3120, 735, 255, 13, Alignment::Right, {}},
-    {"Text7", Kind::TextBox, "", 3960, 3000, 495, 375, 17, Alignment::Left, TextBox::Text7},
+    {"Text7", Kind::TextBox, "", 3960, 3000, 495, 375, 17, Alignment::Left, TextBox::Width},
     {"Command1", Kind::Button, "&OK", 3960, 240, 1215, 495, 8, Alignment::Center, {}},
 }};
 

@@ -93,8 +93,8 @@ TEST_F(FrmConfigTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
 }
 
 TEST_F(FrmConfigTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
-  Type(TextBox::Text4, "\t7 x\t");
-  Type(TextBox::Text5, " a b ");
+  Type(TextBox::X, "\t7 x\t");
+  Type(TextBox::Y, " a b ");
   PressOk();
   EXPECT_EQ(settings.Get("X"), "\t7 x\t");
   EXPECT_EQ(settings.Get("Y"), "a b");
@@ -102,9 +102,9 @@ TEST_F(FrmConfigTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
 
 TEST_F(FrmConfigTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
   settings.Set("Canvas", "/old.bmp");
-  Type(TextBox::Text2, "    ");
-  Type(TextBox::Text1, "   ");
-  Type(TextBox::Text7, "8");
+  Type(TextBox::Canvas, "    ");
+  Type(TextBox::OutputFile, "   ");
+  Type(TextBox::Width, "8");
   PressOk();
   EXPECT_EQ(settings.Get("Canvas"), "/old.bmp");
   EXPECT_EQ(settings.Get("OutputFile"), std::nullopt);
@@ -112,17 +112,17 @@ TEST_F(FrmConfigTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
 }
 
 TEST_F(FrmConfigTest, InsetFolderGainsItsSeparatorInTheBoxAndTheStore) {
-  Type(TextBox::Text3, "  /home/u/Pics ");
+  Type(TextBox::InsetFolder, "  /home/u/Pics ");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
-  EXPECT_EQ(view.Text(TextBox::Text3), "/home/u/Pics/");
+  EXPECT_EQ(view.Text(TextBox::InsetFolder), "/home/u/Pics/");
 }
 
 TEST_F(FrmConfigTest, InsetFolderWithItsSeparatorIsKeptAsItIs) {
-  Type(TextBox::Text3, " /home/u/Pics/ ");
+  Type(TextBox::InsetFolder, " /home/u/Pics/ ");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
-  EXPECT_EQ(view.Text(TextBox::Text3), " /home/u/Pics/ ");
+  EXPECT_EQ(view.Text(TextBox::InsetFolder), " /home/u/Pics/ ");
 }
 
 TEST_F(FrmConfigTest, UnloadEndsTheProgramAndSavesNothing) {
@@ -137,14 +137,14 @@ class FrmConfigOnWindowsTest : public FrmConfigTest {
 };
 
 TEST_F(FrmConfigOnWindowsTest, InsetFolderGainsABackslash) {
-  Type(TextBox::Text3, "C:\\Pics");
+  Type(TextBox::InsetFolder, "C:\\Pics");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "C:\\Pics\\");
-  EXPECT_EQ(view.Text(TextBox::Text3), "C:\\Pics\\");
+  EXPECT_EQ(view.Text(TextBox::InsetFolder), "C:\\Pics\\");
 }
 
 TEST_F(FrmConfigOnWindowsTest, InsetFolderEndingInBackslashIsUnchanged) {
-  Type(TextBox::Text3, "C:\\Pics\\");
+  Type(TextBox::InsetFolder, "C:\\Pics\\");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "C:\\Pics\\");
 }

@@ -116,7 +116,7 @@ void QtConfigWindow::Show() {
   // Without a window manager nothing else gives the window the keyboard.
   raise();
   activateWindow();
-  boxes_[IndexOf(TextBox::Text1)]->setFocus();
+  boxes_[IndexOf(TextBox::OutputFile)]->setFocus();
 }
 
 void QtConfigWindow::paintEvent(QPaintEvent*) {

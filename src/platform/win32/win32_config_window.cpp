@@ -102,7 +102,7 @@ void Win32ConfigWindow::Open() {
   form_.Load();
   ShowWindow(window_, SW_SHOWNORMAL);
   SetForegroundWindow(window_);
-  SetFocus(boxes_[static_cast<std::size_t>(TextBox::Text1)]);
+  SetFocus(boxes_[static_cast<std::size_t>(TextBox::OutputFile)]);
 }
 
 // Tab follows the order of creation: the focus order first, then the labels.
