@@ -88,3 +88,7 @@ set_tests_properties(window_under_sway PROPERTIES TIMEOUT 120)
 
 # The desktops the wallpaper is applied to, with their settings services.
 add_subdirectory(desktops)
+
+# The README says each thing once: no section heading twice.
+add_test(NAME readme_sections_once
+         COMMAND sh -c "! grep '^## ' '${PROJECT_SOURCE_DIR}/README.md' | sort | uniq -d | grep -q .")
