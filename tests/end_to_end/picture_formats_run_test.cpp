@@ -79,5 +79,22 @@ TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
   }
 }
 
+// Of the inset only the block is decoded: damage below it goes unnoticed,
+// damage inside it stops the run.
+TEST_F(PictureFormatsRun, ADamagedInsetStopsTheRunOnlyWhereItsBlockIsDamaged) {
+  // Large enough that its first rows lie well before the cut.
+  const Bytes jpeg = EncodeJpeg(256, 512, [](int x, int y) {
+    return y < 16 ? Rgb{0, 0, 250} : Rgb{std::uint8_t(x ^ y), std::uint8_t(x * y), std::uint8_t(y)};
+  });
+  WriteFile(user.Home() / "canvas.jpg", AsText(EncodeJpeg(40, 512, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteFile(user.Home() / "cut.jpg", AsText(Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))));
+  const auto above = Compose("canvas.jpg", "cut.jpg", "0, 0, 8, 8,");
+  ASSERT_EQ(above.exitCode, 0) << above.standardError;
+  EXPECT_GE(Output().Pixel(4, 4).b, 240);
+  const auto through = Compose("canvas.jpg", "cut.jpg", "0, 0, 40, 512,");
+  EXPECT_EQ(through.exitCode, 1);
+  EXPECT_NE(through.standardError.find("cut.jpg: "), std::string::npos) << through.standardError;
+}
+
 }  // namespace
 }  // namespace tessarin::testing
