@@ -65,7 +65,7 @@ uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessarin
 reg_value() {  # reg_value KEY NAME: the value's data, empty when missing
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
 }
-listing() { (cd "$1" 2>/dev/null && ls | sort | tr '\n' ' '); }
+listing() { [ -n "$1" ] && (cd "$1" 2>/dev/null && ls | sort | tr '\n' ' '); }
 # The box the program shows: its text; OK is pressed.
 box_text() { wine "$driver" message 2>/dev/null | tr -d '\r' | sed -n 's/^text=//p'; }
 wait_for_exit() {  # the background start's status, within 30 seconds
@@ -83,18 +83,21 @@ uninstall_silently() {
 echo "--- setup.exe /S /LOGON"
 wine "$setup" /S /LOGON
 check "exit status" "$?" 0
+# The user's Startup folder, as the system names it (Wine: "StartUp").
+startup="$(wine winepath -u "$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
+  Startup)" 2>/dev/null)"
 check "installed files" "$(listing "$program_dir")" "LICENSE.txt README.TXT Uninstall.exe tessarin.exe "
 check "the zip's program" "$(python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("tessarin.exe"))' "$zip" |
   cmp - "$program_dir/tessarin.exe" && echo same)" same
 check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
-check "logon shortcut" "$(listing "$start_menu/Startup")" "Tessarin.lnk "
+check "logon shortcut" "$(listing "$startup")" "Tessarin.lnk "
 check "registered uninstaller" "$(reg_value "$uninstall_key" QuietUninstallString)" \
   "\"$(wine winepath -w "$program_dir" 2>/dev/null | tr -d '\r')\\Uninstall.exe\" /S"
 check "registered version" "$(reg_value "$uninstall_key" DisplayVersion)" \
   "$(basename "$setup" | sed 's/^tessarin-\(.*\)-setup\.exe$/\1/')"
 
 echo "--- the logon shortcut starts the program: its first-run notice"
-wine start /wait /unix "$start_menu/Startup/Tessarin.lnk" &
+wine start /wait /unix "$startup/Tessarin.lnk" &
 starter=$!
 check "notice" "$(box_text)" "This application requires command line parameters or prior configuration before use.  Read the included README.TXT for further information"
 check "exit status" "$(wait_for_exit "$starter")" 0
@@ -112,13 +115,13 @@ echo "--- Uninstall.exe /S"
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
 check "Start-menu entry gone" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" ""
-check "logon shortcut gone" "$(listing "$start_menu/Startup")" ""
+check "logon shortcut gone" "$(listing "$startup")" ""
 check "registration gone" "$(wine reg query "$uninstall_key" >/dev/null 2>&1; echo $?)" 1
 
 echo "--- setup.exe /S: no logon shortcut unless asked for"
 wine "$setup" /S
 check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
-check "no logon shortcut" "$(listing "$start_menu/Startup")" ""
+check "no logon shortcut" "$(listing "$startup")" ""
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
 
