@@ -31,5 +31,5 @@ cmake -S . -B build-package/mingw "${common[@]}" --toolchain cmake/mingw-w64.cma
   -DCMAKE_BUILD_TYPE=Release
 cmake --build build-package/mingw --target windows_packages -j"$(nproc)"
 
-lintian --allow-root --info --pedantic --fail-on error "$dist"/tessarin_*.deb
+lintian --allow-root --display-info --pedantic --fail-on error "$dist"/tessarin_*.deb
 ls -l "$dist"

@@ -3,5 +3,5 @@
 #   deb_lintian.sh PACKAGE.deb
 set -euo pipefail
 deb=$1
-lintian --allow-root --info --display-experimental --pedantic --fail-on error "$deb"
+lintian --allow-root --display-info --display-experimental --pedantic --fail-on error "$deb"
 echo "lintian: no errors"
