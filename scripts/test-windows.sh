@@ -5,14 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=$(sed 's/#.*//' .ci/packages-windows.txt | tr -s ' \n' '\n' | sort -u)
-missing=$(for p in $packages; do dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || echo "$p"; done)
-if [ -n "$missing" ]; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -q
-  # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
-fi
+scripts/install-packages.sh .ci/packages-windows.txt
 
 # shellcheck disable=SC2086
 cmake --preset mingw ${TESSARIN_CMAKE_ARGS:-}

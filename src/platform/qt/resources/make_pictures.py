@@ -42,20 +42,30 @@ def background():
     picture.save("background.jpg", quality=92)
 
 
-def icon():
-    picture = Image.new("RGBA", (32, 32), (0, 0, 0, 0))
+def draw_icon(scale=1):
+    """The window's icon, 32 x 32 at scale 1; at a larger scale every shape
+    grows with it, so bigger icons (packaging/icons) are drawn, not blown up."""
+
+    def box(left, top, right, bottom):  # inclusive pixel corners at scale 1
+        return [left * scale, top * scale, (right + 1) * scale - 1, (bottom + 1) * scale - 1]
+
+    picture = Image.new("RGBA", (32 * scale, 32 * scale), (0, 0, 0, 0))
     draw = ImageDraw.Draw(picture)
-    draw.rounded_rectangle([0, 0, 31, 31], radius=5, fill=(60, 90, 130, 255))
+    draw.rounded_rectangle(box(0, 0, 31, 31), radius=5 * scale, fill=(60, 90, 130, 255))
     colours = [PALETTE[0], PALETTE[1], PALETTE[4], PALETTE[1], PALETTE[2], PALETTE[0],
                PALETTE[4], PALETTE[0], PALETTE[1]]
     for index, colour in enumerate(colours):
         row, column = divmod(index, 3)
         left, top = 3 + column * 9, 3 + row * 9
-        draw.rectangle([left, top, left + 7, top + 7], fill=colour + (255,))
+        draw.rectangle(box(left, top, left + 7, top + 7), fill=colour + (255,))
     # The inset: a warm block pasted into the top-left corner.
-    draw.rectangle([3, 3, 14, 14], fill=(230, 140, 90, 255), outline=(255, 255, 255, 255))
-    picture.save("icon.png")
+    draw.rectangle(box(3, 3, 14, 14), fill=(230, 140, 90, 255), outline=(255, 255, 255, 255),
+                   width=scale)
+    return picture
 
+
+def icon():
+    draw_icon().save("icon.png")
 
 if __name__ == "__main__":
     background()

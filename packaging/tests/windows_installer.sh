@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The Windows packages under Wine and Xvfb: the zip's three files; the
+# installer run silently with /LOGON puts the files, the Start-menu entry, the
+# logon shortcut and the uninstaller's registration in place; both shortcuts
+# start the installed program (its first-run notice, then the configuration
+# window); the silent uninstall removes all of it. Without /LOGON there is no
+# logon shortcut.
+#   windows_installer.sh SETUP_EXE ZIP UI_DRIVER_EXE
+# Exit status 0 when every check passed, 77 (skipped) when Wine, Xvfb or
+# Python 3 is missing.
+set -uo pipefail
+setup=$1 zip=$2 driver=$3
+here="$(cd "$(dirname "$0")" && pwd)"
+# shellcheck source=tests/windows/wine_prefix.sh
+. "$here/../../tests/windows/wine_prefix.sh"
+export LC_ALL=C.UTF-8
+
+for tool in wine Xvfb python3; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/tessarin-installer.XXXXXX")"
+xvfb_pid=""
+cleanup() {
+  [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && remove_wine_prefix
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # check WHAT ACTUAL EXPECTED
+  if [ "$2" == "$3" ]; then
+    echo "  ok: $1"
+  else
+    echo "  FAILED: $1: got [$2], expected [$3]"
+    failures=$((failures + 1))
+  fi
+}
+
+echo "--- the zip"
+zip_report=$(python3 - "$zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1]) as z:
+    print(" ".join(sorted(z.namelist())))
+    for name in ("README.TXT", "LICENSE.txt"):
+        lines = z.read(name).split(b"\n")[:-1]
+        print(name, "CRLF" if lines and all(l.endswith(b"\r") for l in lines) else "not CRLF")
+PY
+)
+check "three files" "$(sed -n 1p <<<"$zip_report")" "LICENSE.txt README.TXT tessarin.exe"
+check "README.TXT line ends" "$(sed -n 2p <<<"$zip_report")" "README.TXT CRLF"
+check "LICENSE.txt line ends" "$(sed -n 3p <<<"$zip_report")" "LICENSE.txt CRLF"
+
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+new_wine_prefix
+
+unix_path() { wine winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
+program_dir="$(unix_path '%LOCALAPPDATA%')/Programs/Tessarin"
+start_menu="$(unix_path '%APPDATA%')/Microsoft/Windows/Start Menu/Programs"
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessarin'
+reg_value() {  # reg_value KEY NAME: the value's data, empty when missing
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^    $2    REG_[A-Z_]*    //p"
+}
+listing() { [ -n "$1" ] && (cd "$1" 2>/dev/null && ls | sort | tr '\n' ' '); }
+# The box the program shows: its text; OK is pressed.
+box_text() { wine "$driver" message 2>/dev/null | tr -d '\r' | sed -n 's/^text=//p'; }
+wait_for_exit() {  # the background start's status, within 30 seconds
+  local status=0
+  timeout 30 tail --pid="$1" -f /dev/null
+  wait "$1" || status=$?
+  echo "$status"
+}
+uninstall_silently() {
+  wine "$program_dir/Uninstall.exe" /S
+  # The uninstaller runs on from a copy in the temporary folder.
+  wineserver -w
+}
+
+echo "--- setup.exe /S /LOGON"
+wine "$setup" /S /LOGON
+check "exit status" "$?" 0
+# The user's Startup folder, as the system names it (Wine: "StartUp").
+startup="$(wine winepath -u "$(reg_value 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
+  Startup)" 2>/dev/null)"
+check "installed files" "$(listing "$program_dir")" "LICENSE.txt README.TXT Uninstall.exe tessarin.exe "
+check "the zip's program" "$(python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("tessarin.exe"))' "$zip" |
+  cmp - "$program_dir/tessarin.exe" && echo same)" same
+check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
+check "logon shortcut" "$(listing "$startup")" "Tessarin.lnk "
+check "registered uninstaller" "$(reg_value "$uninstall_key" QuietUninstallString)" \
+  "\"$(wine winepath -w "$program_dir" 2>/dev/null | tr -d '\r')\\Uninstall.exe\" /S"
+check "registered version" "$(reg_value "$uninstall_key" DisplayVersion)" \
+  "$(basename "$setup" | sed 's/^tessarin-\(.*\)-setup\.exe$/\1/')"
+
+echo "--- the logon shortcut starts the program: its first-run notice"
+wine start /wait /unix "$startup/Tessarin.lnk" &
+starter=$!
+check "notice" "$(box_text)" "This application requires command line parameters or prior configuration before use.  Read the included README.TXT for further information"
+check "exit status" "$(wait_for_exit "$starter")" 0
+wineserver -w
+
+echo "--- the Start-menu entry opens the configuration window"
+wine start /wait /unix "$start_menu/Tessarin.lnk" &
+starter=$!
+check "window shown" "$(wine "$driver" window-get 2>/dev/null | tr -d '\r' | grep -c '^box[1-7]=')" 7
+wine "$driver" window-close >/dev/null 2>&1
+check "exit status" "$(wait_for_exit "$starter")" 0
+wineserver -w
+
+echo "--- Uninstall.exe /S"
+uninstall_silently
+check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
+check "Start-menu entry gone" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" ""
+check "logon shortcut gone" "$(listing "$startup")" ""
+check "registration gone" "$(wine reg query "$uninstall_key" >/dev/null 2>&1; echo $?)" 1
+
+echo "--- setup.exe /S: no logon shortcut unless asked for"
+wine "$setup" /S
+check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
+check "no logon shortcut" "$(listing "$startup")" ""
+uninstall_silently
+check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
+
+echo "$failures check(s) failed"
+[ "$failures" -eq 0 ]
