@@ -91,29 +91,59 @@ TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
             path);
 }
 
-// The built program on GNOME: a relative output path reaches dconf as the
-// absolute URI, and the run's standard error stays empty.
-TEST(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
-  if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
-  ThrowAwayUser user;
-  user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
-  ThrowAwaySession session;
-  // dconf keeps its database in the user's configuration folder.
-  session.Variables().Set("HOME", user.Home().string());
-  session.Variables().Set("XDG_CONFIG_HOME", (user.Home() / ".config").string());
-  const PrivateBus bus(session);
-  ASSERT_TRUE(bus.Started());
+// The built program on GNOME, against the real dconf: the desktop is told the
+// file the run wrote, and the run's standard error stays empty.
+class ProgramOnGnome : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+    user_.PassFirstRun();
+    WriteFile(user_.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+    // dconf keeps its database in the user's configuration folder.
+    session_.Variables().Set("HOME", user_.Home().string());
+    session_.Variables().Set("XDG_CONFIG_HOME", (user_.Home() / ".config").string());
+    bus_ = std::make_unique<PrivateBus>(session_);
+    ASSERT_TRUE(bus_->Started());
+  }
 
-  const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", "out.bmp"},
-                            {"XDG_CURRENT_DESKTOP=GNOME",
-                             "DBUS_SESSION_BUS_ADDRESS=" + session.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
-                             "XDG_RUNTIME_DIR=" + session.Variables().Get("XDG_RUNTIME_DIR")});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.standardError, "");
-  const auto uri = ProcessToolRunner(session.Variables())
-                       .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"});
-  EXPECT_EQ(uri.output, "'" + FileUri((user.Home() / "out.bmp").string()) + "'\n");
+  void RunTo(const std::string& output) {
+    const auto run = user_.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", output},
+                               {"XDG_CURRENT_DESKTOP=GNOME",
+                                "DBUS_SESSION_BUS_ADDRESS=" + session_.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
+                                "XDG_RUNTIME_DIR=" + session_.Variables().Get("XDG_RUNTIME_DIR")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardError, "");
+  }
+
+  std::string PictureUri() {
+    return ProcessToolRunner(session_.Variables())
+        .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"})
+        .output;
+  }
+
+  std::filesystem::path RealHome() const { return std::filesystem::canonical(user_.Home()); }
+
+  ThrowAwayUser user_;
+  ThrowAwaySession session_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+TEST_F(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
+  RunTo("out.bmp");
+  EXPECT_EQ(PictureUri(), "'" + FileUri((RealHome() / "out.bmp").string()) + "'\n");
+}
+
+// "lnk/.." leads to the folder above the link's target, not back to the home.
+TEST_F(ProgramOnGnome, TheDesktopIsToldTheFileALinkedFolderLedTo) {
+  std::filesystem::create_directories(user_.Home() / "real/sub");
+  std::filesystem::create_directory_symlink("real/sub", user_.Home() / "lnk");
+  RunTo("lnk/../o.bmp");
+  ASSERT_TRUE(std::filesystem::is_regular_file(user_.Home() / "real/o.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(user_.Home() / "o.bmp"));
+  EXPECT_EQ(PictureUri(), "'" + FileUri((RealHome() / "real/o.bmp").string()) + "'\n");
+  // The record for the next logon keeps the path as the run was given it.
+  EXPECT_NE(ReadFile(user_.ConfigFolder() / "registry.reg").find("\"Wallpaper\"=\"lnk/../o.bmp\""),
+            std::string::npos);
 }
 
 // The exact calls, and what happens when the desktop does not keep the value.
