@@ -91,6 +91,56 @@ TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
             path);
 }
 
+// The one mode under which each desktop shows no picture, and the others.
+struct PictureModeCase {
+  const char* name;
+  const char* desktop;
+  const char* schema;
+  const char* key;
+  const char* hidesPictures;
+  const char* showsPicture;
+  std::vector<std::string> otherModes;
+};
+
+void PrintTo(const PictureModeCase& mode, std::ostream* out) { *out << mode.desktop; }
+
+class GSettingsPictureMode : public GSettingsDesktop, public ::testing::WithParamInterface<PictureModeCase> {
+ protected:
+  void SetMode(const std::string& value) {
+    const auto set = ProcessToolRunner(session_.Variables())
+                         .Run("gsettings", {"set", GetParam().schema, GetParam().key, value});
+    ASSERT_TRUE(set.Succeeded()) << value;
+  }
+  std::string Mode() { return Get(GetParam().schema, GetParam().key); }
+  std::string Apply() { return ApplyAs(GetParam().desktop, (session_.Folder() / "wall.bmp").string()); }
+};
+
+TEST_P(GSettingsPictureMode, AModeThatHidesEveryPictureBecomesOneThatShowsIt) {
+  SetMode(GetParam().hidesPictures);
+  EXPECT_EQ(Apply(), "");
+  EXPECT_EQ(Mode(), std::string(GetParam().showsPicture) + "\n");
+}
+
+TEST_P(GSettingsPictureMode, EveryOtherModeStaysAsTheUserChoseIt) {
+  for (const auto& mode : GetParam().otherModes) {
+    SetMode(mode);
+    EXPECT_EQ(Apply(), "");
+    EXPECT_EQ(Mode(), mode + "\n");
+  }
+}
+
+const std::vector<std::string> kShowingStyles = {"'wallpaper'", "'centered'", "'scaled'", "'stretched'", "'zoom'",
+                                                 "'spanned'"};
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, GSettingsPictureMode,
+    ::testing::Values(
+        PictureModeCase{"Gnome", "GNOME", "org.gnome.desktop.background", "picture-options", "'none'", "'zoom'",
+                        kShowingStyles},
+        PictureModeCase{"Cinnamon", "X-Cinnamon", "org.cinnamon.desktop.background", "picture-options", "'none'", "'zoom'",
+                        kShowingStyles},
+        PictureModeCase{"Mate", "MATE", "org.mate.background", "draw-background", "false", "true", {"true"}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
 // The built program on GNOME, against the real dconf: the desktop is told the
 // file the run wrote, and the run's standard error stays empty.
 class ProgramOnGnome : public ::testing::Test {
@@ -169,6 +219,7 @@ TEST_F(GSettingsCalls, SetsAnotherSpellingFirstThenTheFileAndReadsItBack) {
       {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/./out.bmp'"},
       {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/out.bmp'"},
       {"gsettings", "get", "org.gnome.desktop.background", "picture-uri-dark"},
+      {"gsettings", "get", "org.gnome.desktop.background", "picture-options"},
   };
   EXPECT_EQ(tools_.calls, expected);
 }
@@ -187,7 +238,7 @@ TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
   tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
   EXPECT_EQ(Apply("Deepin"), "");
-  ASSERT_EQ(tools_.calls.size(), 7u);
+  ASSERT_EQ(tools_.calls.size(), 8u);  // and the picture mode looked at
   EXPECT_EQ(tools_.calls[0][2], "com.deepin.wrap.gnome.desktop.background");
   EXPECT_EQ(tools_.calls[1][2], "org.gnome.desktop.background");
 
