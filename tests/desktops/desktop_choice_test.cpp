@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "desktops/desktop_test_support.h"
+#include "end_to_end/tessarin_process.h"
 #include "platform/linux/desktops/linux_desktop.h"
 #include "platform/linux/desktops/desktop_values.h"
 
@@ -40,11 +41,22 @@ TEST(ChooseDesktop, FallsBackToTheSessionNameThenToWhatIsRunning) {
   EXPECT_EQ(ChooseDesktop(With({})), DesktopKind::None);
 }
 
-TEST(DesktopValues, AbsoluteFileUrisArePercentEncoded) {
-  using linux_platform::AbsolutePath;
+TEST(DesktopValues, TheRealPathFollowsLinksBeforeItsDotDotSteps) {
+  using linux_platform::RealPath;
+  ThrowAwaySession session;
+  const auto real = std::filesystem::canonical(session.Folder());
+  std::filesystem::create_directories(real / "real/sub");
+  std::filesystem::create_directory_symlink("real/sub", real / "lnk");
+  WriteFile(real / "real/o.bmp", "");
+  EXPECT_EQ(RealPath((session.Folder() / "lnk/../o.bmp").string()), (real / "real/o.bmp").string());
+  // Of a file not there, the folders that are there are resolved.
+  EXPECT_EQ(RealPath((session.Folder() / "lnk/./../new.bmp").string()), (real / "real/new.bmp").string());
+  EXPECT_EQ(RealPath("/no-such-folder/../walls/./out.bmp"), "/walls/out.bmp");
+  EXPECT_EQ(RealPath("out.bmp"), (std::filesystem::current_path() / "out.bmp").string());
+}
+
+TEST(DesktopValues, FileUrisArePercentEncoded) {
   using linux_platform::FileUri;
-  EXPECT_EQ(AbsolutePath("/walls/../walls/./out.bmp"), "/walls/out.bmp");
-  EXPECT_EQ(AbsolutePath("out.bmp"), (std::filesystem::current_path() / "out.bmp").string());
   EXPECT_EQ(FileUri("/walls/My Pictures/\xc3\xa9t\xc3\xa9#1%.bmp"),
             "file:///walls/My%20Pictures/%C3%A9t%C3%A9%231%25.bmp");
   EXPECT_EQ(FileUri("/a-b_c~d.e/x'y\"z\\"), "file:///a-b_c~d.e/x%27y%22z%5C");

@@ -91,29 +91,109 @@ TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
             path);
 }
 
-// The built program on GNOME: a relative output path reaches dconf as the
-// absolute URI, and the run's standard error stays empty.
-TEST(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
-  if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
-  ThrowAwayUser user;
-  user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
-  ThrowAwaySession session;
-  // dconf keeps its database in the user's configuration folder.
-  session.Variables().Set("HOME", user.Home().string());
-  session.Variables().Set("XDG_CONFIG_HOME", (user.Home() / ".config").string());
-  const PrivateBus bus(session);
-  ASSERT_TRUE(bus.Started());
+// The one mode under which each desktop shows no picture, and the others.
+struct PictureModeCase {
+  const char* name;
+  const char* desktop;
+  const char* schema;
+  const char* key;
+  const char* hidesPictures;
+  const char* showsPicture;
+  std::vector<std::string> otherModes;
+};
 
-  const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", "out.bmp"},
-                            {"XDG_CURRENT_DESKTOP=GNOME",
-                             "DBUS_SESSION_BUS_ADDRESS=" + session.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
-                             "XDG_RUNTIME_DIR=" + session.Variables().Get("XDG_RUNTIME_DIR")});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.standardError, "");
-  const auto uri = ProcessToolRunner(session.Variables())
-                       .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"});
-  EXPECT_EQ(uri.output, "'" + FileUri((user.Home() / "out.bmp").string()) + "'\n");
+void PrintTo(const PictureModeCase& mode, std::ostream* out) { *out << mode.desktop; }
+
+class GSettingsPictureMode : public GSettingsDesktop, public ::testing::WithParamInterface<PictureModeCase> {
+ protected:
+  void SetMode(const std::string& value) {
+    const auto set = ProcessToolRunner(session_.Variables())
+                         .Run("gsettings", {"set", GetParam().schema, GetParam().key, value});
+    ASSERT_TRUE(set.Succeeded()) << value;
+  }
+  std::string Mode() { return Get(GetParam().schema, GetParam().key); }
+  std::string Apply() { return ApplyAs(GetParam().desktop, (session_.Folder() / "wall.bmp").string()); }
+};
+
+TEST_P(GSettingsPictureMode, AModeThatHidesEveryPictureBecomesOneThatShowsIt) {
+  SetMode(GetParam().hidesPictures);
+  EXPECT_EQ(Apply(), "");
+  EXPECT_EQ(Mode(), std::string(GetParam().showsPicture) + "\n");
+}
+
+TEST_P(GSettingsPictureMode, EveryOtherModeStaysAsTheUserChoseIt) {
+  for (const auto& mode : GetParam().otherModes) {
+    SetMode(mode);
+    EXPECT_EQ(Apply(), "");
+    EXPECT_EQ(Mode(), mode + "\n");
+  }
+}
+
+const std::vector<std::string> kShowingStyles = {"'wallpaper'", "'centered'", "'scaled'", "'stretched'", "'zoom'",
+                                                 "'spanned'"};
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, GSettingsPictureMode,
+    ::testing::Values(
+        PictureModeCase{"Gnome", "GNOME", "org.gnome.desktop.background", "picture-options", "'none'", "'zoom'",
+                        kShowingStyles},
+        PictureModeCase{"Cinnamon", "X-Cinnamon", "org.cinnamon.desktop.background", "picture-options", "'none'", "'zoom'",
+                        kShowingStyles},
+        PictureModeCase{"Mate", "MATE", "org.mate.background", "draw-background", "false", "true", {"true"}}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// The built program on GNOME, against the real dconf: the desktop is told the
+// file the run wrote, and the run's standard error stays empty.
+class ProgramOnGnome : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+    user_.PassFirstRun();
+    WriteFile(user_.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+    // dconf keeps its database in the user's configuration folder.
+    session_.Variables().Set("HOME", user_.Home().string());
+    session_.Variables().Set("XDG_CONFIG_HOME", (user_.Home() / ".config").string());
+    bus_ = std::make_unique<PrivateBus>(session_);
+    ASSERT_TRUE(bus_->Started());
+  }
+
+  void RunTo(const std::string& output) {
+    const auto run = user_.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", output},
+                               {"XDG_CURRENT_DESKTOP=GNOME",
+                                "DBUS_SESSION_BUS_ADDRESS=" + session_.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
+                                "XDG_RUNTIME_DIR=" + session_.Variables().Get("XDG_RUNTIME_DIR")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardError, "");
+  }
+
+  std::string PictureUri() {
+    return ProcessToolRunner(session_.Variables())
+        .Run("gsettings", {"get", "org.gnome.desktop.background", "picture-uri"})
+        .output;
+  }
+
+  std::filesystem::path RealHome() const { return std::filesystem::canonical(user_.Home()); }
+
+  ThrowAwayUser user_;
+  ThrowAwaySession session_;
+  std::unique_ptr<PrivateBus> bus_;
+};
+
+TEST_F(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
+  RunTo("out.bmp");
+  EXPECT_EQ(PictureUri(), "'" + FileUri((RealHome() / "out.bmp").string()) + "'\n");
+}
+
+// "lnk/.." leads to the folder above the link's target, not back to the home.
+TEST_F(ProgramOnGnome, TheDesktopIsToldTheFileALinkedFolderLedTo) {
+  std::filesystem::create_directories(user_.Home() / "real/sub");
+  std::filesystem::create_directory_symlink("real/sub", user_.Home() / "lnk");
+  RunTo("lnk/../o.bmp");
+  ASSERT_TRUE(std::filesystem::is_regular_file(user_.Home() / "real/o.bmp"));
+  EXPECT_FALSE(std::filesystem::exists(user_.Home() / "o.bmp"));
+  EXPECT_EQ(PictureUri(), "'" + FileUri((RealHome() / "real/o.bmp").string()) + "'\n");
+  // The record for the next logon keeps the path as the run was given it.
+  EXPECT_NE(ReadFile(user_.ConfigFolder() / "registry.reg").find("\"Wallpaper\"=\"lnk/../o.bmp\""),
+            std::string::npos);
 }
 
 // The exact calls, and what happens when the desktop does not keep the value.
@@ -139,6 +219,7 @@ TEST_F(GSettingsCalls, SetsAnotherSpellingFirstThenTheFileAndReadsItBack) {
       {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/./out.bmp'"},
       {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/out.bmp'"},
       {"gsettings", "get", "org.gnome.desktop.background", "picture-uri-dark"},
+      {"gsettings", "get", "org.gnome.desktop.background", "picture-options"},
   };
   EXPECT_EQ(tools_.calls, expected);
 }
@@ -157,7 +238,7 @@ TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
   tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
   EXPECT_EQ(Apply("Deepin"), "");
-  ASSERT_EQ(tools_.calls.size(), 7u);
+  ASSERT_EQ(tools_.calls.size(), 8u);  // and the picture mode looked at
   EXPECT_EQ(tools_.calls[0][2], "com.deepin.wrap.gnome.desktop.background");
   EXPECT_EQ(tools_.calls[1][2], "org.gnome.desktop.background");
 

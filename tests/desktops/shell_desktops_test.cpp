@@ -111,7 +111,8 @@ TEST(ShellToolDesktops, SwayIsToldToShowTheFileOnEveryOutput) {
   const std::string path = (session.Folder() / "a \"quoted\" wall.bmp").string();
   session.Variables().Set("SWAYSOCK", (session.Folder() / "sway.sock").string());
   EXPECT_EQ(ApplyIn(session, "", path), "");
-  const std::string quoted = "\"" + session.Folder().string() + "/a \\\"quoted\\\" wall.bmp\"";
+  // Single quotes for sway's wordexp, the blank and the double quote outside them.
+  const std::string quoted = "\"'" + session.Folder().string() + "/a'\\ \\\"'quoted'\\\"\\ 'wall.bmp'\"";
   EXPECT_EQ(session.LoggedCalls("swaymsg"),
             (std::vector<std::vector<std::string>>{{"output", "*", "bg", quoted, "fill"}}));
 }

@@ -87,6 +87,21 @@ TEST_F(XfceDesktop, EveryPropertyIsAnnouncedAgainWhenTheSamePathIsAppliedTwice) 
   }
 }
 
+// Style 0 is "None": no picture on that monitor and workspace.
+TEST_F(XfceDesktop, AStyleThatShowsNoPictureBecomesZoomedAndOtherStylesStay) {
+  CreateTwoMonitors();
+  const std::string style = "/backdrop/screen0/monitor";
+  const std::map<std::string, std::string> before = {{style + "VGA-1/workspace1/image-style", "0"},
+                                                     {style + "HDMI-1/workspace0/image-style", "0"},
+                                                     {style + "0/workspace0/image-style", "3"}};
+  for (const auto& [property, value] : before) Query({"-p", property, "-n", "-t", "int", "-s", value});
+  EXPECT_EQ(Apply(), "");
+  EXPECT_EQ(Query({"-p", style + "VGA-1/workspace1/image-style"}), "5\n");
+  EXPECT_EQ(Query({"-p", style + "HDMI-1/workspace0/image-style"}), "5\n");
+  EXPECT_EQ(Query({"-p", style + "0/workspace0/image-style"}), "3\n");
+  EXPECT_EQ(Query({"-p", kStyle}), "5\n");
+}
+
 TEST_F(XfceDesktop, AFreshInstallGetsAPropertyForEachConnectedOutput) {
   session_.MakeFakeTool("xrandr",
                         "printf 'Screen 0: minimum 8 x 8\\nVGA-1 connected primary 1024x768+0+0\\n"

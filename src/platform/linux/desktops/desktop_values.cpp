@@ -55,10 +55,13 @@ bool Unescape(const std::string& literal, std::size_t& at, std::string& out) {
 
 }  // namespace
 
-std::string AbsolutePath(const std::string& path) {
-  std::error_code ignored;
-  const auto absolute = std::filesystem::absolute(path, ignored);
-  return (absolute.empty() ? std::filesystem::path(path) : absolute).lexically_normal().string();
+std::string RealPath(const std::string& path) {
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(path, error);
+  if (error) return path;
+  const auto real = std::filesystem::weakly_canonical(absolute, error);
+  // Else the absolute path still names the file, as no ".." step was cut from it.
+  return error ? absolute.string() : real.string();
 }
 
 std::string FileUri(const std::string& absolutePath) {

@@ -5,9 +5,12 @@
 
 namespace tessarin::linux_platform {
 
-// The path made absolute against the working directory (a desktop service
-// has a working directory of its own), with "." and ".." steps removed.
-std::string AbsolutePath(const std::string& path);
+// The file's real path, as the file system resolves it: absolute (a desktop
+// service has a working directory of its own), free of symbolic links and of
+// "." and ".." steps. Removing "x/.." from the text instead would name another
+// file when x is a link. Of a path that does not exist (yet), the part that
+// does is resolved.
+std::string RealPath(const std::string& path);
 
 // "file://" and the absolute path, every byte but letters, digits, "-._~"
 // and "/" percent-encoded.

@@ -45,35 +45,66 @@ bool ApplyKey(const DesktopReach& reach, const GSettingsKey& key, const std::str
   return true;
 }
 
-void ApplyKeys(const DesktopReach& reach, const std::vector<GSettingsKey>& keys, const std::string& path) {
+bool ApplyKeys(const DesktopReach& reach, const std::vector<GSettingsKey>& keys, const std::string& path) {
   for (const auto& key : keys) {
-    if (!ApplyKey(reach, key, path)) return;
+    if (!ApplyKey(reach, key, path)) return false;
   }
+  return true;
+}
+
+// The key whose one value hides every picture, and the value that shows one.
+struct PictureMode {
+  const char* schema;
+  const char* key;
+  const char* hidesPictures;  // as `gsettings get` prints it
+  const char* showsPicture;
+};
+
+// Only a mode that would hide the new wallpaper is changed: any other the
+// user chose stays.
+void ShowPictures(const DesktopReach& reach, const PictureMode& mode) {
+  const auto current = reach.tools.Run("gsettings", {"get", mode.schema, mode.key});
+  if (!current.Succeeded() || Trimmed(current.output) != mode.hidesPictures) return;
+  const auto set = reach.tools.Run("gsettings", {"set", mode.schema, mode.key, mode.showsPicture});
+  if (!set.Succeeded()) return;
+  const auto readBack = reach.tools.Run("gsettings", {"get", mode.schema, mode.key});
+  if (readBack.Succeeded() && Trimmed(readBack.output) != mode.showsPicture) {
+    reach.ReportMismatch(std::string(mode.schema) + " " + mode.key, mode.showsPicture, Trimmed(readBack.output));
+  }
+}
+
+void ApplyKeysAndShow(const DesktopReach& reach, const std::vector<GSettingsKey>& keys, const PictureMode& mode,
+                      const std::string& path) {
+  if (ApplyKeys(reach, keys, path)) ShowPictures(reach, mode);
 }
 
 constexpr GSettingsKey kGnomeKeys[] = {
     {"org.gnome.desktop.background", "picture-uri", true},
     {"org.gnome.desktop.background", "picture-uri-dark", true},  // GNOME 42 and later
 };
+constexpr PictureMode kGnomeMode{"org.gnome.desktop.background", "picture-options", "'none'", "'zoom'"};
 
 }  // namespace
 
 void ApplyGnome(const DesktopReach& reach, const std::string& path) {
-  ApplyKeys(reach, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, path);
+  ApplyKeysAndShow(reach, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, kGnomeMode, path);
 }
 
 void ApplyCinnamon(const DesktopReach& reach, const std::string& path) {
-  ApplyKeys(reach, {{"org.cinnamon.desktop.background", "picture-uri", true}}, path);
+  ApplyKeysAndShow(reach, {{"org.cinnamon.desktop.background", "picture-uri", true}},
+                   {"org.cinnamon.desktop.background", "picture-options", "'none'", "'zoom'"}, path);
 }
 
+// MATE's picture-options has no value that hides the picture; this key does.
 void ApplyMate(const DesktopReach& reach, const std::string& path) {
-  ApplyKeys(reach, {{"org.mate.background", "picture-filename", false}}, path);
+  ApplyKeysAndShow(reach, {{"org.mate.background", "picture-filename", false}},
+                   {"org.mate.background", "draw-background", "false", "true"}, path);
 }
 
 void ApplyDeepin(const DesktopReach& reach, const std::string& path) {
   std::vector<GSettingsKey> keys{{"com.deepin.wrap.gnome.desktop.background", "picture-uri", true}};
   keys.insert(keys.end(), std::begin(kGnomeKeys), std::end(kGnomeKeys));
-  ApplyKeys(reach, keys, path);
+  ApplyKeysAndShow(reach, keys, kGnomeMode, path);
 }
 
 }  // namespace tessarin::linux_platform

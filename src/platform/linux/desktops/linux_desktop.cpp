@@ -64,7 +64,7 @@ DesktopKind ChooseDesktop(const Environment& environment) {
 
 void LinuxDesktop::ApplyWallpaperNow(const std::string& path) {
   try {
-    Apply(ChooseDesktop(environment_), AbsolutePath(path));
+    Apply(ChooseDesktop(environment_), RealPath(path));
   } catch (...) {
     // Showing the wallpaper at once is a courtesy: nothing stops the run here.
   }

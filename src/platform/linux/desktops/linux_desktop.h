@@ -20,7 +20,7 @@ enum class DesktopKind { None, Gnome, Cinnamon, Mate, Deepin, Kde, Xfce, Lxqt, L
 DesktopKind ChooseDesktop(const Environment& environment);
 
 // Shows the wallpaper through the session's desktop, in the way that desktop
-// keeps it for the next logon too. Relative paths are made absolute first.
+// keeps it for the next logon too. Each desktop is told the file's real path.
 // Failures are silent; a value that reads back differently is reported,
 // one line each, on standard error unless the caller says otherwise.
 class LinuxDesktop : public platform::Desktop {

@@ -5,14 +5,28 @@
 namespace tessarin::linux_platform {
 namespace {
 
-// sway joins swaymsg's arguments into one command and splits it again at
-// blanks outside double quotes.
-std::string SwayQuoted(const std::string& text) {
+// The path passes two parsers in sway. Its command parser splits the command
+// at blanks outside quotes and drops the quotes around an argument, keeping
+// backslashes, and replaces $name with a variable of the user's configuration;
+// `output bg` then hands the path to wordexp(3), which would run $(...) and
+// `...`, expand $VAR, ~ and *, and fail on an unquoted ' or ;. So the path is
+// set in single quotes for wordexp, with ', ", $ and the blank outside them,
+// each after a backslash (wordexp drops it; sway then takes neither the quote
+// as its own nor $ as a variable, and does not see two blanks in a row, which
+// it would rewrite), and the whole is in double quotes for sway's parser.
+std::string SwayBackgroundArgument(const std::string& path) {
   std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') quoted += '\\';
+  bool inSingleQuotes = false;
+  for (const char c : path) {
+    const bool escaped = c == '\'' || c == '"' || c == '$' || c == ' ';
+    if (escaped == inSingleQuotes) {
+      quoted += '\'';
+      inSingleQuotes = !inSingleQuotes;
+    }
+    if (escaped) quoted += '\\';
     quoted += c;
   }
+  if (inSingleQuotes) quoted += '\'';
   return quoted + "\"";
 }
 
@@ -27,9 +41,14 @@ void ApplyPcmanfm(const DesktopReach& reach, const std::string& tool, const std:
 }
 
 // sway starts a new background client for every bg command, which reads the
-// file afresh: one call is enough.
+// file afresh: one call is enough. sway ends a command at a line break, even
+// inside quotes, so a path holding one cannot reach it.
 void ApplySway(const DesktopReach& reach, const std::string& path) {
-  reach.tools.Run("swaymsg", {"output", "*", "bg", SwayQuoted(path), "fill"});
+  if (path.find('\n') != std::string::npos) {
+    reach.Report("sway cannot be given a file name holding a line break");
+    return;
+  }
+  reach.tools.Run("swaymsg", {"output", "*", "bg", SwayBackgroundArgument(path), "fill"});
 }
 
 }  // namespace tessarin::linux_platform

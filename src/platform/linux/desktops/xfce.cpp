@@ -1,6 +1,8 @@
 // XFCE keeps one last-image property per monitor and workspace in the
 // xfce4-desktop channel of xfconf; a monitor can appear both by its output
 // name and by its old-style index. The `xfconf-query` tool ships with xfconf.
+#include <algorithm>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -47,12 +49,36 @@ std::vector<std::string> MonitorsOfAFreshInstall(ToolRunner& tools) {
   return monitors;
 }
 
-void ReadBack(const DesktopReach& reach, const std::string& property, const std::string& path) {
-  const auto value = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property});
-  if (!value.Succeeded()) return;
+std::optional<std::string> ValueOf(ToolRunner& tools, const std::string& property) {
+  const auto value = tools.Run("xfconf-query", {"-c", kChannel, "-p", property});
+  if (!value.Succeeded()) return std::nullopt;
   std::string found = value.output;
   if (!found.empty() && found.back() == '\n') found.pop_back();
-  if (found != path) reach.ReportMismatch("xfconf " + property, path, found);
+  return found;
+}
+
+void ReadBack(const DesktopReach& reach, const std::string& property, const std::string& expected) {
+  const auto found = ValueOf(reach.tools, property);
+  if (found && *found != expected) reach.ReportMismatch("xfconf " + property, expected, *found);
+}
+
+// Style 0 ("None") shows no picture on that monitor and workspace; it becomes
+// 5 ("Zoomed"). Any other style the user chose stays.
+void ShowPicture(const DesktopReach& reach, const std::string& styleProperty) {
+  constexpr const char* kNone = "0";
+  constexpr const char* kZoomed = "5";
+  if (ValueOf(reach.tools, styleProperty) != kNone) return;
+  const auto set = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", styleProperty, "-s", kZoomed});
+  if (set.Succeeded()) ReadBack(reach, styleProperty, kZoomed);
+}
+
+std::string StyleBeside(const std::string& lastImageProperty) {
+  return lastImageProperty.substr(0, lastImageProperty.rfind('/') + 1) + "image-style";
+}
+
+bool Listed(const std::string& listing, const std::string& property) {
+  const auto lines = Lines(listing);
+  return std::find(lines.begin(), lines.end(), property) != lines.end();
 }
 
 }  // namespace
@@ -69,7 +95,9 @@ void ApplyXfce(const DesktopReach& reach, const std::string& path) {
     if (nudge.Unreachable()) return;
     const auto set = reach.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s", path});
     if (set.Unreachable()) return;
-    if (set.Succeeded()) ReadBack(reach, property, path);
+    if (!set.Succeeded()) continue;
+    ReadBack(reach, property, path);
+    if (Listed(listing.output, StyleBeside(property))) ShowPicture(reach, StyleBeside(property));
   }
   if (!properties.empty()) return;
   for (const auto& monitor : MonitorsOfAFreshInstall(reach.tools)) {
