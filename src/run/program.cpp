@@ -1,31 +1,36 @@
 #include "run/program.h"
 
-#include <cstdlib>
 #include <new>
+#include <string>
 
 #include "platform/failure.h"
-#include "run/run_modes.h"
 #include "run/report_message.h"
+#include "run/run_modes.h"
 
 namespace tessarin {
+namespace {
 
-void EndProgram(const platform::Platform& platform, ExitCode status) {
-  platform.process.EndProgram(status);
-  std::abort();  // a platform whose end returned: never go on with the run
-}
-
-void StopOnFailure(const platform::Platform& platform, const std::string& what) {
+// The failure stop: shows what failed; the run then ends non-zero.
+ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what) {
   ReportMessage(platform, "Tessarin stopped: " + what);
-  EndProgram(platform, ExitCode::FailureStop);
+  return ExitCode::FailureStop;
 }
 
-void RunProgram(const platform::Platform& platform) {
+}  // namespace
+
+ExitCode RunConfigWindow(const platform::Platform& platform) {
+  return platform.configWindow.RunUntilClosed();
+}
+
+ExitCode RunProgram(const platform::Platform& platform) {
   try {
-    run_modes::Main(platform);
+    const ExitCode status = run_modes::Main(platform);
+    // A job that opened the window returned Done: the run lasts until it closes.
+    return status == ExitCode::Done ? RunConfigWindow(platform) : status;
   } catch (const Failure& failure) {
-    StopOnFailure(platform, failure.what());
+    return StopOnFailure(platform, failure.what());
   } catch (const std::bad_alloc&) {
-    StopOnFailure(platform, "out of memory");
+    return StopOnFailure(platform, "out of memory");
   }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
-// Fakes of every platform interface, so that the logic runs in a test
-// process: the end of the program is an exception the test catches.
+// Fakes of every platform interface, so that the logic runs in a test process.
 
 #include <algorithm>
 #include <cstring>
@@ -17,16 +16,10 @@
 
 namespace tessarin::testing {
 
-// Thrown by FakeProcess::EndProgram: the program ended with this status.
-struct ProgramEnded {
-  ExitCode status;
-};
-
 class FakeProcess : public platform::Process {
  public:
   std::string commandLine;
   std::string CommandLine() const override { return commandLine; }
-  [[noreturn]] void EndProgram(ExitCode status) override { throw ProgramEnded{status}; }
 };
 
 class FakeMessages : public platform::Messages {
@@ -35,10 +28,26 @@ class FakeMessages : public platform::Messages {
   void Show(const std::string& text) override { shown.push_back(text); }
 };
 
+// A window that closes as soon as it runs, with `closeStatus` or, when
+// `failureInAnEvent` is set, with that failure.
 class FakeConfigWindow : public platform::ConfigWindow {
  public:
   int opened = 0;
-  void Open() override { ++opened; }
+  int ran = 0;  // runs while open
+  bool open = false;
+  ExitCode closeStatus = ExitCode::Done;
+  std::optional<std::string> failureInAnEvent;
+  void Open() override {
+    ++opened;
+    open = true;
+  }
+  ExitCode RunUntilClosed() override {
+    if (!open) return ExitCode::Done;
+    open = false;
+    ++ran;
+    if (failureInAnEvent) throw Failure(*failureInAnEvent);
+    return closeStatus;
+  }
 };
 
 class FakeSettings : public platform::SettingsBackend {

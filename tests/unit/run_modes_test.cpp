@@ -28,16 +28,10 @@ class RunModesTest : public ::testing::Test {
     fake.pictures.images["/pics/two.jpg"] = PatternImage(40, 30, 4);
   }
 
-  // Runs the program as the entry point does; the status it ended with, or
-  // none when Main returned.
-  std::optional<ExitCode> Run(const std::string& commandLine) {
+  // Runs the program as the entry point does; the status the process ends with.
+  ExitCode Run(const std::string& commandLine) {
     fake.process.commandLine = commandLine;
-    try {
-      RunProgram(fake.platform);
-    } catch (const ProgramEnded& ended) {
-      return ended.status;
-    }
-    return std::nullopt;
+    return RunProgram(fake.platform);
   }
 
   void SaveConfiguration() {
@@ -56,7 +50,7 @@ class RunModesTest : public ::testing::Test {
 
 TEST_F(RunModesTest, TheFirstRunShowsOnlyTheNoticeAndRecordsIt) {
   fake.settings.values.clear();
-  EXPECT_EQ(Run("a.bmp, b.jpg, 10, 20, 100, 50, out.bmp"), std::nullopt);
+  EXPECT_EQ(Run("a.bmp, b.jpg, 10, 20, 100, 50, out.bmp"), ExitCode::Done);
   EXPECT_EQ(fake.messages.shown, std::vector<std::string>{kNotice});
   EXPECT_EQ(fake.settings.Get("FirstRun"), "1");
   EXPECT_TRUE(fake.files.written.empty());
@@ -69,22 +63,22 @@ TEST_F(RunModesTest, TheFirstRunShowsOnlyTheNoticeAndRecordsIt) {
 
 TEST_F(RunModesTest, OnTheFirstRunEvenTheSwitchOnlyShowsTheNotice) {
   fake.settings.values.clear();
-  EXPECT_EQ(Run("/C"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 0);
-  EXPECT_EQ(Run("/C"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 1);
 }
 
 TEST_F(RunModesTest, AnyNonEmptyFirstRunMarkerCounts) {
   fake.settings.Set("FirstRun", "0");
-  EXPECT_EQ(Run("/c"), std::nullopt);
+  EXPECT_EQ(Run("/c"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 1);
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
 TEST_F(RunModesTest, OnlyTheExactSwitchesOpenTheWindow) {
-  EXPECT_EQ(Run("/C"), std::nullopt);
-  EXPECT_EQ(Run("/c"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
+  EXPECT_EQ(Run("/c"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 2);
   for (const char* other : {"-c", "/config", " /C", "/C ", "/C,"}) {
     fake.messages.shown.clear();
@@ -173,14 +167,27 @@ TEST_F(RunModesTest, TheInsetPathHasOneSeparatorWithOrWithoutTheFoldersTrailingO
 TEST_F(RunModesTest, AnIncompleteConfigurationShowsTheNoticeAndOpensTheWindow) {
   SaveConfiguration();
   fake.settings.Set("W", "");
-  EXPECT_EQ(Run(""), std::nullopt);
+  EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.messages.shown, std::vector<std::string>{kNotice});
   EXPECT_EQ(fake.configWindow.opened, 1);
   EXPECT_TRUE(fake.pictures.opened.empty());
 
   fake.settings.values = {{"Tessarin/App/FirstRun", "1"}};  // nothing configured
-  EXPECT_EQ(Run(""), std::nullopt);
+  EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 2);
+}
+
+TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
+  fake.configWindow.closeStatus = ExitCode::NoDisplay;
+  EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
+  EXPECT_EQ(fake.configWindow.ran, 1);
+  // A failure in one of its events is the failure stop.
+  fake.configWindow.failureInAnEvent = "Tessarin.ini: read-only";
+  EXPECT_EQ(Run("/C"), ExitCode::FailureStop);
+  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"Tessarin stopped: Tessarin.ini: read-only"});
+  // The jobs that make a wallpaper leave no window to run.
+  EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::Done);
+  EXPECT_EQ(fake.configWindow.ran, 2);
 }
 
 TEST_F(RunModesTest, AZeroCoordinateIsAValidSetting) {
