@@ -13,8 +13,12 @@
 namespace tessarin::run_modes {
 namespace {
 
-ExitCode ExitCodeOf(WallpaperOutcome outcome) {
-  return outcome == WallpaperOutcome::Made ? ExitCode::Done : ExitCode::PictureMissing;
+// Makes the wallpaper; a missing picture is reported here, by the run.
+ExitCode MakeAndReport(const platform::Platform& platform, const WallpaperRequest& request) {
+  const WallpaperOutcome outcome = MakeWallpaper(platform, request);
+  if (!outcome.missingPicture) return ExitCode::Done;
+  ReportMessage(platform, MissingPictureMessage(*outcome.missingPicture));
+  return ExitCode::PictureMissing;
 }
 
 bool ConfigurationIsComplete(platform::SettingsBackend& settings) {
@@ -59,7 +63,7 @@ ExitCode RunFromCommandLine(const platform::Platform& platform, const std::strin
   const WallpaperRequest request{TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2],
                                  fields[3],             fields[4],             fields[5],
                                  TrimSpaces(fields[6])};
-  return ExitCodeOf(MakeWallpaper(platform, request));
+  return MakeAndReport(platform, request);
 }
 
 ExitCode RunFromSettings(const platform::Platform& platform) {
@@ -88,7 +92,7 @@ ExitCode RunFromSettings(const platform::Platform& platform) {
                                  GetAppSetting(settings, keys::kW),
                                  GetAppSetting(settings, keys::kH),
                                  GetAppSetting(settings, keys::kOutputFile)};
-  return ExitCodeOf(MakeWallpaper(platform, request));
+  return MakeAndReport(platform, request);
 }
 
 }  // namespace tessarin::run_modes

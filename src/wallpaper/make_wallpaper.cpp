@@ -1,7 +1,6 @@
 #include "wallpaper/make_wallpaper.h"
 
 #include "platform/failure.h"
-#include "run/report_message.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 #include "wallpaper/compose.h"
@@ -10,12 +9,6 @@
 
 namespace tessarin {
 namespace {
-
-bool ReportIfMissing(const platform::Platform& platform, const std::string& path) {
-  if (platform.files.IsOrdinaryFile(path)) return false;
-  ReportMessage(platform, MissingPictureMessage(path));
-  return true;
-}
 
 std::int32_t ConvertAreaValue(const platform::Platform& platform, const std::string& value,
                               const char* what) {
@@ -36,8 +29,8 @@ BmpLayout OutputLayout(const platform::PictureSource& canvas, const std::string&
 }  // namespace
 
 WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request) {
-  if (ReportIfMissing(platform, request.canvasPath) || ReportIfMissing(platform, request.insetPath)) {
-    return WallpaperOutcome::PictureMissing;
+  for (const std::string* picture : {&request.canvasPath, &request.insetPath}) {
+    if (!platform.files.IsOrdinaryFile(*picture)) return {*picture};
   }
   // Both headers are checked before anything is written.
   const auto canvas = platform.pictures.Open(request.canvasPath);
@@ -62,7 +55,7 @@ WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const Wallpap
   output->Commit();
 
   InstallWallpaper(platform, request.outputPath);
-  return WallpaperOutcome::Made;
+  return {};
 }
 
 }  // namespace tessarin

@@ -8,9 +8,6 @@
 namespace tessarin::testing {
 namespace {
 
-
-
-
 constexpr std::uint8_t kCanvasTag = 1;
 constexpr std::uint8_t kInsetTag = 2;
 
@@ -50,7 +47,7 @@ class MakeWallpaperTest : public ::testing::Test {
 };
 
 TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")), WallpaperOutcome::Made);
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture, std::nullopt);
   ExpectBlockAt(10, 20, 0, 0, 12, 8);
   EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"out.bmp"});
   EXPECT_TRUE(fake.messages.shown.empty());
@@ -96,22 +93,20 @@ TEST_F(MakeWallpaperTest, AreaValuesAcceptBlanksAndRoundHalvesToEven) {
   ExpectBlockAt(10, 12, 0, 0, 12, 8);
 }
 
-TEST_F(MakeWallpaperTest, AMissingCanvasIsReportedBeforeAMissingInset) {
+TEST_F(MakeWallpaperTest, AMissingCanvasIsReturnedBeforeAMissingInset) {
   fake.files.ordinaryFiles.clear();
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
-            WallpaperOutcome::PictureMissing);
-  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[canvas.bmp] does not exist... quitting."});
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "canvas.bmp");
+  EXPECT_TRUE(fake.messages.shown.empty());  // the caller reports it
   EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
   EXPECT_TRUE(fake.desktop.applied.empty());
   EXPECT_TRUE(fake.registry.calls.empty());
 }
 
-TEST_F(MakeWallpaperTest, AMissingInsetIsReportedAndNothingWritten) {
+TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
   fake.files.ordinaryFiles = {"canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
-            WallpaperOutcome::PictureMissing);
-  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[inset.bmp] does not exist... quitting."});
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "inset.bmp");
+  EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
 }
 
@@ -147,7 +142,7 @@ TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
 
 TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
   const WallpaperRequest request{"canvas.bmp", "inset.bmp", "1", "2", "3", "4", "canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, request), WallpaperOutcome::Made);
+  EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
   EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2),
             (Bgr{0, 0, kInsetTag}));
 }
