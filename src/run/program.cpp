@@ -1,9 +1,9 @@
 #include "run/program.h"
 
+#include <exception>
 #include <new>
 #include <string>
 
-#include "platform/failure.h"
 #include "run/report_message.h"
 #include "run/run_modes.h"
 
@@ -12,7 +12,11 @@ namespace {
 
 // The failure stop: shows what failed; the run then ends non-zero.
 ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what) {
-  ReportMessage(platform, "Tessarin stopped: " + what);
+  try {
+    ReportMessage(platform, "Tessarin stopped: " + what);
+  } catch (...) {
+    // Not even the message could be shown: the status still tells the failure.
+  }
   return ExitCode::FailureStop;
 }
 
@@ -27,10 +31,14 @@ ExitCode RunProgram(const platform::Platform& platform) {
     const ExitCode status = run_modes::Main(platform);
     // A job that opened the window returned Done: the run lasts until it closes.
     return status == ExitCode::Done ? RunConfigWindow(platform) : status;
-  } catch (const Failure& failure) {
-    return StopOnFailure(platform, failure.what());
   } catch (const std::bad_alloc&) {
     return StopOnFailure(platform, "out of memory");
+  } catch (const std::exception& failure) {
+    // Failure, and whatever the standard library throws (a thread that cannot
+    // start, a file system error): the run never aborts.
+    return StopOnFailure(platform, failure.what());
+  } catch (...) {
+    return StopOnFailure(platform, "an unexpected error of unknown kind");
   }
 }
 

@@ -11,8 +11,8 @@ namespace tessarin {
 ExitCode RunConfigWindow(const platform::Platform& platform);
 
 // The whole run: Main, then the configuration window if Main left one open.
-// An unexpected failure becomes the failure stop: its message, then
-// ExitCode::FailureStop. Returns the status the process is to end with; only
+// Any exception (Failure or any other) becomes the failure stop: its message,
+// then ExitCode::FailureStop. Returns the status the process is to end with; only
 // the entry point ends the process.
 ExitCode RunProgram(const platform::Platform& platform);
 

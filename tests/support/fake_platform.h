@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -150,9 +151,11 @@ class FakePictures : public platform::Pictures {
   platform::RowOrder order = platform::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
+  std::function<void()> whenOpening;  // may throw what a platform could
 
   std::unique_ptr<platform::PictureSource> Open(const std::string& path) override {
     opened.push_back(path);
+    if (whenOpening) whenOpening();
     const auto found = images.find(path);
     if (found == images.end()) throw Failure::InFile(path, "not a picture");
     return std::make_unique<FakeSource>(found->second, order, blocksRead);

@@ -1,6 +1,11 @@
 #include "run/run_modes.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <system_error>
 
 #include "run/program.h"
 #include "run/report_message.h"
@@ -224,6 +229,48 @@ TEST_F(RunModesTest, ARefusedSettingsWriteIsAFailureStop) {
   EXPECT_EQ(Run(""), ExitCode::FailureStop);
   EXPECT_EQ(fake.messages.shown.size(), 2u);  // the notice, then the failure
 }
+
+// Whatever a platform throws ends the run with the failure stop, never an abort.
+struct Unexpected {
+  const char* name;
+  std::function<void()> raise;
+  const char* message;  // what the failure stop says, in part
+};
+
+void PrintTo(const Unexpected& param, std::ostream* out) { *out << param.name; }
+
+class AnyExceptionTest : public RunModesTest, public ::testing::WithParamInterface<Unexpected> {};
+
+TEST_P(AnyExceptionTest, BecomesTheFailureStopWithItsMessage) {
+  fake.pictures.whenOpening = GetParam().raise;
+  EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::FailureStop);
+  ASSERT_EQ(fake.messages.shown.size(), 1u);
+  EXPECT_THAT(fake.messages.shown[0], ::testing::StartsWith("Tessarin stopped: "));
+  EXPECT_THAT(fake.messages.shown[0], ::testing::HasSubstr(GetParam().message));
+  EXPECT_TRUE(fake.files.written.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunModes, AnyExceptionTest,
+    ::testing::Values(
+        Unexpected{"Failure", [] { throw Failure::InFile("a.bmp", "damaged"); }, "a.bmp: damaged"},
+        Unexpected{"SystemError",
+                   [] {
+                     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                             "cannot start a thread");
+                   },
+                   "cannot start a thread"},
+        Unexpected{"FilesystemError",
+                   [] {
+                     throw std::filesystem::filesystem_error(
+                         "cannot look", "conf/Tessarin.ini",
+                         std::make_error_code(std::errc::permission_denied));
+                   },
+                   "conf/Tessarin.ini"},
+        Unexpected{"LogicError", [] { throw std::out_of_range("index 9 of 3"); }, "index 9 of 3"},
+        Unexpected{"OutOfMemory", [] { throw std::bad_alloc(); }, "out of memory"},
+        Unexpected{"NotAStdException", [] { throw 42; }, "unexpected error"}),
+    [](const ::testing::TestParamInfo<Unexpected>& test) { return test.param.name; });
 
 }  // namespace
 }  // namespace tessarin::testing
