@@ -18,7 +18,9 @@ struct WallpaperOutcome {
 // Composes the wallpaper the request describes, writes it as a BMP file and
 // installs it. A missing picture is returned for the caller to report, and
 // nothing is written; every other failure stops the run (Failure) with the
-// old output untouched.
+// old output untouched. When several things are wrong, the failure reported
+// is the first in the order of the steps: the canvas, the inset (its block),
+// the area values (height, width, Y, X), the output.
 WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request);
 
 }  // namespace tessarin
