@@ -9,6 +9,10 @@ target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_whole_image tes
   tessarin_warnings GTest::gtest_main GTest::gmock)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
+# The folders' layering of docs/architecture.md, checked on the sources.
+add_test(NAME include_layers
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_includes.sh ${PROJECT_SOURCE_DIR}/src)
+
 # The decoders on pictures built in the tests (with the decoders' own libraries).
 add_executable(pictures_tests
   pictures/bmp_reader_test.cpp

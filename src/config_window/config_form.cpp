@@ -44,6 +44,6 @@ void ConfigForm::OkPressed() {
   view_.Close();
 }
 
-void ConfigForm::Unload() { process_.EndProgram(ExitCode::Done); }
+ExitCode ConfigForm::Unload() { return ExitCode::Done; }
 
 }  // namespace tessarin

@@ -2,30 +2,29 @@
 
 #include "config_window/config_view.h"
 #include "platform/conventions.h"
-#include "platform/process.h"
+#include "platform/exit_code.h"
 #include "platform/settings_backend.h"
 
 namespace tessarin {
 
 // The configuration window's behaviour, whatever toolkit draws it: the boxes
 // are filled from the settings on load, saved on OK, and closing the window
-// ends the program.
+// ends the run.
 class ConfigForm {
  public:
-  ConfigForm(platform::SettingsBackend& settings, platform::Process& process,
-            const platform::Conventions& conventions, ConfigView& view)
-      : settings_(settings), process_(process), conventions_(conventions), view_(view) {}
+  ConfigForm(platform::SettingsBackend& settings, const platform::Conventions& conventions,
+             ConfigView& view)
+      : settings_(settings), conventions_(conventions), view_(view) {}
 
   // Fills each box from its key, empty when the key is missing.
   void Load();
   // Saves every non-blank box under its key, then closes the window.
   void OkPressed();
-  // The window closed, for whatever reason: the program ends here.
-  void Unload();
+  // The window closed, for whatever reason: the status the run ends with.
+  ExitCode Unload();
 
  private:
   platform::SettingsBackend& settings_;
-  platform::Process& process_;
   const platform::Conventions& conventions_;
   ConfigView& view_;
 };

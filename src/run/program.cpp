@@ -1,31 +1,44 @@
 #include "run/program.h"
 
-#include <cstdlib>
+#include <exception>
 #include <new>
+#include <string>
 
-#include "platform/failure.h"
-#include "run/run_modes.h"
 #include "run/report_message.h"
+#include "run/run_modes.h"
 
 namespace tessarin {
+namespace {
 
-void EndProgram(const platform::Platform& platform, ExitCode status) {
-  platform.process.EndProgram(status);
-  std::abort();  // a platform whose end returned: never go on with the run
-}
-
-void StopOnFailure(const platform::Platform& platform, const std::string& what) {
-  ReportMessage(platform, "Tessarin stopped: " + what);
-  EndProgram(platform, ExitCode::FailureStop);
-}
-
-void RunProgram(const platform::Platform& platform) {
+// The failure stop: shows what failed; the run then ends non-zero.
+ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what) {
   try {
-    run_modes::Main(platform);
-  } catch (const Failure& failure) {
-    StopOnFailure(platform, failure.what());
+    ReportMessage(platform, "Tessarin stopped: " + what);
+  } catch (...) {
+    // Not even the message could be shown: the status still tells the failure.
+  }
+  return ExitCode::FailureStop;
+}
+
+}  // namespace
+
+ExitCode RunConfigWindow(const platform::Platform& platform) {
+  return platform.configWindow.RunUntilClosed();
+}
+
+ExitCode RunProgram(const platform::Platform& platform) {
+  try {
+    const ExitCode status = run_modes::Main(platform);
+    // A job that opened the window returned Done: the run lasts until it closes.
+    return status == ExitCode::Done ? RunConfigWindow(platform) : status;
   } catch (const std::bad_alloc&) {
-    StopOnFailure(platform, "out of memory");
+    return StopOnFailure(platform, "out of memory");
+  } catch (const std::exception& failure) {
+    // Failure, and whatever the standard library throws (a thread that cannot
+    // start, a file system error): the run never aborts.
+    return StopOnFailure(platform, failure.what());
+  } catch (...) {
+    return StopOnFailure(platform, "an unexpected error of unknown kind");
   }
 }
 

@@ -1,20 +1,19 @@
 #pragma once
 
-#include <string>
-
+#include "platform/exit_code.h"
 #include "platform/platform.h"
 
 namespace tessarin {
 
-// Ends the program at once with this status: nothing after it runs.
-[[noreturn]] void EndProgram(const platform::Platform& platform, ExitCode status);
+// The configuration window's life after Main has returned: runs it until it
+// closes and gives the status its close ends the run with (ExitCode::Done at
+// once when Main opened no window).
+ExitCode RunConfigWindow(const platform::Platform& platform);
 
-// The failure stop: shows what failed, then ends the program non-zero.
-[[noreturn]] void StopOnFailure(const platform::Platform& platform, const std::string& what);
-
-// Runs Main and turns an unexpected failure into the failure stop: the
-// failure's message, then the end of the program with a non-zero status.
-// Returns when Main returns without ending the program.
-void RunProgram(const platform::Platform& platform);
+// The whole run: Main, then the configuration window if Main left one open.
+// Any exception (Failure or any other) becomes the failure stop: its message,
+// then ExitCode::FailureStop. Returns the status the process is to end with; only
+// the entry point ends the process.
+ExitCode RunProgram(const platform::Platform& platform);
 
 }  // namespace tessarin

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "run/inset_list.h"
-#include "run/program.h"
 #include "run/report_message.h"
 #include "text/text_fields.h"
 #include "settings/settings.h"
@@ -14,8 +13,12 @@
 namespace tessarin::run_modes {
 namespace {
 
-ExitCode ExitCodeOf(WallpaperOutcome outcome) {
-  return outcome == WallpaperOutcome::Made ? ExitCode::Done : ExitCode::PictureMissing;
+// Makes the wallpaper; a missing picture is reported here, by the run.
+ExitCode MakeAndReport(const platform::Platform& platform, const WallpaperRequest& request) {
+  const WallpaperOutcome outcome = MakeWallpaper(platform, request);
+  if (!outcome.missingPicture) return ExitCode::Done;
+  ReportMessage(platform, MissingPictureMessage(*outcome.missingPicture));
+  return ExitCode::PictureMissing;
 }
 
 bool ConfigurationIsComplete(platform::SettingsBackend& settings) {
@@ -35,48 +38,47 @@ std::size_t DrawIndex(platform::Random& random, std::size_t count) {
 
 }  // namespace
 
-void Main(const platform::Platform& platform) {
+ExitCode Main(const platform::Platform& platform) {
   if (GetAppSetting(platform.settings, keys::kFirstRun).empty()) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     SaveAppSetting(platform.settings, keys::kFirstRun, "1");
-    return;
+    return ExitCode::Done;
   }
   const std::string commandLine = platform.process.CommandLine();
   if (commandLine == "/C" || commandLine == "/c") {
     platform.configWindow.Open();
-  } else if (commandLine.empty()) {
-    RunFromSettings(platform);
-  } else {
-    RunFromCommandLine(platform, commandLine);
+    return ExitCode::Done;
   }
+  if (commandLine.empty()) return RunFromSettings(platform);
+  return RunFromCommandLine(platform, commandLine);
 }
 
-void RunFromCommandLine(const platform::Platform& platform, const std::string& commandLine) {
+ExitCode RunFromCommandLine(const platform::Platform& platform, const std::string& commandLine) {
   const std::vector<std::string> fields = SplitAtCommas(commandLine);
   if (fields.size() < 7) {
     ReportMessage(platform, kUsageMessage);
-    EndProgram(platform, ExitCode::Usage);
+    return ExitCode::Usage;
   }
   // The fifth field is the block's width and the sixth its height.
   const WallpaperRequest request{TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2],
                                  fields[3],             fields[4],             fields[5],
                                  TrimSpaces(fields[6])};
-  EndProgram(platform, ExitCodeOf(MakeWallpaper(platform, request)));
+  return MakeAndReport(platform, request);
 }
 
-void RunFromSettings(const platform::Platform& platform) {
+ExitCode RunFromSettings(const platform::Platform& platform) {
   platform::SettingsBackend& settings = platform.settings;
   if (!ConfigurationIsComplete(settings)) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     platform.configWindow.Open();
-    return;
+    return ExitCode::Done;
   }
   const std::string folder = GetAppSetting(settings, keys::kInsertDir);
   const std::vector<std::string> insets = ListInsets(platform.files, folder);
   if (insets.empty()) {
     ReportMessage(platform, "[" + folder + "] holds no picture matching " +
                                 std::string(kInsetPatterns) + "... quitting.");
-    EndProgram(platform, ExitCode::NoInsets);
+    return ExitCode::NoInsets;
   }
   const std::string inset =
       JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
@@ -90,7 +92,7 @@ void RunFromSettings(const platform::Platform& platform) {
                                  GetAppSetting(settings, keys::kW),
                                  GetAppSetting(settings, keys::kH),
                                  GetAppSetting(settings, keys::kOutputFile)};
-  EndProgram(platform, ExitCodeOf(MakeWallpaper(platform, request)));
+  return MakeAndReport(platform, request);
 }
 
 }  // namespace tessarin::run_modes

@@ -1,21 +1,15 @@
 #include "wallpaper/make_wallpaper.h"
 
 #include "platform/failure.h"
-#include "run/report_message.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 #include "wallpaper/compose.h"
 #include "wallpaper/install_wallpaper.h"
 #include "wallpaper/number_conversion.h"
+#include "wallpaper/tracked_picture.h"
 
 namespace tessarin {
 namespace {
-
-bool ReportIfMissing(const platform::Platform& platform, const std::string& path) {
-  if (platform.files.IsOrdinaryFile(path)) return false;
-  ReportMessage(platform, MissingPictureMessage(path));
-  return true;
-}
 
 std::int32_t ConvertAreaValue(const platform::Platform& platform, const std::string& value,
                               const char* what) {
@@ -33,36 +27,53 @@ BmpLayout OutputLayout(const platform::PictureSource& canvas, const std::string&
   return *layout;
 }
 
-}  // namespace
-
-WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request) {
-  if (ReportIfMissing(platform, request.canvasPath) || ReportIfMissing(platform, request.insetPath)) {
-    return WallpaperOutcome::PictureMissing;
-  }
-  // Both headers are checked before anything is written.
-  const auto canvas = platform.pictures.Open(request.canvasPath);
-  const auto inset = platform.pictures.Open(request.insetPath);
+// The steps after loading: the area values converted (height, width, Y, X),
+// the inset's block decoded, the canvas streamed into the output.
+void ComposeAndWrite(const platform::Platform& platform, const WallpaperRequest& request,
+                     platform::PictureSource& canvas, platform::PictureSource& inset,
+                     const BmpLayout& layout) {
   const std::int32_t height = ConvertAreaValue(platform, request.height, "height");
   const std::int32_t width = ConvertAreaValue(platform, request.width, "width");
   const std::int32_t y = ConvertAreaValue(platform, request.y, "Y");
   const std::int32_t x = ConvertAreaValue(platform, request.x, "X");
-  const BmpLayout layout = OutputLayout(*canvas, request.canvasPath);
-
   const BlockPlacement placement =
-      PlaceBlock(x, y, width, height, {inset->Width(), inset->Height()},
-                 {canvas->Width(), canvas->Height()});
+      PlaceBlock(x, y, width, height, {inset.Width(), inset.Height()},
+                 {canvas.Width(), canvas.Height()});
   // Of the inset only the part that lands on the canvas is decoded.
   const platform::Image block =
-      placement.Empty() ? platform::Image{}
-                        : inset->ReadTopLeft(placement.sourceX + placement.width,
-                                             placement.sourceY + placement.height);
+      placement.Empty() ? inset.ReadTopLeft(0, 0)
+                        : inset.ReadTopLeft(placement.sourceX + placement.width,
+                                            placement.sourceY + placement.height);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
-  ComposeInto(*canvas, block, placement, layout, *output);
+  ComposeInto(canvas, block, placement, layout, *output);
   output->Commit();
+}
 
+}  // namespace
+
+WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request) {
+  for (const std::string* picture : {&request.canvasPath, &request.insetPath}) {
+    if (!platform.files.IsOrdinaryFile(*picture)) return {*picture};
+  }
+  // Both headers are checked before anything is written.
+  TrackedPicture canvas(platform.pictures.Open(request.canvasPath));
+  const BmpLayout layout = OutputLayout(canvas, request.canvasPath);
+  TrackedPicture inset(platform.pictures.Open(request.insetPath));
+  try {
+    ComposeAndWrite(platform, request, canvas, inset, layout);
+  } catch (...) {
+    // The pictures are streamed, so a later step can fail before a damaged
+    // part of them is reached. Loading comes first: read them to their ends
+    // and let their failure, the canvas's before the inset's, be the one
+    // reported. Of the inset that is its block, or, when no block could be
+    // placed (an area value that does not convert), the whole picture.
+    canvas.ReadToTheEnd();
+    inset.ReadToTheEnd();
+    throw;
+  }
   InstallWallpaper(platform, request.outputPath);
-  return WallpaperOutcome::Made;
+  return {};
 }
 
 }  // namespace tessarin

@@ -96,5 +96,54 @@ TEST_F(PictureFormatsRun, ADamagedInsetStopsTheRunOnlyWhereItsBlockIsDamaged) {
   EXPECT_NE(through.standardError.find("cut.jpg: "), std::string::npos) << through.standardError;
 }
 
+// A progressive JPEG whose second scan asks for coefficients 64 to 63: its
+// header reads well, its data does not.
+Bytes WithABrokenSecondScan(Bytes jpeg) {
+  for (std::size_t i = 0, scans = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] != 0xFF || jpeg[i + 1] != 0xDA || ++scans < 2) continue;
+    const std::size_t components = jpeg[i + 4];  // after the marker and its length
+    jpeg[i + 5 + 2 * components] = 64;           // the first coefficient
+    jpeg[i + 6 + 2 * components] = 63;           // the last
+    return jpeg;
+  }
+  throw std::logic_error("the picture has no second scan");
+}
+
+// Several things wrong at once: the damaged picture, loaded before the area
+// values are converted and the output written, is the one reported.
+struct Trouble {
+  const char* name;
+  const char* canvas;
+  const char* inset;
+  const char* x;
+  const char* output;
+};
+
+void PrintTo(const Trouble& trouble, std::ostream* out) { *out << trouble.name; }
+
+class FirstFailureRun : public PictureFormatsRun, public ::testing::WithParamInterface<Trouble> {};
+
+TEST_P(FirstFailureRun, NamesTheDamagedPicture) {
+  const auto pixel = [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; };
+  WriteFile(user.Home() / "whole.jpg", AsText(EncodeJpeg(40, 30, pixel)));
+  WriteFile(user.Home() / "broken.jpg",
+            AsText(WithABrokenSecondScan(EncodeJpeg(40, 30, pixel, {JpegKind::Progressive}))));
+  WriteFile(user.Home() / "out.bmp", "old output");
+  const Trouble& trouble = GetParam();
+  const auto run = user.Run({std::string(trouble.canvas) + ",", std::string(trouble.inset) + ",",
+                             std::string(trouble.x) + ",", "1, 5, 5,", trouble.output});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.standardError.find("broken.jpg: "), std::string::npos) << run.standardError;
+  EXPECT_EQ(ReadFile(user.Home() / "out.bmp"), "old output");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PictureFormats, FirstFailureRun,
+    ::testing::Values(Trouble{"CanvasBeforeX", "broken.jpg", "whole.jpg", "abc", "out.bmp"},
+                      Trouble{"CanvasBeforeAMissingFolder", "broken.jpg", "whole.jpg", "1", "no/out.bmp"},
+                      Trouble{"InsetBeforeX", "whole.jpg", "broken.jpg", "abc", "out.bmp"},
+                      Trouble{"InsetBeforeAMissingFolder", "whole.jpg", "broken.jpg", "1", "no/out.bmp"}),
+    [](const ::testing::TestParamInfo<Trouble>& test) { return test.param.name; });
+
 }  // namespace
 }  // namespace tessarin::testing

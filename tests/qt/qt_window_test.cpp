@@ -24,7 +24,6 @@ namespace {
 
 using testing::FakeConventions;
 using testing::RecordingSettings;
-using testing::FakeProcess;
 
 QRect PixelRect(const layout::Control& c) {
   return QRect(layout::ToPixels(c.left), layout::ToPixels(c.top), layout::ToPixels(c.width),
@@ -43,13 +42,12 @@ class ConfigWindowTest : public QObject {
  private:
   GuiLoader loader_{{TESSARIN_GUI_MODULE}, true};
   RecordingSettings settings_;
-  FakeProcess process_;
   FakeConventions conventions_;
   std::unique_ptr<LinuxConfigWindow> window_;
 
   // Opens a fresh window over the current settings and waits until it has the keyboard.
   QWidget* Open() {
-    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, process_, conventions_);
+    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, conventions_);
     window_->Open();
     QWidget* form = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())

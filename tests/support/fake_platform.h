@@ -1,10 +1,10 @@
 #pragma once
 
-// Fakes of every platform interface, so that the logic runs in a test
-// process: the end of the program is an exception the test catches.
+// Fakes of every platform interface, so that the logic runs in a test process.
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -17,16 +17,10 @@
 
 namespace tessarin::testing {
 
-// Thrown by FakeProcess::EndProgram: the program ended with this status.
-struct ProgramEnded {
-  ExitCode status;
-};
-
 class FakeProcess : public platform::Process {
  public:
   std::string commandLine;
   std::string CommandLine() const override { return commandLine; }
-  [[noreturn]] void EndProgram(ExitCode status) override { throw ProgramEnded{status}; }
 };
 
 class FakeMessages : public platform::Messages {
@@ -35,10 +29,26 @@ class FakeMessages : public platform::Messages {
   void Show(const std::string& text) override { shown.push_back(text); }
 };
 
+// A window that closes as soon as it runs, with `closeStatus` or, when
+// `failureInAnEvent` is set, with that failure.
 class FakeConfigWindow : public platform::ConfigWindow {
  public:
   int opened = 0;
-  void Open() override { ++opened; }
+  int ran = 0;  // runs while open
+  bool open = false;
+  ExitCode closeStatus = ExitCode::Done;
+  std::optional<std::string> failureInAnEvent;
+  void Open() override {
+    ++opened;
+    open = true;
+  }
+  ExitCode RunUntilClosed() override {
+    if (!open) return ExitCode::Done;
+    open = false;
+    ++ran;
+    if (failureInAnEvent) throw Failure(*failureInAnEvent);
+    return closeStatus;
+  }
 };
 
 class FakeSettings : public platform::SettingsBackend {
@@ -71,6 +81,7 @@ class FakeFiles : public platform::Files {
   std::map<std::string, std::vector<std::string>> folders;
   std::map<std::string, std::vector<std::uint8_t>> written;
   bool failWrites = false;
+  bool failCreate = false;  // as for an output in a missing folder
   int replacementsCreated = 0;
 
   bool IsOrdinaryFile(const std::string& path) override { return ordinaryFiles.count(path) > 0; }
@@ -84,6 +95,7 @@ class FakeFiles : public platform::Files {
   }
   std::unique_ptr<platform::OutputFile> CreateReplacement(const std::string& path,
                                                           std::uint64_t size) override {
+    if (failCreate) throw Failure::InFile(path, "No such file or directory");
     ++replacementsCreated;
     return std::make_unique<Output>(*this, path, size);
   }
@@ -107,11 +119,14 @@ class FakeFiles : public platform::Files {
   };
 };
 
-// A picture held in memory, delivered in either row order.
+// A picture held in memory, delivered in either row order. A damaged one
+// fails on reading any of its rows from `damagedFrom` down.
 class FakeSource : public platform::PictureSource {
  public:
-  FakeSource(platform::Image image, platform::RowOrder order, std::vector<std::pair<int, int>>& blocks)
-      : image_(std::move(image)), order_(order), blocks_(blocks) {}
+  FakeSource(std::string path, platform::Image image, platform::RowOrder order,
+             std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks)
+      : path_(std::move(path)), image_(std::move(image)), order_(order),
+        damagedFrom_(damagedFrom), blocks_(blocks) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   platform::RowOrder Order() const override { return order_; }
@@ -119,18 +134,23 @@ class FakeSource : public platform::PictureSource {
     const std::size_t rowBytes = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
       const int y = order_ == platform::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
+      if (damagedFrom_ && y >= *damagedFrom_) throw Failure::InFile(path_, "damaged data");
       std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
                   image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
     }
   }
   platform::Image ReadTopLeft(int width, int height) override {
     blocks_.emplace_back(width, height);
+    if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
+      throw Failure::InFile(path_, "damaged data");
     return pictures::CropTopLeft(image_, width, height);
   }
 
  private:
+  std::string path_;
   platform::Image image_;
   platform::RowOrder order_;
+  std::optional<int> damagedFrom_;
   std::vector<std::pair<int, int>>& blocks_;
   int next_ = 0;
 };
@@ -138,15 +158,21 @@ class FakeSource : public platform::PictureSource {
 class FakePictures : public platform::Pictures {
  public:
   std::map<std::string, platform::Image> images;
+  std::map<std::string, int> damagedFrom;  // the first damaged row of a picture
   platform::RowOrder order = platform::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
+  std::function<void()> whenOpening;  // may throw what a platform could
 
   std::unique_ptr<platform::PictureSource> Open(const std::string& path) override {
     opened.push_back(path);
+    if (whenOpening) whenOpening();
     const auto found = images.find(path);
     if (found == images.end()) throw Failure::InFile(path, "not a picture");
-    return std::make_unique<FakeSource>(found->second, order, blocksRead);
+    const auto damaged = damagedFrom.find(path);
+    return std::make_unique<FakeSource>(
+        path, found->second, order,
+        damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead);
   }
 };
 

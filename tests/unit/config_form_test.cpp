@@ -14,8 +14,6 @@ namespace {
 
 using testing::FakeConventions;
 using testing::RecordingSettings;
-using testing::ProgramEnded;
-using testing::FakeProcess;
 
 // Seven boxes; closing the window unloads the form, as a real window does.
 class FakeView : public ConfigView {
@@ -24,44 +22,38 @@ class FakeView : public ConfigView {
   void SetText(TextBox box, const std::string& text) override { boxes[Index(box)] = text; }
   void Close() override {
     ++closes;
-    if (form != nullptr) form->Unload();
+    if (form != nullptr) unloads.push_back(form->Unload());
   }
   static std::size_t Index(TextBox box) { return static_cast<std::size_t>(box); }
 
   std::array<std::string, kTextBoxCount> boxes;
   int closes = 0;
+  std::vector<ExitCode> unloads;  // the statuses the form's unload gave
   ConfigForm* form = nullptr;
 };
 
-class FrmConfigTest : public ::testing::Test {
+class ConfigFormTest : public ::testing::Test {
  protected:
-  explicit FrmConfigTest(char separator = '/') {
+  explicit ConfigFormTest(char separator = '/') {
     conventions.separator = separator;
     view.form = &form;
   }
 
-  // Runs the event and returns the status the program ended with.
-  template <typename Event>
-  ExitCode EndedBy(Event event) {
-    try {
-      (form.*event)();
-    } catch (const ProgramEnded& ended) {
-      return ended.status;
-    }
-    ADD_FAILURE() << "the program did not end";
-    return ExitCode::FailureStop;
+  // Presses OK; the status the window's close gave, which OK causes.
+  ExitCode PressOk() {
+    form.OkPressed();
+    EXPECT_EQ(view.unloads.size(), 1u) << "OK did not close the window";
+    return view.unloads.empty() ? ExitCode::FailureStop : view.unloads.back();
   }
-  ExitCode PressOk() { return EndedBy(&ConfigForm::OkPressed); }
   void Type(TextBox box, const std::string& text) { view.SetText(box, text); }
 
   RecordingSettings settings;
-  FakeProcess process;
   FakeConventions conventions;
   FakeView view;
-  ConfigForm form{settings, process, conventions, view};
+  ConfigForm form{settings, conventions, view};
 };
 
-TEST_F(FrmConfigTest, LoadFillsEachBoxFromItsKey) {
+TEST_F(ConfigFormTest, LoadFillsEachBoxFromItsKey) {
   const std::vector<std::pair<std::string, std::string>> saved = {
       {"OutputFile", "/o/w.bmp"}, {"Canvas", "/c.bmp"}, {"InsertDir", "/pics/"},
       {"X", "0"}, {"Y", "20"}, {"H", "30"}, {"W", "40"}};
@@ -73,14 +65,14 @@ TEST_F(FrmConfigTest, LoadFillsEachBoxFromItsKey) {
   EXPECT_TRUE(settings.writes.empty());
 }
 
-TEST_F(FrmConfigTest, LoadLeavesBoxesOfMissingKeysEmpty) {
+TEST_F(ConfigFormTest, LoadLeavesBoxesOfMissingKeysEmpty) {
   settings.Set("Y", "5");
   view.boxes.fill("stale");
   form.Load();
   EXPECT_EQ(view.boxes, (std::array<std::string, 7>{"", "", "", "", "5", "", ""}));
 }
 
-TEST_F(FrmConfigTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
+TEST_F(ConfigFormTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
   view.boxes = {" /o/w.bmp", "/c.bmp ", "/pics/", "  12  ", "0", "30", "40"};  // only Text3 gains "/"
   EXPECT_EQ(PressOk(), ExitCode::Done);
   EXPECT_EQ(settings.writes,
@@ -92,7 +84,7 @@ TEST_F(FrmConfigTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
   EXPECT_EQ(view.closes, 1);
 }
 
-TEST_F(FrmConfigTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
+TEST_F(ConfigFormTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
   Type(TextBox::X, "\t7 x\t");
   Type(TextBox::Y, " a b ");
   PressOk();
@@ -100,7 +92,7 @@ TEST_F(FrmConfigTest, OkTrimsOnlySpacesAndSavesAnyTextAsTyped) {
   EXPECT_EQ(settings.Get("Y"), "a b");
 }
 
-TEST_F(FrmConfigTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
+TEST_F(ConfigFormTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
   settings.Set("Canvas", "/old.bmp");
   Type(TextBox::Canvas, "    ");
   Type(TextBox::OutputFile, "   ");
@@ -111,29 +103,29 @@ TEST_F(FrmConfigTest, BlankBoxKeepsTheStoredValueAndAFreshKeyStaysMissing) {
   EXPECT_EQ(settings.writes, (std::vector<std::string>{"W"}));
 }
 
-TEST_F(FrmConfigTest, InsetFolderGainsItsSeparatorInTheBoxAndTheStore) {
+TEST_F(ConfigFormTest, InsetFolderGainsItsSeparatorInTheBoxAndTheStore) {
   Type(TextBox::InsetFolder, "  /home/u/Pics ");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
   EXPECT_EQ(view.Text(TextBox::InsetFolder), "/home/u/Pics/");
 }
 
-TEST_F(FrmConfigTest, InsetFolderWithItsSeparatorIsKeptAsItIs) {
+TEST_F(ConfigFormTest, InsetFolderWithItsSeparatorIsKeptAsItIs) {
   Type(TextBox::InsetFolder, " /home/u/Pics/ ");
   PressOk();
   EXPECT_EQ(settings.Get("InsertDir"), "/home/u/Pics/");
   EXPECT_EQ(view.Text(TextBox::InsetFolder), " /home/u/Pics/ ");
 }
 
-TEST_F(FrmConfigTest, UnloadEndsTheProgramAndSavesNothing) {
+TEST_F(ConfigFormTest, UnloadEndsTheRunAndSavesNothing) {
   view.boxes.fill("typed but not saved");
-  EXPECT_EQ(EndedBy(&ConfigForm::Unload), ExitCode::Done);
+  EXPECT_EQ(form.Unload(), ExitCode::Done);
   EXPECT_TRUE(settings.writes.empty());
 }
 
-class FrmConfigOnWindowsTest : public FrmConfigTest {
+class FrmConfigOnWindowsTest : public ConfigFormTest {
  protected:
-  FrmConfigOnWindowsTest() : FrmConfigTest('\\') {}
+  FrmConfigOnWindowsTest() : ConfigFormTest('\\') {}
 };
 
 TEST_F(FrmConfigOnWindowsTest, InsetFolderGainsABackslash) {

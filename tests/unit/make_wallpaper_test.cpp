@@ -1,5 +1,6 @@
 #include "wallpaper/make_wallpaper.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "support/fake_platform.h"
@@ -7,9 +8,6 @@
 
 namespace tessarin::testing {
 namespace {
-
-
-
 
 constexpr std::uint8_t kCanvasTag = 1;
 constexpr std::uint8_t kInsetTag = 2;
@@ -50,7 +48,7 @@ class MakeWallpaperTest : public ::testing::Test {
 };
 
 TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")), WallpaperOutcome::Made);
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture, std::nullopt);
   ExpectBlockAt(10, 20, 0, 0, 12, 8);
   EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"out.bmp"});
   EXPECT_TRUE(fake.messages.shown.empty());
@@ -96,22 +94,20 @@ TEST_F(MakeWallpaperTest, AreaValuesAcceptBlanksAndRoundHalvesToEven) {
   ExpectBlockAt(10, 12, 0, 0, 12, 8);
 }
 
-TEST_F(MakeWallpaperTest, AMissingCanvasIsReportedBeforeAMissingInset) {
+TEST_F(MakeWallpaperTest, AMissingCanvasIsReturnedBeforeAMissingInset) {
   fake.files.ordinaryFiles.clear();
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
-            WallpaperOutcome::PictureMissing);
-  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[canvas.bmp] does not exist... quitting."});
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "canvas.bmp");
+  EXPECT_TRUE(fake.messages.shown.empty());  // the caller reports it
   EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
   EXPECT_TRUE(fake.desktop.applied.empty());
   EXPECT_TRUE(fake.registry.calls.empty());
 }
 
-TEST_F(MakeWallpaperTest, AMissingInsetIsReportedAndNothingWritten) {
+TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
   fake.files.ordinaryFiles = {"canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")),
-            WallpaperOutcome::PictureMissing);
-  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"[inset.bmp] does not exist... quitting."});
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "inset.bmp");
+  EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
 }
 
@@ -147,7 +143,7 @@ TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
 
 TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
   const WallpaperRequest request{"canvas.bmp", "inset.bmp", "1", "2", "3", "4", "canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, request), WallpaperOutcome::Made);
+  EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
   EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2),
             (Bgr{0, 0, kInsetTag}));
 }
@@ -175,6 +171,66 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
     EXPECT_EQ(out.Pixel(299, 999), (Bgr{43, static_cast<std::uint8_t>(999 % 256), kCanvasTag}));
   }
 }
+
+// When several things are wrong at once, the first in the order of the steps
+// is the one reported: canvas, inset (its block), area values, output.
+enum class Output { Fine, CannotBeCreated, CannotBeWritten };
+
+struct Trouble {
+  const char* name;
+  std::optional<int> canvasDamagedFrom;  // the first damaged row of the 64 x 48 canvas
+  std::optional<int> insetDamagedFrom;   // of the 20 x 16 inset; the block is its top 8 rows
+  const char* x;
+  const char* height;
+  Output output;
+  const char* reported;  // how the failure's message starts; empty: the wallpaper is made
+};
+
+void PrintTo(const Trouble& param, std::ostream* out) { *out << param.name; }
+
+class FirstFailureTest : public MakeWallpaperTest, public ::testing::WithParamInterface<Trouble> {};
+
+TEST_P(FirstFailureTest, IsTheOneReported) {
+  const Trouble& trouble = GetParam();
+  if (trouble.canvasDamagedFrom) fake.pictures.damagedFrom["canvas.bmp"] = *trouble.canvasDamagedFrom;
+  if (trouble.insetDamagedFrom) fake.pictures.damagedFrom["inset.bmp"] = *trouble.insetDamagedFrom;
+  fake.files.failCreate = trouble.output == Output::CannotBeCreated;
+  fake.files.failWrites = trouble.output == Output::CannotBeWritten;
+  const WallpaperRequest request = Request(trouble.x, "20", "12", trouble.height);
+  if (*trouble.reported == '\0') {
+    EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
+    EXPECT_EQ(fake.files.written.count("out.bmp"), 1u);
+    return;
+  }
+  try {
+    MakeWallpaper(fake.platform, request);
+    ADD_FAILURE() << "the run went on";
+  } catch (const Failure& failure) {
+    EXPECT_THAT(failure.what(), ::testing::StartsWith(trouble.reported));
+  }
+  EXPECT_TRUE(fake.files.written.empty());
+  EXPECT_TRUE(fake.desktop.applied.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MakeWallpaper, FirstFailureTest,
+    ::testing::Values(
+        Trouble{"CanvasBeforeHeight", 40, {}, "10", "h?", Output::Fine, "canvas.bmp: "},
+        Trouble{"CanvasBeforeX", 40, {}, "x?", "8", Output::Fine, "canvas.bmp: "},
+        Trouble{"CanvasBeforeAMissingFolder", 40, {}, "10", "8", Output::CannotBeCreated, "canvas.bmp: "},
+        Trouble{"CanvasBeforeAFailedWrite", 40, {}, "10", "8", Output::CannotBeWritten, "canvas.bmp: "},
+        Trouble{"CanvasBeforeInset", 40, 4, "10", "8", Output::Fine, "canvas.bmp: "},
+        Trouble{"InsetBeforeX", {}, 4, "x?", "8", Output::Fine, "inset.bmp: "},
+        Trouble{"InsetBeforeAMissingFolder", {}, 4, "10", "8", Output::CannotBeCreated, "inset.bmp: "},
+        // Without an area there is no block: the whole inset is read.
+        Trouble{"InsetBelowItsBlockBeforeX", {}, 12, "x?", "8", Output::Fine, "inset.bmp: "},
+        Trouble{"AMissingFolderBeforeInsetBelowItsBlock", {}, 12, "10", "8", Output::CannotBeCreated,
+                "out.bmp: "},
+        Trouble{"InsetBelowItsBlockIsNotNeeded", {}, 12, "10", "8", Output::Fine, ""},
+        Trouble{"HeightBeforeX", {}, {}, "x?", "h?", Output::Fine, "The replacement area's height"},
+        Trouble{"XBeforeAMissingFolder", {}, {}, "x?", "8", Output::CannotBeCreated,
+                "The replacement area's X"}),
+    [](const ::testing::TestParamInfo<Trouble>& test) { return test.param.name; });
 
 }  // namespace
 }  // namespace tessarin::testing

@@ -1,6 +1,11 @@
 #include "run/run_modes.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <system_error>
 
 #include "run/program.h"
 #include "run/report_message.h"
@@ -28,16 +33,10 @@ class RunModesTest : public ::testing::Test {
     fake.pictures.images["/pics/two.jpg"] = PatternImage(40, 30, 4);
   }
 
-  // Runs the program as the entry point does; the status it ended with, or
-  // none when Main returned.
-  std::optional<ExitCode> Run(const std::string& commandLine) {
+  // Runs the program as the entry point does; the status the process ends with.
+  ExitCode Run(const std::string& commandLine) {
     fake.process.commandLine = commandLine;
-    try {
-      RunProgram(fake.platform);
-    } catch (const ProgramEnded& ended) {
-      return ended.status;
-    }
-    return std::nullopt;
+    return RunProgram(fake.platform);
   }
 
   void SaveConfiguration() {
@@ -56,7 +55,7 @@ class RunModesTest : public ::testing::Test {
 
 TEST_F(RunModesTest, TheFirstRunShowsOnlyTheNoticeAndRecordsIt) {
   fake.settings.values.clear();
-  EXPECT_EQ(Run("a.bmp, b.jpg, 10, 20, 100, 50, out.bmp"), std::nullopt);
+  EXPECT_EQ(Run("a.bmp, b.jpg, 10, 20, 100, 50, out.bmp"), ExitCode::Done);
   EXPECT_EQ(fake.messages.shown, std::vector<std::string>{kNotice});
   EXPECT_EQ(fake.settings.Get("FirstRun"), "1");
   EXPECT_TRUE(fake.files.written.empty());
@@ -69,22 +68,22 @@ TEST_F(RunModesTest, TheFirstRunShowsOnlyTheNoticeAndRecordsIt) {
 
 TEST_F(RunModesTest, OnTheFirstRunEvenTheSwitchOnlyShowsTheNotice) {
   fake.settings.values.clear();
-  EXPECT_EQ(Run("/C"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 0);
-  EXPECT_EQ(Run("/C"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 1);
 }
 
 TEST_F(RunModesTest, AnyNonEmptyFirstRunMarkerCounts) {
   fake.settings.Set("FirstRun", "0");
-  EXPECT_EQ(Run("/c"), std::nullopt);
+  EXPECT_EQ(Run("/c"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 1);
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
 TEST_F(RunModesTest, OnlyTheExactSwitchesOpenTheWindow) {
-  EXPECT_EQ(Run("/C"), std::nullopt);
-  EXPECT_EQ(Run("/c"), std::nullopt);
+  EXPECT_EQ(Run("/C"), ExitCode::Done);
+  EXPECT_EQ(Run("/c"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 2);
   for (const char* other : {"-c", "/config", " /C", "/C ", "/C,"}) {
     fake.messages.shown.clear();
@@ -173,14 +172,27 @@ TEST_F(RunModesTest, TheInsetPathHasOneSeparatorWithOrWithoutTheFoldersTrailingO
 TEST_F(RunModesTest, AnIncompleteConfigurationShowsTheNoticeAndOpensTheWindow) {
   SaveConfiguration();
   fake.settings.Set("W", "");
-  EXPECT_EQ(Run(""), std::nullopt);
+  EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.messages.shown, std::vector<std::string>{kNotice});
   EXPECT_EQ(fake.configWindow.opened, 1);
   EXPECT_TRUE(fake.pictures.opened.empty());
 
   fake.settings.values = {{"Tessarin/App/FirstRun", "1"}};  // nothing configured
-  EXPECT_EQ(Run(""), std::nullopt);
+  EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.opened, 2);
+}
+
+TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
+  fake.configWindow.closeStatus = ExitCode::NoDisplay;
+  EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
+  EXPECT_EQ(fake.configWindow.ran, 1);
+  // A failure in one of its events is the failure stop.
+  fake.configWindow.failureInAnEvent = "Tessarin.ini: read-only";
+  EXPECT_EQ(Run("/C"), ExitCode::FailureStop);
+  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"Tessarin stopped: Tessarin.ini: read-only"});
+  // The jobs that make a wallpaper leave no window to run.
+  EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::Done);
+  EXPECT_EQ(fake.configWindow.ran, 2);
 }
 
 TEST_F(RunModesTest, AZeroCoordinateIsAValidSetting) {
@@ -217,6 +229,48 @@ TEST_F(RunModesTest, ARefusedSettingsWriteIsAFailureStop) {
   EXPECT_EQ(Run(""), ExitCode::FailureStop);
   EXPECT_EQ(fake.messages.shown.size(), 2u);  // the notice, then the failure
 }
+
+// Whatever a platform throws ends the run with the failure stop, never an abort.
+struct Unexpected {
+  const char* name;
+  std::function<void()> raise;
+  const char* message;  // what the failure stop says, in part
+};
+
+void PrintTo(const Unexpected& param, std::ostream* out) { *out << param.name; }
+
+class AnyExceptionTest : public RunModesTest, public ::testing::WithParamInterface<Unexpected> {};
+
+TEST_P(AnyExceptionTest, BecomesTheFailureStopWithItsMessage) {
+  fake.pictures.whenOpening = GetParam().raise;
+  EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::FailureStop);
+  ASSERT_EQ(fake.messages.shown.size(), 1u);
+  EXPECT_THAT(fake.messages.shown[0], ::testing::StartsWith("Tessarin stopped: "));
+  EXPECT_THAT(fake.messages.shown[0], ::testing::HasSubstr(GetParam().message));
+  EXPECT_TRUE(fake.files.written.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunModes, AnyExceptionTest,
+    ::testing::Values(
+        Unexpected{"Failure", [] { throw Failure::InFile("a.bmp", "damaged"); }, "a.bmp: damaged"},
+        Unexpected{"SystemError",
+                   [] {
+                     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                             "cannot start a thread");
+                   },
+                   "cannot start a thread"},
+        Unexpected{"FilesystemError",
+                   [] {
+                     throw std::filesystem::filesystem_error(
+                         "cannot look", "conf/Tessarin.ini",
+                         std::make_error_code(std::errc::permission_denied));
+                   },
+                   "conf/Tessarin.ini"},
+        Unexpected{"LogicError", [] { throw std::out_of_range("index 9 of 3"); }, "index 9 of 3"},
+        Unexpected{"OutOfMemory", [] { throw std::bad_alloc(); }, "out of memory"},
+        Unexpected{"NotAStdException", [] { throw 42; }, "unexpected error"}),
+    [](const ::testing::TestParamInfo<Unexpected>& test) { return test.param.name; });
 
 }  // namespace
 }  // namespace tessarin::testing

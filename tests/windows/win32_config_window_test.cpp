@@ -15,9 +15,7 @@
 namespace tessarin::win32_platform {
 namespace {
 
-using testing::FakeProcess;
 using testing::FakeSettings;
-using testing::ProgramEnded;
 
 constexpr int kFirstControlId = 100;
 
@@ -50,21 +48,16 @@ class Win32ConfigWindowTest : public ::testing::Test {
   void Type(std::string_view box, const std::string& text) {
     SetWindowTextW(Control(box), Widen(text).c_str());
   }
-  // Runs the message loop to the window's end; the status it ended with.
+  // Runs the message loop to the window's end; the status the run ends with.
   ExitCode RunToTheEnd() {
-    try {
-      window.RunUntilClosed();
-    } catch (const ProgramEnded& ended) {
-      return ended.status;
-    }
-    ADD_FAILURE() << "the loop ended without ending the program";
-    return ExitCode::FailureStop;
+    const ExitCode status = window.RunUntilClosed();
+    EXPECT_EQ(Window(), nullptr) << "the loop ended with the window still there";
+    return status;
   }
 
   FakeSettings settings;
-  FakeProcess process;
   Win32Conventions conventions;
-  Win32ConfigWindow window{GetModuleHandleW(nullptr), settings, process, conventions};
+  Win32ConfigWindow window{GetModuleHandleW(nullptr), settings, conventions};
 };
 
 TEST_F(Win32ConfigWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {

@@ -5,13 +5,8 @@
 namespace tessarin::linux_platform {
 
 LinuxConfigWindow::LinuxConfigWindow(GuiLoader& gui, platform::SettingsBackend& settings,
-                                     platform::Process& process,
                                      const platform::Conventions& conventions)
-    : gui_(gui),
-      settings_(settings),
-      process_(process),
-      conventions_(conventions),
-      endAfterTheLoop_(process) {}
+    : gui_(gui), settings_(settings), conventions_(conventions) {}
 
 // The form refers to the widget; both go before the module's toolkit.
 LinuxConfigWindow::~LinuxConfigWindow() {
@@ -20,19 +15,21 @@ LinuxConfigWindow::~LinuxConfigWindow() {
 }
 
 void LinuxConfigWindow::Open() {
-  if (widget_) return;
+  if (widget_ || noDisplay_) return;
   GuiModule* gui = gui_.Module();
   if (gui == nullptr) {
     WriteToStderr("The configuration window needs a display.");
-    process_.EndProgram(ExitCode::NoDisplay);
+    noDisplay_ = true;
+    return;
   }
   widget_ = gui->CreateConfigWindow(*this);
-  form_.emplace(settings_, endAfterTheLoop_, conventions_, *widget_);
+  form_.emplace(settings_, conventions_, *widget_);
   form_->Load();
   widget_->Show();
 }
 
 ExitCode LinuxConfigWindow::RunUntilClosed() {
+  if (noDisplay_) return ExitCode::NoDisplay;
   if (!widget_) return ExitCode::Done;
   if (!end_ && !failure_) gui_.Module()->RunEventLoop();
   if (failure_) std::rethrow_exception(failure_);
@@ -43,25 +40,28 @@ void LinuxConfigWindow::OkPressed() {
   Guarded([this] { form_->OkPressed(); });
 }
 
+// The form's unload decides the run's status; the loop is left, and the run
+// ends outside it.
 void LinuxConfigWindow::Closed() {
-  Guarded([this] { form_->Unload(); });
+  Guarded([this] {
+    const ExitCode status = form_->Unload();
+    if (!end_ && !failure_) end_ = status;
+    gui_.Module()->QuitEventLoop();
+  });
 }
 
-// Whatever ends the event (the form's end of the program, or a failure such
-// as a refused settings write) is kept for RunUntilClosed, and the loop left.
+// No exception may cross Qt: a failure in an event (a refused settings write)
+// is kept for RunUntilClosed, the loop left and the window closed.
 template <typename Event>
 void LinuxConfigWindow::Guarded(Event event) {
-  const bool decided = end_ || failure_;
   try {
     event();
-    return;
-  } catch (const EndRequest& request) {
-    if (!decided) end_ = request.status;
   } catch (...) {
-    if (!decided) failure_ = std::current_exception();
+    if (end_ || failure_) return;  // the window's end was decided before
+    failure_ = std::current_exception();
+    gui_.Module()->QuitEventLoop();
+    widget_->Close();
   }
-  gui_.Module()->QuitEventLoop();
-  if (failure_ && !decided) widget_->Close();
 }
 
 }  // namespace tessarin::linux_platform

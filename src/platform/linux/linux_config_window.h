@@ -11,39 +11,19 @@
 namespace tessarin::linux_platform {
 
 // The configuration window on Linux: the module's Qt window driven by
-// ConfigForm. Open only shows it; RunUntilClosed, called once Main has
-// returned, runs the event loop until the window closes, and the entry point
-// then ends the program with the status it returns. Without a display the
-// window cannot open and the run ends with ExitCode::NoDisplay.
+// ConfigForm, under the contract of platform::ConfigWindow. Without a display
+// the window cannot open: Open says so on stderr and the run ends with
+// ExitCode::NoDisplay.
 class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEvents {
  public:
   LinuxConfigWindow(GuiLoader& gui, platform::SettingsBackend& settings,
-                    platform::Process& process, const platform::Conventions& conventions);
+                    const platform::Conventions& conventions);
   ~LinuxConfigWindow() override;
 
   void Open() override;
-
-  // The status the window's unload ended the program with (ExitCode::Done at
-  // once when the window was never opened), or rethrows the failure that
-  // stopped one of its events.
-  ExitCode RunUntilClosed();
+  ExitCode RunUntilClosed() override;
 
  private:
-  // The form's end of the program, taken inside an event: the event loop is
-  // left first and the program ends outside it, as no exception may cross Qt.
-  struct EndRequest {
-    ExitCode status;
-  };
-  class EndAfterTheLoop : public platform::Process {
-   public:
-    explicit EndAfterTheLoop(platform::Process& process) : process_(process) {}
-    std::string CommandLine() const override { return process_.CommandLine(); }
-    [[noreturn]] void EndProgram(ExitCode status) override { throw EndRequest{status}; }
-
-   private:
-    platform::Process& process_;
-  };
-
   void OkPressed() override;
   void Closed() override;
   template <typename Event>
@@ -51,9 +31,8 @@ class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEve
 
   GuiLoader& gui_;
   platform::SettingsBackend& settings_;
-  platform::Process& process_;
   const platform::Conventions& conventions_;
-  EndAfterTheLoop endAfterTheLoop_;
+  bool noDisplay_ = false;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<ConfigForm> form_;
   // How the window's life ended; the first outcome wins.

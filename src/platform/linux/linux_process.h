@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/exit_code.h"
 #include "platform/process.h"
 
 namespace tessarin::linux_platform {
@@ -11,8 +12,9 @@ class LinuxProcess : public platform::Process {
   LinuxProcess(int argc, char** argv);
   // The arguments joined with single spaces, as a shell split them.
   std::string CommandLine() const override { return commandLine_; }
-  // Flushes what was written and exits at once, running no destructors.
-  [[noreturn]] void EndProgram(ExitCode status) override;
+  // Flushes what was written and exits at once, running no destructors (the
+  // GUI module's toolkit is never torn down). Only the entry point calls it.
+  [[noreturn]] static void EndProgram(ExitCode status);
 
  private:
   std::string commandLine_;

@@ -1,7 +1,5 @@
 // The Linux program: wires the Linux platform into the program's logic.
 
-#include "platform/exit_code.h"
-#include "platform/failure.h"
 #include "platform/linux/desktops/linux_desktop.h"
 #include "platform/linux/gui_loader.h"
 #include "platform/linux/ini_settings.h"
@@ -15,21 +13,6 @@
 #include "platform/linux/registry_file.h"
 #include "platform/platform.h"
 #include "run/program.h"
-
-namespace {
-
-// The configuration window's life after Main has returned: its close ends the
-// program, and a failure in one of its events stops the run as in Main.
-[[noreturn]] void RunConfigWindow(const tessarin::platform::Platform& platform,
-                                  tessarin::linux_platform::LinuxConfigWindow& window) {
-  try {
-    tessarin::EndProgram(platform, window.RunUntilClosed());
-  } catch (const tessarin::Failure& failure) {
-    tessarin::StopOnFailure(platform, failure.what());
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace tessarin::linux_platform;
@@ -46,11 +29,9 @@ int main(int argc, char** argv) {
   LinuxDesktop desktop(environment, desktopTools, pictures);
   RegistryFile registry;
   LinuxConventions conventions;
-  LinuxConfigWindow configWindow(gui, settings, process, conventions);
+  LinuxConfigWindow configWindow(gui, settings, conventions);
   const tessarin::platform::Platform platform{process, messages, configWindow, settings, files,
                                               pictures, random,   desktop,      registry, conventions};
-  tessarin::RunProgram(platform);
-  // Main returned without ending the program: the first-run notice was shown,
-  // or the configuration window is open and the run lasts until it closes.
-  RunConfigWindow(platform, configWindow);
+  // The one place the process ends.
+  LinuxProcess::EndProgram(tessarin::RunProgram(platform));
 }

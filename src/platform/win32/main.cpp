@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include "platform/exit_code.h"
-#include "platform/failure.h"
 #include "platform/platform.h"
 #include "platform/win32/ole_pictures.h"
 #include "platform/win32/registry_settings.h"
@@ -16,21 +14,6 @@
 #include "platform/win32/win32_random.h"
 #include "platform/win32/win32_registry.h"
 #include "run/program.h"
-
-namespace {
-
-// The configuration window's life after Main has returned: its close ends the
-// program, and a failure in one of its events stops the run as in Main.
-[[noreturn]] void RunConfigWindow(const tessarin::platform::Platform& platform,
-                                  tessarin::win32_platform::Win32ConfigWindow& window) {
-  try {
-    tessarin::EndProgram(platform, window.RunUntilClosed());
-  } catch (const tessarin::Failure& failure) {
-    tessarin::StopOnFailure(platform, failure.what());
-  }
-}
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace tessarin::win32_platform;
@@ -45,12 +28,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32Desktop desktop;
   Win32Registry registry;
   Win32Conventions conventions;
-  Win32ConfigWindow configWindow(instance, settings, process, conventions);
+  Win32ConfigWindow configWindow(instance, settings, conventions);
   const tessarin::platform::Platform platform{process,  messages,   configWindow, settings,
                                               files,    pictures,   random,       desktop,
                                               registry, conventions};
-  tessarin::RunProgram(platform);
-  // Main returned without ending the program: the first-run notice was shown,
-  // or the configuration window is open and the run lasts until it closes.
-  RunConfigWindow(platform, configWindow);
+  // The one place the process ends.
+  Win32Process::EndProgram(tessarin::RunProgram(platform));
 }

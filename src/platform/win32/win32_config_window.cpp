@@ -66,9 +66,8 @@ int ScreenDpi() {
 }  // namespace
 
 Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, platform::SettingsBackend& settings,
-                                     platform::Process& process,
                                      const platform::Conventions& conventions)
-    : instance_(instance), form_(settings, process, conventions, *this) {}
+    : instance_(instance), form_(settings, conventions, *this) {}
 
 int Win32ConfigWindow::Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
@@ -146,7 +145,7 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
     EnableWindow(window_, FALSE);
     std::rethrow_exception(failure_);
   }
-  return ExitCode::Done;
+  return end_.value_or(ExitCode::Done);
 }
 
 std::string Win32ConfigWindow::Text(TextBox box) const {
@@ -213,7 +212,9 @@ LRESULT Win32ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_DESTROY:
-      form_.Unload();
+      // The form's status ends the loop; the run ends outside it.
+      end_ = form_.Unload();
+      PostQuitMessage(0);
       return 0;
     default:
       return DefWindowProcW(window_, message, wParam, lParam);

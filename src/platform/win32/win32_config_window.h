@@ -12,19 +12,16 @@
 namespace tessarin::win32_platform {
 
 // The configuration window in plain Win32, laid out from the layout table and
-// driven by ConfigForm. Open shows it; RunUntilClosed, called once Main has
-// returned, runs the message loop. Closing the window unloads the form, which
-// ends the program from inside the loop.
+// driven by ConfigForm, under the contract of platform::ConfigWindow: the
+// message loop runs in RunUntilClosed; closing the window unloads the form,
+// whose status ends the loop.
 class Win32ConfigWindow : public platform::ConfigWindow, private ConfigView {
  public:
   Win32ConfigWindow(HINSTANCE instance, platform::SettingsBackend& settings,
-                    platform::Process& process, const platform::Conventions& conventions);
+                    const platform::Conventions& conventions);
 
   void Open() override;
-
-  // Returns ExitCode::Done at once when the window was never opened; rethrows
-  // a failure that stopped one of its events (a refused settings write).
-  ExitCode RunUntilClosed();
+  ExitCode RunUntilClosed() override;
 
   // The window's caption, and the class its automation finds it by.
   static constexpr const wchar_t* kCaption = L"Tessarin Configuration";
@@ -49,6 +46,8 @@ class Win32ConfigWindow : public platform::ConfigWindow, private ConfigView {
   HFONT font_ = nullptr;
   HBITMAP background_ = nullptr;
   int dpi_ = 96;
+  // How the window's life ended: the form's status on unload, or a failure.
+  std::optional<ExitCode> end_;
   std::exception_ptr failure_;
 };
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/exit_code.h"
 #include "platform/process.h"
 
 namespace tessarin::win32_platform {
@@ -16,7 +17,8 @@ class Win32Process : public platform::Process {
   // The command line GetCommandLineW gives.
   Win32Process();
   std::string CommandLine() const override { return commandLine_; }
-  [[noreturn]] void EndProgram(ExitCode status) override;
+  // Ends the process with this status. Only the entry point calls it.
+  [[noreturn]] static void EndProgram(ExitCode status);
 
  private:
   std::string commandLine_;

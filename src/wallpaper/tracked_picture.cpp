@@ -1,0 +1,30 @@
+#include "wallpaper/tracked_picture.h"
+
+#include <vector>
+
+namespace tessarin {
+
+void TrackedPicture::ReadRows(std::uint8_t* out, int rows) {
+  try {
+    source_->ReadRows(out, rows);
+  } catch (...) {
+    finished_ = true;
+    throw;
+  }
+  rowsRead_ += rows;
+}
+
+platform::Image TrackedPicture::ReadTopLeft(int width, int height) {
+  finished_ = true;
+  if (width <= 0 || height <= 0) return {};
+  return source_->ReadTopLeft(width, height);
+}
+
+void TrackedPicture::ReadToTheEnd() {
+  if (finished_ || rowsRead_ >= Height()) return;
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * platform::kBytesPerPixel);
+  while (rowsRead_ < Height()) ReadRows(row.data(), 1);
+  finished_ = true;
+}
+
+}  // namespace tessarin

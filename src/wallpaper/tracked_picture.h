@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/pictures.h"
+
+namespace tessarin {
+
+// A picture as MakeWallpaper reads it: it knows how far it was read and
+// whether it failed, so that when a later step fails first, the picture can
+// still be read to its end and its own failure reported before the later one.
+class TrackedPicture : public platform::PictureSource {
+ public:
+  explicit TrackedPicture(std::unique_ptr<platform::PictureSource> source)
+      : source_(std::move(source)) {}
+
+  int Width() const override { return source_->Width(); }
+  int Height() const override { return source_->Height(); }
+  platform::RowOrder Order() const override { return source_->Order(); }
+  void ReadRows(std::uint8_t* out, int rows) override;
+  // An empty block needs nothing of the picture.
+  platform::Image ReadTopLeft(int width, int height) override;
+
+  // Reads what the run has not yet read of the picture: the rows left, or
+  // every row when neither rows nor a block were taken. Nothing once a block
+  // was taken (that is all the run needs of it) or a read failed (a failed
+  // picture is never read again). Throws the picture's failure.
+  void ReadToTheEnd();
+
+ private:
+  std::unique_ptr<platform::PictureSource> source_;
+  int rowsRead_ = 0;
+  bool finished_ = false;  // a block was taken or a read failed
+};
+
+}  // namespace tessarin
