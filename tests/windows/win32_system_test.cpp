@@ -191,5 +191,19 @@ TEST(Win32Desktop, ShowsAPathInAnyScriptAsThatPath) {
   EXPECT_EQ(ShownWallpaper(), L"c:\\ωmega\\日本.bmp");
 }
 
+// Windows lifts MAX_PATH from a program only when its manifest says it is
+// ready for longer paths (and the system allows them).
+TEST(Manifest, DeclaresTheProgramLongPathAware) {
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr) << "no manifest among the resources";
+  const auto* text = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  const std::string manifest(text, SizeofResource(nullptr, found));
+  EXPECT_NE(manifest.find("<longPathAware "
+                          "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                          "</longPathAware>"),
+            std::string::npos)
+      << manifest;
+}
+
 }  // namespace
 }  // namespace tessarin::win32_platform
