@@ -15,8 +15,6 @@ class Conventions {
   virtual std::string LowerCase(const std::string& text) const = 0;
   // The user's decimal separator, from the user's locale.
   virtual std::string DecimalSeparator() const = 0;
-  // The text in the 8-bit code page the registry's entry points take.
-  virtual std::string ToAnsiCodePage(const std::string& text) const = 0;
 };
 
 }  // namespace tessarin::platform

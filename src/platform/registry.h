@@ -10,7 +10,9 @@ namespace tessarin::platform {
 using RegistryKey = std::uintptr_t;
 
 // The current user's part of the registry, as its three entry points.
-// Names are 8-bit text; statuses are the operating system's (0 is success).
+// Names, and the data of text values (type 1, the text and one NUL), are the
+// program's UTF-8 text: each platform stores them in its own 8-bit form where
+// that holds them. Statuses are the operating system's (0 is success).
 class Registry {
  public:
   virtual ~Registry() = default;

@@ -21,12 +21,10 @@ std::int32_t WriteRegistryValue(platform::Registry& registry,
                                 const platform::Conventions& conventions, platform::RegistryKey key,
                                 const std::string& valueName, std::uint32_t valueType,
                                 const std::string& value) {
-  const std::string name = conventions.ToAnsiCodePage(valueName);
   if (valueType == kRegSz) {
-    const std::string text = conventions.ToAnsiCodePage(value);
-    std::vector<std::uint8_t> data(text.begin(), text.end());
+    std::vector<std::uint8_t> data(value.begin(), value.end());
     data.push_back(0);  // the terminating NUL is part of the stored size
-    return registry.SetValue(key, name, kRegSz, data);
+    return registry.SetValue(key, valueName, kRegSz, data);
   }
   if (valueType == kRegDword) {
     const auto number = ToInt32(value, conventions.DecimalSeparator());
@@ -35,7 +33,7 @@ std::int32_t WriteRegistryValue(platform::Registry& registry,
     const std::array<std::uint8_t, 4> data = {
         static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
         static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-    return registry.SetValue(key, name, kRegDword, data);
+    return registry.SetValue(key, valueName, kRegDword, data);
   }
   return 0;
 }

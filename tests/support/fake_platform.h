@@ -233,7 +233,6 @@ class FakeConventions : public platform::Conventions {
     return lower;
   }
   std::string DecimalSeparator() const override { return decimalSeparator; }
-  std::string ToAnsiCodePage(const std::string& text) const override { return text; }
 };
 
 struct FakePlatform {

@@ -89,6 +89,15 @@ reg_value() {  # reg_value KEY NAME: the REG_SZ value, empty when missing
     sed -n "s/^    $2    REG_SZ    //p"
 }
 
+# The same, for any script: reg.exe's console output has only the OEM code
+# page, its export file is UTF-16.
+reg_value_exported() {  # reg_value_exported KEY NAME
+  wine reg export "$1" 'C:\export.reg' /y >/dev/null 2>&1
+  iconv -f UTF-16 -t UTF-8 "$drive_c/export.reg" | tr -d '\r' |
+    sed -n "s/^\"$2\"=\"\(.*\)\"\$/\1/p" | sed 's/\\\\/\\/g'
+  rm -f "$drive_c/export.reg"
+}
+
 start_tessarin() {  # in the background; finish_tessarin waits for its status
   timeout 60 wine "$tessarin" "$@" >/dev/null 2>&1 &
   tessarin_pid=$!
@@ -249,6 +258,64 @@ check "exit status" "$tessarin_status" 0
 check "wallpaper recorded lower-cased" "$(reg_value "$desktop" Wallpaper)" 'c:\t\ausgabe-ö.bmp'
 check "the block from the folder's picture" "$(python3 "$here/pictures.py" composed \
   "$drive_c/t/Ausgabe-Ö.BMP" "$drive_c/t/Leinwand-ä.bmp" "$drive_c/t/Einsätze/Muster.bmp" 2 2 2 2)" ""
+end_case
+
+begin_case "an output named in scripts the ANSI code page lacks (Greek, Japanese)"
+check "the ANSI code page is 1252" \
+  "$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+     tr -d '\r' | sed -n 's/^ *ACP *REG_SZ *//p')" 1252
+seed FirstRun 1
+start_tessarin 'C:\t\canvas.bmp,' 'C:\t\inset.bmp,' 5, 6, 20, 10, 'C:\t\Ωmega-日本.BMP'
+finish_tessarin
+check "exit status" "$tessarin_status" 0
+check "written under its name" "$(ls "$drive_c/t" | grep -c '^Ωmega-日本\.BMP$')" 1
+check "wallpaper recorded as the path" "$(reg_value_exported "$desktop" Wallpaper)" 'c:\t\ωmega-日本.bmp'
+check "wallpaper shown as the path" \
+  "$(wine "$driver" wallpaper 2>/dev/null | tr -d '\r' | sed -n 's/^wallpaper=//p')" 'c:\t\ωmega-日本.bmp'
+end_case
+
+begin_case "a 300-character output path, its canvas in the same deep folder"
+folder='C:\t'
+for i in 1 2 3 4 5; do folder+="\\folder$i-$(printf 'x%.0s' $(seq 40))"; done
+name="$(printf 'o%.0s' $(seq $((300 - ${#folder} - 5)))).bmp"
+deep="$drive_c/$(tr '\\' / <<<"${folder#C:\\}")"
+mkdir -p "$deep"
+cp "$pictures/canvas.bmp" "$deep/canvas.bmp"
+seed FirstRun 1
+# Wine has no MAX_PATH limit; its file trace shows whether the program asked
+# for the "\\?\" forms that Windows needs for such paths.
+WINEDEBUG=+file timeout 60 wine "$tessarin" "$folder\\canvas.bmp," 'C:\t\inset.bmp,' 5, 6, 20, 10, \
+  "$folder\\$name" >/dev/null 2>"$work/file-trace"
+check "exit status" "$?" 0
+check "the output's path has 300 characters" "${#folder}:${#name}" "249:50"
+check "every pixel" "$(python3 "$here/pictures.py" composed "$deep/$name" "$deep/canvas.bmp" \
+  "$drive_c/t/inset.bmp" 5 6 20 10)" ""
+check "no temporary left" "$(ls "$deep" | grep -c tessarin-part)" 0
+check "wallpaper recorded as the path" "$(reg_value "$desktop" Wallpaper)" "${folder,,}\\$name"
+traced() { grep -caF "$1"'L"\\\\?\\C:\\t\\folder1-' "$work/file-trace"; }
+check "lookups in the \\?\ form" "$(( $(traced 'FindFirstFileExW ') >= 1 ))" 1
+check "canvas read and temporary made in the \\?\ form" "$(( $(traced 'CreateFileW ') >= 2 ))" 1
+check "moved over the output in the \\?\ form" "$(traced 'MoveFileWithProgressW (')" 1
+rm -f "$work/file-trace"
+end_case
+
+begin_case "two loops of 15 runs to one output at once"
+seed FirstRun 1
+run_loop() {  # run_loop NAME: 15 runs; the number that failed goes to $work/failed-NAME
+  local failed=0
+  for _ in $(seq 15); do
+    timeout 20 wine "$tessarin" 'C:\t\canvas.bmp,' 'C:\t\inset.bmp,' 5, 6, 20, 10, 'C:\t\Shared.bmp' \
+      >/dev/null 2>&1 || failed=$((failed + 1))
+  done
+  echo "$failed" >"$work/failed-$1"
+}
+run_loop a & loop_a=$!
+run_loop b & loop_b=$!
+wait "$loop_a" "$loop_b"
+check "failed runs" "$(cat "$work/failed-a") $(cat "$work/failed-b")" "0 0"
+check "every pixel" "$(python3 "$here/pictures.py" composed "$drive_c/t/Shared.bmp" \
+  "$drive_c/t/canvas.bmp" "$drive_c/t/inset.bmp" 5 6 20 10)" ""
+check "no temporary left" "$(ls "$drive_c/t" | grep -c tessarin-part)" 0
 end_case
 
 begin_case "saved settings incomplete: the notice, then the window"

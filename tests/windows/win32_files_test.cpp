@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "platform/failure.h"
@@ -153,6 +154,81 @@ TEST_F(Win32FilesTest, ARunKilledBeforeCommittingLeavesTheOldFileAndNoTemporary)
   EXPECT_EQ(status, 9u) << "the child was not killed while writing";
   EXPECT_EQ(ReadFileBytes(folder / "out.bmp"), "old");
   EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
+}
+
+// Another process reading the output (the desktop showing the wallpaper,
+// another run installing it) refuses its replacement for a moment.
+TEST_F(Win32FilesTest, AReplacementWaitsOutAMomentaryHoldOnTheOutput) {
+  const auto output = files.CreateReplacement(folder / "canvas.bmp", 3);
+  output->WriteAt(0, Bytes("new"));
+  HANDLE reader = CreateFileW(Widen(folder / "canvas.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  std::thread release([reader] {
+    Sleep(300);
+    CloseHandle(reader);
+  });
+  EXPECT_NO_THROW(output->Commit());
+  release.join();
+  EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "new");
+}
+
+// Paths beyond MAX_PATH: a folder some levels down the temporary folder whose
+// path is longer than MAX_PATH, made with the system's own long form so that
+// it does not depend on the code tested.
+class Win32LongPathsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    deep = folder.Path();
+    for (int level = 1; deep.size() <= MAX_PATH; ++level) {
+      deep += "\\level" + std::to_string(level) + "-" + std::string(12, 'x');
+      ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Widen(deep)).c_str(), nullptr));
+    }
+    WriteFileBytes("\\\\?\\" + deep + "\\canvas.bmp", "canvas");
+  }
+  WindowsTemporaryFolder folder;
+  std::string deep;
+  Win32Files files;
+};
+
+TEST_F(Win32LongPathsTest, LookupListingReadingAndReplacement) {
+  EXPECT_TRUE(files.IsOrdinaryFile(deep + "\\canvas.bmp"));
+  EXPECT_FALSE(files.IsOrdinaryFile(deep + "\\missing.bmp"));
+  EXPECT_EQ(files.ListOrdinaryFiles(deep), std::vector<std::string>{"canvas.bmp"});
+  std::vector<std::uint8_t> read(6);
+  EXPECT_EQ(files.OpenForReading(deep + "\\canvas.bmp")->ReadAt(0, read), 6u);
+  EXPECT_EQ(std::string(read.begin(), read.end()), "canvas");
+
+  const std::string output = deep + "\\" + std::string(300 - deep.size() - 5, 'o') + ".bmp";
+  ASSERT_EQ(output.size(), 300u);
+  {
+    const auto replacement = files.CreateReplacement(output, 2);
+    replacement->WriteAt(0, Bytes("ok"));
+    replacement->Commit();
+  }
+  EXPECT_EQ(ReadFileBytes("\\\\?\\" + output), "ok");
+  EXPECT_EQ(files.ListOrdinaryFiles(deep).size(), 2u);  // no temporary left
+}
+
+TEST_F(Win32LongPathsTest, SlashesAndDotsInALongPathAreResolvedFirst) {
+  std::string slashed = deep + "/./canvas.bmp";
+  std::replace(slashed.begin() + static_cast<long>(folder.Path().size()), slashed.end(), '\\',
+               '/');
+  EXPECT_TRUE(files.IsOrdinaryFile(slashed));
+  EXPECT_TRUE(files.IsOrdinaryFile(deep + "\\..\\" + deep.substr(deep.rfind('\\') + 1) +
+                                   "\\canvas.bmp"));
+}
+
+TEST(SystemPath, ShortPathsStayAsGivenLongOnesTakeTheirFullLongForm) {
+  EXPECT_EQ(SystemPath("C:\\Walls\\out.bmp"), L"C:\\Walls\\out.bmp");
+  EXPECT_EQ(SystemPath("out.bmp"), L"out.bmp");
+  EXPECT_EQ(SystemPath(""), L"");
+  const std::string name(300, 'n');
+  EXPECT_EQ(SystemPath("C:\\Walls\\" + name), Widen("\\\\?\\C:\\Walls\\" + name));
+  EXPECT_EQ(SystemPath("C:/Walls/sub/../" + name), Widen("\\\\?\\C:\\Walls\\" + name));
+  EXPECT_EQ(SystemPath("\\\\server\\share\\" + name),
+            Widen("\\\\?\\UNC\\server\\share\\" + name));
+  EXPECT_EQ(SystemPath("\\\\?\\C:\\Walls\\" + name), Widen("\\\\?\\C:\\Walls\\" + name));
 }
 
 TEST(FolderPartOf, KeepsTheSeparatorAndTheDrive) {

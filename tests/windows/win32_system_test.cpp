@@ -105,6 +105,30 @@ TEST(Win32Registry, WritesThroughTheAnsiEntryPoints) {
   EXPECT_EQ(registry.CloseKey(key), ERROR_SUCCESS);
 }
 
+// Text the ANSI code page holds goes through RegSetValueExA, the rest (Greek
+// and Japanese with code page 1252) through RegSetValueExW: either way REG_SZ,
+// read back as the same text, with its NUL counted in the stored size.
+TEST(Win32Registry, StoresTextInAnyScriptAsTheSameText) {
+  Win32Registry registry;
+  platform::RegistryKey key = 0;
+  ASSERT_EQ(registry.OpenCurrentUserKey("Control Panel\\Desktop", 0x3F, key), ERROR_SUCCESS);
+  for (const std::string path : {"c:\\wände\\out.bmp", "c:\\ωmega\\日本.bmp"}) {
+    const std::vector<std::uint8_t> data(path.c_str(), path.c_str() + path.size() + 1);
+    EXPECT_EQ(registry.SetValue(key, "TessarinTestValue", REG_SZ, data), ERROR_SUCCESS);
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    DWORD type = 0;
+    EXPECT_EQ(RegQueryValueExW(reinterpret_cast<HKEY>(key), L"TessarinTestValue", nullptr, &type,
+                               reinterpret_cast<BYTE*>(stored), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(Narrow(stored), path);
+    EXPECT_EQ(size, (Widen(path).size() + 1) * sizeof(wchar_t));
+  }
+  RegDeleteValueW(reinterpret_cast<HKEY>(key), L"TessarinTestValue");
+  registry.CloseKey(key);
+}
+
 TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
   Win32Registry registry;
   platform::RegistryKey key = 0;
@@ -133,11 +157,13 @@ TEST(Win32Conventions, TheDecimalSeparatorIsTheUsersOne) {
   EXPECT_EQ(conventions.DecimalSeparator(), Narrow(expected));
 }
 
-TEST(Win32Conventions, TheAnsiCodePage) {
-  Win32Conventions conventions;
-  EXPECT_EQ(conventions.ToAnsiCodePage("c:\\walls\\out.bmp"), "c:\\walls\\out.bmp");
+TEST(ToAnsiExactly, TextTheAnsiCodePageHoldsAndTextItLacks) {
+  EXPECT_EQ(ToAnsiExactly("c:\\walls\\out.bmp"), "c:\\walls\\out.bmp");
+  EXPECT_EQ(ToAnsiExactly(""), "");
   if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
-  EXPECT_EQ(conventions.ToAnsiCodePage("c:\\grün"), "c:\\gr\xFCn");
+  EXPECT_EQ(ToAnsiExactly("c:\\grün"), "c:\\gr\xFCn");
+  EXPECT_EQ(ToAnsiExactly("c:\\Ωmega"), std::nullopt);  // not '?', nor the look-alike 'O'
+  EXPECT_EQ(ToAnsiExactly("c:\\日本"), std::nullopt);
 }
 
 }  // namespace
@@ -146,13 +172,37 @@ TEST(Win32Conventions, TheAnsiCodePage) {
 namespace tessarin::win32_platform {
 namespace {
 
+std::wstring ShownWallpaper() {
+  wchar_t shown[MAX_PATH] = {};
+  if (!SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, shown, 0)) return L"(none)";
+  return shown;
+}
+
 TEST(Win32Desktop, ShowsThePathAtOnceThroughTheAnsiEntryPoint) {
   if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
   Win32Desktop desktop;
   desktop.ApplyWallpaperNow("c:\\wände\\tessarin.bmp");
-  wchar_t shown[MAX_PATH] = {};
-  ASSERT_TRUE(SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, shown, 0));
-  EXPECT_EQ(std::wstring(shown), L"c:\\wände\\tessarin.bmp");
+  EXPECT_EQ(ShownWallpaper(), L"c:\\wände\\tessarin.bmp");
+}
+
+TEST(Win32Desktop, ShowsAPathInAnyScriptAsThatPath) {
+  Win32Desktop desktop;
+  desktop.ApplyWallpaperNow("c:\\ωmega\\日本.bmp");
+  EXPECT_EQ(ShownWallpaper(), L"c:\\ωmega\\日本.bmp");
+}
+
+// Windows lifts MAX_PATH from a program only when its manifest says it is
+// ready for longer paths (and the system allows them).
+TEST(Manifest, DeclaresTheProgramLongPathAware) {
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr) << "no manifest among the resources";
+  const auto* text = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  const std::string manifest(text, SizeofResource(nullptr, found));
+  EXPECT_NE(manifest.find("<longPathAware "
+                          "xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true"
+                          "</longPathAware>"),
+            std::string::npos)
+      << manifest;
 }
 
 }  // namespace

@@ -13,7 +13,6 @@ class LinuxConventions : public platform::Conventions {
   std::string LowerCase(const std::string& text) const override;
   // Read once, on first use: every area value asks for it.
   std::string DecimalSeparator() const override;
-  std::string ToAnsiCodePage(const std::string& text) const override { return text; }
 
  private:
   mutable std::string decimalSeparator_;

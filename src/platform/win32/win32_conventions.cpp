@@ -18,17 +18,4 @@ std::string Win32Conventions::DecimalSeparator() const {
   return Narrow(separator);
 }
 
-std::string Win32Conventions::ToAnsiCodePage(const std::string& text) const { return ToAnsi(text); }
-
-std::string ToAnsi(const std::string& utf8) {
-  const std::wstring wide = Widen(utf8);
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(), length,
-                      nullptr, nullptr);
-  return ansi;
-}
-
 }  // namespace tessarin::win32_platform

@@ -13,11 +13,6 @@ class Win32Conventions : public platform::Conventions {
   std::string LowerCase(const std::string& text) const override;
   // The user's LOCALE_SDECIMAL.
   std::string DecimalSeparator() const override;
-  // UTF-8 to the ANSI code page (CP_ACP).
-  std::string ToAnsiCodePage(const std::string& text) const override;
 };
-
-// The UTF-8 text in the ANSI code page, as the system's "A" entry points take it.
-std::string ToAnsi(const std::string& utf8);
 
 }  // namespace tessarin::win32_platform

@@ -1,9 +1,12 @@
 #include "platform/win32/win32_files.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <bcrypt.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
-#include <random>
 #include <utility>
 
 #include "platform/failure.h"
@@ -103,13 +106,39 @@ class Win32InputFile : public platform::InputFile {
   std::uint64_t size_;
 };
 
+// Another process may hold the output open for a moment (the desktop reading
+// the wallpaper, another run installing it), which refuses its replacement:
+// such a refusal is waited out. A read-only output or a folder is refused for good.
+bool IsMomentaryRefusal(DWORD error, const std::wstring& target) {
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return true;
+  if (error != ERROR_ACCESS_DENIED) return false;
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+}
+
+bool MoveOver(const std::wstring& from, const std::wstring& to) {
+  constexpr DWORD kPatienceMs = 5000;
+  DWORD pause = 5;
+  for (DWORD waited = 0;; waited += pause, pause = std::min<DWORD>(2 * pause, 200)) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
+    const DWORD error = GetLastError();
+    if (waited >= kPatienceMs || !IsMomentaryRefusal(error, to)) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(pause);
+  }
+}
+
 class Win32OutputFile : public platform::OutputFile {
  public:
-  Win32OutputFile(std::string path, std::string temporary, HANDLE handle)
+  Win32OutputFile(std::string path, std::wstring temporary, HANDLE handle)
       : path_(std::move(path)), temporary_(std::move(temporary)), handle_(handle) {}
   ~Win32OutputFile() override {
     handle_.Close();
-    if (!committed_) DeleteFileW(Widen(temporary_).c_str());
+    if (!committed_) DeleteFileW(temporary_.c_str());
   }
 
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
@@ -130,31 +159,40 @@ class Win32OutputFile : public platform::OutputFile {
     if (!MarkForDeletion(handle_.get(), false))
       ThrowLastError(path_, "cannot keep the written file");
     handle_.Close();
-    if (!MoveFileExW(Widen(temporary_).c_str(), Widen(path_).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      ThrowLastError(path_, "cannot replace");
-    }
+    if (!MoveOver(temporary_, SystemPath(path_))) ThrowLastError(path_, "cannot replace");
     committed_ = true;
   }
 
  private:
   std::string path_;
-  std::string temporary_;
+  std::wstring temporary_;
   Handle handle_;
   bool committed_ = false;
 };
 
 std::string BaseNameOf(const std::string& path) { return path.substr(FolderPartOf(path).size()); }
 
+// 64 bits from the system's random source, as 16 hex digits: a name nobody
+// can foresee, so that no file made beforehand can stand in a run's way.
+std::string RandomSuffix(const std::string& path) {
+  std::uint64_t bits = 0;
+  if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof bits,
+                                      BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    throw Failure::InFile(path, "cannot create the output: no random name");
+  }
+  char digits[17] = {};
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(bits));
+  return digits;
+}
+
 // Creates a new temporary file beside the output, under a name no other run
 // takes, marked for deletion until it is committed.
-HANDLE CreateTemporaryBeside(const std::string& path, std::string& temporary) {
-  static std::mt19937_64 generator{std::random_device{}() ^ GetTickCount64()};
+HANDLE CreateTemporaryBeside(const std::string& path, std::wstring& temporary) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    temporary = FolderPartOf(path) + "~" + BaseNameOf(path) + ".tessarin-part-" +
-                std::to_string(generator() % 1000000000000ULL);
-    HANDLE handle = CreateFileW(Widen(temporary).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    temporary = SystemPath(FolderPartOf(path) + "~" + BaseNameOf(path) + ".tessarin-part-" +
+                           RandomSuffix(path));
+    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return handle;
@@ -162,7 +200,7 @@ HANDLE CreateTemporaryBeside(const std::string& path, std::string& temporary) {
     if (MarkForDeletion(handle, true)) return handle;
     const DWORD error = GetLastError();
     CloseHandle(handle);
-    DeleteFileW(Widen(temporary).c_str());
+    DeleteFileW(temporary.c_str());
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
@@ -176,10 +214,25 @@ std::string FolderPartOf(const std::string& path) {
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = Widen(path);
+  if (wide.starts_with(LR"(\\?\)") || wide.starts_with(LR"(\\.\)")) return wide;
+  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return wide;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  // The shortest limit: a folder's path leaves room for an 8.3 name in MAX_PATH.
+  constexpr DWORD kLong = MAX_PATH - 12;
+  if (length == 0 || length >= needed || length < kLong) return wide;
+  full.resize(length);
+  if (full.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + full.substr(2);
+  return LR"(\\?\)" + full;
+}
+
 bool Win32Files::IsOrdinaryFile(const std::string& path) {
   if (path.empty()) return false;
   bool present = false;
-  ForEachMatch(Widen(path), [&](const WIN32_FIND_DATAW& found) {
+  ForEachMatch(SystemPath(path), [&](const WIN32_FIND_DATAW& found) {
     present = IsOrdinary(found);
     return !present;
   });
@@ -190,7 +243,7 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
   const bool endsWithSeparator = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
   const std::string pattern = folder + (endsWithSeparator ? "*" : "\\*");
   std::vector<std::string> names;
-  const DWORD ended = ForEachMatch(Widen(pattern), [&](const WIN32_FIND_DATAW& found) {
+  const DWORD ended = ForEachMatch(SystemPath(pattern), [&](const WIN32_FIND_DATAW& found) {
     if (IsOrdinary(found)) names.push_back(Narrow(found.cFileName));
     return true;
   });
@@ -202,7 +255,7 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
 }
 
 std::unique_ptr<platform::InputFile> Win32Files::OpenForReading(const std::string& path) {
-  Handle handle(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+  Handle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!handle.valid()) ThrowLastError(path, "cannot open");
   LARGE_INTEGER size{};
@@ -213,7 +266,7 @@ std::unique_ptr<platform::InputFile> Win32Files::OpenForReading(const std::strin
 
 std::unique_ptr<platform::OutputFile> Win32Files::CreateReplacement(const std::string& path,
                                                                     std::uint64_t size) {
-  std::string temporary;
+  std::wstring temporary;
   HANDLE handle = CreateTemporaryBeside(path, temporary);
   if (handle == INVALID_HANDLE_VALUE) ThrowLastError(path, "cannot create the output");
   auto output = std::make_unique<Win32OutputFile>(path, temporary, handle);

@@ -4,7 +4,10 @@
 
 namespace tessarin::win32_platform {
 
-// advapi32's RegOpenKeyExA, RegSetValueExA and RegCloseKey, as they are.
+// advapi32's RegOpenKeyExA, RegSetValueExA and RegCloseKey, with names and
+// text in the ANSI code page; text that code page cannot hold goes to the
+// wide entry points instead (RegOpenKeyExW, RegSetValueExW), still REG_SZ with
+// its NUL counted.
 class Win32Registry : public platform::Registry {
  public:
   std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,

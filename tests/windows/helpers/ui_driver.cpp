@@ -10,6 +10,8 @@
 //   ui_driver window-set T1..T7   sets the seven boxes' texts
 //   ui_driver window-ok           presses the window's OK button
 //   ui_driver window-close        closes the window as its close box does
+//   ui_driver wallpaper           prints the wallpaper the desktop shows
+//                                 (SystemParametersInfoW, SPI_GETDESKWALLPAPER)
 //
 // Each waits up to 30 seconds (or SECONDS) for its window; exit status 0 on
 // success.
@@ -165,6 +167,13 @@ int CloseWindow() {
   return 0;
 }
 
+int PrintWallpaper() {
+  wchar_t shown[MAX_PATH] = {};
+  if (!SystemParametersInfoW(SPI_GETDESKWALLPAPER, MAX_PATH, shown, 0)) return 1;
+  Print("wallpaper=" + Utf8(shown));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -177,8 +186,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"window-set") return SetBoxes(argc - 2, argv + 2);
   if (command == L"window-ok") return PressOk();
   if (command == L"window-close") return CloseWindow();
+  if (command == L"wallpaper") return PrintWallpaper();
   std::fprintf(
       stderr,
-      "usage: ui_driver message | window-get | window-set T1..T7 | window-ok | window-close\n");
+      "usage: ui_driver message | window-get | window-set T1..T7 | window-ok | window-close"
+      " | wallpaper\n");
   return 2;
 }
