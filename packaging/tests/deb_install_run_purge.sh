@@ -15,15 +15,7 @@ chmod 755 "$work"
 home="$work/home"
 xvfb_pid=""
 program_pid=""
-failures=0
-check() {  # check WHAT ACTUAL EXPECTED
-  if [ "$2" == "$3" ]; then
-    echo "  ok: $1"
-  else
-    echo "  FAILED: $1: got [$2], expected [$3]"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/../../tests/support/checks.sh"
 apt() { DEBIAN_FRONTEND=noninteractive apt-get -q -y -o DPkg::Lock::Timeout=600 "$@"; }
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
@@ -118,5 +110,4 @@ left=$(while read -r path; do
 done <"$work/installed")
 check "nothing left" "$left" ""
 
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+finish_checks

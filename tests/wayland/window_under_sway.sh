@@ -20,11 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-wait_until() {
-  for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-  fail "gave up waiting for: $*"
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 # sway is not for root: as root everything runs as nobody, in files of its own
 # (a copy of the program and its module, which the build tree may hide).

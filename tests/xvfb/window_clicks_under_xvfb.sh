@@ -22,17 +22,7 @@ boxes=$(sed -n 's/.*{"\(Text[0-9]\)", Kind::TextBox, "", \([0-9]*\), \([0-9]*\),
 # "c<n>r" under every key. Leaves a screenshot of the window as it opened.
 click_every_box() {
   local scale=$1 condition=$2 screenshot=$shots/$3 window
-  cat >"$settings" <<'INI'
-[App]
-FirstRun=1
-OutputFile=/home/user/wallpaper.bmp
-Canvas=/home/user/Pictures/canvas.jpg
-InsertDir=/home/user/Pictures/old/
-X=40
-Y=60
-H=120
-W=160
-INI
+  write_saved_settings
   "$program" /C 2>"$work/stderr" &
   program_pid=$!
   window=$(focused_window '^Tessarin Configuration$')

@@ -10,17 +10,7 @@ box_screenshot=$2/message_box.png
 source "$(dirname "$0")/xvfb_session.sh"
 start_xvfb -screen 0 640x400x24
 
-cat >"$settings" <<'INI'
-[App]
-FirstRun=1
-OutputFile=/home/user/wallpaper.bmp
-Canvas=/home/user/Pictures/canvas.jpg
-InsertDir=/home/user/Pictures/old/
-X=40
-Y=60
-H=120
-W=160
-INI
+write_saved_settings
 
 "$program" /C 2>"$work/stderr" &
 program_pid=$!

@@ -12,13 +12,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-# Waits (at most about ten seconds) until the command succeeds.
-wait_until() {
-  for _ in $(seq 100); do "$@" && return 0; sleep 0.1; done
-  fail "gave up waiting for: $*"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
 # Starts Xvfb on a free display (it writes the number once it accepts
 # clients), or restarts it; extra arguments go to Xvfb.
@@ -63,4 +57,19 @@ focused_window() {
   window=$(xdotool search --sync --onlyvisible --name "$1")
   wait_until test "$(xdotool getwindowfocus)" = "$window"
   echo "$window"
+}
+
+# A complete saved configuration, as the window shows it on opening.
+write_saved_settings() {
+  cat >"$settings" <<'INI'
+[App]
+FirstRun=1
+OutputFile=/home/user/wallpaper.bmp
+Canvas=/home/user/Pictures/canvas.jpg
+InsertDir=/home/user/Pictures/old/
+X=40
+Y=60
+H=120
+W=160
+INI
 }
