@@ -7,9 +7,11 @@
 #include "platform/win32/registry_settings.h"
 #include "platform/win32/win32_conventions.h"
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_process.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_text.h"
+#include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {
 namespace {
@@ -189,6 +191,41 @@ TEST(Win32Desktop, ShowsAPathInAnyScriptAsThatPath) {
   Win32Desktop desktop;
   desktop.ApplyWallpaperNow("c:\\ωmega\\日本.bmp");
   EXPECT_EQ(ShownWallpaper(), L"c:\\ωmega\\日本.bmp");
+}
+
+// Which file a path names: its volume and index, "" when it names none.
+std::string FileIdentity(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info);
+  CloseHandle(file);
+  if (!known) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) +
+         ":" + std::to_string(info.nFileIndexLow);
+}
+
+// The desktop shows nothing for a path of MAX_PATH characters or more: such a
+// wallpaper is handed over by its short name, which names the same file.
+TEST(Win32Desktop, ShowsAPathLongerThanTheDesktopTakesByItsShortName) {
+  testing::WindowsTemporaryFolder folder;
+  std::wstring deep = Widen(folder.Path());
+  while (deep.size() < 200) {
+    deep += L"\\a folder with a long name";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  }
+  const std::wstring file = deep + L"\\" + std::wstring(300 - deep.size() - 5, L'w') + L".bmp";
+  ASSERT_EQ(file.size(), 300u);
+  CloseHandle(CreateFileW(SystemPath(Narrow(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  Win32Desktop desktop;
+  desktop.ApplyWallpaperNow(Narrow(file));
+  const std::wstring shown = ShownWallpaper();
+  ASSERT_LT(shown.size(), static_cast<std::size_t>(MAX_PATH));
+  const std::string written = FileIdentity(SystemPath(Narrow(file)));
+  ASSERT_NE(written, "");
+  EXPECT_EQ(FileIdentity(shown), written) << Narrow(shown);
 }
 
 // Windows lifts MAX_PATH from a program only when its manifest says it is
