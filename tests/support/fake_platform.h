@@ -14,6 +14,7 @@
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "pictures/image_source.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::testing {
 
@@ -200,12 +201,7 @@ class FakeConventions : public platform::Conventions {
   std::string decimalSeparator = ".";
   char PathSeparator() const override { return separator; }
   bool FileNamesIgnoreCase() const override { return ignoreCase; }
-  std::string LowerCase(const std::string& text) const override {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-  }
+  std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
   std::string DecimalSeparator() const override { return decimalSeparator; }
   std::string ToAnsiCodePage(const std::string& text) const override { return text; }
 };
