@@ -10,9 +10,9 @@ namespace tessarin::pictures {
 
 // The most a bitmap reader asks of the file in one read, and about the most
 // raw pixel data it holds at once (unless a single row is larger).
-inline constexpr std::size_t kReadChunk = 256 * 1024;
+inline constexpr std::size_t kMaxReadBytes = 256 * 1024;
 
-// Reads exactly out.size() bytes at `offset` in reads of at most kReadChunk.
+// Reads exactly out.size() bytes at `offset` in reads of at most kMaxReadBytes.
 // Throws Failure::InFile(file.Path(), whenShort) when the file ends first.
 void ReadExactly(platform::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  const char* whenShort);

@@ -142,7 +142,7 @@ class UncompressedSource final : public DibSource {
     const std::uint64_t maskBytes = BytesFor(pixels, 1);
     std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
     if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
-    const std::uint64_t count = std::clamp<std::uint64_t>(kReadChunk / rowSpace, 1, wanted);
+    const std::uint64_t count = std::clamp<std::uint64_t>(kMaxReadBytes / rowSpace, 1, wanted);
     strips.colour.Load(*file_, format_.pixels, first, count, colourBytes);
     if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes);
   }

@@ -40,7 +40,7 @@ struct GifCloser {
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
 // The 256 possible indexes mapped to BGR; unused and transparent ones black.
-using Palette = std::array<std::array<std::uint8_t, 3>, 256>;
+using IndexColours = std::array<std::array<std::uint8_t, 3>, 256>;
 
 class GifDecoder {
  public:
@@ -167,7 +167,7 @@ class GifDecoder {
   std::unique_ptr<platform::InputFile> file_;
   Reader reader_;
   GifHandle gif_;
-  Palette palette_{};
+  IndexColours palette_{};
   std::vector<GifPixelType> line_;
   int width_ = 0;
   int height_ = 0;

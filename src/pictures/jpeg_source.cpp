@@ -18,7 +18,7 @@ namespace {
 // A progressive file refines the whole picture once per scan; real files
 // have a dozen, so this caps the work a crafted file can cause.
 constexpr int kMaxScans = 100;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kInputBufferBytes = 64 * 1024;
 
 // libjpeg must not return from error_exit: it jumps back to the Guard that
 // made the call, which turns the message into a Failure.
@@ -62,7 +62,7 @@ struct Source {
   platform::InputFile* file;
   std::uint64_t offset;
   bool endGiven;
-  JOCTET buffer[kReadChunk];
+  JOCTET buffer[kInputBufferBytes];
 };
 
 void InitSource(j_decompress_ptr) {}
@@ -73,7 +73,7 @@ boolean FillInput(j_decompress_ptr cinfo) {
   std::size_t got = 0;
   bool failed = false;
   try {
-    got = src->file->ReadAt(src->offset, std::span<std::uint8_t>(src->buffer, kReadChunk));
+    got = src->file->ReadAt(src->offset, std::span<std::uint8_t>(src->buffer, kInputBufferBytes));
   } catch (const std::exception&) {
     failed = true;
   }

@@ -66,11 +66,11 @@ struct Xlib {
 // Xlib's default handler would.
 int IgnoreError(Display*, XErrorEvent*) { return 0; }
 
-// One colour channel of a TrueColor pixel: where its mask puts the bits.
-struct Channel {
+// Where a TrueColor visual's mask puts one colour's bits in a pixel.
+struct PixelField {
   int shift = 0;
   int bits = 0;
-  explicit Channel(unsigned long mask)
+  explicit PixelField(unsigned long mask)
       : shift(mask == 0 ? 0 : std::countr_zero(mask)), bits(std::popcount(mask)) {}
   unsigned long Of(std::uint8_t value) const {
     const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
@@ -135,7 +135,7 @@ class RootPainter {
     if (image == nullptr) return;
     std::vector<char> pixels(static_cast<std::size_t>(image->bytes_per_line) * shownRows);
     image->data = pixels.data();
-    const Channel red(TheVisual()->red_mask), green(TheVisual()->green_mask), blue(TheVisual()->blue_mask);
+    const PixelField red(TheVisual()->red_mask), green(TheVisual()->green_mask), blue(TheVisual()->blue_mask);
     for (int y = 0; y < shownRows; ++y) {
       const int readIndex = bottomUp ? count - 1 - y : y;
       const std::uint8_t* bgr = rows.data() + static_cast<std::size_t>(readIndex) * pictureWidth * 3;
