@@ -198,7 +198,7 @@ class GifSource : public platform::PictureSource {
 
 std::unique_ptr<platform::PictureSource> OpenGif(std::unique_ptr<platform::InputFile> file) {
   auto decoder = std::make_unique<GifDecoder>(std::move(file));
-  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
+  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole(), decoder->Path());
   return std::make_unique<GifSource>(std::move(decoder));
 }
 

@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include "platform/failure.h"
+#include "pictures/image_source.h"
 #include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
@@ -169,11 +170,8 @@ class JpegSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block;
-    block.width = std::clamp(width, 0, Width());
-    block.height = std::clamp(height, 0, Height());
-    block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
-    if (block.width == 0 || block.height == 0) return block;
+    platform::Image block = BlankTopLeft(width, height, Width(), Height());
+    if (block.bgr.empty()) return block;
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
     // so decode one more block column than needed and cut afterwards.
@@ -206,9 +204,8 @@ class JpegSource : public platform::PictureSource {
   }
 
   void ReadRow(std::uint8_t* out, int width) {
-    if (cinfo_.output_scanline >= cinfo_.output_height) {
-      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
-    }
+    CheckRowsLeft(file_->Path(), static_cast<int>(cinfo_.output_scanline), 1,
+                  static_cast<int>(cinfo_.output_height));
     JSAMPROW row = cmyk_ ? cmykRow_.data() : out;
     Guard([this, &row] { jpeg_read_scanlines(&cinfo_, &row, 1); });
     if (cmyk_) CmykToBgr(cmykRow_.data(), out, width, cinfo_.saw_Adobe_marker != 0);

@@ -10,6 +10,7 @@
 #include "platform/failure.h"
 #include "pictures/input_slices.h"
 #include "pictures/metafile_module.h"
+#include "pictures/picture_input.h"
 #include "pictures/picture_limits.h"
 #include "pictures/bmp_reader.h"
 #include "pictures/image_source.h"
@@ -65,7 +66,7 @@ std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platfo
   render(request, result);
   if (!result.error.empty()) throw Failure::InFile(path, result.error);
   CheckWritableSize(path, result.image.width, result.image.height);
-  return std::make_unique<ImageSource>(std::move(result.image));
+  return std::make_unique<ImageSource>(std::move(result.image), path);
 }
 
 std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file) {

@@ -60,6 +60,7 @@ class PngDecoder {
   int Width() const { return static_cast<int>(ihdr_.width); }
   int Height() const { return static_cast<int>(ihdr_.height); }
   bool Interlaced() const { return ihdr_.interlace_method != SPNG_INTERLACE_NONE; }
+  const std::string& Path() const { return file_->Path(); }
 
   void StartRows() {
     Check(spng_decode_image(ctx_.get(), nullptr, 0, Format(),
@@ -68,9 +69,7 @@ class PngDecoder {
   }
 
   void ReadRow(std::uint8_t* bgr) {
-    if (rowsRead_ >= Height()) {
-      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
-    }
+    CheckRowsLeft(file_->Path(), rowsRead_, 1, Height());
     const int status = spng_decode_row(ctx_.get(), decoded_.data(), decoded_.size());
     if (status != 0 && status != SPNG_EOI) Check(status);
     ++rowsRead_;
@@ -159,7 +158,7 @@ class PngSource : public platform::PictureSource {
 
 std::unique_ptr<platform::PictureSource> OpenPng(std::unique_ptr<platform::InputFile> file) {
   auto decoder = std::make_unique<PngDecoder>(std::move(file));
-  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
+  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole(), decoder->Path());
   return std::make_unique<PngSource>(std::move(decoder));
 }
 

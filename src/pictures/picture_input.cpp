@@ -1,4 +1,4 @@
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 
 #include <algorithm>
 
