@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include <jerror.h>
@@ -12,6 +13,7 @@
 #include "platform/failure.h"
 #include "pictures/image_source.h"
 #include "pictures/picture_limits.h"
+#include "pictures/row_decoder.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -60,25 +62,20 @@ void OnProgress(j_common_ptr cinfo) {
 // Feeds libjpeg from the InputFile in chunks; skips by moving the offset.
 struct Source {
   jpeg_source_mgr pub;
-  platform::InputFile* file;
-  std::uint64_t offset;
+  SequentialInput input;
   bool endGiven;
   JOCTET buffer[kInputBufferBytes];
 };
+static_assert(std::is_standard_layout_v<Source>, "libjpeg's pointer to pub is cast back to Source");
 
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
 boolean FillInput(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<Source*>(cinfo->src);
-  std::size_t got = 0;
-  bool failed = false;
-  try {
-    got = src->file->ReadAt(src->offset, std::span<std::uint8_t>(src->buffer, kInputBufferBytes));
-  } catch (const std::exception&) {
-    failed = true;
-  }
-  if (failed) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
+  const auto read = src->input.Read(std::span<std::uint8_t>(src->buffer, kInputBufferBytes));
+  if (!read) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
+  std::size_t got = *read;
   if (got == 0) {
     // A file whose data is whole but whose end marker is missing still
     // decodes: give libjpeg one end marker. If it needed more data than
@@ -89,7 +86,6 @@ boolean FillInput(j_decompress_ptr cinfo) {
     src->buffer[1] = JPEG_EOI;
     got = 2;
   }
-  src->offset += got;
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = got;
   return TRUE;
@@ -104,7 +100,7 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     src->pub.bytes_in_buffer -= skip;
     return;
   }
-  src->offset += skip - src->pub.bytes_in_buffer;
+  src->input.Skip(skip - src->pub.bytes_in_buffer);
   src->pub.bytes_in_buffer = 0;
 }
 
@@ -138,7 +134,7 @@ class JpegSource : public platform::PictureSource {
     cinfo_.err = jpeg_std_error(&err_.pub);
     err_.pub.error_exit = ExitOnError;
     err_.pub.emit_message = OnMessage;
-    source_ = std::make_unique<Source>();
+    source_.reset(new Source{{}, SequentialInput(*file_), false, {}});
     Guard([this] { jpeg_create_decompress(&cinfo_); });
     decompressor_.created = true;
     source_->pub.init_source = InitSource;
@@ -146,9 +142,6 @@ class JpegSource : public platform::PictureSource {
     source_->pub.skip_input_data = SkipInput;
     source_->pub.resync_to_restart = jpeg_resync_to_restart;
     source_->pub.term_source = TermSource;
-    source_->file = file_.get();
-    source_->offset = 0;
-    source_->endGiven = false;
     cinfo_.src = &source_->pub;
     progress_.progress_monitor = OnProgress;
     cinfo_.progress = &progress_;
