@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "modules/loaded_module.h"
 #include "platform/linux/linux_config_window.h"
 #include "platform/linux/linux_messages.h"
 #include "platform/linux/stderr_messages.h"
@@ -20,9 +21,21 @@ using testing::RecordingSettings;
 using testing::ProgramEnded;
 using testing::FakeProcess;
 
-TEST(GuiModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
-  EXPECT_EQ(GuiModuleCandidates("/opt/t/bin/tessarin"),
+TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
+  EXPECT_EQ(modules::ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
             (std::vector<fs::path>{"/opt/t/bin/tessarin-gui.so", "/opt/t/lib/tessarin/tessarin-gui.so"}));
+}
+
+TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
+  const modules::LoadedModule libc("libc.so.6");
+  std::size_t (*length)(const char*) = nullptr;
+  ASSERT_TRUE(libc.Find("strlen", length));
+  EXPECT_EQ(length("four"), 4u);
+  EXPECT_FALSE(libc.Find("tessarin_no_such_symbol", length));
+  const modules::LoadedModule missing("/nonexistent/tessarin-gui.so");
+  EXPECT_FALSE(missing.Loaded());
+  EXPECT_NE(missing.Error().find("/nonexistent/tessarin-gui.so"), std::string::npos) << missing.Error();
+  EXPECT_FALSE(missing.Find("strlen", length));
 }
 
 TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
