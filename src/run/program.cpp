@@ -14,16 +14,16 @@ void EndProgram(const platform::Platform& platform, ExitCode status) {
   std::abort();  // a platform whose end returned: never go on with the run
 }
 
-void StopOnFailure(const platform::Platform& platform, const std::string& what) {
+void StopOnFailure(const platform::Platform& platform, const std::string& what, ExitCode status) {
   ReportMessage(platform, "Tessarin stopped: " + what);
-  EndProgram(platform, ExitCode::FailureStop);
+  EndProgram(platform, status);
 }
 
 void RunProgram(const platform::Platform& platform) {
   try {
     run_modes::Main(platform);
   } catch (const Failure& failure) {
-    StopOnFailure(platform, failure.what());
+    StopOnFailure(platform, failure.what(), failure.Status());
   } catch (const std::bad_alloc&) {
     StopOnFailure(platform, "out of memory");
   }

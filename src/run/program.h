@@ -10,7 +10,8 @@ namespace tessarin {
 [[noreturn]] void EndProgram(const platform::Platform& platform, ExitCode status);
 
 // The failure stop: shows what failed, then ends the program non-zero.
-[[noreturn]] void StopOnFailure(const platform::Platform& platform, const std::string& what);
+[[noreturn]] void StopOnFailure(const platform::Platform& platform, const std::string& what,
+                                ExitCode status = ExitCode::FailureStop);
 
 // Runs Main and turns an unexpected failure into the failure stop: the
 // failure's message, then the end of the program with a non-zero status.

@@ -58,7 +58,7 @@ WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const Wallpap
                                              placement.sourceY + placement.height);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
-  ComposeInto(*canvas, block, placement, layout, *output);
+  ComposeInto(*canvas, block, request.insetPath, placement, layout, *output);
   output->Commit();
 
   InstallWallpaper(platform, request.outputPath);

@@ -45,7 +45,7 @@ TEST(GuiLoading, TheWindowWithoutAnAnsweringServerSaysItNeedsADisplay) {
   user.PassFirstRun();
   const auto run = user.Run({"/C"}, {"DISPLAY=:7919"});
   EXPECT_EQ(run.exitCode, static_cast<int>(ExitCode::NoDisplay));
-  EXPECT_EQ(run.standardError, "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, "Tessarin stopped: The configuration window needs a display.\n");
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {
 TEST_F(WallpaperRun, TheSwitchSaysTheWindowNeedsADisplay) {
   const auto run = user.Run({"/C"});
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(run.standardError, "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, "Tessarin stopped: The configuration window needs a display.\n");
 }
 
 class SavedSettingsRun : public WallpaperRun {
@@ -154,7 +154,7 @@ TEST_F(SavedSettingsRun, AnIncompleteConfigurationShowsTheNoticeThenNeedsTheWind
   WriteFile(user.ConfigFolder() / "Tessarin.ini", settings);
   const auto run = user.Run({});
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(run.standardError, kNotice + "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, kNotice + "Tessarin stopped: The configuration window needs a display.\n");
   EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
 }
 

@@ -64,7 +64,7 @@ TEST(LinuxMessages, BoxTextHasOneLineFeedForEachLineBreak) {
   EXPECT_EQ(WithLineFeeds("a\r\nb\rc\nd\r\n"), "a\nb\nc\nd\n");
 }
 
-TEST(LinuxConfigWindow, WithoutADisplaySaysSoAndEndsTheRun) {
+TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
   GuiLoader noDisplay({}, false);
   RecordingSettings settings;
   FakeProcess process;
@@ -75,10 +75,11 @@ TEST(LinuxConfigWindow, WithoutADisplaySaysSoAndEndsTheRun) {
   try {
     window.Open();
     ADD_FAILURE() << "the run went on";
-  } catch (const ProgramEnded& ended) {
-    EXPECT_EQ(ended.status, ExitCode::NoDisplay);
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Status(), ExitCode::NoDisplay);
+    EXPECT_STREQ(failure.what(), "The configuration window needs a display.");
   }
-  EXPECT_EQ(errors.Text(), "The configuration window needs a display.\n");
+  EXPECT_EQ(errors.Text(), "");  // the failure stop says it, as for every failure
   EXPECT_TRUE(settings.writes.empty());
 }
 

@@ -39,7 +39,11 @@ class FakeMessages : public platform::Messages {
 class FakeConfigWindow : public platform::ConfigWindow {
  public:
   int opened = 0;
-  void Open() override { ++opened; }
+  std::optional<Failure> openFails;  // thrown by Open, as a window without a display does
+  void Open() override {
+    if (openFails) throw *openFails;
+    ++opened;
+  }
 };
 
 class FakeSettings : public platform::SettingsBackend {

@@ -1,6 +1,6 @@
 #include "platform/linux/linux_config_window.h"
 
-#include "platform/linux/stderr_messages.h"
+#include "platform/failure.h"
 
 namespace tessarin::linux_platform {
 
@@ -22,10 +22,7 @@ LinuxConfigWindow::~LinuxConfigWindow() {
 void LinuxConfigWindow::Open() {
   if (widget_) return;
   GuiModule* gui = gui_.Module();
-  if (gui == nullptr) {
-    WriteToStderr("The configuration window needs a display.");
-    process_.EndProgram(ExitCode::NoDisplay);
-  }
+  if (gui == nullptr) throw Failure("The configuration window needs a display.", ExitCode::NoDisplay);
   widget_ = gui->CreateConfigWindow(*this);
   form_.emplace(settings_, endAfterTheLoop_, conventions_, *widget_);
   form_->Load();

@@ -13,8 +13,8 @@ namespace tessarin::linux_platform {
 // The configuration window on Linux: the module's Qt window driven by
 // ConfigForm. Open only shows it; RunUntilClosed, called once Main has
 // returned, runs the event loop until the window closes, and the entry point
-// then ends the program with the status it returns. Without a display the
-// window cannot open and the run ends with ExitCode::NoDisplay.
+// then ends the program with the status it returns. Without a display Open
+// throws a Failure whose status is ExitCode::NoDisplay.
 class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEvents {
  public:
   LinuxConfigWindow(GuiLoader& gui, platform::SettingsBackend& settings,

@@ -18,7 +18,7 @@ namespace tessarin::linux_platform {
 namespace {
 
 [[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
-  throw Failure::InFile(path, doing + ": " + ErrorText(errno));
+  throw Failure::InFile(path, doing + ": " + ErrnoText(errno));
 }
 
 // Decoders read in whatever pieces their format dictates (a GIF sub-block is
@@ -185,8 +185,6 @@ void Presize(int fd, std::uint64_t size, const std::string& path) {
 }
 
 }  // namespace
-
-std::string ErrorText(int error) { return std::strerror(error); }
 
 bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
   struct stat info {};

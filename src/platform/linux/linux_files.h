@@ -17,7 +17,4 @@ class LinuxFiles : public platform::Files {
                                                           std::uint64_t size) override;
 };
 
-// strerror's text for an errno value.
-std::string ErrorText(int error);
-
 }  // namespace tessarin::linux_platform
