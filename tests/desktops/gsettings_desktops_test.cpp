@@ -97,7 +97,7 @@ TEST(ProgramOnGnome, TheWallpaperRunSetsTheAbsoluteUriOfItsOutput) {
   if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
   ThrowAwayUser user;
   user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+  WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
   ThrowAwaySession session;
   // dconf keeps its database in the user's configuration folder.
   session.Variables().Set("HOME", user.Home().string());

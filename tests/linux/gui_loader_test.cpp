@@ -10,6 +10,7 @@
 #include "platform/linux/linux_messages.h"
 #include "platform/linux/stderr_messages.h"
 #include "support/captured_stderr.h"
+#include "support/temporary_folder.h"
 #include "support/window_fakes.h"
 
 namespace tessarin::linux_platform {
@@ -39,8 +40,8 @@ TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
 }
 
 TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
-  const fs::path folder = fs::temp_directory_path() / "tessarin-gui-loader-test";
-  fs::create_directories(folder);
+  const testing::TemporaryFolder temporary;
+  const fs::path folder = temporary.Path();
   const fs::path notAModule = folder / "tessarin-gui.so";
   { std::ofstream(notAModule) << "not a shared library"; }
 
@@ -49,7 +50,6 @@ TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
   GuiLoader broken({folder / "missing.so", notAModule}, true);
   EXPECT_EQ(broken.Module(), nullptr);
   EXPECT_EQ(broken.Module(), nullptr);
-  fs::remove_all(folder);
 }
 
 TEST(LinuxMessages, WithoutADisplayWritesTheTextToStderrOnly) {

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "platform/failure.h"
+#include "support/bytes.h"
 #include "support/temporary_folder.h"
 
 namespace tessarin::linux_platform {
@@ -18,9 +19,7 @@ using testing::ReadWholeFile;
 using testing::TemporaryFolder;
 using testing::WriteWholeFile;
 
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
+using testing::BytesOf;
 
 TEST(LinuxFiles, OnlyRegularFilesArePresentSymbolicLinksFollowed) {
   TemporaryFolder folder;
@@ -95,8 +94,8 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
   WriteWholeFile(path, "old picture");
   {
     auto output = files.CreateReplacement(path, 6);
-    output->WriteAt(3, Bytes("DEF"));
-    output->WriteAt(0, Bytes("ABC"));
+    output->WriteAt(3, BytesOf("DEF"));
+    output->WriteAt(0, BytesOf("ABC"));
     EXPECT_EQ(ReadWholeFile(path), "old picture");
     output->Commit();
   }
@@ -109,7 +108,7 @@ TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
   LinuxFiles files;
   WriteWholeFile(folder / ".out.bmp.tessarin-link", "left by a killed run");
   auto output = files.CreateReplacement(folder / "out.bmp", 3);
-  output->WriteAt(0, Bytes("new"));
+  output->WriteAt(0, BytesOf("new"));
   output->Commit();
   EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "new");
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
@@ -122,7 +121,7 @@ TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
   WriteWholeFile(path, "old picture");
   {
     auto output = files.CreateReplacement(path, 100);
-    output->WriteAt(0, Bytes("half"));
+    output->WriteAt(0, BytesOf("half"));
   }
   EXPECT_EQ(ReadWholeFile(path), "old picture");
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
@@ -135,7 +134,7 @@ TEST(LinuxFiles, AReplacementThatCannotBeCreatedOrNamedIsAFailure) {
   std::filesystem::create_directory(folder / "taken");
   WriteWholeFile(folder / "taken/inside", "x");
   auto output = files.CreateReplacement(folder / "taken", 4);  // a folder is in the way
-  output->WriteAt(0, Bytes("abcd"));
+  output->WriteAt(0, BytesOf("abcd"));
   EXPECT_THROW(output->Commit(), Failure);
   output.reset();
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"taken"});
@@ -147,7 +146,7 @@ TEST(LinuxFiles, ARelativeOutputPathIsWrittenInTheWorkingFolder) {
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(folder.Path());
   auto output = files.CreateReplacement("rel.bmp", 2);
-  output->WriteAt(0, Bytes("ok"));
+  output->WriteAt(0, BytesOf("ok"));
   output->Commit();
   std::filesystem::current_path(previous);
   EXPECT_EQ(ReadWholeFile(folder / "rel.bmp"), "ok");
