@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           : inset->ReadTopLeft(placement.sourceX + placement.width,
                                                placement.sourceY + placement.height);
     MemoryOutput output(layout->FileSize());
-    tessarin::ComposeInto(*canvas, block, placement, *layout, output);
+    tessarin::ComposeInto(*canvas, block, "inset", placement, *layout, output);
   } catch (const tessarin::Failure&) {
   }
   return 0;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 
 namespace tessarin::pictures {
 

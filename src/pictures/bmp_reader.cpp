@@ -8,9 +8,10 @@
 
 #include "platform/failure.h"
 #include "pictures/bmp_format.h"
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
+#include "pictures/image_source.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -73,21 +74,9 @@ class DibSource : public platform::PictureSource {
   // Takes `rows` more rows for ReadRows; false when there are none to take.
   bool TakeRows(int rows) {
     if (rows <= 0) return false;
-    if (rows > format_.height - delivered_) {
-      throw Failure::InFile(file_->Path(), "read past the last row of the bitmap");
-    }
+    CheckRowsLeft(file_->Path(), delivered_, rows, format_.height);
     delivered_ += rows;
     return true;
-  }
-
-  // The ReadTopLeft block's image, black, or an empty one for a side <= 0.
-  platform::Image BlankBlock(int width, int height) const {
-    platform::Image image;
-    if (width <= 0 || height <= 0) return image;
-    image.width = std::min(width, format_.width);
-    image.height = std::min(height, format_.height);
-    image.bgr.resize(RowBytesOut(image.width) * static_cast<std::size_t>(image.height));
-    return image;
   }
 
   static std::size_t RowBytesOut(int width) {
@@ -117,7 +106,7 @@ class UncompressedSource final : public DibSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image = BlankBlock(width, height);
+    platform::Image image = BlankTopLeft(width, height, format_.width, format_.height);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
     Strips strips;
@@ -142,7 +131,7 @@ class UncompressedSource final : public DibSource {
     const std::uint64_t maskBytes = BytesFor(pixels, 1);
     std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
     if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
-    const std::uint64_t count = std::clamp<std::uint64_t>(kReadChunk / rowSpace, 1, wanted);
+    const std::uint64_t count = std::clamp<std::uint64_t>(kMaxReadBytes / rowSpace, 1, wanted);
     strips.colour.Load(*file_, format_.pixels, first, count, colourBytes);
     if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes);
   }
@@ -214,7 +203,7 @@ class RleSource final : public DibSource {
 
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image = BlankBlock(width, height);
+    platform::Image image = BlankTopLeft(width, height, format_.width, format_.height);
     if (image.height == 0) return image;
     RleDecoder decoder(*file_, format_);
     decoder.SkipRows(format_.height - image.height);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/failure.h"
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -74,7 +74,7 @@ std::uint8_t RleDecoder::Next() {
     if (position_ == end_) {
       throw Failure::InFile(file_.Path(), "RLE data ends before the end of the bitmap");
     }
-    buffer_.resize(std::min<std::uint64_t>(kReadChunk, end_ - position_));
+    buffer_.resize(std::min<std::uint64_t>(kMaxReadBytes, end_ - position_));
     ReadExactly(file_, position_, buffer_, "truncated RLE data");
     position_ += buffer_.size();
     bufferAt_ = 0;

@@ -9,26 +9,15 @@
 
 #include "platform/failure.h"
 #include "pictures/picture_limits.h"
-#include "pictures/image_source.h"
+#include "pictures/row_decoder.h"
 
 namespace tessarin::pictures {
 namespace {
 
-struct Reader {
-  platform::InputFile* file;
-  std::uint64_t offset = 0;
-};
-
 int ReadGifBytes(GifFileType* gif, GifByteType* out, int length) {
-  auto* reader = static_cast<Reader*>(gif->UserData);
-  try {
-    const std::size_t got = reader->file->ReadAt(
-        reader->offset, std::span<std::uint8_t>(out, static_cast<std::size_t>(length)));
-    reader->offset += got;
-    return static_cast<int>(got);
-  } catch (const std::exception&) {
-    return 0;  // giflib reports a read error
-  }
+  auto* input = static_cast<SequentialInput*>(gif->UserData);
+  const auto got = input->Read(std::span<std::uint8_t>(out, static_cast<std::size_t>(length)));
+  return got ? static_cast<int>(*got) : 0;  // on 0, giflib reports a read error
 }
 
 struct GifCloser {
@@ -40,14 +29,14 @@ struct GifCloser {
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
 // The 256 possible indexes mapped to BGR; unused and transparent ones black.
-using Palette = std::array<std::array<std::uint8_t, 3>, 256>;
+using IndexColours = std::array<std::array<std::uint8_t, 3>, 256>;
 
-class GifDecoder {
+class GifDecoder : public RowDecoder {
  public:
   explicit GifDecoder(std::unique_ptr<platform::InputFile> file)
-      : file_(std::move(file)), reader_{file_.get()} {
+      : file_(std::move(file)), input_(*file_) {
     int error = 0;
-    gif_.reset(DGifOpen(&reader_, ReadGifBytes, &error));
+    gif_.reset(DGifOpen(&input_, ReadGifBytes, &error));
     if (!gif_) Fail(error);
     const int transparent = ReadUpToFirstImage();
     const GifImageDesc& image = gif_->Image;
@@ -62,22 +51,22 @@ class GifDecoder {
     line_.resize(static_cast<std::size_t>(image.Width));
   }
 
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  bool Interlaced() const { return gif_->Image.Interlace; }
-  const std::string& Path() const { return file_->Path(); }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  bool Interlaced() const override { return gif_->Image.Interlace; }
+  const std::string& Path() const override { return file_->Path(); }
 
-  // Next row of the screen, top first (non-interlaced images only).
-  void ReadScreenRow(std::uint8_t* out, int screenWidth) {
+  // The next row of the logical screen: the image's line where it covers it.
+  void ReadRow(std::uint8_t* out) override {
     const GifImageDesc& image = gif_->Image;
     const int y = nextRow_++;
-    Fill(out, screenWidth);
+    Fill(out, width_);
     if (y < image.Top || y >= image.Top + image.Height) return;
     ReadLine();
-    PaintLine(out, screenWidth);
+    PaintLine(out, width_);
   }
 
-  platform::Image DecodeWhole() {
+  platform::Image DecodeWhole() override {
     const GifImageDesc& image = gif_->Image;
     CheckWholeDecodeSize(Path(), width_, height_, platform::kBytesPerPixel);
     platform::Image picture = BlankImage(Path(), width_, height_);
@@ -165,41 +154,19 @@ class GifDecoder {
   }
 
   std::unique_ptr<platform::InputFile> file_;
-  Reader reader_;
+  SequentialInput input_;
   GifHandle gif_;
-  Palette palette_{};
+  IndexColours palette_{};
   std::vector<GifPixelType> line_;
   int width_ = 0;
   int height_ = 0;
   int nextRow_ = 0;
 };
 
-class GifSource : public platform::PictureSource {
- public:
-  explicit GifSource(std::unique_ptr<GifDecoder> decoder) : decoder_(std::move(decoder)) {}
-  int Width() const override { return decoder_->Width(); }
-  int Height() const override { return decoder_->Height(); }
-  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
-
-  void ReadRows(std::uint8_t* out, int rows) override {
-    const std::size_t stride = static_cast<std::size_t>(Width()) * 3;
-    for (int y = 0; y < rows; ++y) decoder_->ReadScreenRow(out + y * stride, Width());
-  }
-
-  platform::Image ReadTopLeft(int width, int height) override {
-    return ReadTopLeftThroughRows(*this, width, height);
-  }
-
- private:
-  std::unique_ptr<GifDecoder> decoder_;
-};
-
 }  // namespace
 
 std::unique_ptr<platform::PictureSource> OpenGif(std::unique_ptr<platform::InputFile> file) {
-  auto decoder = std::make_unique<GifDecoder>(std::move(file));
-  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
-  return std::make_unique<GifSource>(std::move(decoder));
+  return RowDecoderPicture(std::make_unique<GifDecoder>(std::move(file)));
 }
 
 }  // namespace tessarin::pictures

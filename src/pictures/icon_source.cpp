@@ -6,7 +6,7 @@
 
 #include "platform/failure.h"
 #include "pictures/input_slices.h"
-#include "pictures/picture_limits.h"
+#include "pictures/picture_input.h"
 #include "pictures/png_source.h"
 #include "pictures/bmp_reader.h"
 
@@ -15,12 +15,6 @@ namespace {
 
 constexpr std::size_t kDirectoryHeader = 6, kEntrySize = 16;
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-
-std::uint32_t Little(const std::uint8_t* p, int bytes) {
-  std::uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
 
 std::uint32_t Big(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -50,15 +44,15 @@ std::optional<Entry> Inspect(platform::InputFile& file, std::uint64_t offset, st
     e.depth = head[24] * kChannels[type];
     return e;
   }
-  const std::uint32_t header = Little(&head[0], 4);
+  const std::uint32_t header = Le32(&head[0]);
   if (header == 12) {
-    e.area = std::uint64_t{Little(&head[4], 2)} * (Little(&head[6], 2) / 2);
-    e.depth = static_cast<int>(Little(&head[10], 2));
+    e.area = std::uint64_t{Le16(&head[4])} * (Le16(&head[6]) / 2);
+    e.depth = static_cast<int>(Le16(&head[10]));
   } else if (header >= 40) {
-    const auto width = static_cast<std::int32_t>(Little(&head[4], 4));
-    const auto height = static_cast<std::int32_t>(Little(&head[8], 4));
+    const auto width = static_cast<std::int32_t>(Le32(&head[4]));
+    const auto height = static_cast<std::int32_t>(Le32(&head[8]));
     e.area = std::uint64_t(width < 0 ? 0 : width) * std::uint64_t(height < 0 ? 0 : height / 2);
-    e.depth = static_cast<int>(Little(&head[14], 2));
+    e.depth = static_cast<int>(Le16(&head[14]));
   } else {
     return std::nullopt;
   }
@@ -68,8 +62,8 @@ std::optional<Entry> Inspect(platform::InputFile& file, std::uint64_t offset, st
 Entry Choose(platform::InputFile& file) {
   std::array<std::uint8_t, kDirectoryHeader> header{};
   ReadExactly(file, 0, header);
-  const std::size_t count = Little(&header[4], 2);
-  if (Little(&header[0], 2) != 0 || Little(&header[2], 2) != 1 || count == 0) {
+  const std::size_t count = Le16(&header[4]);
+  if (Le16(&header[0]) != 0 || Le16(&header[2]) != 1 || count == 0) {
     throw Failure::InFile(file.Path(), "the icon's directory is damaged");
   }
   std::vector<std::uint8_t> directory(count * kEntrySize);
@@ -77,7 +71,7 @@ Entry Choose(platform::InputFile& file) {
   std::optional<Entry> best;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = &directory[i * kEntrySize];
-    const auto found = Inspect(file, Little(entry + 12, 4), Little(entry + 8, 4));
+    const auto found = Inspect(file, Le32(entry + 12), Le32(entry + 8));
     if (!found) continue;
     if (!best || found->area > best->area || (found->area == best->area && found->depth > best->depth)) {
       best = found;

@@ -12,7 +12,9 @@ using platform::kBytesPerPixel;
 
 std::size_t RowBytes(int width) { return static_cast<std::size_t>(width) * kBytesPerPixel; }
 
-platform::Image EmptyBlock(int width, int height, int fullWidth, int fullHeight) {
+}  // namespace
+
+platform::Image BlankTopLeft(int width, int height, int fullWidth, int fullHeight) {
   platform::Image block;
   if (width <= 0 || height <= 0) return block;
   block.width = std::min(width, fullWidth);
@@ -21,10 +23,8 @@ platform::Image EmptyBlock(int width, int height, int fullWidth, int fullHeight)
   return block;
 }
 
-}  // namespace
-
 platform::Image CropTopLeft(const platform::Image& image, int width, int height) {
-  platform::Image block = EmptyBlock(width, height, image.width, image.height);
+  platform::Image block = BlankTopLeft(width, height, image.width, image.height);
   for (int y = 0; y < block.height; ++y) {
     std::memcpy(block.bgr.data() + RowBytes(block.width) * static_cast<std::size_t>(y),
                 image.bgr.data() + RowBytes(image.width) * static_cast<std::size_t>(y),
@@ -33,8 +33,14 @@ platform::Image CropTopLeft(const platform::Image& image, int width, int height)
   return block;
 }
 
+void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height) {
+  if (rows < 0 || rows > height - rowsRead) {
+    throw Failure::InFile(path, "the picture was read past its last row");
+  }
+}
+
 void ImageSource::ReadRows(std::uint8_t* out, int rows) {
-  if (rows < 0 || rows > image_.height - nextRow_) throw Failure("read past the picture's last row");
+  CheckRowsLeft(path_, nextRow_, rows, image_.height);
   const std::size_t bytes = RowBytes(image_.width) * static_cast<std::size_t>(rows);
   std::memcpy(out, image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(nextRow_),
               bytes);
@@ -46,7 +52,7 @@ platform::Image ImageSource::ReadTopLeft(int width, int height) {
 }
 
 platform::Image ReadTopLeftThroughRows(platform::PictureSource& source, int width, int height) {
-  platform::Image block = EmptyBlock(width, height, source.Width(), source.Height());
+  platform::Image block = BlankTopLeft(width, height, source.Width(), source.Height());
   if (block.bgr.empty()) return block;
   std::vector<std::uint8_t> row(RowBytes(source.Width()));
   const bool bottomUp = source.Order() == platform::RowOrder::BottomUp;

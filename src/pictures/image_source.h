@@ -1,17 +1,29 @@
 #pragma once
 
+#include <string>
+
 #include "platform/pictures.h"
 
 namespace tessarin::pictures {
 
+// A black block of min(width, fullWidth) by min(height, fullHeight) pixels,
+// or an empty image when a side asked for is not positive: what ReadTopLeft
+// fills.
+platform::Image BlankTopLeft(int width, int height, int fullWidth, int fullHeight);
+
 // The top-left block of min(width, image's) by min(height, image's) pixels.
 platform::Image CropTopLeft(const platform::Image& image, int width, int height);
+
+// Throws Failure naming the picture's file when `rows` more rows after
+// `rowsRead` would go past its last row, or `rows` is negative: every row
+// source counts its rows against this one check.
+void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height);
 
 // Serves a picture decoded whole (a format that cannot be read row by row)
 // through the same row interface as the streaming decoders.
 class ImageSource : public platform::PictureSource {
  public:
-  explicit ImageSource(platform::Image image) : image_(std::move(image)) {}
+  ImageSource(platform::Image image, std::string path) : image_(std::move(image)), path_(std::move(path)) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
@@ -20,6 +32,7 @@ class ImageSource : public platform::PictureSource {
 
  private:
   platform::Image image_;
+  std::string path_;
   int nextRow_ = 0;
 };
 

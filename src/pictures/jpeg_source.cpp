@@ -4,13 +4,16 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include "platform/failure.h"
+#include "pictures/image_source.h"
 #include "pictures/picture_limits.h"
+#include "pictures/row_decoder.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -18,7 +21,7 @@ namespace {
 // A progressive file refines the whole picture once per scan; real files
 // have a dozen, so this caps the work a crafted file can cause.
 constexpr int kMaxScans = 100;
-constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kInputBufferBytes = 64 * 1024;
 
 // libjpeg must not return from error_exit: it jumps back to the Guard that
 // made the call, which turns the message into a Failure.
@@ -59,25 +62,20 @@ void OnProgress(j_common_ptr cinfo) {
 // Feeds libjpeg from the InputFile in chunks; skips by moving the offset.
 struct Source {
   jpeg_source_mgr pub;
-  platform::InputFile* file;
-  std::uint64_t offset;
+  SequentialInput input;
   bool endGiven;
-  JOCTET buffer[kReadChunk];
+  JOCTET buffer[kInputBufferBytes];
 };
+static_assert(std::is_standard_layout_v<Source>, "libjpeg's pointer to pub is cast back to Source");
 
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
 
 boolean FillInput(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<Source*>(cinfo->src);
-  std::size_t got = 0;
-  bool failed = false;
-  try {
-    got = src->file->ReadAt(src->offset, std::span<std::uint8_t>(src->buffer, kReadChunk));
-  } catch (const std::exception&) {
-    failed = true;
-  }
-  if (failed) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
+  const auto read = src->input.Read(std::span<std::uint8_t>(src->buffer, kInputBufferBytes));
+  if (!read) FailWith(reinterpret_cast<j_common_ptr>(cinfo), "the file cannot be read");
+  std::size_t got = *read;
   if (got == 0) {
     // A file whose data is whole but whose end marker is missing still
     // decodes: give libjpeg one end marker. If it needed more data than
@@ -88,7 +86,6 @@ boolean FillInput(j_decompress_ptr cinfo) {
     src->buffer[1] = JPEG_EOI;
     got = 2;
   }
-  src->offset += got;
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = got;
   return TRUE;
@@ -103,7 +100,7 @@ void SkipInput(j_decompress_ptr cinfo, long count) {
     src->pub.bytes_in_buffer -= skip;
     return;
   }
-  src->offset += skip - src->pub.bytes_in_buffer;
+  src->input.Skip(skip - src->pub.bytes_in_buffer);
   src->pub.bytes_in_buffer = 0;
 }
 
@@ -137,7 +134,7 @@ class JpegSource : public platform::PictureSource {
     cinfo_.err = jpeg_std_error(&err_.pub);
     err_.pub.error_exit = ExitOnError;
     err_.pub.emit_message = OnMessage;
-    source_ = std::make_unique<Source>();
+    source_.reset(new Source{{}, SequentialInput(*file_), false, {}});
     Guard([this] { jpeg_create_decompress(&cinfo_); });
     decompressor_.created = true;
     source_->pub.init_source = InitSource;
@@ -145,9 +142,6 @@ class JpegSource : public platform::PictureSource {
     source_->pub.skip_input_data = SkipInput;
     source_->pub.resync_to_restart = jpeg_resync_to_restart;
     source_->pub.term_source = TermSource;
-    source_->file = file_.get();
-    source_->offset = 0;
-    source_->endGiven = false;
     cinfo_.src = &source_->pub;
     progress_.progress_monitor = OnProgress;
     cinfo_.progress = &progress_;
@@ -169,11 +163,8 @@ class JpegSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block;
-    block.width = std::clamp(width, 0, Width());
-    block.height = std::clamp(height, 0, Height());
-    block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
-    if (block.width == 0 || block.height == 0) return block;
+    platform::Image block = BlankTopLeft(width, height, Width(), Height());
+    if (block.bgr.empty()) return block;
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
     // so decode one more block column than needed and cut afterwards.
@@ -206,9 +197,8 @@ class JpegSource : public platform::PictureSource {
   }
 
   void ReadRow(std::uint8_t* out, int width) {
-    if (cinfo_.output_scanline >= cinfo_.output_height) {
-      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
-    }
+    CheckRowsLeft(file_->Path(), static_cast<int>(cinfo_.output_scanline), 1,
+                  static_cast<int>(cinfo_.output_height));
     JSAMPROW row = cmyk_ ? cmykRow_.data() : out;
     Guard([this, &row] { jpeg_read_scanlines(&cinfo_, &row, 1); });
     if (cmyk_) CmykToBgr(cmykRow_.data(), out, width, cinfo_.saw_Adobe_marker != 0);

@@ -1,15 +1,13 @@
 #include "pictures/metafile_source.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
-#include <filesystem>
 #include <map>
 #include <vector>
 
+#include "modules/loaded_module.h"
 #include "platform/failure.h"
 #include "pictures/input_slices.h"
 #include "pictures/metafile_module.h"
+#include "pictures/picture_input.h"
 #include "pictures/picture_limits.h"
 #include "pictures/bmp_reader.h"
 #include "pictures/image_source.h"
@@ -23,25 +21,22 @@ constexpr const char* kModuleName = "tessarin-metafile.so";
 metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::string& picture) {
   static std::map<std::string, metafile::RenderFunction> loaded;
   if (const auto found = loaded.find(modulePath); found != loaded.end()) return found->second;
-  void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module) {
-    const char* why = dlerror();
-    throw Failure::InFile(picture, std::string("the metafile module cannot be loaded: ") +
-                                       (why ? why : modulePath));
+  const modules::LoadedModule module(modulePath);
+  if (!module.Loaded()) {
+    throw Failure::InFile(picture, "the metafile module cannot be loaded: " + module.Error());
   }
-  auto render = reinterpret_cast<metafile::RenderFunction>(dlsym(module, metafile::kRenderSymbol));
-  if (!render) throw Failure::InFile(picture, "the metafile module is not Tessarin's");
+  metafile::RenderFunction render = nullptr;
+  if (!module.Find(metafile::kRenderSymbol, render)) {
+    throw Failure::InFile(picture, "the metafile module is not Tessarin's");
+  }
   loaded.emplace(modulePath, render);
   return render;
 }
 
+// The last place looked in when it is nowhere, for the failure to name.
 std::string DefaultModulePath() {
-  std::error_code error;
-  const auto executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  const auto folder = error ? std::filesystem::path(".") : executable.parent_path();
-  const auto beside = folder / kModuleName;
-  if (std::filesystem::exists(beside, error)) return beside.string();
-  return (folder / ".." / "lib" / "tessarin" / kModuleName).string();
+  const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
+  return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
 }
 
 }  // namespace
@@ -65,7 +60,7 @@ std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platfo
   render(request, result);
   if (!result.error.empty()) throw Failure::InFile(path, result.error);
   CheckWritableSize(path, result.image.width, result.image.height);
-  return std::make_unique<ImageSource>(std::move(result.image));
+  return std::make_unique<ImageSource>(std::move(result.image), path);
 }
 
 std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file) {

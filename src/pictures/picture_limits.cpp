@@ -40,10 +40,4 @@ platform::Image BlankImage(const std::string& path, int width, int height) {
   return image;
 }
 
-void ReadExactly(platform::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (file.ReadAt(offset, out) != out.size()) {
-    throw Failure::InFile(file.Path(), "the file ends early");
-  }
-}
-
 }  // namespace tessarin::pictures

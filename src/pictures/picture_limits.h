@@ -34,8 +34,4 @@ inline std::uint8_t OverBlack(std::uint8_t channel, std::uint8_t alpha) {
   return static_cast<std::uint8_t>((channel * alpha + 127) / 255);
 }
 
-// Reads exactly out.size() bytes at `offset`; throws Failure on a short read.
-void ReadExactly(platform::InputFile& file, std::uint64_t offset,
-                 std::span<std::uint8_t> out);
-
 }  // namespace tessarin::pictures

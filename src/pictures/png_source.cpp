@@ -8,7 +8,7 @@
 
 #include "platform/failure.h"
 #include "pictures/picture_limits.h"
-#include "pictures/image_source.h"
+#include "pictures/row_decoder.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -17,33 +17,23 @@ namespace {
 constexpr std::size_t kMaxChunkBytes = std::size_t{16} << 20;
 constexpr std::size_t kMaxChunkCacheBytes = std::size_t{64} << 20;
 
-struct Reader {
-  platform::InputFile* file;
-  std::uint64_t offset = 0;
-};
-
 int ReadPngBytes(spng_ctx*, void* user, void* out, std::size_t length) {
-  auto* reader = static_cast<Reader*>(user);
-  try {
-    const std::size_t got = reader->file->ReadAt(
-        reader->offset, std::span<std::uint8_t>(static_cast<std::uint8_t*>(out), length));
-    reader->offset += got;
-    return got == length ? 0 : SPNG_IO_EOF;
-  } catch (const std::exception&) {
-    return SPNG_IO_ERROR;
-  }
+  auto* input = static_cast<SequentialInput*>(user);
+  const auto got = input->Read(std::span<std::uint8_t>(static_cast<std::uint8_t*>(out), length));
+  if (!got) return SPNG_IO_ERROR;
+  return *got == length ? 0 : SPNG_IO_EOF;
 }
 
 struct ContextFree {
   void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 
-class PngDecoder {
+class PngDecoder : public RowDecoder {
  public:
   explicit PngDecoder(std::unique_ptr<platform::InputFile> file)
-      : file_(std::move(file)), reader_{file_.get()}, ctx_(spng_ctx_new(0)) {
+      : file_(std::move(file)), input_(*file_), ctx_(spng_ctx_new(0)) {
     if (!ctx_) throw Failure::InFile(file_->Path(), "out of memory");
-    spng_set_png_stream(ctx_.get(), ReadPngBytes, &reader_);
+    spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
     spng_set_chunk_limits(ctx_.get(), kMaxChunkBytes, kMaxChunkCacheBytes);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);  // let mutations past the checksums
@@ -57,20 +47,18 @@ class PngDecoder {
     alpha_ = hasAlpha || hasTrns;
   }
 
-  int Width() const { return static_cast<int>(ihdr_.width); }
-  int Height() const { return static_cast<int>(ihdr_.height); }
-  bool Interlaced() const { return ihdr_.interlace_method != SPNG_INTERLACE_NONE; }
+  int Width() const override { return static_cast<int>(ihdr_.width); }
+  int Height() const override { return static_cast<int>(ihdr_.height); }
+  bool Interlaced() const override { return ihdr_.interlace_method != SPNG_INTERLACE_NONE; }
+  const std::string& Path() const override { return file_->Path(); }
 
-  void StartRows() {
+  void StartRows() override {
     Check(spng_decode_image(ctx_.get(), nullptr, 0, Format(),
                             SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
     decoded_.resize(static_cast<std::size_t>(Width()) * PixelBytes());
   }
 
-  void ReadRow(std::uint8_t* bgr) {
-    if (rowsRead_ >= Height()) {
-      throw Failure::InFile(file_->Path(), "the picture was read past its last row");
-    }
+  void ReadRow(std::uint8_t* bgr) override {
     const int status = spng_decode_row(ctx_.get(), decoded_.data(), decoded_.size());
     if (status != 0 && status != SPNG_EOI) Check(status);
     ++rowsRead_;
@@ -78,7 +66,7 @@ class PngDecoder {
     if (rowsRead_ == Height()) CheckEnd();
   }
 
-  platform::Image DecodeWhole() {
+  platform::Image DecodeWhole() override {
     CheckWholeDecodeSize(file_->Path(), Width(), Height(), PixelBytes());
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
@@ -125,7 +113,7 @@ class PngDecoder {
   }
 
   std::unique_ptr<platform::InputFile> file_;
-  Reader reader_;
+  SequentialInput input_;
   std::unique_ptr<spng_ctx, ContextFree> ctx_;
   spng_ihdr ihdr_{};
   bool alpha_ = false;
@@ -133,34 +121,10 @@ class PngDecoder {
   int rowsRead_ = 0;
 };
 
-class PngSource : public platform::PictureSource {
- public:
-  explicit PngSource(std::unique_ptr<PngDecoder> decoder) : decoder_(std::move(decoder)) {
-    decoder_->StartRows();
-  }
-  int Width() const override { return decoder_->Width(); }
-  int Height() const override { return decoder_->Height(); }
-  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
-
-  void ReadRows(std::uint8_t* out, int rows) override {
-    const std::size_t stride = static_cast<std::size_t>(Width()) * 3;
-    for (int y = 0; y < rows; ++y) decoder_->ReadRow(out + y * stride);
-  }
-
-  platform::Image ReadTopLeft(int width, int height) override {
-    return ReadTopLeftThroughRows(*this, width, height);
-  }
-
- private:
-  std::unique_ptr<PngDecoder> decoder_;
-};
-
 }  // namespace
 
 std::unique_ptr<platform::PictureSource> OpenPng(std::unique_ptr<platform::InputFile> file) {
-  auto decoder = std::make_unique<PngDecoder>(std::move(file));
-  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
-  return std::make_unique<PngSource>(std::move(decoder));
+  return RowDecoderPicture(std::make_unique<PngDecoder>(std::move(file)));
 }
 
 }  // namespace tessarin::pictures

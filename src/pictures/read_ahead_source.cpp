@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "pictures/image_source.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -13,8 +13,9 @@ constexpr std::size_t kStrips = 4;
 
 }  // namespace
 
-ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source)
+ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path)
     : source_(std::move(source)),
+      path_(std::move(path)),
       stride_(static_cast<std::size_t>(source_->Width()) * platform::kBytesPerPixel),
       stripRows_(static_cast<int>(std::clamp<std::size_t>(kStripBytes / std::max<std::size_t>(stride_, 1), 1,
                                                           static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
@@ -29,7 +30,7 @@ ReadAheadSource::~ReadAheadSource() {
 }
 
 void ReadAheadSource::ReadRows(std::uint8_t* out, int rows) {
-  if (rows < 0 || rows > Height() - rowsRead_) throw Failure("a picture was read past its last row");
+  CheckRowsLeft(path_, rowsRead_, rows, Height());
   if (!worker_.joinable()) {
     strips_.resize(kStrips);
     for (Strip& strip : strips_) strip.pixels.resize(stride_ * static_cast<std::size_t>(stripRows_));

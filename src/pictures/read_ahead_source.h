@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,7 +18,8 @@ namespace tessarin::pictures {
 // of ReadTopLeft is read directly, without a thread.
 class ReadAheadSource : public platform::PictureSource {
  public:
-  explicit ReadAheadSource(std::unique_ptr<platform::PictureSource> source);
+  // `path` names the picture's file in a failure.
+  ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path);
   ~ReadAheadSource() override;
   ReadAheadSource(const ReadAheadSource&) = delete;
   ReadAheadSource& operator=(const ReadAheadSource&) = delete;
@@ -38,6 +40,7 @@ class ReadAheadSource : public platform::PictureSource {
   void Take(std::uint8_t* out, int rows);
 
   std::unique_ptr<platform::PictureSource> source_;
+  std::string path_;
   std::size_t stride_;
   int stripRows_;
   std::vector<Strip> strips_;

@@ -2,14 +2,10 @@
 
 #include <algorithm>
 
+#include "text/ascii_text.h"
 #include "text/text_fields.h"
 
 namespace tessarin {
-namespace {
-
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 std::vector<std::string> ParsePatternList(std::string_view list) {
   std::vector<std::string> patterns;
@@ -29,7 +25,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   std::size_t n = 0, p = 0;
   std::size_t starAt = std::string_view::npos, resumeAt = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+    if (p < pattern.size() && (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {

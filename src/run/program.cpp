@@ -4,20 +4,23 @@
 #include <new>
 #include <string>
 
+#include "platform/failure.h"
 #include "run/report_message.h"
 #include "run/run_modes.h"
 
 namespace tessarin {
 namespace {
 
-// The failure stop: shows what failed; the run then ends non-zero.
-ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what) {
+// The failure stop: shows what failed; the run then ends non-zero, with the
+// failure's own status where it has one.
+ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what,
+                       ExitCode status = ExitCode::FailureStop) {
   try {
     ReportMessage(platform, "Tessarin stopped: " + what);
   } catch (...) {
     // Not even the message could be shown: the status still tells the failure.
   }
-  return ExitCode::FailureStop;
+  return status;
 }
 
 }  // namespace
@@ -31,10 +34,12 @@ ExitCode RunProgram(const platform::Platform& platform) {
     const ExitCode status = run_modes::Main(platform);
     // A job that opened the window returned Done: the run lasts until it closes.
     return status == ExitCode::Done ? RunConfigWindow(platform) : status;
+  } catch (const Failure& failure) {
+    return StopOnFailure(platform, failure.what(), failure.Status());
   } catch (const std::bad_alloc&) {
     return StopOnFailure(platform, "out of memory");
   } catch (const std::exception& failure) {
-    // Failure, and whatever the standard library throws (a thread that cannot
+    // Whatever the standard library throws (a thread that cannot
     // start, a file system error): the run never aborts.
     return StopOnFailure(platform, failure.what());
   } catch (...) {

@@ -2,12 +2,6 @@
 
 namespace tessarin {
 
-std::string TrimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 std::vector<std::string> SplitAtCommas(const std::string& text) {
   std::vector<std::string> fields;
   std::size_t start = 0;

@@ -3,10 +3,9 @@
 #include <string>
 #include <vector>
 
-namespace tessarin {
+#include "text/ascii_text.h"  // TrimSpaces, for the fields
 
-// Removes leading and trailing space characters (code 32 only).
-std::string TrimSpaces(const std::string& text);
+namespace tessarin {
 
 // Cuts the text at every comma: two adjacent commas give an empty field, and
 // an empty text gives one empty field.

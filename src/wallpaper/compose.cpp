@@ -29,11 +29,11 @@ void CopyBlockRow(const platform::Image& block, const BlockPlacement& placement,
 }  // namespace
 
 void ComposeInto(platform::PictureSource& canvas, const platform::Image& block,
-                 const BlockPlacement& placement, const BmpLayout& layout,
-                 platform::OutputFile& output) {
+                 const std::string& insetPath, const BlockPlacement& placement,
+                 const BmpLayout& layout, platform::OutputFile& output) {
   if (!placement.Empty() && (block.width < placement.sourceX + placement.width ||
                              block.height < placement.sourceY + placement.height)) {
-    throw Failure("the inset's block was decoded smaller than requested");
+    throw Failure::InFile(insetPath, "its top-left block was decoded smaller than requested");
   }
   const auto header = layout.Header();
   output.WriteAt(0, header);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/files.h"
 #include "platform/pictures.h"
 #include "wallpaper/block_placement.h"
@@ -9,10 +11,11 @@ namespace tessarin {
 
 // Streams the canvas into `output` as a bottom-up BMP of `layout`, a strip of
 // rows at a time, with the block's pixels copied over the rows they land on.
-// `block` is the inset's top-left block, at least (sourceX + width) by
-// (sourceY + height) pixels. No buffer ever holds the whole canvas.
+// `block` is the top-left block of the inset at `insetPath`, at least
+// (sourceX + width) by (sourceY + height) pixels. No buffer ever holds the
+// whole canvas.
 void ComposeInto(platform::PictureSource& canvas, const platform::Image& block,
-                 const BlockPlacement& placement, const BmpLayout& layout,
-                 platform::OutputFile& output);
+                 const std::string& insetPath, const BlockPlacement& placement,
+                 const BmpLayout& layout, platform::OutputFile& output);
 
 }  // namespace tessarin

@@ -46,7 +46,7 @@ void ComposeAndWrite(const platform::Platform& platform, const WallpaperRequest&
                                             placement.sourceY + placement.height);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
-  ComposeInto(canvas, block, placement, layout, *output);
+  ComposeInto(canvas, block, request.insetPath, placement, layout, *output);
   output->Commit();
 }
 

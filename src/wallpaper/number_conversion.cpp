@@ -2,17 +2,12 @@
 
 #include <string_view>
 
+#include "text/ascii_text.h"
+
 namespace tessarin {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::string_view TakeDigits(std::string_view& text) {
   std::size_t n = 0;
@@ -33,7 +28,7 @@ bool RoundsUp(std::string_view fraction, bool integerIsOdd) {
 }  // namespace
 
 std::optional<std::int32_t> ToInt32(const std::string& text, const std::string& decimalSeparator) {
-  std::string_view rest = TrimBlanks(text);
+  std::string_view rest = Trim(text, kSpacesAndTabs);
   bool negative = false;
   if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
     negative = rest.front() == '-';

@@ -47,7 +47,7 @@ TEST(DesktopValues, TheRealPathFollowsLinksBeforeItsDotDotSteps) {
   const auto real = std::filesystem::canonical(session.Folder());
   std::filesystem::create_directories(real / "real/sub");
   std::filesystem::create_directory_symlink("real/sub", real / "lnk");
-  WriteFile(real / "real/o.bmp", "");
+  WriteWholeFile(real / "real/o.bmp", "");
   EXPECT_EQ(RealPath((session.Folder() / "lnk/../o.bmp").string()), (real / "real/o.bmp").string());
   // Of a file not there, the folders that are there are resolved.
   EXPECT_EQ(RealPath((session.Folder() / "lnk/./../new.bmp").string()), (real / "real/new.bmp").string());

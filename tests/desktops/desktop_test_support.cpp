@@ -14,18 +14,13 @@
 #include <stdexcept>
 
 #include "platform/linux/desktops/linux_desktop.h"
+#include "support/null_terminated_pointers.h"
 
 namespace tessarin::testing {
 namespace {
 
 constexpr const char* kSystemPath = "/usr/bin:/bin";
 
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (auto& text : texts) pointers.push_back(text.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
 
 class PatternSource : public platform::PictureSource {
  public:
@@ -60,9 +55,6 @@ bool Installed(const std::string& program) {
 }
 
 ThrowAwaySession::ThrowAwaySession() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-session-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  folder_ = pattern;
   for (const char* sub : {"home", "home/.config", "run", "tools"}) std::filesystem::create_directories(folder_ / sub);
   std::filesystem::permissions(folder_ / "run", std::filesystem::perms::owner_all);
   environment_.Set("HOME", (folder_ / "home").string());
@@ -70,11 +62,6 @@ ThrowAwaySession::ThrowAwaySession() {
   environment_.Set("XDG_RUNTIME_DIR", (folder_ / "run").string());
   environment_.Set("PATH", (folder_ / "tools").string() + ":" + kSystemPath);
   environment_.Set("LC_ALL", "C.UTF-8");
-}
-
-ThrowAwaySession::~ThrowAwaySession() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 void ThrowAwaySession::MakeFakeTool(const std::string& tool, const std::string& script) {
@@ -120,8 +107,8 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments, 
   const std::string program =
       arguments.front().find('/') == std::string::npos ? "/usr/bin/" + arguments.front() : arguments.front();
   pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, Pointers(argv).data(),
-                                   Pointers(envp).data());
+  const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, NullTerminatedPointers(argv).data(),
+                                   NullTerminatedPointers(envp).data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   ::close(ends[1]);

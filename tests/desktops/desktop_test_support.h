@@ -11,6 +11,7 @@
 #include "platform/linux/desktops/environment.h"
 #include "platform/linux/desktops/tool_runner.h"
 #include "platform/pictures.h"
+#include "support/temporary_folder.h"
 
 namespace tessarin::testing {
 
@@ -24,7 +25,6 @@ bool Installed(const std::string& program);
 class ThrowAwaySession {
  public:
   ThrowAwaySession();
-  ~ThrowAwaySession();
   ThrowAwaySession(const ThrowAwaySession&) = delete;
   ThrowAwaySession& operator=(const ThrowAwaySession&) = delete;
 
@@ -39,7 +39,8 @@ class ThrowAwaySession {
   std::string LogArguments(const std::string& tool) const;
 
  private:
-  std::filesystem::path folder_;
+  TemporaryFolder temporary_{"tessarin-session"};
+  std::filesystem::path folder_ = temporary_.Path();
   Environment environment_;
 };
 

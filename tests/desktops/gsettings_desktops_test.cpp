@@ -148,7 +148,7 @@ class ProgramOnGnome : public ::testing::Test {
   void SetUp() override {
     if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
     user_.PassFirstRun();
-    WriteFile(user_.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+    WriteWholeFile(user_.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
     // dconf keeps its database in the user's configuration folder.
     session_.Variables().Set("HOME", user_.Home().string());
     session_.Variables().Set("XDG_CONFIG_HOME", (user_.Home() / ".config").string());
@@ -192,7 +192,7 @@ TEST_F(ProgramOnGnome, TheDesktopIsToldTheFileALinkedFolderLedTo) {
   EXPECT_FALSE(std::filesystem::exists(user_.Home() / "o.bmp"));
   EXPECT_EQ(PictureUri(), "'" + FileUri((RealHome() / "real/o.bmp").string()) + "'\n");
   // The record for the next logon keeps the path as the run was given it.
-  EXPECT_NE(ReadFile(user_.ConfigFolder() / "registry.reg").find("\"Wallpaper\"=\"lnk/../o.bmp\""),
+  EXPECT_NE(ReadWholeFile(user_.ConfigFolder() / "registry.reg").find("\"Wallpaper\"=\"lnk/../o.bmp\""),
             std::string::npos);
 }
 

@@ -69,7 +69,7 @@ class SwaySession : public ::testing::Test {
     fs::permissions(session_.Folder(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     files_ = fs::canonical(session_.Folder()) / "files";
     fs::create_directory(files_);
-    WriteFile(files_ / "~!.bmp", Bmp());  // what an unquoted ~*.bmp would find first
+    WriteWholeFile(files_ / "~!.bmp", Bmp());  // what an unquoted ~*.bmp would find first
     const fs::path config = session_.Folder() / "config";
     std::ofstream(config) << "set $mod Mod4\n";  // as most configurations have
 
@@ -151,7 +151,7 @@ class SwayFileNames : public SwaySession, public ::testing::WithParamInterface<F
 // A command hidden in the name would run in HOME and create X there.
 TEST_P(SwayFileNames, SwaybgGetsExactlyTheFileAndNothingRuns) {
   const std::string path = (files_ / GetParam().name).string();
-  WriteFile(path, Bmp());
+  WriteWholeFile(path, Bmp());
   EXPECT_EQ(ApplyIn(session_, "sway", path), "");
   EXPECT_EQ(ShownFile(), path);
   EXPECT_FALSE(ACommandRan());
@@ -174,11 +174,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SwaySession, ANameWithALineBreakIsRefusedWithAMessage) {
   const std::string shown = (files_ / "shown.bmp").string();
-  WriteFile(shown, Bmp());
+  WriteWholeFile(shown, Bmp());
   EXPECT_EQ(ApplyIn(session_, "sway", shown), "");
   ASSERT_EQ(ShownFile(), shown);
   const std::string path = (files_ / "two\nlines.bmp").string();
-  WriteFile(path, Bmp());
+  WriteWholeFile(path, Bmp());
   EXPECT_EQ(ApplyIn(session_, "sway", path),
             "Tessarin: the wallpaper may not show: sway cannot be given a file name holding a line break\n");
   std::this_thread::sleep_for(300ms);
@@ -191,7 +191,7 @@ TEST_F(SwaySession, TheProgramsOutputReachesSwaybgAsWritten) {
   ThrowAwayUser user;
   fs::permissions(user.Home(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", Bmp());
+  WriteWholeFile(user.Home() / "canvas.bmp", Bmp());
   const std::string output = "$(cd;touch X) it's.bmp";
   const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "2,", "2,", output},
                             {"SWAYSOCK=" + session_.Variables().Get("SWAYSOCK")});

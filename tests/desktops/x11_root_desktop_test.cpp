@@ -45,7 +45,7 @@ platform::Image Pattern(int width, int height, std::uint8_t seed) {
 }
 
 platform::Image ImageOf(const std::filesystem::path& bmp) {
-  const std::string bytes = ReadFile(bmp);
+  const std::string bytes = ReadWholeFile(bmp);
   const WrittenBmp file(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   platform::Image image{file.Width(), file.Height(), {}};
   for (int y = 0; y < file.Height(); ++y) {
@@ -190,9 +190,9 @@ TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
 TEST_F(X11RootDesktop, TheProgramShowsEachBmpItWritesToTheSamePath) {
   ThrowAwayUser user;
   user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(Pattern(kScreenWidth, kScreenHeight, 3)));
-  WriteFile(user.Home() / "first.bmp", EncodeBmp(Pattern(20, 10, 60)));
-  WriteFile(user.Home() / "second.bmp", EncodeBmp(Pattern(20, 10, 200)));
+  WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(Pattern(kScreenWidth, kScreenHeight, 3)));
+  WriteWholeFile(user.Home() / "first.bmp", EncodeBmp(Pattern(20, 10, 60)));
+  WriteWholeFile(user.Home() / "second.bmp", EncodeBmp(Pattern(20, 10, 200)));
   platform::Image shownBefore;
   for (const std::string inset : {"first.bmp", "second.bmp"}) {
     const auto run = user.Run({"canvas.bmp,", inset + ",", "5,", "6,", "20,", "10,", "out.bmp"},

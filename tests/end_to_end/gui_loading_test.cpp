@@ -22,7 +22,7 @@ bool Mapped(const RunResult& run, const std::string& library) {
 TEST(GuiLoading, AWallpaperRunMapsNoQtLibraryEvenWithADisplayNamed) {
   ThrowAwayUser user;
   user.PassFirstRun();
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
+  WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
   const auto run = user.Run({"canvas.bmp,canvas.bmp,0,0,2,2,out.bmp"}, kTracedWithUnreachableDisplay);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(Mapped(run, "libc.so.6")) << "the loader's trace is missing";
@@ -45,7 +45,7 @@ TEST(GuiLoading, TheWindowWithoutAnAnsweringServerSaysItNeedsADisplay) {
   user.PassFirstRun();
   const auto run = user.Run({"/C"}, {"DISPLAY=:7919"});
   EXPECT_EQ(run.exitCode, static_cast<int>(ExitCode::NoDisplay));
-  EXPECT_EQ(run.standardError, "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, "Tessarin stopped: The configuration window needs a display.\n");
 }
 
 }  // namespace

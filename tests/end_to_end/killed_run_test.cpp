@@ -24,18 +24,18 @@ TEST(KilledRun, LeavesTheOldOrTheNewPictureAndNothingThatPilesUp) {
   const auto folder = user.Home() / "walls";
   std::filesystem::create_directory(folder);
   // Big enough that a run takes a while to write.
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(2400, 1600, 1)));
-  WriteFile(user.Home() / "inset.bmp", EncodeBmp(PatternImage(64, 64, 2)));
+  WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(2400, 1600, 1)));
+  WriteWholeFile(user.Home() / "inset.bmp", EncodeBmp(PatternImage(64, 64, 2)));
   const std::string oldPicture = "the old wallpaper";
   const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "5,", "5,",
                                               "50,",         "50,",        "walls/out.bmp"};
   ASSERT_EQ(user.Run(arguments).exitCode, 0);
-  const std::string newPicture = ReadFile(folder / "out.bmp");
+  const std::string newPicture = ReadWholeFile(folder / "out.bmp");
 
   std::mt19937 random(12345);
   int killedWhileRunning = 0;
   for (int attempt = 0; attempt < 25; ++attempt) {
-    WriteFile(folder / "out.bmp", oldPicture);
+    WriteWholeFile(folder / "out.bmp", oldPicture);
     const int pid = user.Start(arguments);
     ::usleep(static_cast<useconds_t>(random() % 40000));
     ::kill(pid, SIGKILL);
@@ -43,7 +43,7 @@ TEST(KilledRun, LeavesTheOldOrTheNewPictureAndNothingThatPilesUp) {
     ::waitpid(pid, &status, 0);
     if (WIFSIGNALED(status)) ++killedWhileRunning;
 
-    const std::string left = ReadFile(folder / "out.bmp");
+    const std::string left = ReadWholeFile(folder / "out.bmp");
     EXPECT_TRUE(left == oldPicture || left == newPicture) << "attempt " << attempt;
     auto names = FolderEntries(folder);
     std::erase_if(names, [](const std::string& name) { return name.starts_with(".out.bmp.tessarin-"); });

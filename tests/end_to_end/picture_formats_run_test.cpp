@@ -11,8 +11,6 @@
 namespace tessarin::testing {
 namespace {
 
-std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 class PictureFormatsRun : public ::testing::Test {
  protected:
   PictureFormatsRun() { user.PassFirstRun(); }
@@ -20,7 +18,7 @@ class PictureFormatsRun : public ::testing::Test {
     return user.Run({canvas + ",", inset + ",", area, "out.bmp"});
   }
   WrittenBmp Output() const {
-    const std::string bytes = ReadFile(user.Home() / "out.bmp");
+    const std::string bytes = ReadWholeFile(user.Home() / "out.bmp");
     return WrittenBmp(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   }
   ThrowAwayUser user;
@@ -29,15 +27,15 @@ class PictureFormatsRun : public ::testing::Test {
 // A red 40 x 30 JPEG canvas and a green 10 x 10 metafile inset (drawn by the
 // module beside the executable), then a GIF and a PNG inset.
 TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
-  WriteFile(user.Home() / "canvas.jpg", AsText(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
   MetafileBuilder wmf;
   wmf.Placeable(0, 0, 150, 150, 1440).Record(0x0103, {1})
       .Record(0x02FC, {0, 0xFF00, 0, 0}).Record(0x012D, {0})   // green brush
       .Record(0x02FA, {5, 0, 0, 0, 0}).Record(0x012D, {1})     // no pen
       .Record(0x041B, {10, 10, 0, 0});
-  WriteFile(user.Home() / "inset.wmf", AsText(wmf.Build()));
-  WriteFile(user.Home() / "inset.gif", AsText(EncodeGif(10, 10, std::vector<std::uint8_t>(100, 1), {{0, 0, 0}, {0, 0, 255}})));
-  WriteFile(user.Home() / "inset.png", AsText(EncodePng(10, 10, Bytes(300, 200))));
+  WriteWholeFile(user.Home() / "inset.wmf", TextOf(wmf.Build()));
+  WriteWholeFile(user.Home() / "inset.gif", TextOf(EncodeGif(10, 10, std::vector<std::uint8_t>(100, 1), {{0, 0, 0}, {0, 0, 255}})));
+  WriteWholeFile(user.Home() / "inset.png", TextOf(EncodePng(10, 10, Bytes(300, 200))));
 
   const struct {
     const char* inset;
@@ -56,7 +54,7 @@ TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
 }
 
 TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
-  WriteFile(user.Home() / "out.bmp", "old output");
+  WriteWholeFile(user.Home() / "out.bmp", "old output");
   const Bytes jpeg = EncodeJpeg(40, 30, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; });
   const Bytes png = EncodePng(40, 30, Bytes(3600, 7));
   const Bytes gif = EncodeGif(40, 30, std::vector<std::uint8_t>(1200, 1), {{1, 2, 3}, {4, 5, 6}});
@@ -71,11 +69,11 @@ TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
   };
   for (const auto& [name, bytes] : damaged) {
     SCOPED_TRACE(name);
-    WriteFile(user.Home() / name, AsText(bytes));
+    WriteWholeFile(user.Home() / name, TextOf(bytes));
     const auto run = Compose(name, name, "0, 0, 5, 5,");
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.standardError.find(std::string(name) + ": "), std::string::npos) << run.standardError;
-    EXPECT_EQ(ReadFile(user.Home() / "out.bmp"), "old output");
+    EXPECT_EQ(ReadWholeFile(user.Home() / "out.bmp"), "old output");
   }
 }
 
@@ -86,8 +84,8 @@ TEST_F(PictureFormatsRun, ADamagedInsetStopsTheRunOnlyWhereItsBlockIsDamaged) {
   const Bytes jpeg = EncodeJpeg(256, 512, [](int x, int y) {
     return y < 16 ? Rgb{0, 0, 250} : Rgb{std::uint8_t(x ^ y), std::uint8_t(x * y), std::uint8_t(y)};
   });
-  WriteFile(user.Home() / "canvas.jpg", AsText(EncodeJpeg(40, 512, [](int, int) { return Rgb{250, 0, 0}; })));
-  WriteFile(user.Home() / "cut.jpg", AsText(Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))));
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 512, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteWholeFile(user.Home() / "cut.jpg", TextOf(Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))));
   const auto above = Compose("canvas.jpg", "cut.jpg", "0, 0, 8, 8,");
   ASSERT_EQ(above.exitCode, 0) << above.standardError;
   EXPECT_GE(Output().Pixel(4, 4).b, 240);
@@ -125,16 +123,16 @@ class FirstFailureRun : public PictureFormatsRun, public ::testing::WithParamInt
 
 TEST_P(FirstFailureRun, NamesTheDamagedPicture) {
   const auto pixel = [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; };
-  WriteFile(user.Home() / "whole.jpg", AsText(EncodeJpeg(40, 30, pixel)));
-  WriteFile(user.Home() / "broken.jpg",
-            AsText(WithABrokenSecondScan(EncodeJpeg(40, 30, pixel, {JpegKind::Progressive}))));
-  WriteFile(user.Home() / "out.bmp", "old output");
+  WriteWholeFile(user.Home() / "whole.jpg", TextOf(EncodeJpeg(40, 30, pixel)));
+  WriteWholeFile(user.Home() / "broken.jpg",
+            TextOf(WithABrokenSecondScan(EncodeJpeg(40, 30, pixel, {JpegKind::Progressive}))));
+  WriteWholeFile(user.Home() / "out.bmp", "old output");
   const Trouble& trouble = GetParam();
   const auto run = user.Run({std::string(trouble.canvas) + ",", std::string(trouble.inset) + ",",
                              std::string(trouble.x) + ",", "1, 5, 5,", trouble.output});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.standardError.find("broken.jpg: "), std::string::npos) << run.standardError;
-  EXPECT_EQ(ReadFile(user.Home() / "out.bmp"), "old output");
+  EXPECT_EQ(ReadWholeFile(user.Home() / "out.bmp"), "old output");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,36 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "support/null_terminated_pointers.h"
 
 extern char** environ;
 
 namespace tessarin::testing {
-
-ThrowAwayUser::ThrowAwayUser() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-user-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  home_ = pattern;
-}
-
-ThrowAwayUser::~ThrowAwayUser() {
-  std::error_code ignored;
-  std::filesystem::remove_all(home_, ignored);
-}
-
-namespace {
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> p;
-  for (auto& t : texts) p.push_back(t.data());
-  p.push_back(nullptr);
-  return p;
-}
-
-}  // namespace
 
 int ThrowAwayUser::Start(const std::vector<std::string>& arguments) const {
   return Spawn(arguments, {}, "/dev/null");
@@ -48,7 +25,7 @@ RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
   ::waitpid(pid, &status, 0);
   RunResult result;
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.standardError = ReadFile(errorPath);
+  result.standardError = ReadWholeFile(errorPath);
   std::filesystem::remove(errorPath);
   return result;
 }
@@ -63,8 +40,8 @@ int ThrowAwayUser::Spawn(const std::vector<std::string>& arguments,
   std::vector<std::string> argv = {TESSARIN_EXECUTABLE};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
 
-  auto argvPointers = Pointers(argv);
-  auto envPointers = Pointers(environment);
+  auto argvPointers = NullTerminatedPointers(argv);
+  auto envPointers = NullTerminatedPointers(environment);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -82,18 +59,6 @@ int ThrowAwayUser::Spawn(const std::vector<std::string>& arguments,
 
 void ThrowAwayUser::PassFirstRun() const {
   if (Run({}).exitCode != 0) throw std::runtime_error("the first run failed");
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 }  // namespace tessarin::testing

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temporary_folder.h"
+
 namespace tessarin::testing {
 
 struct RunResult {
@@ -14,8 +16,7 @@ struct RunResult {
 // A throw-away user: its own HOME and XDG_CONFIG_HOME, no display.
 class ThrowAwayUser {
  public:
-  ThrowAwayUser();
-  ~ThrowAwayUser();
+  ThrowAwayUser() = default;
   ThrowAwayUser(const ThrowAwayUser&) = delete;
   ThrowAwayUser& operator=(const ThrowAwayUser&) = delete;
 
@@ -34,10 +35,8 @@ class ThrowAwayUser {
   int Spawn(const std::vector<std::string>& arguments,
             const std::vector<std::string>& extraEnvironment,
             const std::filesystem::path& errorPath) const;
-  std::filesystem::path home_;
+  TemporaryFolder temporary_{"tessarin-user"};
+  std::filesystem::path home_ = temporary_.Path();
 };
-
-std::string ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 
 }  // namespace tessarin::testing

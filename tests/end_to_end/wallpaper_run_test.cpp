@@ -19,7 +19,7 @@ const std::string kNotice =
     "Read the included README.TXT for further information\n";
 
 WrittenBmp ReadBmp(const std::filesystem::path& path) {
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = ReadWholeFile(path);
   return WrittenBmp(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
@@ -27,24 +27,24 @@ class WallpaperRun : public ::testing::Test {
  protected:
   WallpaperRun() {
     user.PassFirstRun();
-    WriteFile(Home() / "canvas.bmp", EncodeBmp(PatternImage(64, 48, 1)));
-    WriteFile(Home() / "inset.bmp", EncodeBmp(PatternImage(30, 20, 2)));
+    WriteWholeFile(Home() / "canvas.bmp", EncodeBmp(PatternImage(64, 48, 1)));
+    WriteWholeFile(Home() / "inset.bmp", EncodeBmp(PatternImage(30, 20, 2)));
   }
   std::filesystem::path Home() const { return user.Home(); }
   std::string Path(const std::string& name) const { return (Home() / name).string(); }
-  std::string Settings() const { return ReadFile(user.ConfigFolder() / "Tessarin.ini"); }
+  std::string Settings() const { return ReadWholeFile(user.ConfigFolder() / "Tessarin.ini"); }
 
   ThrowAwayUser user;
 };
 
 TEST(FirstRunOfTheProgram, ShowsOnlyTheNoticeEvenWithAFullCommandLine) {
   ThrowAwayUser user;
-  WriteFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(8, 8, 1)));
+  WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(8, 8, 1)));
   const auto run = user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.standardError, kNotice);
   EXPECT_FALSE(std::filesystem::exists(user.Home() / "out.bmp"));
-  EXPECT_EQ(ReadFile(user.ConfigFolder() / "Tessarin.ini"), "[App]\nFirstRun=1\n");
+  EXPECT_EQ(ReadWholeFile(user.ConfigFolder() / "Tessarin.ini"), "[App]\nFirstRun=1\n");
   // The same command line on the next run makes the wallpaper.
   EXPECT_EQ(user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"}).exitCode, 0);
   EXPECT_TRUE(std::filesystem::exists(user.Home() / "out.bmp"));
@@ -63,7 +63,7 @@ TEST_F(WallpaperRun, ACommandLineRunWritesTheComposedBmpAndRecordsTheWallpaper) 
   EXPECT_EQ(out.Pixel(21, 25), (Bgr{21, 25, 1}));
   EXPECT_EQ(out.Pixel(9, 20), (Bgr{9, 20, 1}));
   // The path is recorded exactly as given: on Linux letter case names another file.
-  EXPECT_NE(ReadFile(user.ConfigFolder() / "registry.reg")
+  EXPECT_NE(ReadWholeFile(user.ConfigFolder() / "registry.reg")
                 .find("[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"Wallpaper\"=\"out.bmp\""),
             std::string::npos);
   EXPECT_EQ(FolderEntries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
@@ -86,12 +86,12 @@ TEST_F(WallpaperRun, AMissingPictureIsReportedAndNothingWritten) {
 }
 
 TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
-  WriteFile(Home() / "broken.bmp", "BM this is not really a picture");
-  WriteFile(Home() / "out.bmp", "the old wallpaper");
+  WriteWholeFile(Home() / "broken.bmp", "BM this is not really a picture");
+  WriteWholeFile(Home() / "out.bmp", "the old wallpaper");
   const auto run = user.Run({"canvas.bmp,", "broken.bmp,", "1,", "1,", "1,", "1,", "out.bmp"});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.standardError.find("broken.bmp"), std::string::npos) << run.standardError;
-  EXPECT_EQ(ReadFile(Home() / "out.bmp"), "the old wallpaper");
+  EXPECT_EQ(ReadWholeFile(Home() / "out.bmp"), "the old wallpaper");
   EXPECT_EQ(FolderEntries(Home()),
             (std::vector<std::string>{".config", "broken.bmp", "canvas.bmp", "inset.bmp", "out.bmp"}));
 }
@@ -115,7 +115,7 @@ TEST_F(WallpaperRun, AnUnwritableOutputPathStopsTheRunNamingIt) {
 // is kept as it is on Windows.
 TEST_F(WallpaperRun, APipeOrAReadOnlyFileAtTheOutputStopsTheRunAndStays) {
   ASSERT_EQ(::mkfifo(Path("pipe.bmp").c_str(), 0644), 0);
-  WriteFile(Home() / "kept.bmp", "old");
+  WriteWholeFile(Home() / "kept.bmp", "old");
   ASSERT_EQ(::chmod(Path("kept.bmp").c_str(), 0444), 0);
   for (const auto& [output, reason] : {std::pair{"pipe.bmp", "named pipe"}, {"kept.bmp", "Permission denied"}}) {
     const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", output});
@@ -124,7 +124,7 @@ TEST_F(WallpaperRun, APipeOrAReadOnlyFileAtTheOutputStopsTheRunAndStays) {
     EXPECT_NE(run.standardError.find(reason), std::string::npos) << run.standardError;
   }
   EXPECT_TRUE(std::filesystem::is_fifo(Home() / "pipe.bmp"));
-  EXPECT_EQ(ReadFile(Home() / "kept.bmp"), "old");
+  EXPECT_EQ(ReadWholeFile(Home() / "kept.bmp"), "old");
 }
 
 TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {
@@ -136,14 +136,14 @@ TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {
 TEST_F(WallpaperRun, TheSwitchSaysTheWindowNeedsADisplay) {
   const auto run = user.Run({"/C"});
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(run.standardError, "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, "Tessarin stopped: The configuration window needs a display.\n");
 }
 
 class SavedSettingsRun : public WallpaperRun {
  protected:
   void Configure(const std::string& insetFolder) {
     std::filesystem::create_directories(Home() / "insets");
-    WriteFile(user.ConfigFolder() / "Tessarin.ini",
+    WriteWholeFile(user.ConfigFolder() / "Tessarin.ini",
               "[App]\nFirstRun=1\nOutputFile=" + Path("wall.bmp") + "\nCanvas=" + Path("canvas.bmp") +
                   "\nInsertDir=" + insetFolder + "\nX=3\nY=4\nH=2\nW=6\n");
   }
@@ -151,9 +151,9 @@ class SavedSettingsRun : public WallpaperRun {
 
 TEST_F(SavedSettingsRun, PicksAMatchingInsetAtRandomAndUsesWAsWidth) {
   Configure(Path("insets") + "/");
-  WriteFile(Home() / "insets" / "ONLY.BMP", EncodeBmp(PatternImage(10, 10, 7)));
-  WriteFile(Home() / "insets" / "notes.txt", "not a picture");
-  WriteFile(Home() / "insets" / "photo.png", "not a picture either");
+  WriteWholeFile(Home() / "insets" / "ONLY.BMP", EncodeBmp(PatternImage(10, 10, 7)));
+  WriteWholeFile(Home() / "insets" / "notes.txt", "not a picture");
+  WriteWholeFile(Home() / "insets" / "photo.png", "not a picture either");
   for (int run = 0; run < 3; ++run) {
     ASSERT_EQ(user.Run({}).exitCode, 0);
     const WrittenBmp out = ReadBmp(Home() / "wall.bmp");
@@ -168,16 +168,16 @@ TEST_F(SavedSettingsRun, AnIncompleteConfigurationShowsTheNoticeThenNeedsTheWind
   Configure(Path("insets"));
   std::string settings = Settings();
   settings.replace(settings.find("W=6"), 3, "W=");
-  WriteFile(user.ConfigFolder() / "Tessarin.ini", settings);
+  WriteWholeFile(user.ConfigFolder() / "Tessarin.ini", settings);
   const auto run = user.Run({});
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(run.standardError, kNotice + "The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError, kNotice + "Tessarin stopped: The configuration window needs a display.\n");
   EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
 }
 
 TEST_F(SavedSettingsRun, AnInsetFolderWithoutPicturesEndsWithoutWriting) {
   Configure(Path("insets"));
-  WriteFile(Home() / "insets" / "notes.txt", "x");
+  WriteWholeFile(Home() / "insets" / "notes.txt", "x");
   const auto run = user.Run({});
   EXPECT_EQ(run.exitCode, 4);
   EXPECT_NE(run.standardError.find("holds no picture matching"), std::string::npos);

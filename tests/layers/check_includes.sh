@@ -15,12 +15,13 @@ allowed() {
     wallpaper) echo "wallpaper platform text" ;;
     config_window) echo "config_window platform text settings" ;;
     run) echo "run platform text settings wallpaper" ;;
-    pictures) echo "pictures platform" ;;
+    modules) echo "modules" ;;
+    pictures) echo "pictures platform modules" ;;
   esac
 }
 
 status=0
-for folder in text settings wallpaper config_window run pictures; do
+for folder in text modules settings wallpaper config_window run pictures; do
   while IFS=: read -r file included; do
     target=${included%%/*}
     # A platform's own folder is not one of the interfaces.

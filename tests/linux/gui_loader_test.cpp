@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "modules/loaded_module.h"
 #include "platform/linux/linux_config_window.h"
 #include "platform/linux/linux_messages.h"
 #include "platform/linux/stderr_messages.h"
 #include "support/captured_stderr.h"
+#include "support/temporary_folder.h"
 #include "support/window_fakes.h"
 
 namespace tessarin::linux_platform {
@@ -18,14 +20,26 @@ namespace fs = std::filesystem;
 using testing::FakeConventions;
 using testing::RecordingSettings;
 
-TEST(GuiModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
-  EXPECT_EQ(GuiModuleCandidates("/opt/t/bin/tessarin"),
+TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
+  EXPECT_EQ(modules::ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
             (std::vector<fs::path>{"/opt/t/bin/tessarin-gui.so", "/opt/t/lib/tessarin/tessarin-gui.so"}));
 }
 
+TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
+  const modules::LoadedModule libc("libc.so.6");
+  std::size_t (*length)(const char*) = nullptr;
+  ASSERT_TRUE(libc.Find("strlen", length));
+  EXPECT_EQ(length("four"), 4u);
+  EXPECT_FALSE(libc.Find("tessarin_no_such_symbol", length));
+  const modules::LoadedModule missing("/nonexistent/tessarin-gui.so");
+  EXPECT_FALSE(missing.Loaded());
+  EXPECT_NE(missing.Error().find("/nonexistent/tessarin-gui.so"), std::string::npos) << missing.Error();
+  EXPECT_FALSE(missing.Find("strlen", length));
+}
+
 TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
-  const fs::path folder = fs::temp_directory_path() / "tessarin-gui-loader-test";
-  fs::create_directories(folder);
+  const testing::TemporaryFolder temporary;
+  const fs::path folder = temporary.Path();
   const fs::path notAModule = folder / "tessarin-gui.so";
   { std::ofstream(notAModule) << "not a shared library"; }
 
@@ -34,7 +48,6 @@ TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
   GuiLoader broken({folder / "missing.so", notAModule}, true);
   EXPECT_EQ(broken.Module(), nullptr);
   EXPECT_EQ(broken.Module(), nullptr);
-  fs::remove_all(folder);
 }
 
 TEST(LinuxMessages, WithoutADisplayWritesTheTextToStderrOnly) {
@@ -49,16 +62,21 @@ TEST(LinuxMessages, BoxTextHasOneLineFeedForEachLineBreak) {
   EXPECT_EQ(WithLineFeeds("a\r\nb\rc\nd\r\n"), "a\nb\nc\nd\n");
 }
 
-TEST(LinuxConfigWindow, WithoutADisplaySaysSoAndEndsTheRun) {
+TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
   GuiLoader noDisplay({}, false);
   RecordingSettings settings;
   FakeConventions conventions;
   LinuxConfigWindow window(noDisplay, settings, conventions);
   testing::CapturedStderr errors;
   EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
-  window.Open();
-  EXPECT_EQ(window.RunUntilClosed(), ExitCode::NoDisplay);
-  EXPECT_EQ(errors.Text(), "The configuration window needs a display.\n");
+  try {
+    window.Open();
+    ADD_FAILURE() << "the run went on";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Status(), ExitCode::NoDisplay);
+    EXPECT_STREQ(failure.what(), "The configuration window needs a display.");
+  }
+  EXPECT_EQ(errors.Text(), "");  // the failure stop says it, as for every failure
   EXPECT_TRUE(settings.writes.empty());
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/failure.h"
 #include "platform/linux/file_descriptor.h"
+#include "support/bytes.h"
 #include "support/temporary_folder.h"
 
 namespace tessarin::linux_platform {
@@ -22,9 +23,7 @@ using testing::ReadWholeFile;
 using testing::TemporaryFolder;
 using testing::WriteWholeFile;
 
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
+using testing::BytesOf;
 
 TEST(LinuxFiles, OnlyRegularFilesArePresentSymbolicLinksFollowed) {
   TemporaryFolder folder;
@@ -99,8 +98,8 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
   WriteWholeFile(path, "old picture");
   {
     auto output = files.CreateReplacement(path, 6);
-    output->WriteAt(3, Bytes("DEF"));
-    output->WriteAt(0, Bytes("ABC"));
+    output->WriteAt(3, BytesOf("DEF"));
+    output->WriteAt(0, BytesOf("ABC"));
     EXPECT_EQ(ReadWholeFile(path), "old picture");
     output->Commit();
   }
@@ -121,7 +120,7 @@ TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
   const FileDescriptor running(::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC));
   ASSERT_EQ(::flock(running.Get(), LOCK_EX), 0);
   auto output = files.CreateReplacement(folder / "out.bmp", 3);
-  output->WriteAt(0, Bytes("new"));
+  output->WriteAt(0, BytesOf("new"));
   output->Commit();
   EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "new");
   auto expected = kept;
@@ -143,7 +142,7 @@ TEST(LinuxFiles, ConcurrentReplacementsOfOneOutputAllSucceed) {
       for (int i = 0; i < 300; ++i) {
         try {
           auto output = LinuxFiles().CreateReplacement(path, 4096);
-          output->WriteAt(0, Bytes(std::string(4096, fill)));
+          output->WriteAt(0, BytesOf(std::string(4096, fill)));
           output->Commit();
         } catch (const Failure&) {
           ++failures;
@@ -171,7 +170,7 @@ TEST(LinuxFiles, AnAbandonedReplacementKeepsTheOldFileAndLeavesNothingBehind) {
   WriteWholeFile(path, "old picture");
   {
     auto output = files.CreateReplacement(path, 100);
-    output->WriteAt(0, Bytes("half"));
+    output->WriteAt(0, BytesOf("half"));
   }
   EXPECT_EQ(ReadWholeFile(path), "old picture");
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
@@ -194,7 +193,7 @@ TEST(LinuxFiles, ARelativeOutputPathIsWrittenInTheWorkingFolder) {
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(folder.Path());
   auto output = files.CreateReplacement("rel.bmp", 2);
-  output->WriteAt(0, Bytes("ok"));
+  output->WriteAt(0, BytesOf("ok"));
   output->Commit();
   std::filesystem::current_path(previous);
   EXPECT_EQ(ReadWholeFile(folder / "rel.bmp"), "ok");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "linux/temporary_config_home.h"
+#include "support/bytes.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -19,7 +20,7 @@ constexpr std::uint32_t kQueryValue = 0x1;
 constexpr const char* kDesktop = "Control Panel\\desktop";
 constexpr const char* kHeader = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Control Panel\\desktop]\n";
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+using testing::BytesOf;
 
 class RegistryFileTest : public ::testing::Test {
  protected:
@@ -42,7 +43,7 @@ class RegistryFileTest : public ::testing::Test {
 TEST_F(RegistryFileTest, AWallpaperPathIsStoredAsQuotedText) {
   EXPECT_EQ(RegistryFile::File(), File());
   const auto key = Open(kDesktop);
-  EXPECT_EQ(Set(key, "Wallpaper", 1, Bytes(std::string("/home/u/out.bmp") + '\0')),
+  EXPECT_EQ(Set(key, "Wallpaper", 1, BytesOf(std::string("/home/u/out.bmp") + '\0')),
             status::kSuccess);
   EXPECT_EQ(ReadWholeFile(File()), std::string(kHeader) + "\"Wallpaper\"=\"/home/u/out.bmp\"\n");
   EXPECT_EQ(registry_.CloseKey(key), status::kSuccess);
@@ -51,8 +52,8 @@ TEST_F(RegistryFileTest, AWallpaperPathIsStoredAsQuotedText) {
 
 TEST_F(RegistryFileTest, KeyAndValueNamesIgnoreLetterCaseAndKeepTheFirstSpelling) {
   const auto key = Open("CONTROL PANEL\\Desktop");
-  EXPECT_EQ(Set(key, "Wallpaper", 1, Bytes(std::string("a") + '\0')), status::kSuccess);
-  EXPECT_EQ(Set(key, "WALLPAPER", 1, Bytes(std::string("b") + '\0')), status::kSuccess);
+  EXPECT_EQ(Set(key, "Wallpaper", 1, BytesOf(std::string("a") + '\0')), status::kSuccess);
+  EXPECT_EQ(Set(key, "WALLPAPER", 1, BytesOf(std::string("b") + '\0')), status::kSuccess);
   EXPECT_EQ(ReadWholeFile(File()), std::string(kHeader) + "\"Wallpaper\"=\"b\"\n");
   const auto another = Open("control panel\\DESKTOP");
   EXPECT_NE(another, key);
@@ -64,12 +65,12 @@ TEST_F(RegistryFileTest, AMissingKeyIsNeitherOpenedNorCreated) {
             status::kFileNotFound);
   EXPECT_EQ(key, 1234u);
   EXPECT_FALSE(std::filesystem::exists(File()));
-  Set(Open(kDesktop), "Wallpaper", 1, Bytes(std::string("x") + '\0'));
+  Set(Open(kDesktop), "Wallpaper", 1, BytesOf(std::string("x") + '\0'));
   EXPECT_EQ(ReadWholeFile(File()).find("Software"), std::string::npos);
 }
 
 TEST_F(RegistryFileTest, StatusCodesFollowTheHandleAndItsAccess) {
-  const std::vector<std::uint8_t> text = Bytes(std::string("x") + '\0');
+  const std::vector<std::uint8_t> text = BytesOf(std::string("x") + '\0');
   EXPECT_EQ(Set(0, "Wallpaper", 1, text), status::kInvalidHandle);
   EXPECT_EQ(Set(999, "Wallpaper", 1, text), status::kInvalidHandle);
   EXPECT_EQ(registry_.CloseKey(999), status::kInvalidHandle);
@@ -92,7 +93,7 @@ TEST_F(RegistryFileTest, EveryValueKeepsItsTypeAndBytes) {
   Set(key, "Expand", 2, {'A', 0});
   Set(key, "NoNul", 1, {'a', 'b'});
   Set(key, "Tab", 1, {'a', '\t', 0});
-  Set(key, "Quote \"q\\", 1, Bytes(std::string("C:\\a \"b\" \xc3\xa9") + '\0'));
+  Set(key, "Quote \"q\\", 1, BytesOf(std::string("C:\\a \"b\" \xc3\xa9") + '\0'));
   Set(key, "Raw", 3, {0x01, 0xff});
   Set(key, "Short", 4, {1, 2});
   Set(key, "", 11, {});
@@ -161,7 +162,7 @@ TEST_F(RegistryFileTest, CommentsContinuedValuesAndOtherRootsAreKeptByteForByte)
   const std::string tail = "\"TileWallpaper\"=\"0\"\r\n\r\n[HKEY_USERS\\.DEFAULT]\n\"X\"=dword:00000001";
   WriteWholeFile(File(), head + oldWallpaper + tail);
   const auto key = Open(kDesktop);
-  EXPECT_EQ(Set(key, "Wallpaper", 1, Bytes(std::string("/w.bmp") + '\0')), status::kSuccess);
+  EXPECT_EQ(Set(key, "Wallpaper", 1, BytesOf(std::string("/w.bmp") + '\0')), status::kSuccess);
   EXPECT_EQ(Set(key, "New", 4, {1, 0, 0, 0}), status::kSuccess);
   const std::string newLines = "\"wallPAPER\"=\"/w.bmp\"\r\n\"TileWallpaper\"=\"0\"\r\n\"New\"=dword:00000001\r\n";
   EXPECT_EQ(ReadWholeFile(File()), head + newLines + tail.substr(tail.find("\r\n") + 2));

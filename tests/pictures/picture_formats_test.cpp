@@ -57,5 +57,30 @@ TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
   }
 }
 
+// Streamed or decoded whole, each format's rows end at its height, and the
+// failure names the file.
+TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
+  const auto solid = [](int, int) { return Rgb{1, 2, 3}; };
+  testing::GifOptions interlaced;
+  interlaced.interlaced = true;
+  testing::PngOptions interlacedPng;
+  interlacedPng.interlaced = true;
+  const Bytes indexes(12, 0);
+  const Bytes raw(36, 9);
+  for (const Bytes& file : {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
+                            testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced),
+                            testing::EncodePng(4, 3, raw), testing::EncodePng(4, 3, raw, interlacedPng)}) {
+    const auto source = OpenPicture(testing::InMemory(file, "four.pic"));
+    std::vector<std::uint8_t> rows(4 * 3 * 3);
+    source->ReadRows(rows.data(), 3);
+    try {
+      source->ReadRows(rows.data(), 1);
+      ADD_FAILURE() << "read a fourth row";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(), "four.pic: the picture was read past its last row");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessarin::pictures

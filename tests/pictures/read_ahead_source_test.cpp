@@ -32,7 +32,7 @@ class NumberedRows : public platform::PictureSource {
 TEST(ReadAheadSource, DeliversEveryRowInOrderWhateverTheReadSizes) {
   // 100000-pixel rows: one row to a strip; 9-pixel rows: thousands to a strip.
   for (int width : {100000, 9}) {
-    ReadAheadSource source(std::make_unique<NumberedRows>(width, 700));
+    ReadAheadSource source(std::make_unique<NumberedRows>(width, 700), "rows.bmp");
     EXPECT_EQ(source.Order(), platform::RowOrder::BottomUp);
     std::vector<std::uint8_t> rows(std::size_t(width) * 3 * 50);
     int next = 0;
@@ -46,12 +46,17 @@ TEST(ReadAheadSource, DeliversEveryRowInOrderWhateverTheReadSizes) {
       }
     }
     source.ReadRows(rows.data(), 700 - next);
-    EXPECT_THROW(source.ReadRows(rows.data(), 1), Failure);
+    try {
+      source.ReadRows(rows.data(), 1);
+      ADD_FAILURE() << "read past the last row";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(), "rows.bmp: the picture was read past its last row");
+    }
   }
 }
 
 TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
-  ReadAheadSource failing(std::make_unique<NumberedRows>(10, 5000, 3000));
+  ReadAheadSource failing(std::make_unique<NumberedRows>(10, 5000, 3000), "rows.bmp");
   std::vector<std::uint8_t> row(30);
   for (int y = 0; y < 3000; ++y) failing.ReadRows(row.data(), 1);
   try {
@@ -61,10 +66,10 @@ TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
     EXPECT_STREQ(failure.what(), "rows.bmp: damaged row");
   }
   // Dropped after one row: the thread ahead must end, not wait forever.
-  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000));
+  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000), "rows.bmp");
   dropped->ReadRows(row.data(), 1);
   dropped.reset();
-  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4)).ReadTopLeft(2, 3).bgr.size(), 18u);
+  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4), "rows.bmp").ReadTopLeft(2, 3).bgr.size(), 18u);
 }
 
 }  // namespace

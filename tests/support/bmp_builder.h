@@ -4,11 +4,9 @@
 #include <optional>
 #include <vector>
 
-namespace tessarin::testing {
+#include "support/bytes.h"
 
-inline void PutLe(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
+namespace tessarin::testing {
 
 // A bitmap of any header variant, depth and compression, as the bytes of a
 // BMP file or of a bare device-independent bitmap.

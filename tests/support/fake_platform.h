@@ -14,6 +14,7 @@
 #include "platform/failure.h"
 #include "platform/platform.h"
 #include "pictures/image_source.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::testing {
 
@@ -38,7 +39,9 @@ class FakeConfigWindow : public platform::ConfigWindow {
   bool open = false;
   ExitCode closeStatus = ExitCode::Done;
   std::optional<std::string> failureInAnEvent;
+  std::optional<Failure> openFails;  // thrown by Open, as a window without a display does
   void Open() override {
+    if (openFails) throw *openFails;
     ++opened;
     open = true;
   }
@@ -226,12 +229,7 @@ class FakeConventions : public platform::Conventions {
   std::string decimalSeparator = ".";
   char PathSeparator() const override { return separator; }
   bool FileNamesIgnoreCase() const override { return ignoreCase; }
-  std::string LowerCase(const std::string& text) const override {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-  }
+  std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
   std::string DecimalSeparator() const override { return decimalSeparator; }
 };
 

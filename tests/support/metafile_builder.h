@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/bytes.h"
+
 namespace tessarin::testing {
 
 class MetafileBuilder {
@@ -82,14 +84,8 @@ class MetafileBuilder {
     return out;
   }
 
-  static void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  static void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, static_cast<std::uint16_t>(v));
-    Put16(out, static_cast<std::uint16_t>(v >> 16));
-  }
+  static void Put16(Bytes& out, std::uint16_t v) { PutLe(out, v, 2); }
+  static void Put32(Bytes& out, std::uint32_t v) { PutLe(out, v, 4); }
 
  private:
   std::vector<std::uint8_t> records_;

@@ -18,10 +18,9 @@
 
 #include "memory_file.h"
 #include "platform/pictures.h"
+#include "support/bytes.h"
 
 namespace tessarin::testing {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Rgb {
   std::uint8_t r, g, b;

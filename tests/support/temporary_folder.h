@@ -11,11 +11,12 @@
 
 namespace tessarin::testing {
 
-// A fresh folder under the system's temporary folder, removed with its contents.
+// A fresh folder under the system's temporary folder, its name starting with
+// `prefix`, removed with its contents.
 class TemporaryFolder {
  public:
-  TemporaryFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tessarin-test-XXXXXX").string();
+  explicit TemporaryFolder(const std::string& prefix = "tessarin-test") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "text/ascii_text.h"
 #include "text/text_fields.h"
 #include "support/fake_platform.h"
 
@@ -40,6 +41,20 @@ TEST(TextFields, TrimRemovesSpacesOnly) {
   EXPECT_EQ(TrimSpaces("  a b  "), "a b");
   EXPECT_EQ(TrimSpaces("\ta\t"), "\ta\t");
   EXPECT_EQ(TrimSpaces("    "), "");
+}
+
+TEST(AsciiText, EachBlankSetTrimsItsOwnBlanksOnly) {
+  EXPECT_EQ(Trim(" \t a \t ", kSpacesAndTabs), "a");
+  EXPECT_EQ(Trim(" \ra\n", kSpacesAndTabs), "\ra\n");
+  EXPECT_EQ(TrimEnd(" a \t\r\n", kLineBlanks), " a");
+  EXPECT_EQ(TrimStart("\t a ", kSpacesAndTabs), "a ");
+  EXPECT_EQ(Trim(" \t", kSpacesAndTabs), "");
+}
+
+TEST(AsciiText, LowerCasesAsciiLettersOnlyAndQuotesWithBackslashes) {
+  EXPECT_EQ(AsciiLower("AZaz09-\xC3\x84"), "azaz09-\xC3\x84");  // the UTF-8 of a capital umlaut stays
+  EXPECT_EQ(BackslashQuoted("a'b\"c\\d", '\''), "'a\\'b\"c\\\\d'");
+  EXPECT_EQ(BackslashQuoted("a'b\"c", '"'), "\"a'b\\\"c\"");
 }
 
 TEST(TextFields, EveryCommaSeparates) {

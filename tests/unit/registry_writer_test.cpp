@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "support/bytes.h"
 #include "support/fake_platform.h"
 #include "wallpaper/install_wallpaper.h"
 
 namespace tessarin::testing {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 
 TEST(WriteRegistryValue, TextIsStoredWithOneNulCountedInItsSize) {
   FakeRegistry registry;

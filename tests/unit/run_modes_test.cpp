@@ -125,6 +125,13 @@ TEST_F(RunModesTest, SixCommasGiveSevenFieldsEvenWhenSomeAreEmpty) {
   EXPECT_EQ(fake.messages.shown[0].rfind("Tessarin stopped: ", 0), 0u);
 }
 
+TEST_F(RunModesTest, AWindowThatCannotOpenGoesThroughTheFailureStopWithItsOwnStatus) {
+  fake.configWindow.openFails = Failure("The configuration window needs a display.", ExitCode::NoDisplay);
+  EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
+  EXPECT_EQ(fake.messages.shown,
+            std::vector<std::string>{"Tessarin stopped: The configuration window needs a display."});
+}
+
 TEST_F(RunModesTest, AMissingPictureEndsTheRunWithItsOwnStatus) {
   EXPECT_EQ(Run("a.bmp, missing.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::PictureMissing);
   EXPECT_EQ(fake.messages.shown,

@@ -7,6 +7,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/win32_files.h"
+#include "support/bytes.h"
 #include "support/encode_bmp.h"
 #include "windows/helpers/placeable_metafile.h"
 #include "windows/windows_temporary_folder.h"
@@ -42,11 +43,8 @@ platform::Image Pattern(int width, int height) {
   return image;
 }
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
-
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
+using testing::BytesOf;
+using testing::PutLe;
 
 // A 16 x 16 icon file, 32 bits a pixel, green (b 10, g 200, r 30) except a
 // transparent 4 x 4 corner at the top left, white where it is hidden.
@@ -99,7 +97,7 @@ int ScreenDpi() {
 TEST(DecodeWithOle, ABitmapKeepsEveryPixel) {
   const platform::Image original = Pattern(21, 13);
   const std::string file = testing::EncodeBmp(original);
-  const platform::Image decoded = DecodeWithOle(Bytes(file), "pattern.bmp");
+  const platform::Image decoded = DecodeWithOle(BytesOf(file), "pattern.bmp");
   EXPECT_EQ(decoded.width, 21);
   EXPECT_EQ(decoded.height, 13);
   EXPECT_EQ(decoded.bgr, original.bgr);
@@ -127,8 +125,8 @@ TEST(DecodeWithOle, AnIconsTransparentPartIsBlack) {
 TEST(DecodeWithOle, WhatIsNoPictureIsAFailureNamingTheFile) {
   const std::vector<std::vector<std::uint8_t>> unreadable = {
       {},
-      Bytes("plain text, not a picture"),
-      Bytes(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
+      BytesOf("plain text, not a picture"),
+      BytesOf(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
   for (const auto& bytes : unreadable) {
     try {
       DecodeWithOle(bytes, "C:\\pics\\broken.jpg");

@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/win32/win32_text.h"
+#include "support/bytes.h"
 #include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {
@@ -22,7 +23,7 @@ std::vector<std::string> Sorted(std::vector<std::string> names) {
   return names;
 }
 
-std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+using testing::BytesOf;
 
 class Win32FilesTest : public ::testing::Test {
  protected:
@@ -94,8 +95,8 @@ TEST_F(Win32FilesTest, ACommittedReplacementTakesThePathAndLeavesNothingElse) {
   const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
   {
     const auto output = files.CreateReplacement(folder / "canvas.bmp", 5);
-    output->WriteAt(3, Bytes("lo"));
-    output->WriteAt(0, Bytes("hel"));
+    output->WriteAt(3, BytesOf("lo"));
+    output->WriteAt(0, BytesOf("hel"));
     EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "canvas");  // untouched until committed
     output->Commit();
   }
@@ -107,7 +108,7 @@ TEST_F(Win32FilesTest, AnAbandonedReplacementLeavesTheOldFileAndNoTemporary) {
   const auto before = Sorted(files.ListOrdinaryFiles(folder.Path()));
   {
     const auto output = files.CreateReplacement(folder / "canvas.bmp", 5);
-    output->WriteAt(0, Bytes("hello"));
+    output->WriteAt(0, BytesOf("hello"));
   }
   EXPECT_EQ(ReadFileBytes(folder / "canvas.bmp"), "canvas");
   EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
@@ -115,7 +116,7 @@ TEST_F(Win32FilesTest, AnAbandonedReplacementLeavesTheOldFileAndNoTemporary) {
 
 TEST_F(Win32FilesTest, ANewOutputUnderANonAsciiNameAndOneInAMissingFolder) {
   const auto output = files.CreateReplacement(folder / "Ausgabe-ö.bmp", 2);
-  output->WriteAt(0, Bytes("ok"));
+  output->WriteAt(0, BytesOf("ok"));
   output->Commit();
   EXPECT_EQ(ReadFileBytes(folder / "Ausgabe-ö.bmp"), "ok");
   EXPECT_THROW(files.CreateReplacement(folder / "missing\\out.bmp", 2), Failure);
@@ -128,7 +129,7 @@ TEST(Win32FilesChild, DISABLED_KilledWhileWriting) {
   ASSERT_GT(GetEnvironmentVariableW(L"TESSARIN_KILLED_RUN_FOLDER", folder, MAX_PATH), 0u);
   Win32Files files;
   const auto output = files.CreateReplacement(Narrow(folder) + "\\out.bmp", 1000);
-  output->WriteAt(0, Bytes("partial"));
+  output->WriteAt(0, BytesOf("partial"));
   TerminateProcess(GetCurrentProcess(), 9);
 }
 

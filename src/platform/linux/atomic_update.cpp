@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void Fail(const fs::path& path, int error) {
-  throw Failure::InFile(path.string(), std::system_category().message(error));
+  throw Failure::InFile(path.string(), ErrnoText(error));
 }
 
 FileDescriptor OpenFolder(const fs::path& folder) {

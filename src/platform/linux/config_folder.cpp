@@ -13,7 +13,7 @@
 namespace tessarin::linux_platform {
 namespace {
 
-std::string Environment(const char* name) {
+std::string VariableValue(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? "" : value;
 }
@@ -33,9 +33,9 @@ std::filesystem::path PasswdHome() {
 }  // namespace
 
 std::filesystem::path ConfigHome() {
-  const std::filesystem::path xdg = Environment("XDG_CONFIG_HOME");
+  const std::filesystem::path xdg = VariableValue("XDG_CONFIG_HOME");
   if (xdg.is_absolute()) return xdg;
-  const std::string home = Environment("HOME");
+  const std::string home = VariableValue("HOME");
   return (home.empty() ? PasswdHome() : std::filesystem::path(home)) / ".config";
 }
 

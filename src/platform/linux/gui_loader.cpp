@@ -1,9 +1,8 @@
 #include "platform/linux/gui_loader.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
-#include <system_error>
+
+#include "modules/loaded_module.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -13,42 +12,25 @@ bool VariableSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-std::filesystem::path ThisExecutable() {
-  std::error_code error;
-  return std::filesystem::read_symlink("/proc/self/exe", error);
-}
-
-// The module stays loaded until the process ends: its objects live as long.
 GuiModule* LoadFrom(const std::filesystem::path& file) {
-  void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) return nullptr;
-  auto create = reinterpret_cast<CreateGuiModuleFunction>(::dlsym(handle, kCreateGuiModuleSymbol));
-  return create == nullptr ? nullptr : create();
+  const modules::LoadedModule module(file.string());
+  CreateGuiModuleFunction create = nullptr;
+  return module.Find(kCreateGuiModuleSymbol, create) ? create() : nullptr;
 }
 
 }  // namespace
 
-std::vector<std::filesystem::path> GuiModuleCandidates(const std::filesystem::path& executable) {
-  const auto folder = executable.parent_path();
-  return {folder / kGuiModuleFileName,
-          (folder / ".." / "lib" / "tessarin" / kGuiModuleFileName).lexically_normal()};
-}
-
 bool DisplayNamed() { return VariableSet("DISPLAY") || VariableSet("WAYLAND_DISPLAY"); }
 
 GuiLoader GuiLoader::ForThisProcess() {
-  return GuiLoader(GuiModuleCandidates(ThisExecutable()), DisplayNamed());
+  return GuiLoader(modules::ModuleCandidatesOfThisProcess(kGuiModuleFileName), DisplayNamed());
 }
 
 GuiModule* GuiLoader::Module() {
   if (!module_) {
     module_.emplace();
     if (!displayPresent_) return nullptr;
-    for (const auto& file : candidates_) {
-      if (!std::filesystem::is_regular_file(file)) continue;
-      module_->reset(LoadFrom(file));
-      break;
-    }
+    if (const auto file = modules::FirstRegularFile(candidates_)) module_->reset(LoadFrom(*file));
   }
   return module_->get();
 }

@@ -30,9 +30,6 @@ class GuiLoader {
   std::optional<std::unique_ptr<GuiModule>> module_;
 };
 
-// Where the module is looked for, first to last, for an executable at `executable`.
-std::vector<std::filesystem::path> GuiModuleCandidates(const std::filesystem::path& executable);
-
 // Whether the environment names a display: DISPLAY or WAYLAND_DISPLAY set and
 // not empty.
 bool DisplayNamed();

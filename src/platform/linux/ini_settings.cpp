@@ -10,15 +10,12 @@
 #include "platform/linux/atomic_update.h"
 #include "platform/linux/config_folder.h"
 #include "platform/linux/text_lines.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
+std::string_view TrimBlanks(std::string_view text) { return Trim(text, kSpacesAndTabs); }
 
 std::optional<std::string_view> SectionName(std::string_view body) {
   const std::string_view trimmed = TrimBlanks(body);

@@ -1,6 +1,6 @@
 #include "platform/linux/linux_config_window.h"
 
-#include "platform/linux/stderr_messages.h"
+#include "platform/failure.h"
 
 namespace tessarin::linux_platform {
 
@@ -15,13 +15,9 @@ LinuxConfigWindow::~LinuxConfigWindow() {
 }
 
 void LinuxConfigWindow::Open() {
-  if (widget_ || noDisplay_) return;
+  if (widget_) return;
   GuiModule* gui = gui_.Module();
-  if (gui == nullptr) {
-    WriteToStderr("The configuration window needs a display.");
-    noDisplay_ = true;
-    return;
-  }
+  if (gui == nullptr) throw Failure("The configuration window needs a display.", ExitCode::NoDisplay);
   widget_ = gui->CreateConfigWindow(*this);
   form_.emplace(settings_, conventions_, *widget_);
   form_->Load();
@@ -29,7 +25,6 @@ void LinuxConfigWindow::Open() {
 }
 
 ExitCode LinuxConfigWindow::RunUntilClosed() {
-  if (noDisplay_) return ExitCode::NoDisplay;
   if (!widget_) return ExitCode::Done;
   if (!end_ && !failure_) gui_.Module()->RunEventLoop();
   if (failure_) std::rethrow_exception(failure_);

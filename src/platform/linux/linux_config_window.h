@@ -12,7 +12,7 @@ namespace tessarin::linux_platform {
 
 // The configuration window on Linux: the module's Qt window driven by
 // ConfigForm, under the contract of platform::ConfigWindow. Without a display
-// the window cannot open: Open says so on stderr and the run ends with
+// the window cannot open: Open throws a Failure whose status is
 // ExitCode::NoDisplay.
 class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEvents {
  public:
@@ -32,7 +32,6 @@ class LinuxConfigWindow : public platform::ConfigWindow, private ConfigWindowEve
   GuiLoader& gui_;
   platform::SettingsBackend& settings_;
   const platform::Conventions& conventions_;
-  bool noDisplay_ = false;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<ConfigForm> form_;
   // How the window's life ended; the first outcome wins.

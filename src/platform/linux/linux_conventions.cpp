@@ -3,16 +3,11 @@
 #include <langinfo.h>
 #include <locale.h>
 
-#include <algorithm>
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 
-std::string LinuxConventions::LowerCase(const std::string& text) const {
-  std::string lower = text;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; });
-  return lower;
-}
+std::string LinuxConventions::LowerCase(const std::string& text) const { return AsciiLower(text); }
 
 namespace {
 

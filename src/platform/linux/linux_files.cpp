@@ -22,7 +22,7 @@ namespace tessarin::linux_platform {
 namespace {
 
 [[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
-  throw Failure::InFile(path, doing + ": " + ErrorText(errno));
+  throw Failure::InFile(path, doing + ": " + ErrnoText(errno));
 }
 
 // Decoders read in whatever pieces their format dictates (a GIF sub-block is
@@ -285,8 +285,6 @@ void Presize(int fd, std::uint64_t size, const std::string& path) {
 
 }  // namespace
 
-std::string ErrorText(int error) { return std::strerror(error); }
-
 bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
   struct stat info {};
   return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -349,7 +347,7 @@ std::unique_ptr<platform::OutputFile> LinuxFiles::CreateReplacement(const std::s
 
 std::optional<std::string> WhyNotARegularFile(unsigned mode) {
   if (S_ISREG(mode)) return std::nullopt;
-  if (S_ISDIR(mode)) return ErrorText(EISDIR);
+  if (S_ISDIR(mode)) return ErrnoText(EISDIR);
   if (S_ISFIFO(mode)) return "Is a named pipe, not a regular file";
   if (S_ISSOCK(mode)) return "Is a socket, not a regular file";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "Is a device, not a regular file";

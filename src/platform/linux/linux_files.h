@@ -24,9 +24,6 @@ class LinuxFiles : public platform::Files {
                                                           std::uint64_t size) override;
 };
 
-// strerror's text for an errno value.
-std::string ErrorText(int error);
-
 // Why a file of this st_mode is no regular file, in strerror's style; nothing
 // for a regular file.
 std::optional<std::string> WhyNotARegularFile(unsigned mode);

@@ -7,7 +7,7 @@ namespace tessarin::linux_platform {
 
 std::unique_ptr<platform::PictureSource> LinuxPictures::Open(const std::string& path) {
   return std::make_unique<pictures::ReadAheadSource>(
-      pictures::OpenPicture(files_.OpenForReading(path)));
+      pictures::OpenPicture(files_.OpenForReading(path)), path);
 }
 
 }  // namespace tessarin::linux_platform

@@ -12,6 +12,7 @@
 #include "platform/linux/config_folder.h"
 #include "platform/linux/linux_conventions.h"
 #include "platform/linux/text_lines.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -129,14 +130,7 @@ std::string Hex(std::uint32_t number, std::size_t width) {
   return text;
 }
 
-std::string Quote(std::string_view text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    if (c == '\\' || c == '"') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
+std::string Quote(std::string_view text) { return BackslashQuoted(text, '"'); }
 
 // Text that reads back as the same bytes: one final NUL, no control bytes.
 bool IsPlainString(const Value& value) {

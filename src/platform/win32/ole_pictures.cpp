@@ -199,7 +199,7 @@ std::unique_ptr<platform::PictureSource> OlePictures::Open(const std::string& pa
   if (file->Size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   bytes.resize(file->ReadAt(0, bytes));
-  return std::make_unique<pictures::ImageSource>(DecodeWithOle(bytes, path));
+  return std::make_unique<pictures::ImageSource>(DecodeWithOle(bytes, path), path);
 }
 
 }  // namespace tessarin::win32_platform

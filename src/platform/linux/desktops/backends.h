@@ -21,8 +21,8 @@ struct DesktopReach {
   void Report(const std::string& problem) const;
 };
 
-// Each backend takes the wallpaper's absolute path. None of them reports a
-// failure: a missing tool or a refusing service leaves the desktop as it was.
+// Each backend takes the wallpaper's absolute path and gives up quietly on
+// what platform::Desktop swallows, reporting only a value that did not stick.
 
 // GNOME and the desktops on its settings: picture-uri and picture-uri-dark.
 void ApplyGnome(const DesktopReach& reach, const std::string& path);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "text/ascii_text.h"
+
 namespace tessarin::linux_platform {
 namespace {
 
@@ -85,14 +87,7 @@ std::string SameFileOtherSpelling(const std::string& absolutePath) {
   return absolutePath.substr(0, slash) + "/." + absolutePath.substr(slash);
 }
 
-std::string GVariantString(const std::string& text) {
-  std::string literal = "'";
-  for (const char c : text) {
-    if (c == '\'' || c == '\\') literal += '\\';
-    literal += c;
-  }
-  return literal + "'";
-}
+std::string GVariantString(const std::string& text) { return BackslashQuoted(text, '\''); }
 
 std::optional<std::string> ParseGVariantString(const std::string& literal) {
   if (literal.size() < 2) return std::nullopt;

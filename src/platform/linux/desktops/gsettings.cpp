@@ -6,6 +6,7 @@
 
 #include "platform/linux/desktops/backends.h"
 #include "platform/linux/desktops/desktop_values.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -18,11 +19,6 @@ struct GSettingsKey {
 
 std::string ValueFor(const GSettingsKey& key, const std::string& path) {
   return key.takesUri ? FileUri(path) : path;
-}
-
-std::string Trimmed(const std::string& text) {
-  const auto end = text.find_last_not_of(" \t\r\n");
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
 // Sets the key to the other spelling and then to the file itself, so that a
@@ -38,9 +34,10 @@ bool ApplyKey(const DesktopReach& reach, const GSettingsKey& key, const std::str
   if (!set.Succeeded()) return !set.Unreachable();
   const auto readBack = reach.tools.Run("gsettings", {"get", key.schema, key.key});
   if (!readBack.Succeeded()) return !readBack.Unreachable();
-  const auto found = ParseGVariantString(Trimmed(readBack.output));
+  const std::string printed(TrimEnd(readBack.output, kLineBlanks));
+  const auto found = ParseGVariantString(printed);
   if (found != wanted) {
-    reach.ReportMismatch(std::string(key.schema) + " " + key.key, wanted, Trimmed(readBack.output));
+    reach.ReportMismatch(std::string(key.schema) + " " + key.key, wanted, printed);
   }
   return true;
 }
@@ -64,12 +61,12 @@ struct PictureMode {
 // user chose stays.
 void ShowPictures(const DesktopReach& reach, const PictureMode& mode) {
   const auto current = reach.tools.Run("gsettings", {"get", mode.schema, mode.key});
-  if (!current.Succeeded() || Trimmed(current.output) != mode.hidesPictures) return;
+  if (!current.Succeeded() || TrimEnd(current.output, kLineBlanks) != mode.hidesPictures) return;
   const auto set = reach.tools.Run("gsettings", {"set", mode.schema, mode.key, mode.showsPicture});
   if (!set.Succeeded()) return;
   const auto readBack = reach.tools.Run("gsettings", {"get", mode.schema, mode.key});
-  if (readBack.Succeeded() && Trimmed(readBack.output) != mode.showsPicture) {
-    reach.ReportMismatch(std::string(mode.schema) + " " + mode.key, mode.showsPicture, Trimmed(readBack.output));
+  if (readBack.Succeeded() && TrimEnd(readBack.output, kLineBlanks) != mode.showsPicture) {
+    reach.ReportMismatch(std::string(mode.schema) + " " + mode.key, mode.showsPicture, std::string(TrimEnd(readBack.output, kLineBlanks)));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/linux/desktops/backends.h"
 #include "platform/linux/desktops/desktop_values.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -50,9 +51,8 @@ void ApplyKde(const DesktopReach& reach, const std::string& path) {
   std::istringstream lines(outcome.output);
   std::string line;
   while (std::getline(lines, line)) {
-    const auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos) continue;
-    const std::string found = line.substr(start);
+    const std::string found(TrimStart(line, kSpacesAndTabs));
+    if (found.empty()) continue;
     if (found != wanted) {
       reach.ReportMismatch("the Plasma desktop's Image", wanted, found);
       return;

@@ -1,23 +1,17 @@
 #include "platform/linux/desktops/linux_desktop.h"
 
-#include <algorithm>
 #include <sstream>
 
 #include "platform/linux/desktops/desktop_values.h"
 #include "platform/linux/desktops/x11_root.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {
 
-std::string LowerAscii(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>((c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c); });
-  return text;
-}
-
 // A desktop as XDG_CURRENT_DESKTOP or DESKTOP_SESSION names it.
 DesktopKind KindNamed(std::string name) {
-  name = LowerAscii(name);
+  name = AsciiLower(name);
   name = name.substr(name.rfind('/') + 1);  // some display managers give a session file
   if (name.size() > 8 && name.ends_with(".desktop")) name.resize(name.size() - 8);
   static const std::pair<const char*, DesktopKind> kNames[] = {

@@ -21,8 +21,8 @@ DesktopKind ChooseDesktop(const Environment& environment);
 
 // Shows the wallpaper through the session's desktop, in the way that desktop
 // keeps it for the next logon too. Each desktop is told the file's real path.
-// Failures are silent; a value that reads back differently is reported,
-// one line each, on standard error unless the caller says otherwise.
+// What it swallows and reports is platform::Desktop's; the reports go to
+// `report`, standard error unless the caller says otherwise.
 class LinuxDesktop : public platform::Desktop {
  public:
   LinuxDesktop(Environment environment, ToolRunner& tools, platform::Pictures& pictures,

@@ -1,6 +1,7 @@
 // Desktops whose own tool takes the wallpaper on its command line.
 #include "platform/linux/desktops/backends.h"
 #include "platform/linux/desktops/desktop_values.h"
+#include "text/ascii_text.h"
 
 namespace tessarin::linux_platform {
 namespace {

@@ -5,7 +5,6 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <bit>
@@ -13,16 +12,10 @@
 #include <cstring>
 #include <vector>
 
+#include "modules/loaded_module.h"
+
 namespace tessarin::linux_platform {
 namespace {
-
-template <typename Function>
-bool Find(void* library, const char* name, Function& function) {
-  void* symbol = ::dlsym(library, name);
-  static_assert(sizeof symbol == sizeof function);
-  std::memcpy(&function, &symbol, sizeof function);
-  return symbol != nullptr;
-}
 
 // The Xlib entry points used below.
 struct Xlib {
@@ -47,18 +40,18 @@ struct Xlib {
   decltype(&XSync) Sync = nullptr;
 
   bool Load() {
-    void* library = ::dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-    return library != nullptr && Find(library, "XOpenDisplay", OpenDisplay) &&
-           Find(library, "XCloseDisplay", CloseDisplay) && Find(library, "XSetErrorHandler", SetErrorHandler) &&
-           Find(library, "XInternAtom", InternAtom) && Find(library, "XGetWindowProperty", GetWindowProperty) &&
-           Find(library, "XChangeProperty", ChangeProperty) && Find(library, "XFree", Free) &&
-           Find(library, "XKillClient", KillClient) && Find(library, "XCreatePixmap", CreatePixmap) &&
-           Find(library, "XFreePixmap", FreePixmap) && Find(library, "XCreateGC", CreateGC) &&
-           Find(library, "XFreeGC", FreeGC) && Find(library, "XFillRectangle", FillRectangle) &&
-           Find(library, "XCreateImage", CreateImage) && Find(library, "XPutImage", PutImage) &&
-           Find(library, "XSetWindowBackgroundPixmap", SetWindowBackgroundPixmap) &&
-           Find(library, "XClearWindow", ClearWindow) && Find(library, "XSetCloseDownMode", SetCloseDownMode) &&
-           Find(library, "XSync", Sync);
+    const modules::LoadedModule library("libX11.so.6");
+    return library.Find("XOpenDisplay", OpenDisplay) &&
+           library.Find("XCloseDisplay", CloseDisplay) && library.Find("XSetErrorHandler", SetErrorHandler) &&
+           library.Find("XInternAtom", InternAtom) && library.Find("XGetWindowProperty", GetWindowProperty) &&
+           library.Find("XChangeProperty", ChangeProperty) && library.Find("XFree", Free) &&
+           library.Find("XKillClient", KillClient) && library.Find("XCreatePixmap", CreatePixmap) &&
+           library.Find("XFreePixmap", FreePixmap) && library.Find("XCreateGC", CreateGC) &&
+           library.Find("XFreeGC", FreeGC) && library.Find("XFillRectangle", FillRectangle) &&
+           library.Find("XCreateImage", CreateImage) && library.Find("XPutImage", PutImage) &&
+           library.Find("XSetWindowBackgroundPixmap", SetWindowBackgroundPixmap) &&
+           library.Find("XClearWindow", ClearWindow) && library.Find("XSetCloseDownMode", SetCloseDownMode) &&
+           library.Find("XSync", Sync);
   }
 };
 
@@ -66,11 +59,11 @@ struct Xlib {
 // Xlib's default handler would.
 int IgnoreError(Display*, XErrorEvent*) { return 0; }
 
-// One colour channel of a TrueColor pixel: where its mask puts the bits.
-struct Channel {
+// Where a TrueColor visual's mask puts one colour's bits in a pixel.
+struct PixelField {
   int shift = 0;
   int bits = 0;
-  explicit Channel(unsigned long mask)
+  explicit PixelField(unsigned long mask)
       : shift(mask == 0 ? 0 : std::countr_zero(mask)), bits(std::popcount(mask)) {}
   unsigned long Of(std::uint8_t value) const {
     const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
@@ -135,7 +128,7 @@ class RootPainter {
     if (image == nullptr) return;
     std::vector<char> pixels(static_cast<std::size_t>(image->bytes_per_line) * shownRows);
     image->data = pixels.data();
-    const Channel red(TheVisual()->red_mask), green(TheVisual()->green_mask), blue(TheVisual()->blue_mask);
+    const PixelField red(TheVisual()->red_mask), green(TheVisual()->green_mask), blue(TheVisual()->blue_mask);
     for (int y = 0; y < shownRows; ++y) {
       const int readIndex = bottomUp ? count - 1 - y : y;
       const std::uint8_t* bgr = rows.data() + static_cast<std::size_t>(readIndex) * pictureWidth * 3;

@@ -1,4 +1,4 @@
-#include "pictures/bmp_input.h"
+#include "pictures/picture_input.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@ namespace tessarin::pictures {
 void ReadExactly(platform::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  const char* whenShort) {
   while (!out.empty()) {
-    const std::size_t want = std::min(out.size(), kReadChunk);
+    const std::size_t want = std::min(out.size(), kMaxReadBytes);
     const std::size_t got = file.ReadAt(offset, out.first(want));
     if (got == 0) throw Failure::InFile(file.Path(), whenShort);
     offset += got;

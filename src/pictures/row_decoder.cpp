@@ -1,0 +1,52 @@
+#include "pictures/row_decoder.h"
+
+#include "pictures/image_source.h"
+
+namespace tessarin::pictures {
+namespace {
+
+class StreamedRows : public platform::PictureSource {
+ public:
+  explicit StreamedRows(std::unique_ptr<RowDecoder> decoder) : decoder_(std::move(decoder)) {
+    decoder_->StartRows();
+  }
+  int Width() const override { return decoder_->Width(); }
+  int Height() const override { return decoder_->Height(); }
+  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+
+  void ReadRows(std::uint8_t* out, int rows) override {
+    CheckRowsLeft(decoder_->Path(), rowsRead_, rows, Height());
+    const std::size_t stride = static_cast<std::size_t>(Width()) * platform::kBytesPerPixel;
+    for (int y = 0; y < rows; ++y, ++rowsRead_) decoder_->ReadRow(out + stride * static_cast<std::size_t>(y));
+  }
+
+  platform::Image ReadTopLeft(int width, int height) override {
+    return ReadTopLeftThroughRows(*this, width, height);
+  }
+
+ private:
+  std::unique_ptr<RowDecoder> decoder_;
+  int rowsRead_ = 0;
+};
+
+}  // namespace
+
+std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) noexcept {
+  try {
+    const std::size_t got = file_->ReadAt(offset_, out);
+    offset_ += got;
+    return got;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+std::unique_ptr<platform::PictureSource> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
+  if (decoder->Interlaced()) {
+    const std::string path = decoder->Path();
+    return std::make_unique<ImageSource>(decoder->DecodeWhole(), path);
+  }
+  return std::make_unique<StreamedRows>(std::move(decoder));
+}
+
+}  // namespace tessarin::pictures
