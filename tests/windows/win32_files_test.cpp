@@ -161,7 +161,7 @@ TEST_F(Win32FilesTest, ARunKilledBeforeCommittingLeavesTheOldFileAndNoTemporary)
 // another run installing it) refuses its replacement for a moment.
 TEST_F(Win32FilesTest, AReplacementWaitsOutAMomentaryHoldOnTheOutput) {
   const auto output = files.CreateReplacement(folder / "canvas.bmp", 3);
-  output->WriteAt(0, Bytes("new"));
+  output->WriteAt(0, BytesOf("new"));
   HANDLE reader = CreateFileW(Widen(folder / "canvas.bmp").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
@@ -204,7 +204,7 @@ TEST_F(Win32LongPathsTest, LookupListingReadingAndReplacement) {
   ASSERT_EQ(output.size(), 300u);
   {
     const auto replacement = files.CreateReplacement(output, 2);
-    replacement->WriteAt(0, Bytes("ok"));
+    replacement->WriteAt(0, BytesOf("ok"));
     replacement->Commit();
   }
   EXPECT_EQ(ReadFileBytes("\\\\?\\" + output), "ok");
