@@ -4,8 +4,14 @@
 
 namespace tessarin::pictures {
 
+std::string TooWideReason(std::int64_t width) {
+  return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
+         std::to_string(platform::kMaxPictureWidth) + " pixels are refused";
+}
+
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height) {
   if (width <= 0 || height <= 0) throw Failure::InFile(path, "the picture has no pixels");
+  if (width > platform::kMaxPictureWidth) throw Failure::InFile(path, TooWideReason(width));
   if (!platform::FitsABmpFile(width, height)) {
     throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
                                     std::to_string(height) +

@@ -18,8 +18,12 @@ constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{256} << 20;
 // BMP reader also flattens icon images.
 constexpr std::uint8_t kFlattenBlue = 0, kFlattenGreen = 0, kFlattenRed = 0;
 
-// Throws Failure unless a picture of this size can be written as a BMP file.
+// Throws Failure unless a picture of this size can be written as a BMP file
+// and its rows are at most platform::kMaxPictureWidth pixels wide.
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height);
+
+// Why a picture `width` pixels wide is refused (beyond kMaxPictureWidth).
+std::string TooWideReason(std::int64_t width);
 
 // Also throws Failure when a whole decode at `bytesPerPixel` would exceed
 // kMaxWholeDecodeBytes. Call it before allocating.

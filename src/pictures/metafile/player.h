@@ -8,8 +8,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <queue>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +24,21 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int kPixelsPerInch = 96;
 constexpr int kMaxCairoSide = 32767;
 constexpr double kMaxFontPixels = 2048;
+
+// The work cap, in pixels' worth of filling (about a nanosecond each). Every
+// record pays before it does its work; the costs are set against the time
+// the work takes, so that a whole budget is spent within a few seconds.
+constexpr double kMinBudget = 1 << 26;
+constexpr double kBudgetPerFramePixel = 64;
+constexpr double kRecordCost = 4;          // reading and dispatching any record
+constexpr double kShapeCost = 64;          // setting up a path, a fill or a copy
+constexpr double kObjectCost = 64;         // creating an object, saving a state
+constexpr double kGlyphCost = 256;         // each character, however small
+constexpr double kDecodeCostPerPixel = 2;  // a bitmap decoded and made a surface
+constexpr double kDashCostPerPixel = 64;   // each pixel of length a dashed pen runs
+// Saved states beyond this depth are not kept (SaveDC fails, as when GDI
+// runs out of memory); RestoreDC then goes back as far as there are.
+constexpr std::size_t kMaxSavedStates = 1024;
 
 // Record functions (the low byte names the record; the high byte counts its
 // parameters in some writers, which is why the full word is compared).
@@ -233,6 +250,11 @@ class Player {
   void IntersectClip(const Params& p);
   platform::Image Pixels();
 
+  void Spend(double units);
+  double CoveredPixels(Rect r) const;
+  void SaveDc();
+  void DeleteObject(std::uint16_t index);
+
   // Drawing (player_drawing.cpp).
   void SetColour(Colour c) { cairo_set_source_rgb(cr_, c.r, c.g, c.b); }
   static Surface HatchSurface(int hatch, Colour c);
@@ -241,6 +263,7 @@ class Player {
   bool HasPen() const { return state_.pen.style != 5; }      // not PS_NULL
   void FillPath();
   void StrokePath();
+  double PathLength() const;
   template <typename AddPath>
   void Shape(Rect bounds, AddPath path);
   void AddEllipse(Rect r, double inset);
@@ -266,18 +289,25 @@ class Player {
   void ExtTextOut(const Params& p);
 
   // Bitmaps (player_bitmaps.cpp).
-  static Surface SurfaceOf(const platform::Image& image);
+  Surface SurfaceOf(const platform::Image& image);
+  platform::Image DecodeDib(std::span<const std::uint8_t> dib);
   void CreateDibPatternBrush(const Params& p);
   void DibRecord(std::uint16_t function, const Params& p);
-  void DrawDib(const Blit& b, const platform::Image& image);
+  void DrawDib(const Blit& b, const platform::Image& image, Point a, Point far);
 
   const RenderRequest& request_;
   const Frame& frame_;
+  // Bytes held by the picture's surface and the bitmaps' surfaces; kept at
+  // most request_.maxSurfaceBytes. Declared before every holder of a surface.
+  std::uint64_t heldBytes_ = 0;
+  std::vector<std::uint8_t> pixels_;  // the picture's surface, 4 bytes a pixel
   Surface surface_;
   cairo_t* cr_ = nullptr;
   DcState state_;
   std::vector<DcState> saved_;
   std::vector<std::optional<Object>> objects_;
+  // Free object slots, lowest first: GDI gives a new object the lowest one.
+  std::priority_queue<std::uint16_t, std::vector<std::uint16_t>, std::greater<>> freeSlots_;
   double budget_ = 0;
 };
 

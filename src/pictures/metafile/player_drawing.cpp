@@ -65,12 +65,38 @@ void Player::StrokePath() {
   const std::vector<double>& dashes = pen.style >= 1 && pen.style <= 4 ? kDashes[pen.style] : kDashes[0];
   cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()), 0);
   SetColour(pen.colour);
+  // A pen works along its whole length, inside the picture or not, and a
+  // dashed one makes a shape of every dash: charged before anything is
+  // stroked (even measured).
+  Spend(PathLength() * (dashes.empty() ? 1 : kDashCostPerPixel));
   if (width > 1) {  // a wide pen paints well beyond the shape's own box
     double x0, y0, x1, y1;
     cairo_stroke_extents(cr_, &x0, &y0, &x1, &y1);
     Charge({x0, y0, x1, y1});
   }
   cairo_stroke_preserve(cr_);
+}
+
+// The length of the current path in device pixels, curves flattened.
+double Player::PathLength() const {
+  cairo_path_t* path = cairo_copy_path_flat(cr_);
+  double length = 0, x = 0, y = 0, startX = 0, startY = 0;
+  for (int i = 0; path->status == CAIRO_STATUS_SUCCESS && i < path->num_data; i += path->data[i].header.length) {
+    const cairo_path_data_t& item = path->data[i];
+    if (item.header.type == CAIRO_PATH_MOVE_TO) {
+      x = startX = path->data[i + 1].point.x;
+      y = startY = path->data[i + 1].point.y;
+    } else if (item.header.type == CAIRO_PATH_LINE_TO || item.header.type == CAIRO_PATH_CLOSE_PATH) {
+      const bool close = item.header.type == CAIRO_PATH_CLOSE_PATH;
+      const double toX = close ? startX : path->data[i + 1].point.x;
+      const double toY = close ? startY : path->data[i + 1].point.y;
+      length += std::hypot(toX - x, toY - y);
+      x = toX;
+      y = toY;
+    }
+  }
+  cairo_path_destroy(path);
+  return length;
 }
 
 // A filled and outlined shape: `path(inset)` adds the path with its edges

@@ -5,12 +5,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <numeric>
 
 namespace tessarin::metafile::detail {
 
 Player::Player(const RenderRequest& request, const Frame& frame)
     : request_(request), frame_(frame), objects_(frame.objectCount) {
-  surface_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, frame.width, frame.height),
+  // Drawn into a buffer of our own, so that the finished pixels can be
+  // turned into BGR where they lie, without a second copy of the picture.
+  const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, frame.width);
+  pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
+  heldBytes_ = pixels_.size();
+  surface_.reset(cairo_image_surface_create_for_data(pixels_.data(), CAIRO_FORMAT_ARGB32, frame.width,
+                                                     frame.height, stride),
                  SurfaceFree());
   cr_ = cairo_create(surface_.get());
   if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
@@ -19,8 +27,10 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   }
   cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
   state_.map = frame.map;
-  // Drawing may cost at most this many pixels' worth, counted per record.
-  budget_ = std::max<double>(double(frame.width) * frame.height * 64, 1 << 26);
+  std::vector<std::uint16_t> slots(objects_.size());
+  std::iota(slots.begin(), slots.end(), std::uint16_t{0});
+  freeSlots_ = decltype(freeSlots_)(std::greater<>(), std::move(slots));
+  budget_ = std::max(double(frame.width) * frame.height * kBudgetPerFramePixel, kMinBudget);
 }
 
 Player::~Player() { cairo_destroy(cr_); }
@@ -34,6 +44,7 @@ platform::Image Player::Play() {
     const auto function = static_cast<std::uint16_t>(bytes[at + 4] | bytes[at + 5] << 8);
     if (words < 3 || words > (frame_.recordsEnd - at) / 2) Malformed();
     if (function == kEof) break;
+    Spend(kRecordCost);
     Play(function, Params(bytes.subspan(at + 6, words * 2 - 6)));
     if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
       throw MetafileError(std::string("the metafile cannot be drawn: ") +
@@ -48,8 +59,7 @@ platform::Image Player::Play() {
 void Player::Play(std::uint16_t function, const Params& p) {
   switch (function) {
     case kSaveDc:
-      saved_.push_back(state_);
-      cairo_save(cr_);
+      SaveDc();
       break;
     case kRestoreDc:
       RestoreDc(p.I16(0));
@@ -117,7 +127,7 @@ void Player::Play(std::uint16_t function, const Params& p) {
       Select(p.U16(0));
       break;
     case kDeleteObject:
-      if (p.U16(0) < objects_.size()) objects_[p.U16(0)].reset();
+      DeleteObject(p.U16(0));
       break;
     case kIntersectClipRect:
       IntersectClip(p);
@@ -228,23 +238,39 @@ void Player::ScaleExtent(double& w, double& h, const Params& p) {
 
 // ---- work cap ----
 
-void Player::Charge(Rect r) {
-  const double w = std::clamp(r.right, 0.0, double(frame_.width)) - std::clamp(r.left, 0.0, double(frame_.width));
-  const double h = std::clamp(r.bottom, 0.0, double(frame_.height)) - std::clamp(r.top, 0.0, double(frame_.height));
-  budget_ -= std::max(w, 1.0) * std::max(h, 1.0) + 64;
-  if (budget_ < 0) throw MetafileError("the metafile takes too long to draw");
+void Player::Spend(double units) {
+  // Compared this way round, a cost that is not a number fails too.
+  if (!(units <= budget_)) throw MetafileError("the metafile takes too long to draw");
+  budget_ -= units;
 }
+
+// The frame pixels a device rectangle covers (at least one); a rectangle
+// with a coordinate that is not a number may cover any of them.
+double Player::CoveredPixels(Rect r) const {
+  const double width = frame_.width, height = frame_.height;
+  if (std::isnan(r.left) || std::isnan(r.top) || std::isnan(r.right) || std::isnan(r.bottom)) {
+    return width * height;
+  }
+  const double w = std::clamp(r.right, 0.0, width) - std::clamp(r.left, 0.0, width);
+  const double h = std::clamp(r.bottom, 0.0, height) - std::clamp(r.top, 0.0, height);
+  return std::max(w, 1.0) * std::max(h, 1.0);
+}
+
+void Player::Charge(Rect r) { Spend(CoveredPixels(r) + kShapeCost); }
 
 // ---- objects ----
 
 void Player::Add(Object object) {
-  for (auto& slot : objects_) {
-    if (!slot) {
-      slot = std::move(object);
-      return;
-    }
-  }
-  // A full table: the object is lost, as when creation fails.
+  Spend(kObjectCost);
+  if (freeSlots_.empty()) return;  // a full table: the object is lost, as when creation fails
+  objects_[freeSlots_.top()] = std::move(object);
+  freeSlots_.pop();
+}
+
+void Player::DeleteObject(std::uint16_t index) {
+  if (index >= objects_.size() || !objects_[index]) return;
+  objects_[index].reset();
+  freeSlots_.push(index);
 }
 
 void Player::Select(std::uint16_t index) {
@@ -283,6 +309,13 @@ void Player::CreateFont(const Params& p) {
   Add(o);
 }
 
+void Player::SaveDc() {
+  if (saved_.size() >= kMaxSavedStates) return;
+  Spend(kObjectCost);
+  saved_.push_back(state_);
+  cairo_save(cr_);
+}
+
 void Player::RestoreDc(int which) {
   // Negative: that many levels back; positive: the level of that number.
   std::size_t target = which < 0 ? saved_.size() - std::min<std::size_t>(saved_.size(), -which)
@@ -304,24 +337,23 @@ void Player::IntersectClip(const Params& p) {
 // ---- result ----
 
 platform::Image Player::Pixels() {
-  cairo_surface_flush(surface_.get());
-  const unsigned char* data = cairo_image_surface_get_data(surface_.get());
-  const int stride = cairo_image_surface_get_stride(surface_.get());
-  platform::Image image;
-  image.width = frame_.width;
-  image.height = frame_.height;
-  image.bgr.resize(std::size_t(frame_.width) * frame_.height * 3);
-  std::uint8_t* out = image.bgr.data();
-  for (int y = 0; y < frame_.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * stride);
-    for (int x = 0; x < frame_.width; ++x, out += 3) {
-      // Premultiplied colour is already the colour over black.
-      out[0] = static_cast<std::uint8_t>(row[x]);
-      out[1] = static_cast<std::uint8_t>(row[x] >> 8);
-      out[2] = static_cast<std::uint8_t>(row[x] >> 16);
-    }
+  cairo_destroy(cr_);
+  cr_ = nullptr;
+  surface_.reset();
+  // ARGB32 rows are packed (4 bytes a pixel), so each BGR pixel is written at
+  // or before the pixel it comes from. Premultiplied colour is already the
+  // colour over black.
+  const std::size_t count = std::size_t(frame_.width) * std::size_t(frame_.height);
+  std::uint8_t* data = pixels_.data();
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint32_t argb;
+    std::memcpy(&argb, data + 4 * i, 4);
+    data[3 * i] = static_cast<std::uint8_t>(argb);
+    data[3 * i + 1] = static_cast<std::uint8_t>(argb >> 8);
+    data[3 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
   }
-  return image;
+  pixels_.resize(count * 3);
+  return platform::Image{frame_.width, frame_.height, std::move(pixels_)};
 }
 
 }  // namespace tessarin::metafile::detail

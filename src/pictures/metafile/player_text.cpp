@@ -68,7 +68,7 @@ void Player::DrawText(double x, double y, const std::string& text, std::span<con
   const int horizontal = state_.textAlign & 6, vertical = state_.textAlign & 24;
   double left = horizontal == 6 ? at.x - width / 2 : horizontal == 2 ? at.x - width : at.x;
   const double baseline = vertical == 24 ? at.y : vertical == 8 ? at.y - fe.descent : at.y + fe.ascent;
-  budget_ -= 256.0 * static_cast<double>(ansi.size());  // each glyph costs, however small
+  Spend(kGlyphCost * static_cast<double>(ansi.size()));
   Charge({left, baseline - fe.ascent, left + width, baseline + fe.descent});
   cairo_save(cr_);
   if (opaque) {
