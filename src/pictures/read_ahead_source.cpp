@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "platform/failure.h"
 
@@ -13,8 +14,10 @@ constexpr std::size_t kStrips = 4;
 
 }  // namespace
 
-ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source)
+ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source,
+                                 ThreadStarter startThread)
     : source_(std::move(source)),
+      startThread_(std::move(startThread)),
       stride_(static_cast<std::size_t>(source_->Width()) * platform::kBytesPerPixel),
       stripRows_(static_cast<int>(std::clamp<std::size_t>(kStripBytes / std::max<std::size_t>(stride_, 1), 1,
                                                           static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
@@ -30,12 +33,27 @@ ReadAheadSource::~ReadAheadSource() {
 
 void ReadAheadSource::ReadRows(std::uint8_t* out, int rows) {
   if (rows < 0 || rows > Height() - rowsRead_) throw Failure("a picture was read past its last row");
-  if (!worker_.joinable()) {
-    strips_.resize(kStrips);
-    for (Strip& strip : strips_) strip.pixels.resize(stride_ * static_cast<std::size_t>(stripRows_));
-    worker_ = std::thread([this] { Decode(); });
+  if (!started_) direct_ = !StartDecoding();
+  if (direct_) {
+    source_->ReadRows(out, rows);
+    rowsRead_ += rows;
+    return;
   }
   Take(out, rows);
+}
+
+// False when no thread can be started: then the reader decodes for itself.
+bool ReadAheadSource::StartDecoding() {
+  started_ = true;
+  strips_.resize(kStrips);
+  for (Strip& strip : strips_) strip.pixels.resize(stride_ * static_cast<std::size_t>(stripRows_));
+  try {
+    worker_ = startThread_([this] { Decode(); });
+    return true;
+  } catch (const std::system_error&) {
+    strips_.clear();
+    return false;
+  }
 }
 
 // The worker: fills the strips in turn, waiting while the next one is full.
