@@ -76,10 +76,11 @@ set_tests_properties(window_under_xvfb PROPERTIES TIMEOUT 120)
 add_subdirectory(desktops)
 
 # Hostile pictures (small files that declare great work or memory), each run
-# through the built program as canvas and as inset, within 10 s and 384 MiB.
+# through the built program as canvas, as inset (and some as both), within
+# 10 s and 384 MiB.
 # Serial: the bounds are measured, so nothing else should run beside them.
 foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wmf dotted_lines.wmf
-        infinite_viewport.wmf wide_row.bmp)
+        infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf)
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
                    $<TARGET_FILE:tessarin> ${picture})

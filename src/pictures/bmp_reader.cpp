@@ -11,6 +11,7 @@
 #include "pictures/bmp_input.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
+#include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -80,12 +81,14 @@ class DibSource : public platform::PictureSource {
     return true;
   }
 
-  // The ReadTopLeft block's image, black, or an empty one for a side <= 0.
-  platform::Image BlankBlock(int width, int height) const {
+  // The ReadTopLeft block's image, black, or an empty one for a side <= 0;
+  // its bytes are held from the allowance while the source lives.
+  platform::Image BlankBlock(int width, int height) {
     platform::Image image;
     if (width <= 0 || height <= 0) return image;
     image.width = std::min(width, format_.width);
     image.height = std::min(height, format_.height);
+    blockMemory_ = HoldWholeDecode(file_->Path(), image.width, image.height, platform::kBytesPerPixel);
     image.bgr.resize(RowBytesOut(image.width) * static_cast<std::size_t>(image.height));
     return image;
   }
@@ -97,6 +100,7 @@ class DibSource : public platform::PictureSource {
   std::unique_ptr<platform::InputFile> file_;
   const DibFormat format_;
   int delivered_ = 0;
+  HeldMemory blockMemory_;
 };
 
 // Uncompressed rows, read by offset in strips; an icon image's AND mask

@@ -77,9 +77,9 @@ class GifDecoder {
     PaintLine(out, screenWidth);
   }
 
-  platform::Image DecodeWhole() {
+  std::unique_ptr<platform::PictureSource> DecodeWhole() {
     const GifImageDesc& image = gif_->Image;
-    CheckWholeDecodeSize(Path(), width_, height_, platform::kBytesPerPixel);
+    HeldMemory held = HoldWholeDecode(Path(), width_, height_, platform::kBytesPerPixel);
     platform::Image picture = BlankImage(Path(), width_, height_);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};
@@ -93,7 +93,7 @@ class GifDecoder {
         PaintLine(picture.bgr.data() + static_cast<std::size_t>(image.Top + row) * stride, width_);
       }
     }
-    return picture;
+    return std::make_unique<HeldImageSource>(std::move(picture), std::move(held));
   }
 
  private:
@@ -187,18 +187,23 @@ class GifSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
+    if (width > 0 && height > 0) {
+      blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()), std::min(height, Height()),
+                                     platform::kBytesPerPixel);
+    }
     return ReadTopLeftThroughRows(*this, width, height);
   }
 
  private:
   std::unique_ptr<GifDecoder> decoder_;
+  HeldMemory blockMemory_;
 };
 
 }  // namespace
 
 std::unique_ptr<platform::PictureSource> OpenGif(std::unique_ptr<platform::InputFile> file) {
   auto decoder = std::make_unique<GifDecoder>(std::move(file));
-  if (decoder->Interlaced()) return std::make_unique<ImageSource>(decoder->DecodeWhole());
+  if (decoder->Interlaced()) return decoder->DecodeWhole();
   return std::make_unique<GifSource>(std::move(decoder));
 }
 

@@ -172,8 +172,9 @@ class JpegSource : public platform::PictureSource {
     platform::Image block;
     block.width = std::clamp(width, 0, Width());
     block.height = std::clamp(height, 0, Height());
-    block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
     if (block.width == 0 || block.height == 0) return block;
+    blockMemory_ = HoldWholeDecode(file_->Path(), block.width, block.height, platform::kBytesPerPixel);
+    block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
     // so decode one more block column than needed and cut afterwards.
@@ -200,9 +201,27 @@ class JpegSource : public platform::PictureSource {
 
   void Start() {
     if (started_) return;
+    // A progressive file is decoded into coefficient buffers for the whole
+    // picture first: their bytes come from the allowance.
+    if (cinfo_.progressive_mode) {
+      coefficientMemory_ = HeldMemory::Take(file_->Path(), CoefficientBytes());
+    }
     Guard([this] { jpeg_start_decompress(&cinfo_); });
     started_ = true;
     if (cmyk_) cmykRow_.resize(static_cast<std::size_t>(cinfo_.output_width) * 4);
+  }
+
+  // What libjpeg allocates for a whole-picture coefficient buffer: every
+  // component's blocks, rounded up to its sampling factors, 128 bytes each.
+  std::uint64_t CoefficientBytes() const {
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < cinfo_.num_components; ++i) {
+      const jpeg_component_info& c = cinfo_.comp_info[i];
+      const auto round = [](std::uint64_t n, std::uint64_t to) { return (n + to - 1) / to * to; };
+      bytes += round(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor)) *
+               round(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) * sizeof(JBLOCK);
+    }
+    return bytes;
   }
 
   void ReadRow(std::uint8_t* out, int width) {
@@ -223,6 +242,8 @@ class JpegSource : public platform::PictureSource {
   std::vector<std::uint8_t> cmykRow_;
   bool cmyk_ = false;
   bool started_ = false;
+  HeldMemory coefficientMemory_;
+  HeldMemory blockMemory_;
 };
 
 }  // namespace

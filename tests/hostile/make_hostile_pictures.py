@@ -95,10 +95,30 @@ def infinite_viewport():
     return metafile(head + [fill] * 12_000, 0, 0, 4000, 4000, 96)
 
 
+def rle8_bmp(width, height):
+    """A BMP file of rle8_dib(width, height), padded to 64 bytes."""
+    dib = rle8_dib(width, height) + b"\0" * 4
+    return b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, 14 + 40 + 4) + dib
+
+
 def wide_row_bmp():
     # One row of a hundred million pixels, in 64 bytes.
-    dib = rle8_dib(100_000_000, 1) + b"\0" * 4
-    return b"BM" + struct.pack("<IHHI", 14 + len(dib), 0, 0, 14 + 40 + 4) + dib
+    return rle8_bmp(100_000_000, 1)
+
+
+def huge_canvas_bmp():
+    # A picture whose BMP file would take 4 GB, in 64 bytes.
+    return rle8_bmp(37000, 38000)
+
+
+def large_canvas_bmp():
+    # 243 MB of pixels, in 64 bytes: as canvas and inset, the block is as large.
+    return rle8_bmp(9000, 9000)
+
+
+def large_frame():
+    # The largest metafile frame there is memory for: twice is once too many.
+    return metafile([], 0, 0, 8000, 8000, 96)
 
 
 PICTURES = {
@@ -109,6 +129,9 @@ PICTURES = {
     "dotted_lines.wmf": dotted_lines,
     "infinite_viewport.wmf": infinite_viewport,
     "wide_row.bmp": wide_row_bmp,
+    "huge_canvas.bmp": huge_canvas_bmp,
+    "large_canvas.bmp": large_canvas_bmp,
+    "large_frame.wmf": large_frame,
 }
 
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the built program with each hostile picture as canvas and as inset.
+"""Runs the built program with each hostile picture as canvas, as inset, and
+for some as both at once.
 
 Every run must end within 10 s of wall time and 384 MiB of peak resident
 memory (the process's own maximum, from wait4's resource usage; it includes
@@ -24,15 +25,23 @@ MAX_SECONDS = 10
 MAX_MIB = 384
 KILL_AFTER = 60  # a run this long has failed anyway; do not wait for it
 
-# None: the wallpaper is made; a text: the failure stop's message holds it.
+# Per role (canvas with a small inset, inset on a small canvas, both at once):
+# None when the wallpaper is made, else a text the failure stop's message holds.
+def same(outcome):
+    return {"canvas": outcome, "inset": outcome}
+
+
 EXPECTED = {
-    "pattern_brushes.wmf": "too large to draw",
-    "zero_width_blits.wmf": None,
-    "save_dc.wmf": None,
-    "palettes.wmf": None,
-    "dotted_lines.wmf": "takes too long to draw",
-    "infinite_viewport.wmf": "takes too long to draw",
-    "wide_row.bmp": "100000000 pixels wide",
+    "pattern_brushes.wmf": same("too large to draw"),
+    "zero_width_blits.wmf": same(None),
+    "save_dc.wmf": same(None),
+    "palettes.wmf": same(None),
+    "dotted_lines.wmf": same("takes too long to draw"),
+    "infinite_viewport.wmf": same("takes too long to draw"),
+    "wide_row.bmp": same("100000000 pixels wide"),
+    "huge_canvas.bmp": {"canvas": "more than 256 MiB", "inset": None},
+    "large_canvas.bmp": {"canvas": None, "inset": None, "both": None},
+    "large_frame.wmf": {"canvas": None, "inset": None, "both": "too large to decode in memory"},
 }
 
 
@@ -65,10 +74,11 @@ def run(executable, home, arguments):
 
 def check(executable, home, name, role):
     """Runs `name` as `role` ("canvas" or "inset"); returns a complaint or None."""
-    arguments = ([name + ",", "small.bmp,"] if role == "canvas" else ["small.bmp,", name + ","])
-    status, seconds, mib, errors = run(executable, home, arguments + ["0, 0, 64, 48,", "out.bmp"])
+    canvas = "small.bmp" if role == "inset" else name
+    inset = "small.bmp" if role == "canvas" else name
+    status, seconds, mib, errors = run(executable, home, [canvas + ",", inset + ",", "0, 0, 9000, 9000,", "out.bmp"])
     print(f"{name} as {role}: status {status}, {seconds:.2f} s, {mib:.0f} MiB peak; {errors.strip()[:160]}")
-    expected = EXPECTED[name]
+    expected = EXPECTED[name][role]
     if seconds > MAX_SECONDS or mib > MAX_MIB:
         return f"{name} as {role}: {seconds:.2f} s and {mib:.0f} MiB, over {MAX_SECONDS} s or {MAX_MIB} MiB"
     if expected is None and status != 0:
@@ -87,7 +97,7 @@ def main():
             sys.exit("the first run failed")
         (home / "small.bmp").write_bytes(small_bmp(64, 48))
         subprocess.run([sys.executable, str(GENERATOR), str(home)], check=True)
-        complaints = [c for name in names for role in ("canvas", "inset")
+        complaints = [c for name in names for role in EXPECTED[name]
                       if (c := check(executable, home, name, role))]
     for complaint in complaints:
         print("FAILED:", complaint)
