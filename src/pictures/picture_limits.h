@@ -15,7 +15,14 @@ namespace tessarin::pictures {
 // holds an 8K picture at four bytes a pixel with room to spare. It is also
 // the allowance that everything held whole in one process shares (see
 // HeldMemory), so that a canvas and an inset together stay within it.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+// Fuzzing runs under sanitizers, whose own memory grows with every byte held:
+// a quarter of the allowance keeps an input and their share within the
+// fuzzer's 384 MiB, so that a bound the program breaks is still found.
+constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{64} << 20;
+#else
 constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{256} << 20;
+#endif
 
 // Bytes taken from the process's allowance of kMaxWholeDecodeBytes for what
 // is held whole: a picture decoded whole, a metafile's file, progressive JPEG

@@ -42,6 +42,8 @@ EXPECTED = {
     "huge_canvas.bmp": {"canvas": "more than 256 MiB", "inset": None},
     "large_canvas.bmp": {"canvas": None, "inset": None, "both": None},
     "large_frame.wmf": {"canvas": None, "inset": None, "both": "too large to decode in memory"},
+    "fuzz_ends_early.gif": {"canvas": "ends early", "inset": "ends early", "both": "ends early"},
+    "fuzz_defective.gif": {"canvas": "defective", "inset": "defective", "both": "defective"},
 }
 
 
