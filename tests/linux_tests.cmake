@@ -21,6 +21,7 @@ add_executable(pictures_tests
   pictures/jpeg_source_test.cpp
   pictures/metafile_player_test.cpp
   pictures/picture_formats_test.cpp
+  pictures/picture_limits_test.cpp
   pictures/png_source_test.cpp
   pictures/read_ahead_source_test.cpp)
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
@@ -96,3 +97,15 @@ add_subdirectory(desktops)
 # The README says each thing once: no section heading twice.
 add_test(NAME readme_sections_once
          COMMAND sh -c "! grep '^## ' '${PROJECT_SOURCE_DIR}/README.md' | sort | uniq -d | grep -q .")
+# Hostile pictures (small files that declare great work or memory), each run
+# through the built program as canvas, as inset (and some as both), within
+# 10 s and 384 MiB.
+# Serial: the bounds are measured, so nothing else should run beside them.
+foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wmf dotted_lines.wmf
+        infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf
+        fuzz_ends_early.gif fuzz_defective.gif)
+  add_test(NAME hostile_${picture}
+           COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
+                   $<TARGET_FILE:tessarin> ${picture})
+  set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200)
+endforeach()

@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "pictures/picture_input.h"
+#include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -137,6 +138,7 @@ class FormatReader {
       Fault("bitmap of " + std::to_string(format.width) + " x " + std::to_string(format.height) +
             " pixels is too large");
     }
+    if (format.width > platform::kMaxPictureWidth) Fault(TooWideReason(format.width));
   }
 
   void SetCompression(const InfoFields& info, DibFormat& format) const {

@@ -12,6 +12,7 @@
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
 #include "pictures/image_source.h"
+#include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -86,6 +87,7 @@ class DibSource : public platform::PictureSource {
   std::unique_ptr<platform::InputFile> file_;
   const DibFormat format_;
   int delivered_ = 0;
+  HeldMemory blockMemory_;
 };
 
 // Uncompressed rows, read by offset in strips; an icon image's AND mask
@@ -106,7 +108,8 @@ class UncompressedSource final : public DibSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image = BlankTopLeft(width, height, format_.width, format_.height);
+    platform::Image image =
+        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
     Strips strips;
@@ -203,7 +206,8 @@ class RleSource final : public DibSource {
 
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image = BlankTopLeft(width, height, format_.width, format_.height);
+    platform::Image image =
+        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
     if (image.height == 0) return image;
     RleDecoder decoder(*file_, format_);
     decoder.SkipRows(format_.height - image.height);

@@ -66,9 +66,9 @@ class GifDecoder : public RowDecoder {
     PaintLine(out, width_);
   }
 
-  platform::Image DecodeWhole() override {
+  std::unique_ptr<platform::PictureSource> DecodeWhole() override {
     const GifImageDesc& image = gif_->Image;
-    CheckWholeDecodeSize(Path(), width_, height_, platform::kBytesPerPixel);
+    HeldMemory held = HoldWholeDecode(Path(), width_, height_, platform::kBytesPerPixel);
     platform::Image picture = BlankImage(Path(), width_, height_);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};
@@ -82,7 +82,7 @@ class GifDecoder : public RowDecoder {
         PaintLine(picture.bgr.data() + static_cast<std::size_t>(image.Top + row) * stride, width_);
       }
     }
-    return picture;
+    return std::make_unique<HeldImageSource>(std::move(picture), Path(), std::move(held));
   }
 
  private:

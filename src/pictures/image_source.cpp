@@ -47,8 +47,20 @@ void ImageSource::ReadRows(std::uint8_t* out, int rows) {
   nextRow_ += rows;
 }
 
+// Called once, instead of ReadRows: the block is cut out where the picture
+// lies (each row moves to an earlier place) and handed over, so that the
+// picture is never held twice.
 platform::Image ImageSource::ReadTopLeft(int width, int height) {
-  return CropTopLeft(image_, width, height);
+  if (width <= 0 || height <= 0) return {};
+  const int blockWidth = std::min(width, image_.width), blockHeight = std::min(height, image_.height);
+  for (int y = 0; y < blockHeight; ++y) {
+    std::memmove(image_.bgr.data() + RowBytes(blockWidth) * static_cast<std::size_t>(y),
+                 image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(y), RowBytes(blockWidth));
+  }
+  image_.bgr.resize(RowBytes(blockWidth) * static_cast<std::size_t>(blockHeight));
+  image_.width = blockWidth;
+  image_.height = blockHeight;
+  return std::move(image_);
 }
 
 platform::Image ReadTopLeftThroughRows(platform::PictureSource& source, int width, int height) {

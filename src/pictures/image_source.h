@@ -28,6 +28,7 @@ class ImageSource : public platform::PictureSource {
   int Height() const override { return image_.height; }
   platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
   void ReadRows(std::uint8_t* out, int rows) override;
+  // Hands the picture over as the block: call it once, and nothing after it.
   platform::Image ReadTopLeft(int width, int height) override;
 
  private:

@@ -163,7 +163,7 @@ class JpegSource : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block = BlankTopLeft(width, height, Width(), Height());
+    platform::Image block = HeldBlankTopLeft(file_->Path(), width, height, Width(), Height(), blockMemory_);
     if (block.bgr.empty()) return block;
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
@@ -191,9 +191,27 @@ class JpegSource : public platform::PictureSource {
 
   void Start() {
     if (started_) return;
+    // A progressive file is decoded into coefficient buffers for the whole
+    // picture first: their bytes come from the allowance.
+    if (cinfo_.progressive_mode) {
+      coefficientMemory_ = HeldMemory::Take(file_->Path(), CoefficientBytes());
+    }
     Guard([this] { jpeg_start_decompress(&cinfo_); });
     started_ = true;
     if (cmyk_) cmykRow_.resize(static_cast<std::size_t>(cinfo_.output_width) * 4);
+  }
+
+  // What libjpeg allocates for a whole-picture coefficient buffer: every
+  // component's blocks, rounded up to its sampling factors, 128 bytes each.
+  std::uint64_t CoefficientBytes() const {
+    std::uint64_t bytes = 0;
+    for (int i = 0; i < cinfo_.num_components; ++i) {
+      const jpeg_component_info& c = cinfo_.comp_info[i];
+      const auto round = [](std::uint64_t n, std::uint64_t to) { return (n + to - 1) / to * to; };
+      bytes += round(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor)) *
+               round(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) * sizeof(JBLOCK);
+    }
+    return bytes;
   }
 
   void ReadRow(std::uint8_t* out, int width) {
@@ -213,6 +231,8 @@ class JpegSource : public platform::PictureSource {
   std::vector<std::uint8_t> cmykRow_;
   bool cmyk_ = false;
   bool started_ = false;
+  HeldMemory coefficientMemory_;
+  HeldMemory blockMemory_;
 };
 
 }  // namespace

@@ -51,16 +51,20 @@ std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platfo
                                                           const std::string& modulePath) {
   const std::string path = file->Path();
   if (file->Size() > kMaxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
+  // The file, then the drawing (its surface and bitmaps, counted by the
+  // player) take from the allowance; the drawing may use all it has left.
+  const HeldMemory fileMemory = HeldMemory::Take(path, file->Size());
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   ReadExactly(*file, 0, bytes);
   const metafile::RenderFunction render = LoadRenderer(modulePath, path);
-  metafile::RenderRequest request{bytes, kMaxWholeDecodeBytes,
+  metafile::RenderRequest request{bytes, HeldMemory::Left(),
                                   [&path](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib); }};
   metafile::RenderResult result;
   render(request, result);
   if (!result.error.empty()) throw Failure::InFile(path, result.error);
   CheckWritableSize(path, result.image.width, result.image.height);
-  return std::make_unique<ImageSource>(std::move(result.image), path);
+  HeldMemory imageMemory = HeldMemory::Take(path, result.image.bgr.capacity());
+  return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
 }
 
 std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file) {

@@ -1,11 +1,65 @@
 #include "pictures/picture_limits.h"
 
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
 #include "platform/failure.h"
 
 namespace tessarin::pictures {
+namespace {
+
+std::atomic<std::uint64_t> allowanceUsed{0};
+
+std::string TooLargeToDecode(std::int64_t width, std::int64_t height) {
+  return "the picture (" + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels) is too large to decode in memory";
+}
+
+}  // namespace
+
+HeldMemory::HeldMemory(HeldMemory&& other) noexcept : bytes_(std::exchange(other.bytes_, 0)) {}
+
+HeldMemory& HeldMemory::operator=(HeldMemory&& other) noexcept {
+  if (this != &other) {
+    allowanceUsed -= bytes_;
+    bytes_ = std::exchange(other.bytes_, 0);
+  }
+  return *this;
+}
+
+HeldMemory::~HeldMemory() { allowanceUsed -= bytes_; }
+
+HeldMemory HeldMemory::Take(const std::string& path, std::uint64_t bytes) {
+  std::uint64_t used = allowanceUsed.load();
+  do {
+    if (bytes > kMaxWholeDecodeBytes - used) {
+      throw Failure::InFile(path, "the picture is too large to decode in memory (it needs " +
+                                      std::to_string(bytes >> 20) + " MiB, " +
+                                      std::to_string((kMaxWholeDecodeBytes - used) >> 20) + " MiB are left)");
+    }
+  } while (!allowanceUsed.compare_exchange_weak(used, used + bytes));
+  return HeldMemory(bytes);
+}
+
+std::uint64_t HeldMemory::Left() { return kMaxWholeDecodeBytes - allowanceUsed.load(); }
+
+HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
+                           int bytesPerPixel) {
+  CheckWholeDecodeSize(path, width, height, bytesPerPixel);
+  const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
+                     static_cast<std::uint64_t>(bytesPerPixel);
+  return HeldMemory::Take(path, bytes);
+}
+
+std::string TooWideReason(std::int64_t width) {
+  return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
+         std::to_string(platform::kMaxPictureWidth) + " pixels are refused";
+}
 
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height) {
   if (width <= 0 || height <= 0) throw Failure::InFile(path, "the picture has no pixels");
+  if (width > platform::kMaxPictureWidth) throw Failure::InFile(path, TooWideReason(width));
   if (!platform::FitsABmpFile(width, height)) {
     throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
                                     std::to_string(height) +
@@ -18,11 +72,7 @@ void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int6
   CheckWritableSize(path, width, height);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
-  if (bytes > kMaxWholeDecodeBytes) {
-    throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
-                                    std::to_string(height) +
-                                    " pixels) is too large to decode in memory");
-  }
+  if (bytes > kMaxWholeDecodeBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
 }
 
 platform::Image BlankImage(const std::string& path, int width, int height) {
@@ -38,6 +88,15 @@ platform::Image BlankImage(const std::string& path, int width, int height) {
     image.bgr[i + 2] = kFlattenRed;
   }
   return image;
+}
+
+platform::Image HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
+                                 int fullHeight, HeldMemory& held) {
+  if (width > 0 && height > 0) {
+    held = HoldWholeDecode(path, std::min(width, fullWidth), std::min(height, fullHeight),
+                           platform::kBytesPerPixel);
+  }
+  return BlankTopLeft(width, height, fullWidth, fullHeight);
 }
 
 }  // namespace tessarin::pictures

@@ -66,21 +66,19 @@ class PngDecoder : public RowDecoder {
     if (rowsRead_ == Height()) CheckEnd();
   }
 
-  platform::Image DecodeWhole() override {
-    CheckWholeDecodeSize(file_->Path(), Width(), Height(), PixelBytes());
+  // Decoded into one buffer and turned into BGR where it lies (a BGR pixel
+  // is never longer than the decoded one), so the picture is held once.
+  std::unique_ptr<platform::PictureSource> DecodeWhole() override {
+    HeldMemory held = HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()));
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
     CheckEnd();
-    platform::Image image;
-    image.width = Width();
-    image.height = Height();
-    image.bgr.resize(static_cast<std::size_t>(Width()) * Height() * 3);
     const std::size_t from = static_cast<std::size_t>(Width()) * PixelBytes();
     const std::size_t to = static_cast<std::size_t>(Width()) * 3;
-    for (int y = 0; y < Height(); ++y) {
-      ToBgr(pixels.data() + y * from, image.bgr.data() + y * to, Width());
-    }
-    return image;
+    for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
+    pixels.resize(to * static_cast<std::size_t>(Height()));
+    return std::make_unique<HeldImageSource>(platform::Image{Width(), Height(), std::move(pixels)},
+                                             Path(), std::move(held));
   }
 
  private:
@@ -96,19 +94,22 @@ class PngDecoder : public RowDecoder {
     if (status != 0) throw Failure::InFile(file_->Path(), spng_strerror(status));
   }
 
+  // `out` may be `in` itself: each pixel is read whole before it is written.
   void ToBgr(const std::uint8_t* in, std::uint8_t* out, int width) const {
     if (alpha_) {
       for (int x = 0; x < width; ++x, in += 4, out += 3) {
-        out[0] = OverBlack(in[2], in[3]);
-        out[1] = OverBlack(in[1], in[3]);
-        out[2] = OverBlack(in[0], in[3]);
+        const std::uint8_t r = in[0], g = in[1], b = in[2], a = in[3];
+        out[0] = OverBlack(b, a);
+        out[1] = OverBlack(g, a);
+        out[2] = OverBlack(r, a);
       }
       return;
     }
     for (int x = 0; x < width; ++x, in += 3, out += 3) {
-      out[0] = in[2];
-      out[1] = in[1];
-      out[2] = in[0];
+      const std::uint8_t r = in[0], g = in[1], b = in[2];
+      out[0] = b;
+      out[1] = g;
+      out[2] = r;
     }
   }
 

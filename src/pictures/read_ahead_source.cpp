@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "pictures/image_source.h"
 
@@ -13,9 +14,11 @@ constexpr std::size_t kStrips = 4;
 
 }  // namespace
 
-ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path)
+ReadAheadSource::ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path,
+                                 ThreadStarter startThread)
     : source_(std::move(source)),
       path_(std::move(path)),
+      startThread_(std::move(startThread)),
       stride_(static_cast<std::size_t>(source_->Width()) * platform::kBytesPerPixel),
       stripRows_(static_cast<int>(std::clamp<std::size_t>(kStripBytes / std::max<std::size_t>(stride_, 1), 1,
                                                           static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
@@ -31,12 +34,27 @@ ReadAheadSource::~ReadAheadSource() {
 
 void ReadAheadSource::ReadRows(std::uint8_t* out, int rows) {
   CheckRowsLeft(path_, rowsRead_, rows, Height());
-  if (!worker_.joinable()) {
-    strips_.resize(kStrips);
-    for (Strip& strip : strips_) strip.pixels.resize(stride_ * static_cast<std::size_t>(stripRows_));
-    worker_ = std::thread([this] { Decode(); });
+  if (!started_) direct_ = !StartDecoding();
+  if (direct_) {
+    source_->ReadRows(out, rows);
+    rowsRead_ += rows;
+    return;
   }
   Take(out, rows);
+}
+
+// False when no thread can be started: then the reader decodes for itself.
+bool ReadAheadSource::StartDecoding() {
+  started_ = true;
+  strips_.resize(kStrips);
+  for (Strip& strip : strips_) strip.pixels.resize(stride_ * static_cast<std::size_t>(stripRows_));
+  try {
+    worker_ = startThread_([this] { Decode(); });
+    return true;
+  } catch (const std::system_error&) {
+    strips_.clear();
+    return false;
+  }
 }
 
 // The worker: fills the strips in turn, waiting while the next one is full.

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,11 +16,18 @@ namespace tessarin::pictures {
 // Decodes a streamed picture's rows on a second thread, a few strips ahead
 // of the reader, so that decoding overlaps the writing of the output (the
 // machine has at least two cores; the decoder is the slower half). The block
-// of ReadTopLeft is read directly, without a thread.
+// of ReadTopLeft is read directly, without a thread, and so are all rows when
+// no thread can be started (std::system_error: too little address space for
+// its stack, too many threads).
 class ReadAheadSource : public platform::PictureSource {
  public:
+  // Starts the decoding thread; replaceable so that tests can refuse it.
+  using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+  static std::thread StartThread(std::function<void()> work) { return std::thread(std::move(work)); }
+
   // `path` names the picture's file in a failure.
-  ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path);
+  ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path,
+                  ThreadStarter startThread = StartThread);
   ~ReadAheadSource() override;
   ReadAheadSource(const ReadAheadSource&) = delete;
   ReadAheadSource& operator=(const ReadAheadSource&) = delete;
@@ -36,11 +44,15 @@ class ReadAheadSource : public platform::PictureSource {
     int rows = 0;  // decoded rows it holds, 0 while free
   };
 
+  bool StartDecoding();
   void Decode();
   void Take(std::uint8_t* out, int rows);
 
   std::unique_ptr<platform::PictureSource> source_;
   std::string path_;
+  ThreadStarter startThread_;
+  bool started_ = false;
+  bool direct_ = false;  // no thread: rows are read straight from the source
   std::size_t stride_;
   int stripRows_;
   std::vector<Strip> strips_;

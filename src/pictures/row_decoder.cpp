@@ -1,6 +1,9 @@
 #include "pictures/row_decoder.h"
 
+#include <algorithm>
+
 #include "pictures/image_source.h"
+#include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -21,12 +24,17 @@ class StreamedRows : public platform::PictureSource {
   }
 
   platform::Image ReadTopLeft(int width, int height) override {
+    if (width > 0 && height > 0) {
+      blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()),
+                                     std::min(height, Height()), platform::kBytesPerPixel);
+    }
     return ReadTopLeftThroughRows(*this, width, height);
   }
 
  private:
   std::unique_ptr<RowDecoder> decoder_;
   int rowsRead_ = 0;
+  HeldMemory blockMemory_;
 };
 
 }  // namespace
@@ -42,10 +50,7 @@ std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) no
 }
 
 std::unique_ptr<platform::PictureSource> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
-  if (decoder->Interlaced()) {
-    const std::string path = decoder->Path();
-    return std::make_unique<ImageSource>(decoder->DecodeWhole(), path);
-  }
+  if (decoder->Interlaced()) return decoder->DecodeWhole();
   return std::make_unique<StreamedRows>(std::move(decoder));
 }
 

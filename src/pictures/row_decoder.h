@@ -44,8 +44,9 @@ class RowDecoder {
   // The next row as BGR (Width() * 3 bytes); called at most Height() times.
   virtual void ReadRow(std::uint8_t* bgr) = 0;
 
-  // The whole picture, top row first (instead of StartRows and ReadRow).
-  virtual platform::Image DecodeWhole() = 0;
+  // The whole picture as a source (instead of StartRows and ReadRow), its
+  // memory held from the allowance of picture_limits.h while it lives.
+  virtual std::unique_ptr<platform::PictureSource> DecodeWhole() = 0;
 };
 
 // The decoder as a picture: decoded whole when interlaced, else streamed row

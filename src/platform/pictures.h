@@ -10,6 +10,10 @@ namespace tessarin::platform {
 // Pixels as the output file stores them: 3 bytes a pixel, blue, green, red.
 constexpr int kBytesPerPixel = 3;
 
+// Rows stream whole, through buffers of bounded bytes, so Open also refuses
+// a picture wider than this (1 Mi pixels: a row of 3 MiB), naming its width.
+constexpr std::int64_t kMaxPictureWidth = std::int64_t{1} << 20;
+
 // The output is a 24-bit BMP file: 54 bytes of headers, then rows padded to
 // four bytes, its size held in a 32-bit field. Open refuses a picture whose
 // BMP file would not fit that field, so every opened picture can be written.

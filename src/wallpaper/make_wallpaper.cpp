@@ -21,9 +21,19 @@ std::int32_t ConvertAreaValue(const platform::Platform& platform, const std::str
   return *number;
 }
 
+// A canvas may declare any size its header holds in a few bytes, but the
+// wallpaper is written and flushed at the disk's pace: at most 256 MiB
+// (an 8K picture takes 95 MiB), so that every run ends within seconds.
+constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
+
 BmpLayout OutputLayout(const platform::PictureSource& canvas, const std::string& canvasPath) {
   const auto layout = BmpLayout::For(canvas.Width(), canvas.Height());
   if (!layout) throw Failure::InFile(canvasPath, "too large to be written as a BMP file");
+  if (layout->FileSize() > kMaxWallpaperBytes) {
+    throw Failure::InFile(canvasPath, "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
+                                          std::to_string(canvas.Height()) +
+                                          " pixels) would take more than 256 MiB");
+  }
   return *layout;
 }
 

@@ -53,6 +53,18 @@ TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
   }
 }
 
+// A stack limit larger than the address space leaves no room for a second
+// thread's stack: the canvas is then decoded in the main thread.
+TEST_F(PictureFormatsRun, ComposesWhenNoThreadCanStart) {
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteWholeFile(user.Home() / "inset.png", TextOf(EncodePng(10, 10, Bytes(300, 200))));
+  const auto run = user.Run({"canvas.jpg,", "inset.png,", "5, 5, 10, 10,", "out.bmp"}, {},
+                            {"/usr/bin/prlimit", "--stack=4096000000", "--as=3072000000", "--"});
+  ASSERT_EQ(run.exitCode, 0) << run.standardError;
+  EXPECT_EQ(Output().Pixel(10, 10), (Bgr{200, 200, 200}));
+  EXPECT_GE(Output().Pixel(30, 20).r, 240);
+}
+
 TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
   WriteWholeFile(user.Home() / "out.bmp", "old output");
   const Bytes jpeg = EncodeJpeg(40, 30, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; });

@@ -18,9 +18,10 @@ int ThrowAwayUser::Start(const std::vector<std::string>& arguments) const {
 }
 
 RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
-                             const std::vector<std::string>& extraEnvironment) const {
+                             const std::vector<std::string>& extraEnvironment,
+                             const std::vector<std::string>& launcher) const {
   const auto errorPath = home_ / "stderr.txt";
-  const int pid = Spawn(arguments, extraEnvironment, errorPath);
+  const int pid = Spawn(arguments, extraEnvironment, errorPath, launcher);
   int status = 0;
   ::waitpid(pid, &status, 0);
   RunResult result;
@@ -32,12 +33,14 @@ RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,
 
 int ThrowAwayUser::Spawn(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& extraEnvironment,
-                         const std::filesystem::path& errorPath) const {
+                         const std::filesystem::path& errorPath,
+                         const std::vector<std::string>& launcher) const {
   std::vector<std::string> environment = {
       "HOME=" + home_.string(), "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
       "PATH=/usr/bin:/bin", "LC_ALL=C"};
   environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-  std::vector<std::string> argv = {TESSARIN_EXECUTABLE};
+  std::vector<std::string> argv = launcher;
+  argv.push_back(TESSARIN_EXECUTABLE);
   argv.insert(argv.end(), arguments.begin(), arguments.end());
 
   auto argvPointers = NullTerminatedPointers(argv);

@@ -23,9 +23,11 @@ class ThrowAwayUser {
   const std::filesystem::path& Home() const { return home_; }
   std::filesystem::path ConfigFolder() const { return home_ / ".config" / "Tessarin"; }
 
-  // Runs the built executable with these arguments in the user's home.
+  // Runs the built executable with these arguments in the user's home;
+  // `launcher` (a program and its arguments) starts it when given.
   RunResult Run(const std::vector<std::string>& arguments,
-                const std::vector<std::string>& extraEnvironment = {}) const;
+                const std::vector<std::string>& extraEnvironment = {},
+                const std::vector<std::string>& launcher = {}) const;
   // Starts it without waiting; returns the process id.
   int Start(const std::vector<std::string>& arguments) const;
   // Runs it once without arguments so that the first-run notice is behind us.
@@ -34,7 +36,8 @@ class ThrowAwayUser {
  private:
   int Spawn(const std::vector<std::string>& arguments,
             const std::vector<std::string>& extraEnvironment,
-            const std::filesystem::path& errorPath) const;
+            const std::filesystem::path& errorPath,
+            const std::vector<std::string>& launcher = {}) const;
   TemporaryFolder temporary_{"tessarin-user"};
   std::filesystem::path home_ = temporary_.Path();
 };

@@ -297,5 +297,47 @@ TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
   fails(noSize.Build(), "no picture size");
 }
 
+// Bitmaps cost before they are decoded: one that copies nothing is never
+// decoded, one beyond the memory left is refused unread.
+TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
+  int decoded = 0;
+  auto counting = [&decoded](std::span<const std::uint8_t> dib) { ++decoded; return DecodeTestDib(dib); };
+  const auto dib = testing::Dib24(2, 2, std::vector<std::uint8_t>(12, 0x80));
+  MetafileBuilder empty = Pixels();
+  empty.WithBytes(kDibBitBlt, {0x0020, 0x00CC, 0, 0, 2, 0, 0, 0}, dib)  // 0 pixels wide
+      .WithBytes(kStretchDib, {0x0020, 0x00CC, 0, 2, 2, 0, 0, 0, 0, 0, 0}, dib);  // to nothing
+  const auto bytes = empty.Build();
+  RenderMetafile({bytes, std::uint64_t{64} << 20, counting});
+  EXPECT_EQ(decoded, 0);
+
+  auto huge = testing::Dib24(1, 1, {0, 0, 0});
+  huge[4] = 0x40, huge[5] = 0x1F;  // declares 8000 x 1 ...
+  huge[8] = 0x40, huge[9] = 0x1F;  // ... x 8000 pixels
+  MetafileBuilder brush = Pixels();
+  brush.WithBytes(0x0142, {5, 0}, huge);  // DIBCreatePatternBrush
+  const auto brushBytes = brush.Build();
+  EXPECT_THROW(RenderMetafile({brushBytes, std::uint64_t{64} << 20, counting}), MetafileError);
+  EXPECT_EQ(decoded, 0);
+}
+
+// A mapping that makes coordinates infinite or not a number still pays, and
+// saved states beyond the depth cap are not kept (RestoreDC goes back to the
+// last one that was).
+TEST(MetafilePlayer, WorkStaysCountedWhateverTheMappingAndTheDepth) {
+  MetafileBuilder endless = Pixels();
+  PenAndBrush(endless, kRed, kRed).Record(kSaveDc, {});
+  for (int i = 0; i < 70; ++i) endless.Record(0x0412, {1, 0, 1, 32767});  // ScaleViewportExt
+  endless.Record(kRectangle, {10, 10, 0, 0}).Record(kRestoreDc, {-1});
+  for (int i = 0; i < 20000; ++i) endless.Record(kRectangle, {80, 100, 0, 0});
+  const auto bytes = endless.Build();
+  EXPECT_THROW(RenderMetafile({bytes, std::uint64_t{64} << 20, DecodeTestDib}), MetafileError);
+
+  MetafileBuilder deep = Pixels();
+  PenAndBrush(deep, kGreen, kGreen);
+  for (int i = 0; i < 5000; ++i) deep.Record(kSaveDc, {});
+  PenAndBrush(deep, kBlue, kBlue).Record(kRestoreDc, {-1}).Record(kRectangle, {10, 10, 0, 0});
+  EXPECT_EQ(At(Render(deep), 5, 5), kGreen);
+}
+
 }  // namespace
 }  // namespace tessarin::metafile

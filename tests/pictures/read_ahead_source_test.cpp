@@ -55,6 +55,17 @@ TEST(ReadAheadSource, DeliversEveryRowInOrderWhateverTheReadSizes) {
   }
 }
 
+TEST(ReadAheadSource, ReadsInTheCallersThreadWhenNoThreadCanStart) {
+  auto refuse = [](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  };
+  ReadAheadSource source(std::make_unique<NumberedRows>(9, 40, 30), "rows.bmp", refuse);
+  std::vector<std::uint8_t> rows(9 * 3 * 30);
+  source.ReadRows(rows.data(), 30);
+  EXPECT_EQ(rows[9 * 3 * 29], 29);
+  EXPECT_THROW(source.ReadRows(rows.data(), 1), Failure);  // the source's own failure
+}
+
 TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
   ReadAheadSource failing(std::make_unique<NumberedRows>(10, 5000, 3000), "rows.bmp");
   std::vector<std::uint8_t> row(30);

@@ -1,0 +1,314 @@
+#pragma once
+
+// The metafile player's own declarations, shared by its files (one per
+// record family: state and objects, drawing, text, bitmaps) and seen by
+// nothing outside the player.
+
+#include <cairo.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <queue>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pictures/metafile/metafile_player.h"
+
+namespace tessarin::metafile::detail {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kPixelsPerInch = 96;
+constexpr int kMaxCairoSide = 32767;
+constexpr double kMaxFontPixels = 2048;
+
+// The work cap, in pixels' worth of filling (about a nanosecond each). Every
+// record pays before it does its work; the costs are set against the time
+// the work takes, so that a whole budget is spent within a few seconds.
+constexpr double kMinBudget = 1 << 26;
+constexpr double kBudgetPerFramePixel = 64;
+constexpr double kRecordCost = 4;          // reading and dispatching any record
+constexpr double kShapeCost = 64;          // setting up a path, a fill or a copy
+constexpr double kObjectCost = 64;         // creating an object, saving a state
+constexpr double kGlyphCost = 256;         // each character, however small
+constexpr double kDecodeCostPerPixel = 2;  // a bitmap decoded and made a surface
+constexpr double kDashCostPerPixel = 64;   // each pixel of length a dashed pen runs
+// Saved states beyond this depth are not kept (SaveDC fails, as when GDI
+// runs out of memory); RestoreDC then goes back as far as there are.
+constexpr std::size_t kMaxSavedStates = 1024;
+
+// Record functions (the low byte names the record; the high byte counts its
+// parameters in some writers, which is why the full word is compared).
+enum Function : std::uint16_t {
+  kEof = 0x0000,
+  kSaveDc = 0x001E,
+  kSetBkMode = 0x0102,
+  kSetMapMode = 0x0103,
+  kSetPolyFillMode = 0x0106,
+  kRestoreDc = 0x0127,
+  kSelectObject = 0x012D,
+  kSetTextAlign = 0x012E,
+  kDibCreatePatternBrush = 0x0142,
+  kDeleteObject = 0x01F0,
+  kCreatePatternBrush = 0x01F9,
+  kSetBkColor = 0x0201,
+  kSetTextColor = 0x0209,
+  kSetWindowOrg = 0x020B,
+  kSetWindowExt = 0x020C,
+  kSetViewportOrg = 0x020D,
+  kSetViewportExt = 0x020E,
+  kOffsetWindowOrg = 0x020F,
+  kOffsetViewportOrg = 0x0211,
+  kLineTo = 0x0213,
+  kMoveTo = 0x0214,
+  kCreatePenIndirect = 0x02FA,
+  kCreateFontIndirect = 0x02FB,
+  kCreateBrushIndirect = 0x02FC,
+  kPolygon = 0x0324,
+  kPolyline = 0x0325,
+  kScaleWindowExt = 0x0410,
+  kScaleViewportExt = 0x0412,
+  kIntersectClipRect = 0x0416,
+  kEllipse = 0x0418,
+  kRectangle = 0x041B,
+  kSetPixel = 0x041F,
+  kTextOut = 0x0521,
+  kPolyPolygon = 0x0538,
+  kRoundRect = 0x061C,
+  kPatBlt = 0x061D,
+  kCreateRegion = 0x06FF,
+  kCreatePalette = 0x00F7,
+  kArc = 0x0817,
+  kPie = 0x081A,
+  kChord = 0x0830,
+  kDibBitBlt = 0x0940,
+  kExtTextOut = 0x0A32,
+  kDibStretchBlt = 0x0B41,
+  kSetDibToDev = 0x0D33,
+  kStretchDib = 0x0F43,
+};
+
+enum MapMode { kText = 1, kLoMetric, kHiMetric, kLoEnglish, kHiEnglish, kTwips, kIsotropic, kAnisotropic };
+
+constexpr std::uint32_t kSrcCopy = 0x00CC0020, kSrcPaint = 0x00EE0086, kSrcAnd = 0x008800C6;
+constexpr std::uint32_t kPatCopy = 0x00F00021, kBlackness = 0x00000042, kWhiteness = 0x00FF0062;
+
+[[noreturn]] inline void Malformed() { throw MetafileError("the metafile has a malformed record"); }
+
+// Little-endian reads within one record's parameters.
+class Params {
+ public:
+  explicit Params(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+  std::size_t Size() const { return bytes_.size(); }
+  std::uint16_t U16(std::size_t word) const {
+    const std::size_t at = word * 2;
+    if (at + 2 > bytes_.size()) Malformed();
+    return static_cast<std::uint16_t>(bytes_[at] | bytes_[at + 1] << 8);
+  }
+  std::int16_t I16(std::size_t word) const { return static_cast<std::int16_t>(U16(word)); }
+  std::uint32_t U32(std::size_t word) const {
+    return U16(word) | static_cast<std::uint32_t>(U16(word + 1)) << 16;
+  }
+  std::span<const std::uint8_t> From(std::size_t word) const {
+    if (word * 2 > bytes_.size()) Malformed();
+    return bytes_.subspan(word * 2);
+  }
+  std::span<const std::uint8_t> Bytes(std::size_t word, std::size_t count) const {
+    if (word * 2 > bytes_.size() || count > bytes_.size() - word * 2) Malformed();
+    return bytes_.subspan(word * 2, count);
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
+
+struct Colour {
+  double r = 0, g = 0, b = 0;
+};
+
+// A COLORREF: 0x00bbggrr; palette indexes (high byte 1) have no palette to
+// look into here and come out black.
+inline Colour FromColorRef(std::uint32_t ref) {
+  if ((ref >> 24) == 1) return {};
+  return {(ref & 0xFF) / 255.0, ((ref >> 8) & 0xFF) / 255.0, ((ref >> 16) & 0xFF) / 255.0};
+}
+
+struct SurfaceFree {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using Surface = std::shared_ptr<cairo_surface_t>;
+
+struct Pen {
+  int style = 0;  // PS_SOLID
+  double width = 0;
+  Colour colour;
+};
+
+struct Brush {
+  int style = 0;  // BS_SOLID
+  Colour colour{1, 1, 1};
+  int hatch = 0;
+  Surface pattern;  // BS_DIBPATTERNPT
+};
+
+struct Font {
+  int height = 0;
+  int escapement = 0;
+  int weight = 400;
+  bool italic = false;
+  std::string face;
+};
+
+struct Object {
+  enum Kind { kPen, kBrush, kFont, kOther } kind = kOther;
+  Pen pen;
+  Brush brush;
+  Font font;
+};
+
+struct Mapping {
+  int mode = kText;
+  double windowX = 0, windowY = 0, windowW = 1, windowH = 1;
+  double viewX = 0, viewY = 0, viewW = 1, viewH = 1;
+};
+
+struct DcState {
+  Mapping map;
+  Pen pen;
+  Brush brush;
+  Font font;
+  Colour text;
+  Colour background{1, 1, 1};
+  bool opaqueBackground = true;
+  bool winding = false;
+  int textAlign = 0;
+  double x = 0, y = 0;  // current position, logical
+};
+
+struct Point {
+  double x, y;
+};
+
+
+// The code page 1252 text of a record as UTF-8 for Cairo.
+std::string Utf8FromAnsi(std::span<const std::uint8_t> text);
+
+// The picture's size and the mapping its records start from.
+struct Frame {
+  int width = 0, height = 0;
+  Mapping map;
+  std::size_t recordsStart = 0, recordsEnd = 0;
+  std::size_t objectCount = 0;
+};
+
+
+// Plays the records onto a surface of the frame's size, one record at a time.
+class Player {
+ public:
+  Player(const RenderRequest& request, const Frame& frame);
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  platform::Image Play();
+
+ private:
+  struct Rect {
+    double left, top, right, bottom;
+    double Width() const { return right - left; }
+    double Height() const { return bottom - top; }
+  };
+
+  struct Blit {
+    std::uint32_t rop = kSrcCopy;
+    double srcX = 0, srcY = 0, srcW = 0, srcH = 0;  // bitmap pixels
+    bool srcFromBottom = false;                     // the DIB functions count y from the bottom
+    double x = 0, y = 0, w = 0, h = 0;              // logical destination
+    bool destInPixels = false;                      // SetDIBitsToDevice: no stretch
+    std::size_t dibWord = 0;
+  };
+
+  void Play(std::uint16_t function, const Params& p);
+
+  // State and objects (player_state.cpp).
+  Point ScaleFactors() const;
+  Point Device(double x, double y) const;
+  double DeviceLength(double logical) const { return std::abs(logical * ScaleFactors().x); }
+  Rect Box(double x0, double y0, double x1, double y1) const;
+  Rect RecordBox(const Params& p, std::size_t word) const;
+  static void ScaleExtent(double& w, double& h, const Params& p);
+  void Charge(Rect r);
+  void Add(Object object);
+  void Select(std::uint16_t index);
+  void CreatePen(const Params& p);
+  void CreateBrush(const Params& p);
+  void CreateFont(const Params& p);
+  void RestoreDc(int which);
+  void IntersectClip(const Params& p);
+  platform::Image Pixels();
+
+  void Spend(double units);
+  double CoveredPixels(Rect r) const;
+  void SaveDc();
+  void DeleteObject(std::uint16_t index);
+
+  // Drawing (player_drawing.cpp).
+  void SetColour(Colour c) { cairo_set_source_rgb(cr_, c.r, c.g, c.b); }
+  static Surface HatchSurface(int hatch, Colour c);
+  void SetPatternSource(const Surface& surface);
+  bool HasBrush() const { return state_.brush.style != 1; }  // not BS_NULL
+  bool HasPen() const { return state_.pen.style != 5; }      // not PS_NULL
+  void FillPath();
+  void StrokePath();
+  double PathLength() const;
+  template <typename AddPath>
+  void Shape(Rect bounds, AddPath path);
+  void AddEllipse(Rect r, double inset);
+  void Rectangle(const Params& p);
+  void RoundRect(const Params& p);
+  void Ellipse(const Params& p);
+  void ArcFamily(std::uint16_t function, const Params& p);
+  std::vector<Point> Points(const Params& p, std::size_t word, std::size_t count) const;
+  static Rect Bounds(const std::vector<Point>& points);
+  void LineTo(const Params& p);
+  void Polyline(const Params& p);
+  void Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
+                std::size_t firstPointWord);
+  void PolyPolygon(const Params& p);
+  void SetPixel(const Params& p);
+  void PatBlt(std::uint32_t rop, Rect r);
+
+  // Text (player_text.cpp).
+  void SelectFont();
+  void DrawText(double x, double y, const std::string& text, std::span<const std::uint8_t> ansi,
+                const std::vector<double>& advances, std::optional<Rect> opaque, bool clip);
+  void TextOut(const Params& p);
+  void ExtTextOut(const Params& p);
+
+  // Bitmaps (player_bitmaps.cpp).
+  Surface SurfaceOf(const platform::Image& image);
+  platform::Image DecodeDib(std::span<const std::uint8_t> dib);
+  void CreateDibPatternBrush(const Params& p);
+  void DibRecord(std::uint16_t function, const Params& p);
+  void DrawDib(const Blit& b, const platform::Image& image, Point a, Point far);
+
+  const RenderRequest& request_;
+  const Frame& frame_;
+  // Bytes held by the picture's surface and the bitmaps' surfaces; kept at
+  // most request_.maxSurfaceBytes. Declared before every holder of a surface.
+  std::uint64_t heldBytes_ = 0;
+  std::vector<std::uint8_t> pixels_;  // the picture's surface, 4 bytes a pixel
+  Surface surface_;
+  cairo_t* cr_ = nullptr;
+  DcState state_;
+  std::vector<DcState> saved_;
+  std::vector<std::optional<Object>> objects_;
+  // Free object slots, lowest first: GDI gives a new object the lowest one.
+  std::priority_queue<std::uint16_t, std::vector<std::uint16_t>, std::greater<>> freeSlots_;
+  double budget_ = 0;
+};
+
+}  // namespace tessarin::metafile::detail
