@@ -11,13 +11,12 @@
 set -uo pipefail
 setup=$1 zip=$2 driver=$3
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../../tests/support/checks.sh"
 # shellcheck source=tests/windows/wine_prefix.sh
 . "$here/../../tests/windows/wine_prefix.sh"
 export LC_ALL=C.UTF-8
 
-for tool in wine Xvfb python3; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
+skip_without wine Xvfb python3
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tessarin-installer.XXXXXX")"
 xvfb_pid=""
@@ -28,15 +27,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check WHAT ACTUAL EXPECTED
-  if [ "$2" == "$3" ]; then
-    echo "  ok: $1"
-  else
-    echo "  FAILED: $1: got [$2], expected [$3]"
-    failures=$((failures + 1))
-  fi
-}
 
 echo "--- the zip"
 zip_report=$(python3 - "$zip" <<'PY'
@@ -125,5 +115,4 @@ check "no logon shortcut" "$(listing "$startup")" ""
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
 
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+finish_checks

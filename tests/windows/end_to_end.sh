@@ -11,15 +11,14 @@
 set -uo pipefail
 tessarin="$1" driver="$2" metafile_maker="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../support/checks.sh"
 # shellcheck source=tests/windows/wine_prefix.sh
 . "$here/wine_prefix.sh"
 
 # Wine reads its arguments (settings seeded with `wine reg add`) in the locale's charset.
 export LC_ALL=C.UTF-8
 
-for tool in wine Xvfb python3 convert; do
-  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-done
+skip_without wine Xvfb python3 convert
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tessarin-e2e.XXXXXX")"
 xvfb_pid=""
@@ -56,15 +55,6 @@ convert -size 32x32 'xc:rgb(255,0,255)' -alpha set -region 8x8+0+0 -alpha transp
   "$pictures/inset.ico"
 
 # --- helpers ------------------------------------------------------------------
-failures=0
-check() {  # check WHAT ACTUAL EXPECTED
-  if [ "$2" == "$3" ]; then
-    echo "  ok: $1"
-  else
-    echo "  FAILED: $1: got [$2], expected [$3]"
-    failures=$((failures + 1))
-  fi
-}
 
 begin_case() {
   echo "--- $1"
@@ -361,5 +351,4 @@ finish_tessarin
 check "exit status" "$tessarin_status" 0
 end_case
 
-echo "$failures check(s) failed"
-[ "$failures" -eq 0 ]
+finish_checks
