@@ -103,7 +103,7 @@ add_test(NAME readme_sections_once
 # Serial: the bounds are measured, so nothing else should run beside them.
 foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wmf dotted_lines.wmf
         infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf
-        fuzz_ends_early.gif fuzz_defective.gif)
+        fuzz_ends_early.gif fuzz_defective.gif fuzz_wide_dashed_pen.wmf)
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
                    $<TARGET_FILE:tessarin> ${picture})

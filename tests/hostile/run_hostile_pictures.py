@@ -44,6 +44,7 @@ EXPECTED = {
     "large_frame.wmf": {"canvas": None, "inset": None, "both": "too large to decode in memory"},
     "fuzz_ends_early.gif": {"canvas": "ends early", "inset": "ends early", "both": "ends early"},
     "fuzz_defective.gif": {"canvas": "defective", "inset": "defective", "both": "defective"},
+    "fuzz_wide_dashed_pen.wmf": same("malformed record"),
 }
 
 

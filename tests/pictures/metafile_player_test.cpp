@@ -217,6 +217,17 @@ TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
   EXPECT_EQ(At(image, 60, 60), kBlack);    // nor filled
 }
 
+TEST(MetafilePlayer, OnlyAOnePixelPenIsDashed) {
+  for (int width : {1, 3}) {
+    MetafileBuilder b = Pixels();
+    b.Record(kCreatePen, {1, width, 0, 0xFFFF, 0x00FF}).Record(kSelectObject, {0})  // PS_DASH, white
+        .Record(kMoveTo, {40, 0}).Record(kLineTo, {40, 99});
+    const platform::Image image = Render(b);
+    EXPECT_EQ(At(image, 20, 40), width == 1 ? kBlack : kWhite) << width;  // in the first gap
+    EXPECT_EQ(At(image, 10, 40), kWhite) << width;
+  }
+}
+
 int CountColour(const platform::Image& image, Rgb colour, int x0, int y0, int x1, int y1) {
   int n = 0;
   for (int y = y0; y < y1; ++y)

@@ -62,7 +62,10 @@ void Player::StrokePath() {
   cairo_set_line_cap(cr_, width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
   cairo_set_line_join(cr_, width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
   static const std::vector<double> kDashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
-  const std::vector<double>& dashes = pen.style >= 1 && pen.style <= 4 ? kDashes[pen.style] : kDashes[0];
+  // As in GDI, only a pen one pixel wide is dashed; a wider one draws solid
+  // (dashes shorter than the pen is wide would each be a blob of their own).
+  const bool dashed = width <= 1 && pen.style >= 1 && pen.style <= 4;
+  const std::vector<double>& dashes = dashed ? kDashes[pen.style] : kDashes[0];
   cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()), 0);
   SetColour(pen.colour);
   // A pen works along its whole length, inside the picture or not, and a
