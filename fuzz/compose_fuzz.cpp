@@ -17,7 +17,7 @@ namespace {
 
 using tessarin::pictures::PictureFormat;
 
-class MemoryOutput : public tessarin::platform::OutputFile {
+class MemoryOutput : public tessarin::ports::OutputFile {
  public:
   explicit MemoryOutput(std::uint64_t size) : bytes_(size) {}
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
@@ -31,7 +31,7 @@ class MemoryOutput : public tessarin::platform::OutputFile {
 };
 
 // Every format but the metafile, whose module is fuzzed on its own.
-std::unique_ptr<tessarin::platform::PictureSource> Open(const std::uint8_t* data, std::size_t size) {
+std::unique_ptr<tessarin::ports::Picture> Open(const std::uint8_t* data, std::size_t size) {
   auto file = std::make_unique<tessarin::testing::MemoryInputFile>(
       "fuzz", std::vector<std::uint8_t>(data, data + size));
   const auto head = std::span<const std::uint8_t>(data, std::min<std::size_t>(size, 16));
@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tessarin::BlockPlacement placement =
         tessarin::PlaceBlock(Word(data + 2), Word(data + 4), Word(data + 6), Word(data + 8),
                              {inset->Width(), inset->Height()}, {canvas->Width(), canvas->Height()});
-    const tessarin::platform::Image block =
-        placement.Empty() ? tessarin::platform::Image{}
+    const tessarin::ports::Bitmap block =
+        placement.Empty() ? tessarin::ports::Bitmap{}
                           : inset->ReadTopLeft(placement.sourceX + placement.width,
                                                placement.sourceY + placement.height);
     MemoryOutput output(layout->FileSize());

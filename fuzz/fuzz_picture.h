@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/pictures.h"
+#include "base/failure.h"
+#include "ports/pictures.h"
 #include "support/memory_file.h"
 
 namespace tessarin::fuzzing {
@@ -28,7 +28,7 @@ int FuzzPicture(const std::uint8_t* data, std::size_t size, Open open) {
     if (source->Width() <= 0 || source->Height() <= 0) __builtin_trap();
     if (pixels > kMaxFuzzPixels) return 0;
     if (size % 2 == 0) {
-      const platform::Image block = source->ReadTopLeft(37, 23);
+      const ports::Bitmap block = source->ReadTopLeft(37, 23);
       if (block.bgr.size() != std::size_t(block.width) * block.height * 3) __builtin_trap();
       return 0;
     }

@@ -82,7 +82,7 @@ void PngSeeds(const fs::path& folder) {
 }
 
 Bytes BmpFile(int width, int height) {
-  tessarin::platform::Image image{width, height, {}};
+  tessarin::ports::Bitmap image{width, height, {}};
   for (int i = 0; i < width * height; ++i) image.bgr.insert(image.bgr.end(), {std::uint8_t(i), 80, 160});
   const std::string file = tessarin::testing::EncodeBmp(image);
   return Bytes(file.begin(), file.end());

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/metafile_source.h"
 #include "pictures/metafile/metafile_player.h"
 
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return tessarin::pictures::DecodeMetafileDib("fuzz", dib);
       }};
   try {
-    const tessarin::platform::Image image = tessarin::metafile::RenderMetafile(request);
+    const tessarin::ports::Bitmap image = tessarin::metafile::RenderMetafile(request);
     if (image.bgr.size() != std::size_t(image.width) * image.height * 3) __builtin_trap();
   } catch (const tessarin::metafile::MetafileError&) {
   } catch (const tessarin::Failure&) {

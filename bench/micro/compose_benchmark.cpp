@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/linux/linux_files.h"
+#include "linux/linux_files.h"
 #include "support/fake_platform.h"
 #include "support/temporary_folder.h"
 #include "wallpaper/compose.h"
@@ -12,8 +12,8 @@ namespace {
 
 void ComposeFourKCanvas(benchmark::State& state) {
   tessarin::testing::TemporaryFolder folder;
-  const tessarin::platform::Image canvasImage = tessarin::testing::PatternImage(3840, 2160, 1);
-  const tessarin::platform::Image block = tessarin::testing::PatternImage(800, 600, 2);
+  const tessarin::ports::Bitmap canvasImage = tessarin::testing::PatternImage(3840, 2160, 1);
+  const tessarin::ports::Bitmap block = tessarin::testing::PatternImage(800, 600, 2);
   const auto placement = tessarin::PlaceBlock(100, 100, 800, 600, {800, 600}, {3840, 2160});
   const auto layout = *tessarin::BmpLayout::For(3840, 2160);
   tessarin::linux_platform::LinuxFiles files;

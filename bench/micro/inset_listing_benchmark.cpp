@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "platform/linux/linux_files.h"
+#include "linux/linux_files.h"
 #include "run/inset_list.h"
 #include "support/temporary_folder.h"
 

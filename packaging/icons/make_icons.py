@@ -3,7 +3,7 @@
 
 Run from this folder; it rewrites hicolor/NxN/apps/tessarin.png. 32 x 32 is
 the window's own icon; every other size is the same design drawn at that size
-(src/platform/qt/resources/make_pictures.py), not the 32-pixel one scaled.
+(src/qt/resources/make_pictures.py), not the 32-pixel one scaled.
 Needs Python 3 with PIL (Debian: python3-pil).
 """
 

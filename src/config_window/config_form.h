@@ -1,9 +1,9 @@
 #pragma once
 
 #include "config_window/config_view.h"
-#include "platform/conventions.h"
-#include "platform/exit_code.h"
-#include "platform/settings_backend.h"
+#include "ports/conventions.h"
+#include "base/exit_code.h"
+#include "ports/settings_backend.h"
 
 namespace tessarin {
 
@@ -12,7 +12,7 @@ namespace tessarin {
 // ends the run.
 class ConfigForm {
  public:
-  ConfigForm(platform::SettingsBackend& settings, const platform::Conventions& conventions,
+  ConfigForm(ports::SettingsBackend& settings, const ports::Conventions& conventions,
              ConfigView& view)
       : settings_(settings), conventions_(conventions), view_(view) {}
 
@@ -24,8 +24,8 @@ class ConfigForm {
   ExitCode Unload();
 
  private:
-  platform::SettingsBackend& settings_;
-  const platform::Conventions& conventions_;
+  ports::SettingsBackend& settings_;
+  const ports::Conventions& conventions_;
   ConfigView& view_;
 };
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/picture_input.h"
 #include "pictures/picture_limits.h"
 
@@ -58,7 +58,7 @@ bool IsContiguous(std::uint32_t mask) {
 
 class FormatReader {
  public:
-  FormatReader(platform::InputFile& file, const DibPlacement& where) : file_(file), where_(where) {}
+  FormatReader(ports::InputFile& file, const DibPlacement& where) : file_(file), where_(where) {}
 
   DibFormat Read() {
     CheckRegion();
@@ -133,12 +133,12 @@ class FormatReader {
     }
     format.width = static_cast<int>(info.width);
     format.height = static_cast<int>(rows);
-    format.order = info.height < 0 ? platform::RowOrder::TopDown : platform::RowOrder::BottomUp;
-    if (!platform::FitsABmpFile(format.width, format.height)) {
+    format.order = info.height < 0 ? ports::RowOrder::TopDown : ports::RowOrder::BottomUp;
+    if (!FitsABmpFile(format.width, format.height)) {
       Fault("bitmap of " + std::to_string(format.width) + " x " + std::to_string(format.height) +
             " pixels is too large");
     }
-    if (format.width > platform::kMaxPictureWidth) Fault(TooWideReason(format.width));
+    if (format.width > ports::kMaxPictureWidth) Fault(TooWideReason(format.width));
   }
 
   void SetCompression(const InfoFields& info, DibFormat& format) const {
@@ -151,7 +151,7 @@ class FormatReader {
     }
     format.compression = Compression(info);
     if (format.compression == DibCompression::None) return;
-    if (format.order == platform::RowOrder::TopDown) Fault("compressed bitmap stored top-down");
+    if (format.order == ports::RowOrder::TopDown) Fault("compressed bitmap stored top-down");
     if (where_.kind == DibKind::IconImage) Fault("compressed icon image");
   }
 
@@ -257,14 +257,14 @@ class FormatReader {
     if (needed > available) Fault("truncated pixel data");
   }
 
-  platform::InputFile& file_;
+  ports::InputFile& file_;
   DibPlacement where_;
   std::uint64_t end_ = 0;
 };
 
 }  // namespace
 
-DibFormat ReadDibFormat(platform::InputFile& file, const DibPlacement& where) {
+DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where) {
   return FormatReader(file, where).Read();
 }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 #include "pictures/bmp_reader.h"
 
 namespace tessarin::pictures {
@@ -45,7 +45,7 @@ struct RowPlane {
 struct DibFormat {
   int width = 0;
   int height = 0;  // the rows delivered (an icon image's colour rows)
-  platform::RowOrder order = platform::RowOrder::BottomUp;
+  ports::RowOrder order = ports::RowOrder::BottomUp;
   int bitsPerPixel = 0;
   DibCompression compression = DibCompression::None;
   Palette palette{};
@@ -57,6 +57,6 @@ struct DibFormat {
 
 // Reads and checks the headers, masks and palette. Throws Failure naming the
 // file and the fault.
-DibFormat ReadDibFormat(platform::InputFile& file, const DibPlacement& where);
+DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where);
 
 }  // namespace tessarin::pictures

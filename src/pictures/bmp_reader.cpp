@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/bmp_format.h"
 #include "pictures/picture_input.h"
 #include "pictures/bmp_pixels.h"
@@ -33,7 +33,7 @@ class RowStrip {
     return bytes * 2 >= plane.stride ? plane.stride : bytes;
   }
 
-  void Load(platform::InputFile& file, const RowPlane& plane, std::uint64_t first,
+  void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first,
             std::uint64_t count, std::uint64_t bytes) {
     count_ = 0;  // holds nothing until the read has succeeded
     spacing_ = Spacing(plane, bytes);
@@ -61,16 +61,16 @@ class RowStrip {
 };
 
 // What the sources share: the file, its checked format and the rows delivered.
-class DibSource : public platform::PictureSource {
+class DibSource : public ports::Picture {
  public:
-  DibSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
       : file_(std::move(file)), format_(std::move(format)) {}
   int Width() const override { return format_.width; }
   int Height() const override { return format_.height; }
-  platform::RowOrder Order() const override { return format_.order; }
+  ports::RowOrder Order() const override { return format_.order; }
 
  protected:
-  bool TopDown() const { return format_.order == platform::RowOrder::TopDown; }
+  bool TopDown() const { return format_.order == ports::RowOrder::TopDown; }
 
   // Takes `rows` more rows for ReadRows; false when there are none to take.
   bool TakeRows(int rows) {
@@ -81,10 +81,10 @@ class DibSource : public platform::PictureSource {
   }
 
   static std::size_t RowBytesOut(int width) {
-    return static_cast<std::size_t>(width) * platform::kBytesPerPixel;
+    return static_cast<std::size_t>(width) * ports::kBytesPerPixel;
   }
 
-  std::unique_ptr<platform::InputFile> file_;
+  std::unique_ptr<ports::InputFile> file_;
   const DibFormat format_;
   int delivered_ = 0;
   HeldMemory blockMemory_;
@@ -94,7 +94,7 @@ class DibSource : public platform::PictureSource {
 // rows are read alongside its colour rows.
 class UncompressedSource final : public DibSource {
  public:
-  UncompressedSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
       : DibSource(std::move(file), std::move(format)), unpacker_(format_) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
@@ -107,8 +107,8 @@ class UncompressedSource final : public DibSource {
     }
   }
 
-  platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image =
+  ports::Bitmap ReadTopLeft(int width, int height) override {
+    ports::Bitmap image =
         HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
@@ -175,7 +175,7 @@ class UncompressedSource final : public DibSource {
     for (int x = 0; x < pixels; ++x) {
       const unsigned alpha = unpacker_.Alpha(raw, x);
       std::uint8_t* pixel = out + RowBytesOut(x);
-      for (int c = 0; c < platform::kBytesPerPixel; ++c) {
+      for (int c = 0; c < ports::kBytesPerPixel; ++c) {
         pixel[c] = static_cast<std::uint8_t>((pixel[c] * alpha + 127) / 255);
       }
     }
@@ -194,7 +194,7 @@ class UncompressedSource final : public DibSource {
 
 class RleSource final : public DibSource {
  public:
-  RleSource(std::unique_ptr<platform::InputFile> file, DibFormat format)
+  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
       : DibSource(std::move(file), std::move(format)), stream_(*file_, format_) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
@@ -205,8 +205,8 @@ class RleSource final : public DibSource {
   }
 
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
-  platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image image =
+  ports::Bitmap ReadTopLeft(int width, int height) override {
+    ports::Bitmap image =
         HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
     if (image.height == 0) return image;
     RleDecoder decoder(*file_, format_);
@@ -221,7 +221,7 @@ class RleSource final : public DibSource {
   RleDecoder stream_;
 };
 
-std::unique_ptr<platform::PictureSource> OpenPlaced(std::unique_ptr<platform::InputFile> file,
+std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> file,
                                                     const DibPlacement& where) {
   DibFormat format = ReadDibFormat(*file, where);
   if (format.compression == DibCompression::None) {
@@ -236,7 +236,7 @@ bool LooksLikeBmp(std::span<const std::uint8_t> head) {
   return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
 }
 
-std::unique_ptr<platform::PictureSource> OpenBmp(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
   if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
   ReadExactly(*file, 0, header, "not a BMP file");
@@ -246,7 +246,7 @@ std::unique_ptr<platform::PictureSource> OpenBmp(std::unique_ptr<platform::Input
   return OpenPlaced(std::move(file), where);
 }
 
-std::unique_ptr<platform::PictureSource> OpenDib(std::unique_ptr<platform::InputFile> file,
+std::unique_ptr<ports::Picture> OpenDib(std::unique_ptr<ports::InputFile> file,
                                                  std::uint64_t offset, std::uint64_t size,
                                                  DibKind kind) {
   return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind});

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/picture_input.h"
 
 namespace tessarin::pictures {
@@ -15,7 +15,7 @@ constexpr std::uint8_t kDelta = 2;
 
 }  // namespace
 
-RleDecoder::RleDecoder(platform::InputFile& file, const DibFormat& format)
+RleDecoder::RleDecoder(ports::InputFile& file, const DibFormat& format)
     : file_(file),
       palette_(format.palette),
       fourBit_(format.compression == DibCompression::Rle4),

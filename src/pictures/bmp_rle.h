@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/files.h"
+#include "ports/files.h"
 #include "pictures/bmp_format.h"
 
 namespace tessarin::pictures {
@@ -15,7 +15,7 @@ namespace tessarin::pictures {
 // Each step consumes input or delivers a row, so work is linear.
 class RleDecoder {
  public:
-  RleDecoder(platform::InputFile& file, const DibFormat& format);
+  RleDecoder(ports::InputFile& file, const DibFormat& format);
 
   // Decodes the next row, writing only its first `keep` pixels into `bgr`.
   void DecodeRow(std::uint8_t* bgr, int keep);
@@ -28,7 +28,7 @@ class RleDecoder {
   void Absolute(int count, std::uint8_t* bgr, int keep);
   void Put(std::uint8_t index, std::uint8_t* bgr, int keep);
 
-  platform::InputFile& file_;
+  ports::InputFile& file_;
   const Palette& palette_;
   const bool fourBit_;
   const std::int64_t width_;

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/picture_limits.h"
 #include "pictures/row_decoder.h"
 
@@ -33,7 +33,7 @@ using IndexColours = std::array<std::array<std::uint8_t, 3>, 256>;
 
 class GifDecoder : public RowDecoder {
  public:
-  explicit GifDecoder(std::unique_ptr<platform::InputFile> file)
+  explicit GifDecoder(std::unique_ptr<ports::InputFile> file)
       : file_(std::move(file)), input_(*file_) {
     int error = 0;
     gif_.reset(DGifOpen(&input_, ReadGifBytes, &error));
@@ -66,10 +66,10 @@ class GifDecoder : public RowDecoder {
     PaintLine(out, width_);
   }
 
-  std::unique_ptr<platform::PictureSource> DecodeWhole() override {
+  std::unique_ptr<ports::Picture> DecodeWhole() override {
     const GifImageDesc& image = gif_->Image;
-    HeldMemory held = HoldWholeDecode(Path(), width_, height_, platform::kBytesPerPixel);
-    platform::Image picture = BlankImage(Path(), width_, height_);
+    HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel);
+    ports::Bitmap picture = BlankImage(Path(), width_, height_);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};
     static constexpr int kStep[] = {8, 8, 4, 2};
@@ -153,7 +153,7 @@ class GifDecoder : public RowDecoder {
     }
   }
 
-  std::unique_ptr<platform::InputFile> file_;
+  std::unique_ptr<ports::InputFile> file_;
   SequentialInput input_;
   GifHandle gif_;
   IndexColours palette_{};
@@ -165,7 +165,7 @@ class GifDecoder : public RowDecoder {
 
 }  // namespace
 
-std::unique_ptr<platform::PictureSource> OpenGif(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file) {
   return RowDecoderPicture(std::make_unique<GifDecoder>(std::move(file)));
 }
 

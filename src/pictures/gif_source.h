@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -11,6 +11,6 @@ namespace tessarin::pictures {
 // transparent pixels, pixels outside the image and colour indexes beyond the
 // palette are the flatten colour. Non-interlaced images stream; interlaced
 // ones are decoded whole. Throws Failure for a file it cannot decode.
-std::unique_ptr<platform::PictureSource> OpenGif(std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file);
 
 }  // namespace tessarin::pictures

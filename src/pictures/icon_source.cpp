@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/input_slices.h"
 #include "pictures/picture_input.h"
 #include "pictures/png_source.h"
@@ -30,7 +30,7 @@ struct Entry {
 // The size and depth an image states in its own header (the directory's
 // bytes are often wrong); none for an entry that lies outside the file or
 // starts with neither a bitmap nor a PNG header.
-std::optional<Entry> Inspect(platform::InputFile& file, std::uint64_t offset, std::uint64_t size) {
+std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::uint64_t size) {
   if (offset > file.Size() || size > file.Size() - offset || size < 24) return std::nullopt;
   std::array<std::uint8_t, 26> head{};
   const std::size_t got = file.ReadAt(offset, head);
@@ -59,7 +59,7 @@ std::optional<Entry> Inspect(platform::InputFile& file, std::uint64_t offset, st
   return e;
 }
 
-Entry Choose(platform::InputFile& file) {
+Entry Choose(ports::InputFile& file) {
   std::array<std::uint8_t, kDirectoryHeader> header{};
   ReadExactly(file, 0, header);
   const std::size_t count = Le16(&header[4]);
@@ -83,7 +83,7 @@ Entry Choose(platform::InputFile& file) {
 
 }  // namespace
 
-std::unique_ptr<platform::PictureSource> OpenIcon(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file) {
   const Entry entry = Choose(*file);
   if (entry.png) return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size));
   return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage);

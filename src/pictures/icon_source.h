@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -12,6 +12,6 @@ namespace tessarin::pictures {
 // first in the directory. Bitmap images go through the BMP reader (AND mask
 // and alpha flattened onto black), PNG images through the PNG decoder.
 // Throws Failure for a file with no readable image.
-std::unique_ptr<platform::PictureSource> OpenIcon(std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file);
 
 }  // namespace tessarin::pictures

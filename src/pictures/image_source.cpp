@@ -3,19 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::pictures {
 namespace {
 
-using platform::kBytesPerPixel;
+using ports::kBytesPerPixel;
 
 std::size_t RowBytes(int width) { return static_cast<std::size_t>(width) * kBytesPerPixel; }
 
 }  // namespace
 
-platform::Image BlankTopLeft(int width, int height, int fullWidth, int fullHeight) {
-  platform::Image block;
+ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight) {
+  ports::Bitmap block;
   if (width <= 0 || height <= 0) return block;
   block.width = std::min(width, fullWidth);
   block.height = std::min(height, fullHeight);
@@ -23,8 +23,8 @@ platform::Image BlankTopLeft(int width, int height, int fullWidth, int fullHeigh
   return block;
 }
 
-platform::Image CropTopLeft(const platform::Image& image, int width, int height) {
-  platform::Image block = BlankTopLeft(width, height, image.width, image.height);
+ports::Bitmap CropTopLeft(const ports::Bitmap& image, int width, int height) {
+  ports::Bitmap block = BlankTopLeft(width, height, image.width, image.height);
   for (int y = 0; y < block.height; ++y) {
     std::memcpy(block.bgr.data() + RowBytes(block.width) * static_cast<std::size_t>(y),
                 image.bgr.data() + RowBytes(image.width) * static_cast<std::size_t>(y),
@@ -50,7 +50,7 @@ void ImageSource::ReadRows(std::uint8_t* out, int rows) {
 // Called once, instead of ReadRows: the block is cut out where the picture
 // lies (each row moves to an earlier place) and handed over, so that the
 // picture is never held twice.
-platform::Image ImageSource::ReadTopLeft(int width, int height) {
+ports::Bitmap ImageSource::ReadTopLeft(int width, int height) {
   if (width <= 0 || height <= 0) return {};
   const int blockWidth = std::min(width, image_.width), blockHeight = std::min(height, image_.height);
   for (int y = 0; y < blockHeight; ++y) {
@@ -63,11 +63,11 @@ platform::Image ImageSource::ReadTopLeft(int width, int height) {
   return std::move(image_);
 }
 
-platform::Image ReadTopLeftThroughRows(platform::PictureSource& source, int width, int height) {
-  platform::Image block = BlankTopLeft(width, height, source.Width(), source.Height());
+ports::Bitmap ReadTopLeftThroughRows(ports::Picture& source, int width, int height) {
+  ports::Bitmap block = BlankTopLeft(width, height, source.Width(), source.Height());
   if (block.bgr.empty()) return block;
   std::vector<std::uint8_t> row(RowBytes(source.Width()));
-  const bool bottomUp = source.Order() == platform::RowOrder::BottomUp;
+  const bool bottomUp = source.Order() == ports::RowOrder::BottomUp;
   for (int i = 0; i < source.Height(); ++i) {
     const int y = bottomUp ? source.Height() - 1 - i : i;
     if (!bottomUp && y >= block.height) break;  // the rest lies below the block

@@ -2,17 +2,17 @@
 
 #include <string>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
 // A black block of min(width, fullWidth) by min(height, fullHeight) pixels,
 // or an empty image when a side asked for is not positive: what ReadTopLeft
 // fills.
-platform::Image BlankTopLeft(int width, int height, int fullWidth, int fullHeight);
+ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight);
 
 // The top-left block of min(width, image's) by min(height, image's) pixels.
-platform::Image CropTopLeft(const platform::Image& image, int width, int height);
+ports::Bitmap CropTopLeft(const ports::Bitmap& image, int width, int height);
 
 // Throws Failure naming the picture's file when `rows` more rows after
 // `rowsRead` would go past its last row, or `rows` is negative: every row
@@ -21,24 +21,24 @@ void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height);
 
 // Serves a picture decoded whole (a format that cannot be read row by row)
 // through the same row interface as the streaming decoders.
-class ImageSource : public platform::PictureSource {
+class ImageSource : public ports::Picture {
  public:
-  ImageSource(platform::Image image, std::string path) : image_(std::move(image)), path_(std::move(path)) {}
+  ImageSource(ports::Bitmap image, std::string path) : image_(std::move(image)), path_(std::move(path)) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
-  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+  ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
   void ReadRows(std::uint8_t* out, int rows) override;
   // Hands the picture over as the block: call it once, and nothing after it.
-  platform::Image ReadTopLeft(int width, int height) override;
+  ports::Bitmap ReadTopLeft(int width, int height) override;
 
  private:
-  platform::Image image_;
+  ports::Bitmap image_;
   std::string path_;
   int nextRow_ = 0;
 };
 
 // For decoders that can only deliver rows in order: reads them, keeping just
 // the top-left block.
-platform::Image ReadTopLeftThroughRows(platform::PictureSource& source, int width, int height);
+ports::Bitmap ReadTopLeftThroughRows(ports::Picture& source, int width, int height);
 
 }  // namespace tessarin::pictures

@@ -6,15 +6,15 @@
 #include <span>
 #include <string>
 
-#include "platform/files.h"
+#include "ports/files.h"
 
 namespace tessarin::pictures {
 
 // `size` bytes at `offset` of another file, read as a file of their own (an
 // image inside an icon).
-class FileSlice : public platform::InputFile {
+class FileSlice : public ports::InputFile {
  public:
-  FileSlice(std::unique_ptr<platform::InputFile> parent, std::uint64_t offset, std::uint64_t size)
+  FileSlice(std::unique_ptr<ports::InputFile> parent, std::uint64_t offset, std::uint64_t size)
       : parent_(std::move(parent)), offset_(offset), size_(size) {}
   const std::string& Path() const override { return parent_->Path(); }
   std::uint64_t Size() const override { return size_; }
@@ -25,14 +25,14 @@ class FileSlice : public platform::InputFile {
   }
 
  private:
-  std::unique_ptr<platform::InputFile> parent_;
+  std::unique_ptr<ports::InputFile> parent_;
   std::uint64_t offset_;
   std::uint64_t size_;
 };
 
 // Bytes already in memory (a bitmap inside a metafile), read as a file named
 // after the file they came from. The bytes must outlive it.
-class BytesFile : public platform::InputFile {
+class BytesFile : public ports::InputFile {
  public:
   BytesFile(std::string path, std::span<const std::uint8_t> bytes)
       : path_(std::move(path)), bytes_(bytes) {}

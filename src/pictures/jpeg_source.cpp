@@ -10,7 +10,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/image_source.h"
 #include "pictures/picture_limits.h"
 #include "pictures/row_decoder.h"
@@ -128,9 +128,9 @@ struct Decompressor {
   }
 };
 
-class JpegSource : public platform::PictureSource {
+class JpegSource : public ports::Picture {
  public:
-  explicit JpegSource(std::unique_ptr<platform::InputFile> file) : file_(std::move(file)) {
+  explicit JpegSource(std::unique_ptr<ports::InputFile> file) : file_(std::move(file)) {
     cinfo_.err = jpeg_std_error(&err_.pub);
     err_.pub.error_exit = ExitOnError;
     err_.pub.emit_message = OnMessage;
@@ -154,16 +154,16 @@ class JpegSource : public platform::PictureSource {
 
   int Width() const override { return static_cast<int>(cinfo_.image_width); }
   int Height() const override { return static_cast<int>(cinfo_.image_height); }
-  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+  ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
 
   void ReadRows(std::uint8_t* out, int rows) override {
     Start();
-    const std::size_t stride = static_cast<std::size_t>(Width()) * platform::kBytesPerPixel;
+    const std::size_t stride = static_cast<std::size_t>(Width()) * ports::kBytesPerPixel;
     for (int y = 0; y < rows; ++y) ReadRow(out + y * stride, Width());
   }
 
-  platform::Image ReadTopLeft(int width, int height) override {
-    platform::Image block = HeldBlankTopLeft(file_->Path(), width, height, Width(), Height(), blockMemory_);
+  ports::Bitmap ReadTopLeft(int width, int height) override {
+    ports::Bitmap block = HeldBlankTopLeft(file_->Path(), width, height, Width(), Height(), blockMemory_);
     if (block.bgr.empty()) return block;
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
@@ -222,7 +222,7 @@ class JpegSource : public platform::PictureSource {
     if (cmyk_) CmykToBgr(cmykRow_.data(), out, width, cinfo_.saw_Adobe_marker != 0);
   }
 
-  std::unique_ptr<platform::InputFile> file_;
+  std::unique_ptr<ports::InputFile> file_;
   ErrorManager err_{};
   std::unique_ptr<Source> source_;
   jpeg_progress_mgr progress_{};
@@ -237,7 +237,7 @@ class JpegSource : public platform::PictureSource {
 
 }  // namespace
 
-std::unique_ptr<platform::PictureSource> OpenJpeg(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenJpeg(std::unique_ptr<ports::InputFile> file) {
   return std::make_unique<JpegSource>(std::move(file));
 }
 

@@ -2,14 +2,14 @@
 
 #include <memory>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
 // A JPEG picture (baseline, progressive, grayscale, RGB, CMYK, YCCK) decoded
 // with libjpeg-turbo straight into BGR rows, top row first. Reads the header
 // now; throws Failure for a file it cannot decode, 12-bit samples included.
-std::unique_ptr<platform::PictureSource> OpenJpeg(std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenJpeg(std::unique_ptr<ports::InputFile> file);
 
 }  // namespace tessarin::pictures

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 
 namespace tessarin::metafile {
 
@@ -19,11 +19,11 @@ struct RenderRequest {
   std::uint64_t maxSurfaceBytes = 0;
   // Decodes a device-independent bitmap (info header first) found in the
   // metafile into BGR pixels, top row first; throws on a damaged bitmap.
-  std::function<platform::Image(std::span<const std::uint8_t> dib)> decodeDib;
+  std::function<ports::Bitmap(std::span<const std::uint8_t> dib)> decodeDib;
 };
 
 struct RenderResult {
-  platform::Image image;  // flattened onto black
+  ports::Bitmap image;  // flattened onto black
   std::string error;      // empty on success
 };
 

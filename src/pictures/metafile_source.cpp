@@ -3,8 +3,8 @@
 #include <map>
 #include <vector>
 
-#include "modules/loaded_module.h"
-#include "platform/failure.h"
+#include "linux/loaded_module.h"
+#include "base/failure.h"
 #include "pictures/input_slices.h"
 #include "pictures/metafile_module.h"
 #include "pictures/picture_input.h"
@@ -41,13 +41,13 @@ std::string DefaultModulePath() {
 
 }  // namespace
 
-platform::Image DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib) {
+ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib) {
   auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File);
-  CheckWholeDecodeSize(path, source->Width(), source->Height(), platform::kBytesPerPixel);
+  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel);
   return source->ReadTopLeft(source->Width(), source->Height());
 }
 
-std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platform::InputFile> file,
+std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
                                                           const std::string& modulePath) {
   const std::string path = file->Path();
   if (file->Size() > kMaxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
@@ -67,7 +67,7 @@ std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platfo
   return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
 }
 
-std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {
   return OpenMetafileWith(std::move(file), DefaultModulePath());
 }
 

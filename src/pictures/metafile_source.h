@@ -4,8 +4,8 @@
 #include <span>
 #include <string>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -16,14 +16,14 @@ constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{64} << 20;
 // (tessarin-metafile.so beside the executable, or in ../lib/tessarin/), which
 // is loaded on the first call. Throws Failure for a metafile that cannot be
 // drawn or a module that cannot be loaded.
-std::unique_ptr<platform::PictureSource> OpenMetafile(std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file);
 
 // The same with the module at `modulePath`.
-std::unique_ptr<platform::PictureSource> OpenMetafileWith(std::unique_ptr<platform::InputFile> file,
+std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
                                                           const std::string& modulePath);
 
 // A bitmap record's DIB (info header first), decoded by the BMP reader as a
 // BMP file's would be, top row first. Throws Failure naming `path`.
-platform::Image DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib);
+ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib);
 
 }  // namespace tessarin::pictures

@@ -9,7 +9,7 @@
 #include "pictures/jpeg_source.h"
 #include "pictures/metafile_source.h"
 #include "pictures/png_source.h"
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -42,8 +42,8 @@ PictureFormat RecognisePicture(std::span<const std::uint8_t> head) {
   return PictureFormat::Unknown;
 }
 
-std::unique_ptr<platform::PictureSource> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenDecodedPicture(
+    PictureFormat format, std::unique_ptr<ports::InputFile> file) {
   switch (format) {
     case PictureFormat::Jpeg:
       return OpenJpeg(std::move(file));
@@ -60,7 +60,7 @@ std::unique_ptr<platform::PictureSource> OpenDecodedPicture(
   }
 }
 
-std::unique_ptr<platform::PictureSource> OpenPicture(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file) {
   std::array<std::uint8_t, 16> head{};
   const std::size_t n = file->ReadAt(0, head);
   const std::span<const std::uint8_t> start(head.data(), n);

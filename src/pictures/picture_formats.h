@@ -4,8 +4,8 @@
 #include <memory>
 #include <span>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -19,11 +19,11 @@ PictureFormat RecognisePicture(std::span<const std::uint8_t> head);
 
 // Opens a JPEG, GIF, PNG, icon or metafile picture (BMP is the BMP
 // reader's). Throws Failure for a file that cannot be decoded.
-std::unique_ptr<platform::PictureSource> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenDecodedPicture(
+    PictureFormat format, std::unique_ptr<ports::InputFile> file);
 
 // Opens any picture Tessarin reads, the format told by the file's first
 // bytes. Throws Failure for a file that is not a readable picture.
-std::unique_ptr<platform::PictureSource> OpenPicture(std::unique_ptr<platform::InputFile> file);
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file);
 
 }  // namespace tessarin::pictures

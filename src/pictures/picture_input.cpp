@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::pictures {
 
-void ReadExactly(platform::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
+void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  const char* whenShort) {
   while (!out.empty()) {
     const std::size_t want = std::min(out.size(), kMaxReadBytes);

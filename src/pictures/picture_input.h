@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/files.h"
+#include "ports/files.h"
 
 namespace tessarin::pictures {
 
@@ -14,7 +14,7 @@ inline constexpr std::size_t kMaxReadBytes = 256 * 1024;
 
 // Reads exactly out.size() bytes at `offset` in reads of at most kMaxReadBytes.
 // Throws Failure::InFile(file.Path(), whenShort) when the file ends first.
-void ReadExactly(platform::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
+void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  const char* whenShort = "the file ends early");
 
 inline std::uint32_t Le16(const std::uint8_t* p) {

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <utility>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -54,13 +54,13 @@ HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int
 
 std::string TooWideReason(std::int64_t width) {
   return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
-         std::to_string(platform::kMaxPictureWidth) + " pixels are refused";
+         std::to_string(ports::kMaxPictureWidth) + " pixels are refused";
 }
 
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height) {
   if (width <= 0 || height <= 0) throw Failure::InFile(path, "the picture has no pixels");
-  if (width > platform::kMaxPictureWidth) throw Failure::InFile(path, TooWideReason(width));
-  if (!platform::FitsABmpFile(width, height)) {
+  if (width > ports::kMaxPictureWidth) throw Failure::InFile(path, TooWideReason(width));
+  if (!FitsABmpFile(width, height)) {
     throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
                                     std::to_string(height) +
                                     " pixels) is too large for a BMP file");
@@ -75,13 +75,13 @@ void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int6
   if (bytes > kMaxWholeDecodeBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
 }
 
-platform::Image BlankImage(const std::string& path, int width, int height) {
-  CheckWholeDecodeSize(path, width, height, platform::kBytesPerPixel);
-  platform::Image image;
+ports::Bitmap BlankImage(const std::string& path, int width, int height) {
+  CheckWholeDecodeSize(path, width, height, ports::kBytesPerPixel);
+  ports::Bitmap image;
   image.width = width;
   image.height = height;
   image.bgr.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                   platform::kBytesPerPixel);
+                   ports::kBytesPerPixel);
   for (std::size_t i = 0; i < image.bgr.size(); i += 3) {
     image.bgr[i] = kFlattenBlue;
     image.bgr[i + 1] = kFlattenGreen;
@@ -90,11 +90,11 @@ platform::Image BlankImage(const std::string& path, int width, int height) {
   return image;
 }
 
-platform::Image HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
+ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
                                  int fullHeight, HeldMemory& held) {
   if (width > 0 && height > 0) {
     held = HoldWholeDecode(path, std::min(width, fullWidth), std::min(height, fullHeight),
-                           platform::kBytesPerPixel);
+                           ports::kBytesPerPixel);
   }
   return BlankTopLeft(width, height, fullWidth, fullHeight);
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "pictures/image_source.h"
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -50,12 +50,12 @@ class HeldMemory {
 // A picture decoded whole, holding its share of the allowance.
 // BlankTopLeft (image_source.h), its bytes first taken from the allowance
 // into `held`, which keeps them while the caller lives.
-platform::Image HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
+ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
                                  int fullHeight, HeldMemory& held);
 
 class HeldImageSource final : public ImageSource {
  public:
-  HeldImageSource(platform::Image image, const std::string& path, HeldMemory held)
+  HeldImageSource(ports::Bitmap image, const std::string& path, HeldMemory held)
       : ImageSource(std::move(image), path), held_(std::move(held)) {}
 
  private:
@@ -71,7 +71,7 @@ HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int
 constexpr std::uint8_t kFlattenBlue = 0, kFlattenGreen = 0, kFlattenRed = 0;
 
 // Throws Failure unless a picture of this size can be written as a BMP file
-// and its rows are at most platform::kMaxPictureWidth pixels wide.
+// and its rows are at most ports::kMaxPictureWidth pixels wide.
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height);
 
 // Why a picture `width` pixels wide is refused (beyond kMaxPictureWidth).
@@ -82,8 +82,8 @@ std::string TooWideReason(std::int64_t width);
 void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int64_t height,
                           int bytesPerPixel);
 
-// An Image of this size filled with the flatten colour (size checked first).
-platform::Image BlankImage(const std::string& path, int width, int height);
+// A bitmap of this size filled with the flatten colour (size checked first).
+ports::Bitmap BlankImage(const std::string& path, int width, int height);
 
 // One colour channel over the flatten colour's black, by alpha (0..255).
 inline std::uint8_t OverBlack(std::uint8_t channel, std::uint8_t alpha) {

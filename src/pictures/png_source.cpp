@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "pictures/picture_limits.h"
 #include "pictures/row_decoder.h"
 
@@ -30,7 +30,7 @@ struct ContextFree {
 
 class PngDecoder : public RowDecoder {
  public:
-  explicit PngDecoder(std::unique_ptr<platform::InputFile> file)
+  explicit PngDecoder(std::unique_ptr<ports::InputFile> file)
       : file_(std::move(file)), input_(*file_), ctx_(spng_ctx_new(0)) {
     if (!ctx_) throw Failure::InFile(file_->Path(), "out of memory");
     spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
@@ -68,7 +68,7 @@ class PngDecoder : public RowDecoder {
 
   // Decoded into one buffer and turned into BGR where it lies (a BGR pixel
   // is never longer than the decoded one), so the picture is held once.
-  std::unique_ptr<platform::PictureSource> DecodeWhole() override {
+  std::unique_ptr<ports::Picture> DecodeWhole() override {
     HeldMemory held = HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()));
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
@@ -77,7 +77,7 @@ class PngDecoder : public RowDecoder {
     const std::size_t to = static_cast<std::size_t>(Width()) * 3;
     for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
-    return std::make_unique<HeldImageSource>(platform::Image{Width(), Height(), std::move(pixels)},
+    return std::make_unique<HeldImageSource>(ports::Bitmap{Width(), Height(), std::move(pixels)},
                                              Path(), std::move(held));
   }
 
@@ -113,7 +113,7 @@ class PngDecoder : public RowDecoder {
     }
   }
 
-  std::unique_ptr<platform::InputFile> file_;
+  std::unique_ptr<ports::InputFile> file_;
   SequentialInput input_;
   std::unique_ptr<spng_ctx, ContextFree> ctx_;
   spng_ihdr ihdr_{};
@@ -124,7 +124,7 @@ class PngDecoder : public RowDecoder {
 
 }  // namespace
 
-std::unique_ptr<platform::PictureSource> OpenPng(std::unique_ptr<platform::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file) {
   return RowDecoderPicture(std::make_unique<PngDecoder>(std::move(file)));
 }
 

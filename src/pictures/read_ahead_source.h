@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -19,14 +19,14 @@ namespace tessarin::pictures {
 // of ReadTopLeft is read directly, without a thread, and so are all rows when
 // no thread can be started (std::system_error: too little address space for
 // its stack, too many threads).
-class ReadAheadSource : public platform::PictureSource {
+class ReadAheadSource : public ports::Picture {
  public:
   // Starts the decoding thread; replaceable so that tests can refuse it.
   using ThreadStarter = std::function<std::thread(std::function<void()>)>;
   static std::thread StartThread(std::function<void()> work) { return std::thread(std::move(work)); }
 
   // `path` names the picture's file in a failure.
-  ReadAheadSource(std::unique_ptr<platform::PictureSource> source, std::string path,
+  ReadAheadSource(std::unique_ptr<ports::Picture> source, std::string path,
                   ThreadStarter startThread = StartThread);
   ~ReadAheadSource() override;
   ReadAheadSource(const ReadAheadSource&) = delete;
@@ -34,9 +34,9 @@ class ReadAheadSource : public platform::PictureSource {
 
   int Width() const override { return source_->Width(); }
   int Height() const override { return source_->Height(); }
-  platform::RowOrder Order() const override { return source_->Order(); }
+  ports::RowOrder Order() const override { return source_->Order(); }
   void ReadRows(std::uint8_t* out, int rows) override;
-  platform::Image ReadTopLeft(int width, int height) override { return source_->ReadTopLeft(width, height); }
+  ports::Bitmap ReadTopLeft(int width, int height) override { return source_->ReadTopLeft(width, height); }
 
  private:
   struct Strip {
@@ -48,7 +48,7 @@ class ReadAheadSource : public platform::PictureSource {
   void Decode();
   void Take(std::uint8_t* out, int rows);
 
-  std::unique_ptr<platform::PictureSource> source_;
+  std::unique_ptr<ports::Picture> source_;
   std::string path_;
   ThreadStarter startThread_;
   bool started_ = false;

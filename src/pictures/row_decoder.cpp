@@ -8,25 +8,25 @@
 namespace tessarin::pictures {
 namespace {
 
-class StreamedRows : public platform::PictureSource {
+class StreamedRows : public ports::Picture {
  public:
   explicit StreamedRows(std::unique_ptr<RowDecoder> decoder) : decoder_(std::move(decoder)) {
     decoder_->StartRows();
   }
   int Width() const override { return decoder_->Width(); }
   int Height() const override { return decoder_->Height(); }
-  platform::RowOrder Order() const override { return platform::RowOrder::TopDown; }
+  ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
 
   void ReadRows(std::uint8_t* out, int rows) override {
     CheckRowsLeft(decoder_->Path(), rowsRead_, rows, Height());
-    const std::size_t stride = static_cast<std::size_t>(Width()) * platform::kBytesPerPixel;
+    const std::size_t stride = static_cast<std::size_t>(Width()) * ports::kBytesPerPixel;
     for (int y = 0; y < rows; ++y, ++rowsRead_) decoder_->ReadRow(out + stride * static_cast<std::size_t>(y));
   }
 
-  platform::Image ReadTopLeft(int width, int height) override {
+  ports::Bitmap ReadTopLeft(int width, int height) override {
     if (width > 0 && height > 0) {
       blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()),
-                                     std::min(height, Height()), platform::kBytesPerPixel);
+                                     std::min(height, Height()), ports::kBytesPerPixel);
     }
     return ReadTopLeftThroughRows(*this, width, height);
   }
@@ -49,7 +49,7 @@ std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) no
   }
 }
 
-std::unique_ptr<platform::PictureSource> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
+std::unique_ptr<ports::Picture> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
   if (decoder->Interlaced()) return decoder->DecodeWhole();
   return std::make_unique<StreamedRows>(std::move(decoder));
 }

@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
@@ -16,7 +16,7 @@ namespace tessarin::pictures {
 // reference), so that it may sit in a struct a C library casts back.
 class SequentialInput {
  public:
-  explicit SequentialInput(platform::InputFile& file) : file_(&file) {}
+  explicit SequentialInput(ports::InputFile& file) : file_(&file) {}
 
   // Up to out.size() bytes from where the last read stopped (fewer only at
   // the end of the file); none on an I/O error, which a library callback must
@@ -25,7 +25,7 @@ class SequentialInput {
   void Skip(std::uint64_t bytes) { offset_ += bytes; }
 
  private:
-  platform::InputFile* file_;
+  ports::InputFile* file_;
   std::uint64_t offset_ = 0;
 };
 
@@ -46,11 +46,11 @@ class RowDecoder {
 
   // The whole picture as a source (instead of StartRows and ReadRow), its
   // memory held from the allowance of picture_limits.h while it lives.
-  virtual std::unique_ptr<platform::PictureSource> DecodeWhole() = 0;
+  virtual std::unique_ptr<ports::Picture> DecodeWhole() = 0;
 };
 
 // The decoder as a picture: decoded whole when interlaced, else streamed row
 // by row, its rows counted against its height.
-std::unique_ptr<platform::PictureSource> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder);
+std::unique_ptr<ports::Picture> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder);
 
 }  // namespace tessarin::pictures

@@ -42,7 +42,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
-std::vector<std::string> ListInsets(platform::Files& files, const std::string& folder) {
+std::vector<std::string> ListInsets(ports::Files& files, const std::string& folder) {
   static const std::vector<std::string> patterns = ParsePatternList(kInsetPatterns);
   std::vector<std::string> names = files.ListOrdinaryFiles(folder);
   std::erase_if(names, [](const std::string& name) {

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/files.h"
+#include "ports/files.h"
 
 namespace tessarin {
 
@@ -21,6 +21,6 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 
 // The names of the folder's ordinary files that match any of the inset
 // patterns. A missing folder stops the run (Failure).
-std::vector<std::string> ListInsets(platform::Files& files, const std::string& folder);
+std::vector<std::string> ListInsets(ports::Files& files, const std::string& folder);
 
 }  // namespace tessarin

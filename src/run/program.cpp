@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "run/report_message.h"
 #include "run/run_modes.h"
 
@@ -13,7 +13,7 @@ namespace {
 
 // The failure stop: shows what failed; the run then ends non-zero, with the
 // failure's own status where it has one.
-ExitCode StopOnFailure(const platform::Platform& platform, const std::string& what,
+ExitCode StopOnFailure(const ports::Platform& platform, const std::string& what,
                        ExitCode status = ExitCode::FailureStop) {
   try {
     ReportMessage(platform, "Tessarin stopped: " + what);
@@ -25,11 +25,11 @@ ExitCode StopOnFailure(const platform::Platform& platform, const std::string& wh
 
 }  // namespace
 
-ExitCode RunConfigWindow(const platform::Platform& platform) {
+ExitCode RunConfigWindow(const ports::Platform& platform) {
   return platform.configWindow.RunUntilClosed();
 }
 
-ExitCode RunProgram(const platform::Platform& platform) {
+ExitCode RunProgram(const ports::Platform& platform) {
   try {
     const ExitCode status = run_modes::Main(platform);
     // A job that opened the window returned Done: the run lasts until it closes.

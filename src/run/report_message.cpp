@@ -6,7 +6,7 @@ std::string MissingPictureMessage(const std::string& path) {
   return "[" + path + "] does not exist... quitting.";
 }
 
-void ReportMessage(const platform::Platform& platform, const std::string& text) {
+void ReportMessage(const ports::Platform& platform, const std::string& text) {
   platform.messages.Show(text);
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "ports/platform.h"
 
 namespace tessarin {
 
@@ -23,6 +23,6 @@ inline constexpr const char* kUsageMessage =
 std::string MissingPictureMessage(const std::string& path);
 
 // Shows the text in the program's modal message box and waits for OK.
-void ReportMessage(const platform::Platform& platform, const std::string& text);
+void ReportMessage(const ports::Platform& platform, const std::string& text);
 
 }  // namespace tessarin

@@ -14,14 +14,14 @@ namespace tessarin::run_modes {
 namespace {
 
 // Makes the wallpaper; a missing picture is reported here, by the run.
-ExitCode MakeAndReport(const platform::Platform& platform, const WallpaperRequest& request) {
+ExitCode MakeAndReport(const ports::Platform& platform, const WallpaperRequest& request) {
   const WallpaperOutcome outcome = MakeWallpaper(platform, request);
   if (!outcome.missingPicture) return ExitCode::Done;
   ReportMessage(platform, MissingPictureMessage(*outcome.missingPicture));
   return ExitCode::PictureMissing;
 }
 
-bool ConfigurationIsComplete(platform::SettingsBackend& settings) {
+bool ConfigurationIsComplete(ports::SettingsBackend& settings) {
   constexpr std::array kConfigurationKeys = {keys::kOutputFile, keys::kCanvas, keys::kInsertDir,
                                              keys::kX,          keys::kY,      keys::kH,
                                              keys::kW};
@@ -30,7 +30,7 @@ bool ConfigurationIsComplete(platform::SettingsBackend& settings) {
 }
 
 // Every name equally likely: the integer part of n x r, r uniform in [0, 1).
-std::size_t DrawIndex(platform::Random& random, std::size_t count) {
+std::size_t DrawIndex(ports::Random& random, std::size_t count) {
   const double r = random.Uniform();
   const auto index = static_cast<std::size_t>(std::floor(static_cast<double>(count) * r));
   return std::min(index, count - 1);  // r just below 1 must not round up to n
@@ -38,7 +38,7 @@ std::size_t DrawIndex(platform::Random& random, std::size_t count) {
 
 }  // namespace
 
-ExitCode Main(const platform::Platform& platform) {
+ExitCode Main(const ports::Platform& platform) {
   if (GetAppSetting(platform.settings, keys::kFirstRun).empty()) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     SaveAppSetting(platform.settings, keys::kFirstRun, "1");
@@ -53,7 +53,7 @@ ExitCode Main(const platform::Platform& platform) {
   return RunFromCommandLine(platform, commandLine);
 }
 
-ExitCode RunFromCommandLine(const platform::Platform& platform, const std::string& commandLine) {
+ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& commandLine) {
   const std::vector<std::string> fields = SplitAtCommas(commandLine);
   if (fields.size() < 7) {
     ReportMessage(platform, kUsageMessage);
@@ -66,8 +66,8 @@ ExitCode RunFromCommandLine(const platform::Platform& platform, const std::strin
   return MakeAndReport(platform, request);
 }
 
-ExitCode RunFromSettings(const platform::Platform& platform) {
-  platform::SettingsBackend& settings = platform.settings;
+ExitCode RunFromSettings(const ports::Platform& platform) {
+  ports::SettingsBackend& settings = platform.settings;
   if (!ConfigurationIsComplete(settings)) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     platform.configWindow.Open();

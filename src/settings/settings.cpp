@@ -2,22 +2,22 @@
 
 namespace tessarin {
 
-std::string GetSetting(platform::SettingsBackend& store, const std::string& application,
+std::string GetSetting(ports::SettingsBackend& store, const std::string& application,
                        const std::string& section, const std::string& key,
                        const std::string& fallback) {
   return store.Read(application, section, key, fallback);
 }
 
-void SaveSetting(platform::SettingsBackend& store, const std::string& application,
+void SaveSetting(ports::SettingsBackend& store, const std::string& application,
                  const std::string& section, const std::string& key, const std::string& value) {
   store.Write(application, section, key, value);
 }
 
-std::string GetAppSetting(platform::SettingsBackend& store, const std::string& key) {
+std::string GetAppSetting(ports::SettingsBackend& store, const std::string& key) {
   return GetSetting(store, kApplication, kSection, key, "");
 }
 
-void SaveAppSetting(platform::SettingsBackend& store, const std::string& key,
+void SaveAppSetting(ports::SettingsBackend& store, const std::string& key,
                     const std::string& value) {
   SaveSetting(store, kApplication, kSection, key, value);
 }

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/settings_backend.h"
+#include "ports/settings_backend.h"
 
 namespace tessarin {
 
@@ -23,18 +23,18 @@ inline constexpr const char* kW = "W";
 }  // namespace keys
 
 // The stored text, or `fallback` when the value does not exist.
-std::string GetSetting(platform::SettingsBackend& store, const std::string& application,
+std::string GetSetting(ports::SettingsBackend& store, const std::string& application,
                        const std::string& section, const std::string& key,
                        const std::string& fallback);
 
 // Creates or replaces the value; a refused write stops the run (Failure).
-void SaveSetting(platform::SettingsBackend& store, const std::string& application,
+void SaveSetting(ports::SettingsBackend& store, const std::string& application,
                  const std::string& section, const std::string& key, const std::string& value);
 
 // The program's own reads and writes: application Tessarin, section App, and
 // the empty text as default.
-std::string GetAppSetting(platform::SettingsBackend& store, const std::string& key);
-void SaveAppSetting(platform::SettingsBackend& store, const std::string& key,
+std::string GetAppSetting(ports::SettingsBackend& store, const std::string& key);
+void SaveAppSetting(ports::SettingsBackend& store, const std::string& key,
                     const std::string& value);
 
 }  // namespace tessarin

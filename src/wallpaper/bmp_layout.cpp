@@ -11,8 +11,8 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
 }  // namespace
 
 std::optional<BmpLayout> BmpLayout::For(int width, int height) {
-  if (!platform::FitsABmpFile(width, height)) return std::nullopt;
-  const std::uint64_t stride = platform::BmpRowStride(static_cast<std::uint64_t>(width));
+  if (!FitsABmpFile(width, height)) return std::nullopt;
+  const std::uint64_t stride = BmpRowStride(static_cast<std::uint64_t>(width));
   const std::uint64_t size = kHeaderSize + stride * static_cast<std::uint64_t>(height);
   return BmpLayout(width, height, static_cast<std::uint32_t>(stride),
                    static_cast<std::uint32_t>(size));

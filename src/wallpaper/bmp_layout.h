@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 
 namespace tessarin {
 
@@ -12,7 +12,7 @@ namespace tessarin {
 // bitmap with a BITMAPINFOHEADER, rows padded to four bytes.
 class BmpLayout {
  public:
-  static constexpr std::uint32_t kHeaderSize = platform::kBmpHeaderSize;
+  static constexpr std::uint32_t kHeaderSize = kBmpHeaderSize;
 
   // The layout for a picture of this size, or none when the file would not
   // fit the format's 32-bit size field (or a side is not positive).

@@ -4,18 +4,18 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin {
 namespace {
 
-using platform::kBytesPerPixel;
+using ports::kBytesPerPixel;
 
 // Big enough that each write is worth its system call, small enough to stay
 // in the caches: 256 KiB.
 constexpr std::size_t kStripBytes = 256 * 1024;
 
-void CopyBlockRow(const platform::Image& block, const BlockPlacement& placement, int canvasRow,
+void CopyBlockRow(const ports::Bitmap& block, const BlockPlacement& placement, int canvasRow,
                   std::uint8_t* row) {
   if (canvasRow < placement.canvasY || canvasRow >= placement.canvasY + placement.height) return;
   const std::size_t sourceRow = static_cast<std::size_t>(canvasRow - placement.canvasY + placement.sourceY);
@@ -28,9 +28,9 @@ void CopyBlockRow(const platform::Image& block, const BlockPlacement& placement,
 
 }  // namespace
 
-void ComposeInto(platform::PictureSource& canvas, const platform::Image& block,
+void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
                  const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, platform::OutputFile& output) {
+                 const BmpLayout& layout, ports::OutputFile& output) {
   if (!placement.Empty() && (block.width < placement.sourceX + placement.width ||
                              block.height < placement.sourceY + placement.height)) {
     throw Failure::InFile(insetPath, "its top-left block was decoded smaller than requested");
@@ -43,7 +43,7 @@ void ComposeInto(platform::PictureSource& canvas, const platform::Image& block,
   const int stripRows = static_cast<int>(std::clamp<std::size_t>(kStripBytes / stride, 1, static_cast<std::size_t>(height)));
   // Zero-initialised once: the padding at the end of each row stays zero.
   std::vector<std::uint8_t> strip(stride * static_cast<std::size_t>(stripRows));
-  const bool bottomUp = canvas.Order() == platform::RowOrder::BottomUp;
+  const bool bottomUp = canvas.Order() == ports::RowOrder::BottomUp;
 
   for (int done = 0; done < height;) {
     const int rows = std::min(stripRows, height - done);

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/files.h"
-#include "platform/pictures.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 
@@ -14,8 +14,8 @@ namespace tessarin {
 // `block` is the top-left block of the inset at `insetPath`, at least
 // (sourceX + width) by (sourceY + height) pixels. No buffer ever holds the
 // whole canvas.
-void ComposeInto(platform::PictureSource& canvas, const platform::Image& block,
+void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
                  const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, platform::OutputFile& output);
+                 const BmpLayout& layout, ports::OutputFile& output);
 
 }  // namespace tessarin

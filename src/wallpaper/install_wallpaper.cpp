@@ -4,7 +4,7 @@
 
 namespace tessarin {
 
-void InstallWallpaper(const platform::Platform& platform, const std::string& outputPath) {
+void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath) {
   const std::string installed = platform.conventions.FileNamesIgnoreCase()
                                     ? platform.conventions.LowerCase(outputPath)
                                     : outputPath;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "ports/platform.h"
 
 namespace tessarin {
 
@@ -14,6 +14,6 @@ inline constexpr const char* kWallpaperValue = "Wallpaper";
 // that it stays after the next logon. Failures are silent. Where letter case
 // does not distinguish file names the path is lower-cased; elsewhere that
 // would name another file, so it is used as given.
-void InstallWallpaper(const platform::Platform& platform, const std::string& outputPath);
+void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath);
 
 }  // namespace tessarin

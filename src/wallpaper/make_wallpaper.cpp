@@ -1,6 +1,6 @@
 #include "wallpaper/make_wallpaper.h"
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 #include "wallpaper/compose.h"
@@ -11,7 +11,7 @@
 namespace tessarin {
 namespace {
 
-std::int32_t ConvertAreaValue(const platform::Platform& platform, const std::string& value,
+std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string& value,
                               const char* what) {
   const auto number = ToInt32(value, platform.conventions.DecimalSeparator());
   if (!number) {
@@ -26,7 +26,7 @@ std::int32_t ConvertAreaValue(const platform::Platform& platform, const std::str
 // (an 8K picture takes 95 MiB), so that every run ends within seconds.
 constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 
-BmpLayout OutputLayout(const platform::PictureSource& canvas, const std::string& canvasPath) {
+BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPath) {
   const auto layout = BmpLayout::For(canvas.Width(), canvas.Height());
   if (!layout) throw Failure::InFile(canvasPath, "too large to be written as a BMP file");
   if (layout->FileSize() > kMaxWallpaperBytes) {
@@ -39,8 +39,8 @@ BmpLayout OutputLayout(const platform::PictureSource& canvas, const std::string&
 
 // The steps after loading: the area values converted (height, width, Y, X),
 // the inset's block decoded, the canvas streamed into the output.
-void ComposeAndWrite(const platform::Platform& platform, const WallpaperRequest& request,
-                     platform::PictureSource& canvas, platform::PictureSource& inset,
+void ComposeAndWrite(const ports::Platform& platform, const WallpaperRequest& request,
+                     ports::Picture& canvas, ports::Picture& inset,
                      const BmpLayout& layout) {
   const std::int32_t height = ConvertAreaValue(platform, request.height, "height");
   const std::int32_t width = ConvertAreaValue(platform, request.width, "width");
@@ -50,7 +50,7 @@ void ComposeAndWrite(const platform::Platform& platform, const WallpaperRequest&
       PlaceBlock(x, y, width, height, {inset.Width(), inset.Height()},
                  {canvas.Width(), canvas.Height()});
   // Of the inset only the part that lands on the canvas is decoded.
-  const platform::Image block =
+  const ports::Bitmap block =
       placement.Empty() ? inset.ReadTopLeft(0, 0)
                         : inset.ReadTopLeft(placement.sourceX + placement.width,
                                             placement.sourceY + placement.height);
@@ -62,7 +62,7 @@ void ComposeAndWrite(const platform::Platform& platform, const WallpaperRequest&
 
 }  // namespace
 
-WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request) {
+WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperRequest& request) {
   for (const std::string* picture : {&request.canvasPath, &request.insetPath}) {
     if (!platform.files.IsOrdinaryFile(*picture)) return {*picture};
   }

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/platform.h"
+#include "ports/platform.h"
 #include "wallpaper/wallpaper_request.h"
 
 namespace tessarin {
@@ -21,6 +21,6 @@ struct WallpaperOutcome {
 // old output untouched. When several things are wrong, the failure reported
 // is the first in the order of the steps: the canvas, the inset (its block),
 // the area values (height, width, Y, X), the output.
-WallpaperOutcome MakeWallpaper(const platform::Platform& platform, const WallpaperRequest& request);
+WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperRequest& request);
 
 }  // namespace tessarin

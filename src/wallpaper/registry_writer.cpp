@@ -3,22 +3,22 @@
 #include <array>
 #include <vector>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "wallpaper/number_conversion.h"
 
 namespace tessarin::registry_writer {
 
-void WriteCurrentUserValue(platform::Registry& registry, const platform::Conventions& conventions,
+void WriteCurrentUserValue(ports::Registry& registry, const ports::Conventions& conventions,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType) {
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   registry.OpenCurrentUserKey(subkey, kKeyAccess, key);
   WriteRegistryValue(registry, conventions, key, valueName, valueType, value);
   registry.CloseKey(key);
 }
 
-std::int32_t WriteRegistryValue(platform::Registry& registry,
-                                const platform::Conventions& conventions, platform::RegistryKey key,
+std::int32_t WriteRegistryValue(ports::Registry& registry,
+                                const ports::Conventions& conventions, ports::RegistryKey key,
                                 const std::string& valueName, std::uint32_t valueType,
                                 const std::string& value) {
   if (valueType == kRegSz) {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/conventions.h"
-#include "platform/registry.h"
+#include "ports/conventions.h"
+#include "ports/registry.h"
 
 // The program's two registry-writing procedures.
 namespace tessarin::registry_writer {
@@ -16,15 +16,15 @@ inline constexpr std::uint32_t kKeyAccess = 0x3F;
 
 // Opens the subkey of the current user (never creating it), writes one value
 // and closes the key. Every status is ignored: failures are silent.
-void WriteCurrentUserValue(platform::Registry& registry, const platform::Conventions& conventions,
+void WriteCurrentUserValue(ports::Registry& registry, const ports::Conventions& conventions,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType);
 
 // Writes one value under an open key and returns the registry's status, or 0
 // without writing for a type other than text or number. A number that cannot
 // be read stops the run (Failure).
-std::int32_t WriteRegistryValue(platform::Registry& registry,
-                                const platform::Conventions& conventions, platform::RegistryKey key,
+std::int32_t WriteRegistryValue(ports::Registry& registry,
+                                const ports::Conventions& conventions, ports::RegistryKey key,
                                 const std::string& valueName, std::uint32_t valueType,
                                 const std::string& value);
 

@@ -14,7 +14,7 @@ void TrackedPicture::ReadRows(std::uint8_t* out, int rows) {
   rowsRead_ += rows;
 }
 
-platform::Image TrackedPicture::ReadTopLeft(int width, int height) {
+ports::Bitmap TrackedPicture::ReadTopLeft(int width, int height) {
   finished_ = true;
   if (width <= 0 || height <= 0) return {};
   return source_->ReadTopLeft(width, height);
@@ -22,7 +22,7 @@ platform::Image TrackedPicture::ReadTopLeft(int width, int height) {
 
 void TrackedPicture::ReadToTheEnd() {
   if (finished_ || rowsRead_ >= Height()) return;
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * platform::kBytesPerPixel);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * ports::kBytesPerPixel);
   while (rowsRead_ < Height()) ReadRows(row.data(), 1);
   finished_ = true;
 }

@@ -2,24 +2,24 @@
 
 #include <memory>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 
 namespace tessarin {
 
 // A picture as MakeWallpaper reads it: it knows how far it was read and
 // whether it failed, so that when a later step fails first, the picture can
 // still be read to its end and its own failure reported before the later one.
-class TrackedPicture : public platform::PictureSource {
+class TrackedPicture : public ports::Picture {
  public:
-  explicit TrackedPicture(std::unique_ptr<platform::PictureSource> source)
+  explicit TrackedPicture(std::unique_ptr<ports::Picture> source)
       : source_(std::move(source)) {}
 
   int Width() const override { return source_->Width(); }
   int Height() const override { return source_->Height(); }
-  platform::RowOrder Order() const override { return source_->Order(); }
+  ports::RowOrder Order() const override { return source_->Order(); }
   void ReadRows(std::uint8_t* out, int rows) override;
   // An empty block needs nothing of the picture.
-  platform::Image ReadTopLeft(int width, int height) override;
+  ports::Bitmap ReadTopLeft(int width, int height) override;
 
   // Reads what the run has not yet read of the picture: the rows left, or
   // every row when neither rows nor a block were taken. Nothing once a block
@@ -28,7 +28,7 @@ class TrackedPicture : public platform::PictureSource {
   void ReadToTheEnd();
 
  private:
-  std::unique_ptr<platform::PictureSource> source_;
+  std::unique_ptr<ports::Picture> source_;
   int rowsRead_ = 0;
   bool finished_ = false;  // a block was taken or a read failed
 };

@@ -4,8 +4,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "platform/linux/desktops/linux_desktop.h"
-#include "platform/linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/desktop_values.h"
 
 namespace tessarin::testing {
 namespace {

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "platform/linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_desktop.h"
 #include "support/null_terminated_pointers.h"
 
 namespace tessarin::testing {
@@ -22,24 +22,24 @@ namespace {
 constexpr const char* kSystemPath = "/usr/bin:/bin";
 
 
-class PatternSource : public platform::PictureSource {
+class PatternSource : public ports::Picture {
  public:
-  PatternSource(const platform::Image& image, platform::RowOrder order) : image_(image), order_(order) {}
+  PatternSource(const ports::Bitmap& image, ports::RowOrder order) : image_(image), order_(order) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
-  platform::RowOrder Order() const override { return order_; }
+  ports::RowOrder Order() const override { return order_; }
   void ReadRows(std::uint8_t* out, int rows) override {
     const std::size_t stride = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
-      const int y = order_ == platform::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
+      const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
       std::copy_n(image_.bgr.begin() + static_cast<std::ptrdiff_t>(y * stride), stride, out + i * stride);
     }
   }
-  platform::Image ReadTopLeft(int, int) override { return image_; }
+  ports::Bitmap ReadTopLeft(int, int) override { return image_; }
 
  private:
-  const platform::Image& image_;
-  platform::RowOrder order_;
+  const ports::Bitmap& image_;
+  ports::RowOrder order_;
   int next_ = 0;
 };
 
@@ -150,7 +150,7 @@ PrivateBus::PrivateBus(ThrowAwaySession& session) {
   started_ = true;
 }
 
-std::unique_ptr<platform::PictureSource> PatternPictures::Open(const std::string& path) {
+std::unique_ptr<ports::Picture> PatternPictures::Open(const std::string& path) {
   opened.push_back(path);
   return std::make_unique<PatternSource>(image_, order_);
 }
@@ -184,7 +184,7 @@ std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const
   linux_platform::Environment environment = session.Variables();
   environment.Set("XDG_CURRENT_DESKTOP", desktop);
   linux_platform::ProcessToolRunner tools(environment);
-  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
   linux_platform::LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
   return log.text;

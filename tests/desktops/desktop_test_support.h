@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/desktops/environment.h"
-#include "platform/linux/desktops/tool_runner.h"
-#include "platform/pictures.h"
+#include "linux/desktops/environment.h"
+#include "linux/desktops/tool_runner.h"
+#include "ports/pictures.h"
 #include "support/temporary_folder.h"
 
 namespace tessarin::testing {
@@ -77,15 +77,15 @@ class PrivateBus {
 };
 
 // A picture given by its pixels, opened as rows in the chosen order.
-class PatternPictures : public platform::Pictures {
+class PatternPictures : public ports::Pictures {
  public:
-  PatternPictures(platform::Image image, platform::RowOrder order) : image_(std::move(image)), order_(order) {}
-  std::unique_ptr<platform::PictureSource> Open(const std::string& path) override;
+  PatternPictures(ports::Bitmap image, ports::RowOrder order) : image_(std::move(image)), order_(order) {}
+  std::unique_ptr<ports::Picture> Open(const std::string& path) override;
   std::vector<std::string> opened;
 
  private:
-  platform::Image image_;
-  platform::RowOrder order_;
+  ports::Bitmap image_;
+  ports::RowOrder order_;
 };
 
 // A runner that answers from a script of outcomes and records every call.

@@ -3,7 +3,7 @@
 #include <csignal>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktops/tool_runner.h"
+#include "linux/desktops/tool_runner.h"
 
 namespace tessarin::testing {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "platform/linux/desktops/linux_desktop.h"
-#include "platform/linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/desktop_values.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 
@@ -200,7 +200,7 @@ TEST_F(ProgramOnGnome, TheDesktopIsToldTheFileALinkedFolderLedTo) {
 class GSettingsCalls : public ::testing::Test {
  protected:
   std::string Apply(const std::string& desktop) {
-    PatternPictures pictures({}, platform::RowOrder::TopDown);
+    PatternPictures pictures({}, ports::RowOrder::TopDown);
     ReportedLines log;
     LinuxDesktop(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log.Sink())
         .ApplyWallpaperNow("/walls/out.bmp");
@@ -244,7 +244,7 @@ TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
 
   ScriptedTools missing;
   missing.Answer("gsettings", {}, Outcome(Status::Missing));
-  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
   LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}), missing, pictures, log.Sink()).ApplyWallpaperNow("x.bmp");
   EXPECT_EQ(missing.calls.size(), 1u);

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktops/backends.h"
-#include "platform/linux/desktops/linux_desktop.h"
-#include "platform/linux/desktops/desktop_values.h"
+#include "linux/desktops/backends.h"
+#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/desktop_values.h"
 
 namespace tessarin::testing {
 namespace {
@@ -89,7 +89,7 @@ TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
   tools.Answer("dbus-send", {}, Outcome(Status::Missing));
   tools.Answer("qdbus6", {}, Outcome(Status::Missing));
   tools.Answer("qdbus", {}, Outcome(Status::Succeeded, "file:///walls/out.bmp\n"));
-  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
   LinuxDesktop(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}), tools, pictures,
                log.Sink())

@@ -6,8 +6,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "platform/failure.h"
-#include "platform/linux/desktops/linux_desktop.h"
+#include "base/failure.h"
+#include "linux/desktops/linux_desktop.h"
 #include "support/encode_bmp.h"
 #include "support/written_bmp.h"
 
@@ -32,8 +32,8 @@ int RememberError(Display*, XErrorEvent* event) {
 }
 
 // A width x height picture whose every pixel differs from its neighbours'.
-platform::Image Pattern(int width, int height, std::uint8_t seed) {
-  platform::Image image{width, height, {}};
+ports::Bitmap Pattern(int width, int height, std::uint8_t seed) {
+  ports::Bitmap image{width, height, {}};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       image.bgr.push_back(static_cast<std::uint8_t>(seed + 40 * x));
@@ -44,10 +44,10 @@ platform::Image Pattern(int width, int height, std::uint8_t seed) {
   return image;
 }
 
-platform::Image ImageOf(const std::filesystem::path& bmp) {
+ports::Bitmap ImageOf(const std::filesystem::path& bmp) {
   const std::string bytes = ReadWholeFile(bmp);
   const WrittenBmp file(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-  platform::Image image{file.Width(), file.Height(), {}};
+  ports::Bitmap image{file.Width(), file.Height(), {}};
   for (int y = 0; y < file.Height(); ++y) {
     for (int x = 0; x < file.Width(); ++x) {
       const Bgr pixel = file.Pixel(x, y);
@@ -76,7 +76,7 @@ class X11RootDesktop : public ::testing::Test {
     if (display_ != nullptr) XCloseDisplay(display_);
   }
 
-  std::string Apply(const platform::Image& picture, platform::RowOrder order) {
+  std::string Apply(const ports::Bitmap& picture, ports::RowOrder order) {
     Environment environment = session_.Variables();
     environment.Set("DISPLAY", displayName_);
     ProcessToolRunner tools(environment);
@@ -110,7 +110,7 @@ class X11RootDesktop : public ::testing::Test {
   }
 
   // Pixels of the screen that differ from the picture tiled from the top left.
-  int PixelsNotTiledFrom(const platform::Image& picture) {
+  int PixelsNotTiledFrom(const ports::Bitmap& picture) {
     XImage* screen = XGetImage(display_, DefaultRootWindow(display_), 0, 0, kScreenWidth, kScreenHeight, AllPlanes,
                                ZPixmap);
     if (screen == nullptr) return -1;
@@ -134,7 +134,7 @@ class X11RootDesktop : public ::testing::Test {
 
 TEST_F(X11RootDesktop, ThePictureCoversTheScreenAndIsPublishedForCompositors) {
   const auto picture = Pattern(5, 3, 17);
-  EXPECT_EQ(Apply(picture, platform::RowOrder::TopDown), "");
+  EXPECT_EQ(Apply(picture, ports::RowOrder::TopDown), "");
   EXPECT_EQ(PixelsNotTiledFrom(picture), 0);
   const Pixmap published = PixmapProperty("_XROOTPMAP_ID");
   EXPECT_NE(published, static_cast<Pixmap>(None));
@@ -144,13 +144,13 @@ TEST_F(X11RootDesktop, ThePictureCoversTheScreenAndIsPublishedForCompositors) {
 }
 
 TEST_F(X11RootDesktop, ANewPictureReplacesTheOldOneAndFreesItsPixmap) {
-  Apply(Pattern(5, 3, 17), platform::RowOrder::TopDown);
+  Apply(Pattern(5, 3, 17), ports::RowOrder::TopDown);
   const Pixmap first = PixmapProperty("_XROOTPMAP_ID");
   ASSERT_TRUE(PixmapExists(first));
 
   // A bottom-up file, larger than the screen: only its top-left part shows.
   const auto larger = Pattern(kScreenWidth + 7, kScreenHeight + 70, 99);
-  EXPECT_EQ(Apply(larger, platform::RowOrder::BottomUp), "");
+  EXPECT_EQ(Apply(larger, ports::RowOrder::BottomUp), "");
   EXPECT_EQ(PixelsNotTiledFrom(larger), 0);
   const Pixmap second = PixmapProperty("_XROOTPMAP_ID");
   EXPECT_NE(second, first);
@@ -163,14 +163,14 @@ TEST_F(X11RootDesktop, APixmapSomeoneElsePublishedIsLeftAlone) {
   XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_XROOTPMAP_ID", False), XA_PIXMAP,
                   32, PropModeReplace, reinterpret_cast<const unsigned char*>(&foreign), 1);
   XSync(display_, False);
-  EXPECT_EQ(Apply(Pattern(2, 2, 5), platform::RowOrder::TopDown), "");
+  EXPECT_EQ(Apply(Pattern(2, 2, 5), ports::RowOrder::TopDown), "");
   EXPECT_TRUE(PixmapExists(foreign));
   EXPECT_NE(PixmapProperty("_XROOTPMAP_ID"), foreign);
 }
 
 TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
-  class Unreadable : public platform::Pictures {
-    std::unique_ptr<platform::PictureSource> Open(const std::string& path) override {
+  class Unreadable : public ports::Pictures {
+    std::unique_ptr<ports::Picture> Open(const std::string& path) override {
       throw Failure::InFile(path, "not a picture");
     }
   } unreadable;
@@ -193,7 +193,7 @@ TEST_F(X11RootDesktop, TheProgramShowsEachBmpItWritesToTheSamePath) {
   WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(Pattern(kScreenWidth, kScreenHeight, 3)));
   WriteWholeFile(user.Home() / "first.bmp", EncodeBmp(Pattern(20, 10, 60)));
   WriteWholeFile(user.Home() / "second.bmp", EncodeBmp(Pattern(20, 10, 200)));
-  platform::Image shownBefore;
+  ports::Bitmap shownBefore;
   for (const std::string inset : {"first.bmp", "second.bmp"}) {
     const auto run = user.Run({"canvas.bmp,", inset + ",", "5,", "6,", "20,", "10,", "out.bmp"},
                               {"DISPLAY=" + displayName_});

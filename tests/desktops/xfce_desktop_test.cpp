@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "platform/linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_desktop.h"
 
 namespace tessarin::testing {
 namespace {
@@ -37,7 +37,7 @@ class XfceDesktop : public ::testing::Test {
     Environment environment = session_.Variables();
     environment.Set("XDG_CURRENT_DESKTOP", "XFCE");
     ProcessToolRunner tools(environment);
-    PatternPictures pictures({}, platform::RowOrder::TopDown);
+    PatternPictures pictures({}, ports::RowOrder::TopDown);
     ReportedLines log;
     LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path_);
     return log.text;
@@ -121,7 +121,7 @@ TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
   tools.Answer("xfconf-query", {"-c", "xfce4-desktop", "-l"}, Outcome(Status::Succeeded, kTwoMonitors[0] + "\n" +
                                                                                           kTwoMonitors[1] + "\n"));
   tools.Answer("xfconf-query", {}, Outcome(Status::TimedOut));
-  PatternPictures pictures({}, platform::RowOrder::TopDown);
+  PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
   LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}), tools, pictures,
                log.Sink())

@@ -1,4 +1,4 @@
-#include "platform/linux/atomic_update.h"
+#include "linux/atomic_update.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "linux/temporary_config_home.h"
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::linux_platform {
 namespace {

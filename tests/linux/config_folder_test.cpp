@@ -1,4 +1,4 @@
-#include "platform/linux/config_folder.h"
+#include "linux/config_folder.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>

@@ -1,14 +1,14 @@
-#include "platform/linux/gui_loader.h"
+#include "linux/gui_loader.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "modules/loaded_module.h"
-#include "platform/linux/linux_config_window.h"
-#include "platform/linux/linux_messages.h"
-#include "platform/linux/stderr_messages.h"
+#include "linux/loaded_module.h"
+#include "linux/linux_config_window.h"
+#include "linux/linux_messages.h"
+#include "linux/stderr_messages.h"
 #include "support/captured_stderr.h"
 #include "support/temporary_folder.h"
 #include "support/window_fakes.h"

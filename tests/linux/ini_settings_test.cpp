@@ -1,4 +1,4 @@
-#include "platform/linux/ini_settings.h"
+#include "linux/ini_settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <map>
 
 #include "linux/temporary_config_home.h"
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::linux_platform {
 namespace {

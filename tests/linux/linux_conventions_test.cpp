@@ -1,4 +1,4 @@
-#include "platform/linux/linux_conventions.h"
+#include "linux/linux_conventions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/linux_files.h"
+#include "linux/linux_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 #include <cstring>
 #include <random>
 
-#include "platform/failure.h"
-#include "platform/linux/file_descriptor.h"
+#include "base/failure.h"
+#include "linux/file_descriptor.h"
 #include "support/bytes.h"
 #include "support/temporary_folder.h"
 

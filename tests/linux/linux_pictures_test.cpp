@@ -1,9 +1,9 @@
-#include "platform/linux/linux_pictures.h"
+#include "linux/linux_pictures.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
-#include "platform/linux/linux_files.h"
+#include "base/failure.h"
+#include "linux/linux_files.h"
 #include "support/picture_files.h"
 #include "support/temporary_folder.h"
 
@@ -27,7 +27,7 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
     testing::WriteWholeFile(folder / name, std::string(bytes.begin(), bytes.end()));
     auto source = pictures.Open(folder / name);
     ASSERT_EQ(source->Width(), 20) << name;
-    const platform::Image image = testing::ReadWhole(*source);
+    const ports::Bitmap image = testing::ReadWhole(*source);
     EXPECT_EQ(testing::PixelOf(image, 19, 9).g / 10, name == "photo.bmp" ? 25 : name == "anim.jpg" ? 5 : 4) << name;
   }
   testing::WriteWholeFile(folder / "notes.jpg", "not a picture at all");

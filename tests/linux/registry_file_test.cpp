@@ -1,4 +1,4 @@
-#include "platform/linux/registry_file.h"
+#include "linux/registry_file.h"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +25,13 @@ using testing::BytesOf;
 class RegistryFileTest : public ::testing::Test {
  protected:
   std::filesystem::path File() const { return home_.ProgramFolder() / "registry.reg"; }
-  platform::RegistryKey Open(const std::string& subkey, std::uint32_t access = kAllAccess) {
-    platform::RegistryKey key = 0;
+  ports::RegistryKey Open(const std::string& subkey, std::uint32_t access = kAllAccess) {
+    ports::RegistryKey key = 0;
     EXPECT_EQ(registry_.OpenCurrentUserKey(subkey, access, key), status::kSuccess) << subkey;
     EXPECT_NE(key, 0u);
     return key;
   }
-  std::int32_t Set(platform::RegistryKey key, const std::string& name, std::uint32_t type,
+  std::int32_t Set(ports::RegistryKey key, const std::string& name, std::uint32_t type,
                    const std::vector<std::uint8_t>& data) {
     return registry_.SetValue(key, name, type, data);
   }
@@ -60,7 +60,7 @@ TEST_F(RegistryFileTest, KeyAndValueNamesIgnoreLetterCaseAndKeepTheFirstSpelling
 }
 
 TEST_F(RegistryFileTest, AMissingKeyIsNeitherOpenedNorCreated) {
-  platform::RegistryKey key = 1234;
+  ports::RegistryKey key = 1234;
   EXPECT_EQ(registry_.OpenCurrentUserKey("Software\\Tessarin", kAllAccess, key),
             status::kFileNotFound);
   EXPECT_EQ(key, 1234u);
@@ -81,7 +81,7 @@ TEST_F(RegistryFileTest, StatusCodesFollowTheHandleAndItsAccess) {
   const auto key = Open(kDesktop);
   std::filesystem::create_directories(File());  // the file cannot be replaced now
   EXPECT_EQ(Set(key, "Wallpaper", 1, text), status::kIoFailed);
-  platform::RegistryKey unchanged = 0;
+  ports::RegistryKey unchanged = 0;
   EXPECT_EQ(registry_.OpenCurrentUserKey(kDesktop, kAllAccess, unchanged), status::kIoFailed);
   EXPECT_EQ(unchanged, 0u);
 }
@@ -110,7 +110,7 @@ TEST_F(RegistryFileTest, EveryValueKeepsItsTypeAndBytes) {
   EXPECT_EQ(ReadWholeFile(File()), expected);
   // Another process reads every value back and writes it out unchanged.
   RegistryFile again;
-  platform::RegistryKey other = 0;
+  ports::RegistryKey other = 0;
   ASSERT_EQ(again.OpenCurrentUserKey(kDesktop, kAllAccess, other), status::kSuccess);
   EXPECT_EQ(again.SetValue(other, "Last", 4, std::vector<std::uint8_t>{0, 0, 0, 0x80}),
             status::kSuccess);
@@ -143,7 +143,7 @@ TEST_F(RegistryFileTest, ADamagedFileKeepsWhatCanBeRead) {
   WriteWholeFile(File(), damaged + rest);
   EXPECT_EQ(Set(Open(kDesktop), "New", 4, {1, 0, 0, 0}), status::kSuccess);
   EXPECT_EQ(ReadWholeFile(File()), damaged + "\"New\"=dword:00000001\n" + rest);
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   EXPECT_EQ(registry_.OpenCurrentUserKey("Broken", kAllAccess, key), status::kFileNotFound);
 }
 

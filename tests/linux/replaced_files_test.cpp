@@ -15,10 +15,10 @@
 #include <functional>
 
 #include "linux/temporary_config_home.h"
-#include "platform/failure.h"
-#include "platform/linux/ini_settings.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/registry_file.h"
+#include "base/failure.h"
+#include "linux/ini_settings.h"
+#include "linux/linux_files.h"
+#include "linux/registry_file.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -65,7 +65,7 @@ std::string WriteSettings(const fs::path&) {
 // The registry answers with statuses only, as the system's does.
 std::string WriteRegistry(const fs::path& file) {
   RegistryFile registry;
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   std::int32_t status = registry.OpenCurrentUserKey("Control Panel\\desktop", 0x3F, key);
   if (status == registry_status::kSuccess) {
     const std::string text("marker", 7);  // with its final NUL

@@ -6,7 +6,7 @@
 #include <climits>
 #include <functional>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/bmp_builder.h"
 #include "support/encode_bmp.h"
 #include "support/memory_file.h"
@@ -15,9 +15,9 @@
 namespace tessarin::pictures {
 namespace {
 
-using platform::Image;
-using platform::PictureSource;
-using platform::RowOrder;
+using ports::Bitmap;
+using ports::Picture;
+using ports::RowOrder;
 using testing::BmpBuilder;
 using ::testing::HasSubstr;
 using testing::MemoryInputFile;
@@ -64,7 +64,7 @@ std::unique_ptr<MemoryInputFile> InMemory(std::vector<std::uint8_t> bytes) {
   return std::make_unique<MemoryInputFile>(kPath, std::move(bytes));
 }
 
-std::unique_ptr<PictureSource> Open(const BmpBuilder& bmp) { return OpenBmp(InMemory(bmp.File())); }
+std::unique_ptr<Picture> Open(const BmpBuilder& bmp) { return OpenBmp(InMemory(bmp.File())); }
 
 Pixels Rgb(const std::uint8_t* bgr, std::size_t pixels) {
   Pixels out;
@@ -73,12 +73,12 @@ Pixels Rgb(const std::uint8_t* bgr, std::size_t pixels) {
   return out;
 }
 
-Pixels PixelsOf(const Image& image) {
+Pixels PixelsOf(const Bitmap& image) {
   return Rgb(image.bgr.data(), static_cast<std::size_t>(image.width) * image.height);
 }
 
 // Every row through one ReadRows, rearranged top row first.
-Pixels DecodeAll(PictureSource& source) {
+Pixels DecodeAll(Picture& source) {
   const std::size_t rowBytes = static_cast<std::size_t>(source.Width()) * 3;
   std::vector<std::uint8_t> rows(rowBytes * source.Height());
   source.ReadRows(rows.data(), source.Height());
@@ -94,7 +94,7 @@ Pixels DecodeAll(PictureSource& source) {
 Pixels DecodeAll(const BmpBuilder& bmp) { return DecodeAll(*Open(bmp)); }
 
 // The Failure's message, or "" when the file opens and decodes whole.
-std::string FaultOf(const std::function<std::unique_ptr<PictureSource>()>& open) {
+std::string FaultOf(const std::function<std::unique_ptr<Picture>()>& open) {
   try {
     auto source = open();
     if (static_cast<std::uint64_t>(source->Width()) * source->Height() <= (1u << 22)) {
@@ -233,7 +233,7 @@ TEST(BmpDirect, CoreHeaderReadsTwentyFourBits) {
 }
 
 TEST(BmpRows, ReadsBackTheFileTheProgramWrites) {
-  const Image image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
+  const Bitmap image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
   const std::string written = testing::EncodeBmp(image);
   const auto source = OpenBmp(InMemory({written.begin(), written.end()}));
   EXPECT_EQ(DecodeAll(*source), PixelsOf(image));
@@ -290,7 +290,7 @@ TEST(BmpRle, Rle8RunsAbsoluteRunsDeltaEndOfLineAndEndOfBitmap) {
                                     0,    0,    C(5), C(5), C(6), C(6),  //
                                     0,    0,    0,    0,    0,    0,     //
                                     C(1), C(1), C(1), C(2), C(3), C(4)}));
-  const Image block = Open(bmp)->ReadTopLeft(3, 2);
+  const Bitmap block = Open(bmp)->ReadTopLeft(3, 2);
   EXPECT_EQ(PixelsOf(block), (Pixels{C(0), 0, 0, 0, 0, C(5)}));
 }
 
@@ -327,7 +327,7 @@ TEST(BmpTopLeft, UncompressedBlocksReadOnlyTheRowsAndBytesTheyNeed) {
   }
   BmpBuilder bmp = Direct(24, 0, {}, rows);
   ReadLog log;
-  const Image block = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log))->ReadTopLeft(2, 3);
+  const Bitmap block = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log))->ReadTopLeft(2, 3);
   ASSERT_EQ(block.width, 2);
   ASSERT_EQ(block.height, 3);
   EXPECT_EQ(PixelsOf(block), (Pixels{99 << 12, 99 << 12 | 1, 98 << 12, 98 << 12 | 1,  //
@@ -340,13 +340,13 @@ TEST(BmpTopLeft, UncompressedBlocksReadOnlyTheRowsAndBytesTheyNeed) {
 
 TEST(BmpTopLeft, BlockIsClippedToThePictureOrEmpty) {
   const BmpBuilder bmp = Indexed(1, 3, {{1, 0, 1}, {0, 1, 1}});
-  const Image whole = Open(bmp)->ReadTopLeft(50, 50);
+  const Bitmap whole = Open(bmp)->ReadTopLeft(50, 50);
   EXPECT_EQ(whole.width, 3);
   EXPECT_EQ(whole.height, 2);
   EXPECT_EQ(PixelsOf(whole), (Pixels{C(0), C(1), C(1), C(1), C(0), C(1)}));
   const std::pair<int, int> emptySizes[] = {{0, 2}, {2, 0}, {-1, 5}, {5, INT_MIN}};
   for (auto [w, h] : emptySizes) {
-    const Image empty = Open(bmp)->ReadTopLeft(w, h);
+    const Bitmap empty = Open(bmp)->ReadTopLeft(w, h);
     EXPECT_EQ(empty.width, 0);
     EXPECT_EQ(empty.height, 0);
     EXPECT_TRUE(empty.bgr.empty());
@@ -358,7 +358,7 @@ TEST(BmpTopLeft, BlockIsClippedToThePictureOrEmpty) {
 struct Icon {
   BmpBuilder dib;
   std::vector<std::uint8_t> file;
-  std::unique_ptr<PictureSource> Open() const {
+  std::unique_ptr<Picture> Open() const {
     return OpenDib(InMemory(file), 5, dib.Dib().size(), DibKind::IconImage);
   }
 };

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -34,7 +34,7 @@ TEST(GifSource, DecodesPlainInterlacedAndLocalPaletteImages) {
     auto source = OpenGif(testing::InMemory(testing::EncodeGif(7, 19, Indexes(7, 19), kPalette, options)));
     ASSERT_EQ(source->Width(), 7);
     ASSERT_EQ(source->Height(), 19);
-    const platform::Image image = testing::ReadWhole(*source);
+    const ports::Bitmap image = testing::ReadWhole(*source);
     for (int y = 0; y < 19; ++y)
       for (int x = 0; x < 7; ++x) ASSERT_EQ(testing::PixelOf(image, x, y), kPalette[IndexAt(x, y)]);
   }
@@ -48,7 +48,7 @@ TEST(GifSource, FlattensTransparencyAndTheScreenAroundTheImage) {
   options.top = 2;
   options.transparentIndex = 1;
   const Bytes file = testing::EncodeGif(4, 3, Indexes(4, 3), kPalette, options);
-  const platform::Image image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
   ASSERT_EQ(image.width, 10);
   ASSERT_EQ(image.height, 8);
   for (int y = 0; y < 8; ++y) {
@@ -66,7 +66,7 @@ TEST(GifSource, WidensAScreenSmallerThanTheImage) {
   options.screenWidth = 2;
   options.screenHeight = 2;
   const Bytes file = testing::EncodeGif(5, 4, std::vector<std::uint8_t>(5 * 4, 3), kPalette, options);
-  const platform::Image image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
   ASSERT_EQ(image.width, 5);
   ASSERT_EQ(image.height, 4);
   EXPECT_EQ(testing::PixelOf(image, 4, 3), kPalette[3]);
@@ -77,7 +77,7 @@ TEST(GifSource, ImageWithoutAColourTableIsBlack) {
   // Drop the global table: clear its flag and cut its 4 entries out.
   file[10] &= 0x7F;
   file.erase(file.begin() + 13, file.begin() + 13 + 3 * 4);
-  const platform::Image image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(testing::PixelOf(image, x, y), kBlack);
 }
@@ -87,7 +87,7 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
     testing::GifOptions options;
     options.interlaced = interlaced;
     auto source = OpenGif(testing::InMemory(testing::EncodeGif(9, 30, Indexes(9, 30), kPalette, options)));
-    const platform::Image block = source->ReadTopLeft(4, 50);
+    const ports::Bitmap block = source->ReadTopLeft(4, 50);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 30);
     for (int y = 0; y < 30; ++y)

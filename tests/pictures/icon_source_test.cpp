@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
@@ -76,14 +76,14 @@ Bytes Icon(const std::vector<IconImage>& images) {
   return out;
 }
 
-platform::Image Decode(const Bytes& icon) { return testing::ReadWhole(*OpenIcon(testing::InMemory(icon))); }
+ports::Bitmap Decode(const Bytes& icon) { return testing::ReadWhole(*OpenIcon(testing::InMemory(icon))); }
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kBlack{0, 0, 0};
 
 TEST(IconSource, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
   IconImage lying = Solid(16, 32, kRed);
   lying.declaredWidth = 0;  // claims 256
-  const platform::Image chosen = Decode(Icon({lying, Solid(32, 24, kGreen), Solid(32, 32, kBlue), Solid(24, 32, kRed)}));
+  const ports::Bitmap chosen = Decode(Icon({lying, Solid(32, 24, kGreen), Solid(32, 32, kBlue), Solid(24, 32, kRed)}));
   ASSERT_EQ(chosen.width, 32);
   ASSERT_EQ(chosen.height, 32);
   EXPECT_EQ(testing::PixelOf(chosen, 10, 10), kBlue);
@@ -92,18 +92,18 @@ TEST(IconSource, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
 }
 
 TEST(IconSource, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
-  const platform::Image png = Decode(Icon({Solid(16, 32, kRed), PngImage(20, kGreen)}));
+  const ports::Bitmap png = Decode(Icon({Solid(16, 32, kRed), PngImage(20, kGreen)}));
   ASSERT_EQ(png.width, 20);
   EXPECT_EQ(testing::PixelOf(png, 19, 19), kGreen);
 
-  const platform::Image masked =
+  const ports::Bitmap masked =
       Decode(Icon({BitmapImage(8, 6, 24, kBlue, 255, [](int x, int y) { return x < 4 && y < 2; })}));
   ASSERT_EQ(masked.height, 6);
   EXPECT_EQ(testing::PixelOf(masked, 1, 0), kBlack);
   EXPECT_EQ(testing::PixelOf(masked, 5, 0), kBlue);
   EXPECT_EQ(testing::PixelOf(masked, 1, 3), kBlue);
 
-  const platform::Image half = Decode(Icon({BitmapImage(4, 4, 32, {200, 100, 50}, 128, [](int, int) { return false; })}));
+  const ports::Bitmap half = Decode(Icon({BitmapImage(4, 4, 32, {200, 100, 50}, 128, [](int, int) { return false; })}));
   const Rgb c = testing::PixelOf(half, 2, 2);
   EXPECT_NEAR(c.r, 100, 1);
   EXPECT_NEAR(c.g, 50, 1);

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -27,7 +27,7 @@ void ExpectNear(Rgb actual, Rgb expected, int tolerance, int x, int y) {
 }
 
 // Checks the centre of every square, away from the ringing at its edges.
-void ExpectSquares(const platform::Image& image, bool gray) {
+void ExpectSquares(const ports::Bitmap& image, bool gray) {
   for (int y = 8; y < image.height; y += 16) {
     for (int x = 8; x < image.width; x += 16) {
       Rgb want = Square(x, y);
@@ -52,14 +52,14 @@ TEST(JpegSource, DecodesEveryKindTopRowFirst) {
     auto source = OpenJpeg(testing::InMemory(Squares(80, 48, {c.kind, c.restart})));
     ASSERT_EQ(source->Width(), 80);
     ASSERT_EQ(source->Height(), 48);
-    EXPECT_EQ(source->Order(), platform::RowOrder::TopDown);
+    EXPECT_EQ(source->Order(), ports::RowOrder::TopDown);
     ExpectSquares(testing::ReadWhole(*source), c.kind == JpegKind::Grayscale);
   }
 }
 
 TEST(JpegSource, StreamsRowsInSeveralCalls) {
   auto source = OpenJpeg(testing::InMemory(Squares(64, 64)));
-  platform::Image image{64, 64, Bytes(64 * 64 * 3)};
+  ports::Bitmap image{64, 64, Bytes(64 * 64 * 3)};
   source->ReadRows(image.bgr.data(), 5);
   source->ReadRows(image.bgr.data() + 5 * 64 * 3, 59);
   ExpectSquares(image, false);
@@ -73,10 +73,10 @@ TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
   const Bytes file = testing::EncodeJpeg(
       200, 120, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)}; },
       {JpegKind::Baseline, 0, 90});
-  const platform::Image whole = testing::ReadWhole(*OpenJpeg(testing::InMemory(file)));
+  const ports::Bitmap whole = testing::ReadWhole(*OpenJpeg(testing::InMemory(file)));
   for (auto [w, h] : {std::pair{32, 16}, {33, 17}, {199, 119}, {500, 500}, {1, 1}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-    const platform::Image block = OpenJpeg(testing::InMemory(file))->ReadTopLeft(w, h);
+    const ports::Bitmap block = OpenJpeg(testing::InMemory(file))->ReadTopLeft(w, h);
     ASSERT_EQ(block.width, std::min(w, 200));
     ASSERT_EQ(block.height, std::min(h, 120));
     for (int y = 0; y < block.height; ++y) {

@@ -27,9 +27,9 @@ enum : std::uint16_t {
 };
 
 // Only what the tests put in: 24-bit bottom-up DIBs.
-platform::Image DecodeTestDib(std::span<const std::uint8_t> dib) {
+ports::Bitmap DecodeTestDib(std::span<const std::uint8_t> dib) {
   auto u32 = [&](std::size_t at) { return std::uint32_t(dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | dib[at + 3] << 24); };
-  platform::Image image;
+  ports::Bitmap image;
   image.width = static_cast<int>(u32(4));
   image.height = static_cast<int>(u32(8));
   const std::size_t stride = (std::size_t(image.width) * 3 + 3) / 4 * 4;
@@ -40,7 +40,7 @@ platform::Image DecodeTestDib(std::span<const std::uint8_t> dib) {
   return image;
 }
 
-platform::Image Render(const MetafileBuilder& builder) {
+ports::Bitmap Render(const MetafileBuilder& builder) {
   const auto bytes = builder.Build();
   RenderRequest request{bytes, std::uint64_t{64} << 20, DecodeTestDib};
   return RenderMetafile(request);
@@ -64,12 +64,12 @@ MetafileBuilder& PenAndBrush(MetafileBuilder& b, Rgb pen, Rgb brush, int penStyl
   return b.Record(kCreatePen, penWords).Record(kCreateBrush, brushWords).Record(kSelectObject, {0}).Record(kSelectObject, {1});
 }
 
-Rgb At(const platform::Image& image, int x, int y) { return testing::PixelOf(image, x, y); }
+Rgb At(const ports::Bitmap& image, int x, int y) { return testing::PixelOf(image, x, y); }
 
 TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
   MetafileBuilder placeable;
   placeable.Placeable(-100, 50, 620, 410, 720);  // 1 x 0.5 inch
-  const platform::Image a = Render(placeable);
+  const ports::Bitmap a = Render(placeable);
   EXPECT_EQ(a.width, 96);
   EXPECT_EQ(a.height, 48);
   EXPECT_EQ(At(a, 50, 20), kBlack);  // nothing drawn: the flatten colour
@@ -77,7 +77,7 @@ TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
   MetafileBuilder plain;
   plain.Record(kSetWindowOrg, {20, 10}).Record(kSetWindowExt, {30, 70});
   PenAndBrush(plain, kRed, kGreen).Record(kRectangle, {50, 80, 20, 10});  // the whole window
-  const platform::Image b = Render(plain);
+  const ports::Bitmap b = Render(plain);
   EXPECT_EQ(b.width, 70);
   EXPECT_EQ(b.height, 30);
   EXPECT_EQ(At(b, 0, 0), kRed);
@@ -94,7 +94,7 @@ TEST(MetafilePlayer, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
       .Record(kPolygon, {3, 40, 30, 60, 30, 50, 50})  // triangle
       .Record(kPie, {60, 70, 60, 99, 79, 99, 40, 61}) // from the right over the top to the left
       .Record(kChord, {79, 60, 61, 60, 79, 59, 61, 40});
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   EXPECT_EQ(At(image, 15, 10), kBlue);  // rectangle inside
   EXPECT_EQ(At(image, 2, 10), kRed);    // its left edge
   EXPECT_EQ(At(image, 29, 10), kRed);   // its right edge, inside the box
@@ -116,7 +116,7 @@ TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
     PenAndBrush(b, kBlue, kGreen, 5)  // PS_NULL: fill only
         .Record(kSetPolyFillMode, {mode})
         .Record(kPolyPolygon, {2, 4, 4, 10, 10, 50, 10, 50, 50, 10, 50, 30, 30, 70, 30, 70, 70, 30, 70});
-    const platform::Image image = Render(b);
+    const ports::Bitmap image = Render(b);
     EXPECT_EQ(At(image, 20, 20), kGreen);
     EXPECT_EQ(At(image, 60, 60), kGreen);
     EXPECT_EQ(At(image, 40, 40), mode == 1 ? kBlack : kGreen) << mode;
@@ -131,7 +131,7 @@ TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
   auto background = ColorRef(0, 0, 255);
   b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0}).Record(kCreateBrush, hatched)
       .Record(kSelectObject, {1}).Record(kSetBkColor, background).Record(kRectangle, {40, 40, 0, 0});
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   int lines = 0, back = 0;
   for (int y = 0; y < 40; ++y) {
     for (int x = 0; x < 40; ++x) {
@@ -144,7 +144,7 @@ TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
   EXPECT_GT(back, lines);
   // Transparent background mode leaves the gaps alone.
   b.Record(kSetBkMode, {1}).Record(kRectangle, {80, 80, 50, 50});
-  const platform::Image transparent = Render(b);
+  const ports::Bitmap transparent = Render(b);
   EXPECT_EQ(At(transparent, 51, 51), kBlack);
 }
 
@@ -154,7 +154,7 @@ TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
   scaled.Placeable(0, 0, 1500, 1200, 1440).Record(kSetMapMode, {8}).Record(kSetWindowOrg, {0, 0})
       .Record(kSetWindowExt, {10, 10});
   PenAndBrush(scaled, kGreen, kGreen).Record(kRectangle, {10, 10, 5, 5});  // the bottom-right quarter
-  const platform::Image a = Render(scaled);
+  const ports::Bitmap a = Render(scaled);
   EXPECT_EQ(At(a, 75, 60), kGreen);
   EXPECT_EQ(At(a, 45, 35), kBlack);
 
@@ -163,7 +163,7 @@ TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
   MetafileBuilder english = Pixels();
   english.Record(kSetMapMode, {4}).Record(kSetViewportOrg, {80, 0});
   PenAndBrush(english, kRed, kRed).Record(kRectangle, {0, 50, 25, 0});  // half an inch by a quarter
-  const platform::Image b = Render(english);
+  const ports::Bitmap b = Render(english);
   EXPECT_EQ(At(b, 20, 70), kRed);
   EXPECT_EQ(At(b, 20, 50), kBlack);  // 24 pixels up is the top
   EXPECT_EQ(At(b, 50, 70), kBlack);  // 48 pixels across is the right
@@ -193,7 +193,7 @@ TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
       .Record(0x0999, {1, 2, 3})            // unknown: skipped
       .Record(kSelectObject, {2})
       .Record(kRectangle, {10, 40, 0, 30});
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   EXPECT_EQ(At(image, 5, 5), kGreen);
   EXPECT_EQ(At(image, 15, 5), kRed);
   EXPECT_EQ(At(image, 25, 5), kWhite);
@@ -207,7 +207,7 @@ TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
       .Record(kLineTo, {5, 50})                 // row 5, x 0..49
       .Record(kPolyline, {3, 0, 20, 30, 20, 30, 40})
       .Record(kArc, {60, 40, 60, 80, 79, 80, 41, 40});  // from the right, up over the top, to the left
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   EXPECT_EQ(At(image, 25, 5), kYellow);
   EXPECT_EQ(At(image, 25, 6), kBlack);
   EXPECT_EQ(At(image, 15, 20), kYellow);
@@ -222,13 +222,13 @@ TEST(MetafilePlayer, OnlyAOnePixelPenIsDashed) {
     MetafileBuilder b = Pixels();
     b.Record(kCreatePen, {1, width, 0, 0xFFFF, 0x00FF}).Record(kSelectObject, {0})  // PS_DASH, white
         .Record(kMoveTo, {40, 0}).Record(kLineTo, {40, 99});
-    const platform::Image image = Render(b);
+    const ports::Bitmap image = Render(b);
     EXPECT_EQ(At(image, 20, 40), width == 1 ? kBlack : kWhite) << width;  // in the first gap
     EXPECT_EQ(At(image, 10, 40), kWhite) << width;
   }
 }
 
-int CountColour(const platform::Image& image, Rgb colour, int x0, int y0, int x1, int y1) {
+int CountColour(const ports::Bitmap& image, Rgb colour, int x0, int y0, int x1, int y1) {
   int n = 0;
   for (int y = y0; y < y1; ++y)
     for (int x = x0; x < x1; ++x) n += At(image, x, y) == colour;
@@ -245,7 +245,7 @@ TEST(MetafilePlayer, TextIsDrawnInTheTextColourOnItsBackground) {
       .WithBytes(kTextOut, {4}, {'H', 'H', 'H', 'H'}, {5, 5});  // y, x after the text
   auto ext = std::vector<std::int32_t>{50, 5, 3, 2, 0, 45, 99, 79};  // y, x, count, ETO_OPAQUE, rect
   b.Record(kSetBkMode, {1}).WithBytes(kExtTextOut, ext, {'M', 'M', 'M'});
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   EXPECT_GT(CountColour(image, kWhite, 5, 5, 60, 30), 40);
   EXPECT_GT(CountColour(image, kBlue, 5, 5, 60, 30), 40);  // the opaque background
   EXPECT_GT(CountColour(image, kWhite, 0, 45, 99, 79), 40);
@@ -263,7 +263,7 @@ TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
       .WithBytes(kDibBitBlt, {srcCopy[0], srcCopy[1], 0, 0, 2, 2, 0, 60}, dib)
       .WithBytes(kSetDibToDev, {0, 2, 0, 0, 0, 2, 2, 30, 0}, dib)
       .WithBytes(kStretchDib, {srcCopy[0], srcCopy[1], 0, 1, 1, 1, 1, 10, 10, 40, 0}, dib);  // one source pixel
-  const platform::Image image = Render(b);
+  const ports::Bitmap image = Render(b);
   for (int x0 : {0, 30}) {
     EXPECT_EQ(At(image, x0 + 5, 5), kRed) << x0;
     EXPECT_EQ(At(image, x0 + 15, 5), kGreen) << x0;

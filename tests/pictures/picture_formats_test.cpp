@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "pictures/metafile_source.h"
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
@@ -38,7 +38,7 @@ TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
   const auto dib = testing::Dib24(1, 1, {0, 0, 255});
   b.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, dib);  // StretchDIB, all of it
   auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE);
-  const platform::Image image = testing::ReadWhole(*source);
+  const ports::Bitmap image = testing::ReadWhole(*source);
   ASSERT_EQ(image.width, 20);
   ASSERT_EQ(image.height, 10);
   EXPECT_EQ(testing::PixelOf(image, 19, 9), (Rgb{255, 0, 0}));

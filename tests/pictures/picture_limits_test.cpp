@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -23,9 +23,9 @@ TEST(HeldMemory, EverythingHeldWholeSharesOneAllowance) {
 }
 
 TEST(PictureLimits, RowsWiderThanTheStreamBuffersAreRefusedByWidth) {
-  EXPECT_NO_THROW(CheckWritableSize("wide.bmp", platform::kMaxPictureWidth, 1));
+  EXPECT_NO_THROW(CheckWritableSize("wide.bmp", ports::kMaxPictureWidth, 1));
   try {
-    CheckWritableSize("wide.bmp", platform::kMaxPictureWidth + 1, 1);
+    CheckWritableSize("wide.bmp", ports::kMaxPictureWidth + 1, 1);
     ADD_FAILURE() << "accepted";
   } catch (const Failure& failure) {
     EXPECT_NE(std::string(failure.what()).find("1048577 pixels wide"), std::string::npos) << failure.what();

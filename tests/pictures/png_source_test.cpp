@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -118,7 +118,7 @@ Bytes Encode(const Variant& variant, bool interlaced) {
   return testing::EncodePng(kWidth, kHeight, Pack(pixels, options.bitDepth), options);
 }
 
-void ExpectPixels(const platform::Image& image, const Variant& variant) {
+void ExpectPixels(const ports::Bitmap& image, const Variant& variant) {
   ASSERT_EQ(image.width, kWidth);
   ASSERT_EQ(image.height, kHeight);
   for (int y = 0; y < kHeight; ++y) {
@@ -144,7 +144,7 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
 TEST(PngSource, TopLeftBlockMatchesTheWholePicture) {
   const Variant variant = Variants()[5];  // 8-bit RGB
   for (bool interlaced : {false, true}) {
-    const platform::Image block = OpenPng(testing::InMemory(Encode(variant, interlaced)))->ReadTopLeft(4, 3);
+    const ports::Bitmap block = OpenPng(testing::InMemory(Encode(variant, interlaced)))->ReadTopLeft(4, 3);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 3);
     for (int y = 0; y < 3; ++y)

@@ -2,26 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
+#include "base/failure.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
 namespace {
 
 // Rows whose every byte is the row's number; fails at `failAt` if set.
-class NumberedRows : public platform::PictureSource {
+class NumberedRows : public ports::Picture {
  public:
   NumberedRows(int width, int height, int failAt = -1) : width_(width), height_(height), failAt_(failAt) {}
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  platform::RowOrder Order() const override { return platform::RowOrder::BottomUp; }
+  ports::RowOrder Order() const override { return ports::RowOrder::BottomUp; }
   void ReadRows(std::uint8_t* out, int rows) override {
     for (int i = 0; i < rows; ++i, ++next_) {
       if (next_ == failAt_) throw Failure::InFile("rows.bmp", "damaged row");
       std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3, static_cast<std::uint8_t>(next_));
     }
   }
-  platform::Image ReadTopLeft(int width, int height) override {
+  ports::Bitmap ReadTopLeft(int width, int height) override {
     return {width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3, 7)};
   }
 
@@ -33,7 +33,7 @@ TEST(ReadAheadSource, DeliversEveryRowInOrderWhateverTheReadSizes) {
   // 100000-pixel rows: one row to a strip; 9-pixel rows: thousands to a strip.
   for (int width : {100000, 9}) {
     ReadAheadSource source(std::make_unique<NumberedRows>(width, 700), "rows.bmp");
-    EXPECT_EQ(source.Order(), platform::RowOrder::BottomUp);
+    EXPECT_EQ(source.Order(), ports::RowOrder::BottomUp);
     std::vector<std::uint8_t> rows(std::size_t(width) * 3 * 50);
     int next = 0;
     for (int count : {1, 3, 50, 1, 45}) {

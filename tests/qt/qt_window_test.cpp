@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "config_window/layout.h"
-#include "platform/linux/gui_loader.h"
-#include "platform/linux/linux_config_window.h"
-#include "platform/linux/linux_messages.h"
+#include "linux/gui_loader.h"
+#include "linux/linux_config_window.h"
+#include "linux/linux_messages.h"
 #include "support/captured_stderr.h"
 #include "support/window_fakes.h"
 

@@ -3,13 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 #include "wallpaper/bmp_layout.h"
 
 namespace tessarin::testing {
 
 // The image as the 24-bit bottom-up BMP file Tessarin itself writes.
-inline std::string EncodeBmp(const platform::Image& image) {
+inline std::string EncodeBmp(const ports::Bitmap& image) {
   const auto layout = BmpLayout::For(image.width, image.height);
   std::string file(layout->FileSize(), '\0');
   const auto header = layout->Header();

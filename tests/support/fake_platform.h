@@ -11,20 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/platform.h"
+#include "base/failure.h"
+#include "ports/platform.h"
 #include "pictures/image_source.h"
 #include "text/ascii_text.h"
 
 namespace tessarin::testing {
 
-class FakeProcess : public platform::Process {
+class FakeProcess : public ports::Process {
  public:
   std::string commandLine;
   std::string CommandLine() const override { return commandLine; }
 };
 
-class FakeMessages : public platform::Messages {
+class FakeMessages : public ports::Messages {
  public:
   std::vector<std::string> shown;
   void Show(const std::string& text) override { shown.push_back(text); }
@@ -32,7 +32,7 @@ class FakeMessages : public platform::Messages {
 
 // A window that closes as soon as it runs, with `closeStatus` or, when
 // `failureInAnEvent` is set, with that failure.
-class FakeConfigWindow : public platform::ConfigWindow {
+class FakeConfigWindow : public ports::ConfigWindow {
  public:
   int opened = 0;
   int ran = 0;  // runs while open
@@ -54,7 +54,7 @@ class FakeConfigWindow : public platform::ConfigWindow {
   }
 };
 
-class FakeSettings : public platform::SettingsBackend {
+class FakeSettings : public ports::SettingsBackend {
  public:
   std::map<std::string, std::string> values;  // "application/section/key"
   bool refuseWrites = false;
@@ -78,7 +78,7 @@ class FakeSettings : public platform::SettingsBackend {
 };
 
 // Output files land in `written` only when committed.
-class FakeFiles : public platform::Files {
+class FakeFiles : public ports::Files {
  public:
   std::set<std::string> ordinaryFiles;
   std::map<std::string, std::vector<std::string>> folders;
@@ -93,10 +93,10 @@ class FakeFiles : public platform::Files {
     if (found == folders.end()) throw Failure::InFile(folder, "No such file or directory");
     return found->second;
   }
-  std::unique_ptr<platform::InputFile> OpenForReading(const std::string& path) override {
+  std::unique_ptr<ports::InputFile> OpenForReading(const std::string& path) override {
     throw Failure::InFile(path, "the fake has no file contents");
   }
-  std::unique_ptr<platform::OutputFile> CreateReplacement(const std::string& path,
+  std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
                                                           std::uint64_t size) override {
     if (failCreate) throw Failure::InFile(path, "No such file or directory");
     ++replacementsCreated;
@@ -104,7 +104,7 @@ class FakeFiles : public platform::Files {
   }
 
  private:
-  class Output : public platform::OutputFile {
+  class Output : public ports::OutputFile {
    public:
     Output(FakeFiles& files, std::string path, std::uint64_t size)
         : files_(files), path_(std::move(path)), bytes_(size) {}
@@ -124,25 +124,25 @@ class FakeFiles : public platform::Files {
 
 // A picture held in memory, delivered in either row order. A damaged one
 // fails on reading any of its rows from `damagedFrom` down.
-class FakeSource : public platform::PictureSource {
+class FakeSource : public ports::Picture {
  public:
-  FakeSource(std::string path, platform::Image image, platform::RowOrder order,
+  FakeSource(std::string path, ports::Bitmap image, ports::RowOrder order,
              std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks)
       : path_(std::move(path)), image_(std::move(image)), order_(order),
         damagedFrom_(damagedFrom), blocks_(blocks) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
-  platform::RowOrder Order() const override { return order_; }
+  ports::RowOrder Order() const override { return order_; }
   void ReadRows(std::uint8_t* out, int rows) override {
     const std::size_t rowBytes = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
-      const int y = order_ == platform::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
+      const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
       if (damagedFrom_ && y >= *damagedFrom_) throw Failure::InFile(path_, "damaged data");
       std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
                   image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
     }
   }
-  platform::Image ReadTopLeft(int width, int height) override {
+  ports::Bitmap ReadTopLeft(int width, int height) override {
     blocks_.emplace_back(width, height);
     if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
       throw Failure::InFile(path_, "damaged data");
@@ -151,23 +151,23 @@ class FakeSource : public platform::PictureSource {
 
  private:
   std::string path_;
-  platform::Image image_;
-  platform::RowOrder order_;
+  ports::Bitmap image_;
+  ports::RowOrder order_;
   std::optional<int> damagedFrom_;
   std::vector<std::pair<int, int>>& blocks_;
   int next_ = 0;
 };
 
-class FakePictures : public platform::Pictures {
+class FakePictures : public ports::Pictures {
  public:
-  std::map<std::string, platform::Image> images;
+  std::map<std::string, ports::Bitmap> images;
   std::map<std::string, int> damagedFrom;  // the first damaged row of a picture
-  platform::RowOrder order = platform::RowOrder::TopDown;
+  ports::RowOrder order = ports::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
   std::function<void()> whenOpening;  // may throw what a platform could
 
-  std::unique_ptr<platform::PictureSource> Open(const std::string& path) override {
+  std::unique_ptr<ports::Picture> Open(const std::string& path) override {
     opened.push_back(path);
     if (whenOpening) whenOpening();
     const auto found = images.find(path);
@@ -179,50 +179,50 @@ class FakePictures : public platform::Pictures {
   }
 };
 
-class FakeRandom : public platform::Random {
+class FakeRandom : public ports::Random {
  public:
   double value = 0.0;
   double Uniform() override { return value; }
 };
 
-class FakeDesktop : public platform::Desktop {
+class FakeDesktop : public ports::Desktop {
  public:
   std::vector<std::string> applied;
   void ApplyWallpaperNow(const std::string& path) override { applied.push_back(path); }
 };
 
 // Every call in order, with keys as they were opened.
-class FakeRegistry : public platform::Registry {
+class FakeRegistry : public ports::Registry {
  public:
   struct Call {
     std::string operation;  // "open", "set", "close"
     std::string keyOrName;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    platform::RegistryKey key = 0;
+    ports::RegistryKey key = 0;
   };
   std::set<std::string> existingKeys = {"Control Panel\\desktop"};
   std::vector<Call> calls;
 
   std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
-                                  platform::RegistryKey& key) override {
+                                  ports::RegistryKey& key) override {
     calls.push_back({"open", subkey, access, {}, 0});
     if (existingKeys.count(subkey) == 0) return 2;
     key = 42;
     return 0;
   }
-  std::int32_t SetValue(platform::RegistryKey key, const std::string& name, std::uint32_t type,
+  std::int32_t SetValue(ports::RegistryKey key, const std::string& name, std::uint32_t type,
                         std::span<const std::uint8_t> data) override {
     calls.push_back({"set", name, type, {data.begin(), data.end()}, key});
     return key == 42 ? 0 : 6;
   }
-  std::int32_t CloseKey(platform::RegistryKey key) override {
+  std::int32_t CloseKey(ports::RegistryKey key) override {
     calls.push_back({"close", "", 0, {}, key});
     return key == 42 ? 0 : 6;
   }
 };
 
-class FakeConventions : public platform::Conventions {
+class FakeConventions : public ports::Conventions {
  public:
   char separator = '/';
   bool ignoreCase = false;
@@ -244,13 +244,13 @@ struct FakePlatform {
   FakeDesktop desktop;
   FakeRegistry registry;
   FakeConventions conventions;
-  platform::Platform platform{process, messages, configWindow, settings, files,
+  ports::Platform platform{process, messages, configWindow, settings, files,
                               pictures, random,  desktop,      registry, conventions};
 };
 
 // A picture whose every pixel tells where it is: blue = x, green = y, red = tag.
-inline platform::Image PatternImage(int width, int height, std::uint8_t tag) {
-  platform::Image image{width, height, {}};
+inline ports::Bitmap PatternImage(int width, int height, std::uint8_t tag) {
+  ports::Bitmap image{width, height, {}};
   image.bgr.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {

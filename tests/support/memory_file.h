@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "ports/files.h"
 
 namespace tessarin::testing {
 
 // An input file held in memory.
-class MemoryInputFile : public platform::InputFile {
+class MemoryInputFile : public ports::InputFile {
  public:
   MemoryInputFile(std::string path, std::vector<std::uint8_t> bytes)
       : path_(std::move(path)), bytes_(std::move(bytes)) {}

@@ -17,7 +17,7 @@
 #include <jpeglib.h>
 
 #include "memory_file.h"
-#include "platform/pictures.h"
+#include "ports/pictures.h"
 #include "support/bytes.h"
 
 namespace tessarin::testing {
@@ -27,7 +27,7 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-inline std::unique_ptr<platform::InputFile> InMemory(Bytes bytes,
+inline std::unique_ptr<ports::InputFile> InMemory(Bytes bytes,
                                                      std::string path = "picture") {
   return std::make_unique<MemoryInputFile>(std::move(path), std::move(bytes));
 }
@@ -219,21 +219,21 @@ inline Bytes EncodePng(int width, int height, const Bytes& raw, PngOptions optio
 
 // ---- reading back ----
 
-inline Rgb PixelOf(const platform::Image& image, int x, int y) {
+inline Rgb PixelOf(const ports::Bitmap& image, int x, int y) {
   const std::uint8_t* p =
-      &image.bgr[(static_cast<std::size_t>(y) * image.width + x) * platform::kBytesPerPixel];
+      &image.bgr[(static_cast<std::size_t>(y) * image.width + x) * ports::kBytesPerPixel];
   return {p[2], p[1], p[0]};
 }
 
 // Every row of a source, top row first whatever order it delivers.
-inline platform::Image ReadWhole(platform::PictureSource& source) {
-  platform::Image image;
+inline ports::Bitmap ReadWhole(ports::Picture& source) {
+  ports::Bitmap image;
   image.width = source.Width();
   image.height = source.Height();
-  const std::size_t stride = static_cast<std::size_t>(image.width) * platform::kBytesPerPixel;
+  const std::size_t stride = static_cast<std::size_t>(image.width) * ports::kBytesPerPixel;
   image.bgr.resize(stride * image.height);
   for (int i = 0; i < image.height; ++i) {
-    const int y = source.Order() == platform::RowOrder::TopDown ? i : image.height - 1 - i;
+    const int y = source.Order() == ports::RowOrder::TopDown ? i : image.height - 1 - i;
     source.ReadRows(image.bgr.data() + stride * y, 1);
   }
   return image;

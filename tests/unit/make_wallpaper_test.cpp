@@ -55,7 +55,7 @@ TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsThe
 }
 
 TEST_F(MakeWallpaperTest, StreamsCanvasesDeliveredBottomUpToTheSameResult) {
-  fake.pictures.order = platform::RowOrder::BottomUp;
+  fake.pictures.order = ports::RowOrder::BottomUp;
   MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));
   ExpectBlockAt(3, 40, 0, 0, 12, 8);
 }
@@ -150,7 +150,7 @@ TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
 
 TEST_F(MakeWallpaperTest, ACanvasTooLargeForABmpFileStopsTheRun) {
   // The fake never allocates the pixels: the size alone must stop the run.
-  fake.pictures.images["canvas.bmp"] = platform::Image{40000, 40000, {}};
+  fake.pictures.images["canvas.bmp"] = ports::Bitmap{40000, 40000, {}};
   EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
   EXPECT_EQ(fake.files.replacementsCreated, 0);
 }
@@ -159,7 +159,7 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
   // 300 x 1000 pixels is several 256 KiB strips; the block straddles strips.
   fake.pictures.images["canvas.bmp"] = PatternImage(300, 1000, kCanvasTag);
   fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
-  for (const auto order : {platform::RowOrder::TopDown, platform::RowOrder::BottomUp}) {
+  for (const auto order : {ports::RowOrder::TopDown, ports::RowOrder::BottomUp}) {
     fake.pictures.order = order;
     MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
     const WrittenBmp out = Output();

@@ -1,12 +1,12 @@
 // The system's picture services under the picture adapter: each format at its
 // own size, transparent parts on black, and undecodable files refused.
 
-#include "platform/win32/ole_pictures.h"
+#include "windows/ole_pictures.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
-#include "platform/win32/win32_files.h"
+#include "base/failure.h"
+#include "windows/win32_files.h"
 #include "support/bytes.h"
 #include "support/encode_bmp.h"
 #include "windows/helpers/placeable_metafile.h"
@@ -20,7 +20,7 @@ struct Bgr {
   bool operator==(const Bgr&) const = default;
 };
 
-Bgr PixelOf(const platform::Image& image, int x, int y) {
+Bgr PixelOf(const ports::Bitmap& image, int x, int y) {
   const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
                           static_cast<std::size_t>(x)) *
                          3;
@@ -31,8 +31,8 @@ std::ostream& operator<<(std::ostream& out, const Bgr& p) {
   return out << "(b " << p.b << ", g " << p.g << ", r " << p.r << ")";
 }
 
-platform::Image Pattern(int width, int height) {
-  platform::Image image{width, height, {}};
+ports::Bitmap Pattern(int width, int height) {
+  ports::Bitmap image{width, height, {}};
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       image.bgr.push_back(static_cast<std::uint8_t>(x * 9));
@@ -95,16 +95,16 @@ int ScreenDpi() {
 }
 
 TEST(DecodeWithOle, ABitmapKeepsEveryPixel) {
-  const platform::Image original = Pattern(21, 13);
+  const ports::Bitmap original = Pattern(21, 13);
   const std::string file = testing::EncodeBmp(original);
-  const platform::Image decoded = DecodeWithOle(BytesOf(file), "pattern.bmp");
+  const ports::Bitmap decoded = DecodeWithOle(BytesOf(file), "pattern.bmp");
   EXPECT_EQ(decoded.width, 21);
   EXPECT_EQ(decoded.height, 13);
   EXPECT_EQ(decoded.bgr, original.bgr);
 }
 
 TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
-  const platform::Image decoded = DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf");
+  const ports::Bitmap decoded = DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf");
   // 40 x 30 units at 96 an inch, drawn at the screen's resolution.
   EXPECT_EQ(decoded.width, MulDiv(MulDiv(40, 2540, 96), ScreenDpi(), 2540));
   EXPECT_EQ(decoded.height, MulDiv(MulDiv(30, 2540, 96), ScreenDpi(), 2540));
@@ -113,7 +113,7 @@ TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
 }
 
 TEST(DecodeWithOle, AnIconsTransparentPartIsBlack) {
-  const platform::Image decoded = DecodeWithOle(IconWithTransparentCorner(), "icon.ico");
+  const ports::Bitmap decoded = DecodeWithOle(IconWithTransparentCorner(), "icon.ico");
   EXPECT_EQ(decoded.width, 16);
   EXPECT_EQ(decoded.height, 16);
   EXPECT_EQ(PixelOf(decoded, 1, 1), (Bgr{0, 0, 0}));
@@ -140,7 +140,7 @@ TEST(DecodeWithOle, WhatIsNoPictureIsAFailureNamingTheFile) {
 
 TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   testing::WindowsTemporaryFolder folder;
-  const platform::Image original = Pattern(9, 7);
+  const ports::Bitmap original = Pattern(9, 7);
   testing::WriteFileBytes(folder / "Muster.bmp", testing::EncodeBmp(original));
   Win32Files files;
   OlePictures pictures(files);
@@ -148,12 +148,12 @@ TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   const auto rows = pictures.Open(folder / "MUSTER.BMP");
   ASSERT_EQ(rows->Width(), 9);
   ASSERT_EQ(rows->Height(), 7);
-  ASSERT_EQ(rows->Order(), platform::RowOrder::TopDown);
+  ASSERT_EQ(rows->Order(), ports::RowOrder::TopDown);
   std::vector<std::uint8_t> all(original.bgr.size());
   rows->ReadRows(all.data(), 7);
   EXPECT_EQ(all, original.bgr);
 
-  const platform::Image block = pictures.Open(folder / "Muster.bmp")->ReadTopLeft(3, 100);
+  const ports::Bitmap block = pictures.Open(folder / "Muster.bmp")->ReadTopLeft(3, 100);
   EXPECT_EQ(block.width, 3);
   EXPECT_EQ(block.height, 7);
   EXPECT_EQ(PixelOf(block, 2, 6), PixelOf(original, 2, 6));

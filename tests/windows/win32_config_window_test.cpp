@@ -1,15 +1,15 @@
 // The Win32 configuration window in this process, over fake settings: its
 // layout, focus order and keys, and ConfigForm's load, OK and close through it.
 
-#include "platform/win32/win32_config_window.h"
+#include "windows/win32_config_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "config_window/layout.h"
-#include "platform/failure.h"
-#include "platform/win32/win32_conventions.h"
-#include "platform/win32/win32_text.h"
+#include "base/failure.h"
+#include "windows/win32_conventions.h"
+#include "windows/win32_text.h"
 #include "support/fake_platform.h"
 
 namespace tessarin::win32_platform {

@@ -1,4 +1,4 @@
-#include "platform/win32/win32_files.h"
+#include "windows/win32_files.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/win32/win32_text.h"
+#include "base/failure.h"
+#include "windows/win32_text.h"
 #include "support/bytes.h"
 #include "windows/windows_temporary_folder.h"
 

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/failure.h"
-#include "platform/win32/registry_settings.h"
-#include "platform/win32/win32_conventions.h"
-#include "platform/win32/win32_desktop.h"
-#include "platform/win32/win32_files.h"
-#include "platform/win32/win32_process.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_text.h"
+#include "base/failure.h"
+#include "windows/registry_settings.h"
+#include "windows/win32_conventions.h"
+#include "windows/win32_desktop.h"
+#include "windows/win32_files.h"
+#include "windows/win32_process.h"
+#include "windows/win32_registry.h"
+#include "windows/win32_text.h"
 #include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {
@@ -89,7 +89,7 @@ TEST_F(RegistrySettingsTest, ARefusedWriteIsAFailureNamingTheKey) {
 
 TEST(Win32Registry, WritesThroughTheAnsiEntryPoints) {
   Win32Registry registry;
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   ASSERT_EQ(registry.OpenCurrentUserKey("Control Panel\\Desktop", 0x3F, key), ERROR_SUCCESS);
   ASSERT_NE(key, 0u);
   const std::string path = "c:\\walls\\test.bmp";
@@ -112,7 +112,7 @@ TEST(Win32Registry, WritesThroughTheAnsiEntryPoints) {
 // read back as the same text, with its NUL counted in the stored size.
 TEST(Win32Registry, StoresTextInAnyScriptAsTheSameText) {
   Win32Registry registry;
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   ASSERT_EQ(registry.OpenCurrentUserKey("Control Panel\\Desktop", 0x3F, key), ERROR_SUCCESS);
   for (const std::string path : {"c:\\wände\\out.bmp", "c:\\ωmega\\日本.bmp"}) {
     const std::vector<std::uint8_t> data(path.c_str(), path.c_str() + path.size() + 1);
@@ -133,7 +133,7 @@ TEST(Win32Registry, StoresTextInAnyScriptAsTheSameText) {
 
 TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
   Win32Registry registry;
-  platform::RegistryKey key = 0;
+  ports::RegistryKey key = 0;
   EXPECT_NE(registry.OpenCurrentUserKey("Software\\TessarinTest-NoSuchKey", 0x3F, key), 0);
   EXPECT_EQ(key, 0u);
   const std::vector<std::uint8_t> data = {0};

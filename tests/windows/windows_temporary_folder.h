@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/win32/win32_text.h"
+#include "windows/win32_text.h"
 
 namespace tessarin::testing {
 

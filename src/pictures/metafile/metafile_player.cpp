@@ -92,7 +92,7 @@ Frame ReadFrame(const RenderRequest& request) {
 
 }  // namespace
 
-platform::Image RenderMetafile(const RenderRequest& request) {
+ports::Bitmap RenderMetafile(const RenderRequest& request) {
   const Frame frame = ReadFrame(request);
   detail::Player player(request, frame);
   return player.Play();

@@ -16,6 +16,6 @@ class MetafileError : public std::runtime_error {
 // own size (a placeable file's frame at 96 pixels per inch, otherwise its
 // window extent) and returns the pixels flattened onto black. Unknown records
 // are skipped; a malformed one throws MetafileError.
-platform::Image RenderMetafile(const RenderRequest& request);
+ports::Bitmap RenderMetafile(const RenderRequest& request);
 
 }  // namespace tessarin::metafile

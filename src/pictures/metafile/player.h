@@ -213,7 +213,7 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  platform::Image Play();
+  ports::Bitmap Play();
 
  private:
   struct Rect {
@@ -248,7 +248,7 @@ class Player {
   void CreateFont(const Params& p);
   void RestoreDc(int which);
   void IntersectClip(const Params& p);
-  platform::Image Pixels();
+  ports::Bitmap Pixels();
 
   void Spend(double units);
   double CoveredPixels(Rect r) const;
@@ -289,11 +289,11 @@ class Player {
   void ExtTextOut(const Params& p);
 
   // Bitmaps (player_bitmaps.cpp).
-  Surface SurfaceOf(const platform::Image& image);
-  platform::Image DecodeDib(std::span<const std::uint8_t> dib);
+  Surface SurfaceOf(const ports::Bitmap& image);
+  ports::Bitmap DecodeDib(std::span<const std::uint8_t> dib);
   void CreateDibPatternBrush(const Params& p);
   void DibRecord(std::uint16_t function, const Params& p);
-  void DrawDib(const Blit& b, const platform::Image& image, Point a, Point far);
+  void DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far);
 
   const RenderRequest& request_;
   const Frame& frame_;

@@ -28,7 +28,7 @@ double DeclaredPixels(std::span<const std::uint8_t> dib) {
 // Decodes a record's DIB after paying for it: its work from the budget, and
 // its memory (BGR pixels and a surface, both held for a moment) within what
 // the picture may hold.
-platform::Image Player::DecodeDib(std::span<const std::uint8_t> dib) {
+ports::Bitmap Player::DecodeDib(std::span<const std::uint8_t> dib) {
   const double pixels = DeclaredPixels(dib);
   if (double(heldBytes_) + pixels * (3 + 4) > double(request_.maxSurfaceBytes)) {
     throw MetafileError("the metafile holds a bitmap too large to draw in memory");
@@ -49,7 +49,7 @@ void Player::CreateDibPatternBrush(const Params& p) {
 }
 
 // A surface of the bitmap's pixels, its bytes counted as held while it lives.
-Surface Player::SurfaceOf(const platform::Image& image) {
+Surface Player::SurfaceOf(const ports::Bitmap& image) {
   if (image.width <= 0 || image.height <= 0 || image.width > kMaxCairoSide ||
       image.height > kMaxCairoSide) {
     throw MetafileError("the metafile holds a bitmap that cannot be drawn");
@@ -115,7 +115,7 @@ void Player::DibRecord(std::uint16_t function, const Params& p) {
   DrawDib(b, DecodeDib(p.From(b.dibWord)), a, far);
 }
 
-void Player::DrawDib(const Blit& b, const platform::Image& image, Point a, Point far) {
+void Player::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far) {
   const Surface surface = SurfaceOf(image);
   const double top = b.srcFromBottom ? image.height - b.srcY - std::abs(b.srcH) : b.srcY;
   cairo_save(cr_);

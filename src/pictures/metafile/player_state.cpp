@@ -35,7 +35,7 @@ Player::Player(const RenderRequest& request, const Frame& frame)
 
 Player::~Player() { cairo_destroy(cr_); }
 
-platform::Image Player::Play() {
+ports::Bitmap Player::Play() {
   const auto bytes = request_.bytes;
   std::size_t at = frame_.recordsStart;
   while (at + 6 <= frame_.recordsEnd) {
@@ -336,7 +336,7 @@ void Player::IntersectClip(const Params& p) {
 
 // ---- result ----
 
-platform::Image Player::Pixels() {
+ports::Bitmap Player::Pixels() {
   cairo_destroy(cr_);
   cr_ = nullptr;
   surface_.reset();
@@ -353,7 +353,7 @@ platform::Image Player::Pixels() {
     data[3 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
   }
   pixels_.resize(count * 3);
-  return platform::Image{frame_.width, frame_.height, std::move(pixels_)};
+  return ports::Bitmap{frame_.width, frame_.height, std::move(pixels_)};
 }
 
 }  // namespace tessarin::metafile::detail

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "linux/desktops/tool_runner.h"
+
+namespace tessarin::linux_platform {
+
+// Takes one line about a wallpaper that may not show.
+using ReportLine = std::function<void(const std::string&)>;
+
+// What every desktop backend works with: the tools the desktop is reached
+// through, and where a value that did not stick is reported.
+struct DesktopTools {
+  ToolRunner& tools;
+  const ReportLine& report;
+
+  void ReportMismatch(const std::string& setting, const std::string& expected,
+                      const std::string& found) const;
+  void Report(const std::string& problem) const;
+};
+
+// Each backend takes the wallpaper's absolute path and gives up quietly on
+// what ports::Desktop swallows, reporting only a value that did not stick.
+
+// GNOME and the desktops on its settings: picture-uri and picture-uri-dark.
+void ApplyGnome(const DesktopTools& desktop, const std::string& path);
+void ApplyCinnamon(const DesktopTools& desktop, const std::string& path);
+void ApplyMate(const DesktopTools& desktop, const std::string& path);
+// Deepin's own schema, and GNOME's where Deepin also keeps that one.
+void ApplyDeepin(const DesktopTools& desktop, const std::string& path);
+
+// Plasma 5 and 6: a shell script, over D-Bus, for every desktop.
+void ApplyKde(const DesktopTools& desktop, const std::string& path);
+
+// Every last-image property of the xfce4-desktop channel, or new ones.
+void ApplyXfce(const DesktopTools& desktop, const std::string& path);
+
+// LXQt ("pcmanfm-qt") and LXDE ("pcmanfm").
+void ApplyPcmanfm(const DesktopTools& desktop, const std::string& tool, const std::string& path);
+
+// sway and the wlroots compositors speaking its protocol.
+void ApplySway(const DesktopTools& desktop, const std::string& path);
+
+}  // namespace tessarin::linux_platform

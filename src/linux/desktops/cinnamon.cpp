@@ -1,0 +1,11 @@
+// Cinnamon.
+#include "linux/desktops/gsettings_keys.h"
+
+namespace tessarin::linux_platform {
+
+void ApplyCinnamon(const DesktopTools& desktop, const std::string& path) {
+  ApplyKeysAndShow(desktop, {{"org.cinnamon.desktop.background", "picture-uri", true}},
+                   {"org.cinnamon.desktop.background", "picture-options", "'none'", "'zoom'"}, path);
+}
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,62 @@
+#include "linux/linux_config_window.h"
+
+#include "base/failure.h"
+
+namespace tessarin::linux_platform {
+
+LinuxConfigWindow::LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
+                                     const ports::Conventions& conventions)
+    : gui_(gui), settings_(settings), conventions_(conventions) {}
+
+// The form refers to the widget; both go before the module's toolkit.
+LinuxConfigWindow::~LinuxConfigWindow() {
+  form_.reset();
+  widget_.reset();
+}
+
+void LinuxConfigWindow::Open() {
+  if (widget_) return;
+  GuiModule* gui = gui_.Module();
+  if (gui == nullptr) throw Failure("The configuration window needs a display.", ExitCode::NoDisplay);
+  widget_ = gui->CreateConfigWindow(*this);
+  form_.emplace(settings_, conventions_, *widget_);
+  form_->Load();
+  widget_->Show();
+}
+
+ExitCode LinuxConfigWindow::RunUntilClosed() {
+  if (!widget_) return ExitCode::Done;
+  if (!end_ && !failure_) gui_.Module()->RunEventLoop();
+  if (failure_) std::rethrow_exception(failure_);
+  return end_.value_or(ExitCode::Done);
+}
+
+void LinuxConfigWindow::OkPressed() {
+  Guarded([this] { form_->OkPressed(); });
+}
+
+// The form's unload decides the run's status; the loop is left, and the run
+// ends outside it.
+void LinuxConfigWindow::Closed() {
+  Guarded([this] {
+    const ExitCode status = form_->Unload();
+    if (!end_ && !failure_) end_ = status;
+    gui_.Module()->QuitEventLoop();
+  });
+}
+
+// No exception may cross Qt: a failure in an event (a refused settings write)
+// is kept for RunUntilClosed, the loop left and the window closed.
+template <typename Event>
+void LinuxConfigWindow::Guarded(Event event) {
+  try {
+    event();
+  } catch (...) {
+    if (end_ || failure_) return;  // the window's end was decided before
+    failure_ = std::current_exception();
+    gui_.Module()->QuitEventLoop();
+    widget_->Close();
+  }
+}
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+#include "config_window/config_form.h"
+#include "ports/config_window.h"
+#include "linux/gui_loader.h"
+
+namespace tessarin::linux_platform {
+
+// The configuration window on Linux: the module's Qt window driven by
+// ConfigForm, under the contract of ports::ConfigWindow. Without a display
+// the window cannot open: Open throws a Failure whose status is
+// ExitCode::NoDisplay.
+class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents {
+ public:
+  LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
+                    const ports::Conventions& conventions);
+  ~LinuxConfigWindow() override;
+
+  void Open() override;
+  ExitCode RunUntilClosed() override;
+
+ private:
+  void OkPressed() override;
+  void Closed() override;
+  template <typename Event>
+  void Guarded(Event event);
+
+  GuiLoader& gui_;
+  ports::SettingsBackend& settings_;
+  const ports::Conventions& conventions_;
+  std::unique_ptr<ConfigWindowWidget> widget_;
+  std::optional<ConfigForm> form_;
+  // How the window's life ended; the first outcome wins.
+  std::optional<ExitCode> end_;
+  std::exception_ptr failure_;
+};
+
+}  // namespace tessarin::linux_platform

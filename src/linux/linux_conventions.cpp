@@ -1,0 +1,31 @@
+#include "linux/linux_conventions.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include "text/ascii_text.h"
+
+namespace tessarin::linux_platform {
+
+std::string LinuxConventions::LowerCase(const std::string& text) const { return AsciiLower(text); }
+
+namespace {
+
+// Read from the user's LC_NUMERIC without touching the process's own locale,
+// which stays "C" so that nothing else changes its number formatting.
+std::string UsersDecimalSeparator() {
+  locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
+  if (user == static_cast<locale_t>(0)) return ".";
+  std::string separator = nl_langinfo_l(RADIXCHAR, user);
+  freelocale(user);
+  return separator.empty() ? std::string(".") : separator;
+}
+
+}  // namespace
+
+std::string LinuxConventions::DecimalSeparator() const {
+  if (decimalSeparator_.empty()) decimalSeparator_ = UsersDecimalSeparator();
+  return decimalSeparator_;
+}
+
+}  // namespace tessarin::linux_platform

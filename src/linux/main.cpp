@@ -1,0 +1,37 @@
+// The Linux program: wires the Linux platform into the program's logic.
+
+#include "linux/desktops/linux_desktop.h"
+#include "linux/gui_loader.h"
+#include "linux/ini_settings.h"
+#include "linux/linux_config_window.h"
+#include "linux/linux_conventions.h"
+#include "linux/linux_files.h"
+#include "linux/linux_messages.h"
+#include "linux/linux_pictures.h"
+#include "linux/linux_process.h"
+#include "linux/linux_random.h"
+#include "linux/registry_file.h"
+#include "ports/platform.h"
+#include "run/program.h"
+
+int main(int argc, char** argv) {
+  using namespace tessarin::linux_platform;
+  // The GUI module is loaded only when a box or the window is first shown.
+  GuiLoader gui = GuiLoader::ForThisProcess();
+  LinuxProcess process(argc, argv);
+  LinuxMessages messages(gui);
+  IniSettings settings;
+  LinuxFiles files;
+  LinuxPictures pictures(files);
+  LinuxRandom random;
+  const Environment environment = Environment::OfThisProcess();
+  ProcessToolRunner desktopTools(environment);
+  LinuxDesktop desktop(environment, desktopTools, pictures);
+  RegistryFile registry;
+  LinuxConventions conventions;
+  LinuxConfigWindow configWindow(gui, settings, conventions);
+  const tessarin::ports::Platform platform{process, messages, configWindow, settings, files,
+                                              pictures, random,   desktop,      registry, conventions};
+  // The one place the process ends.
+  LinuxProcess::EndProgram(tessarin::RunProgram(platform));
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tessarin::ports {
+
+// A file opened for reading at any offset.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  virtual const std::string& Path() const = 0;
+  virtual std::uint64_t Size() const = 0;
+  // Reads up to out.size() bytes at `offset`; returns how many were read
+  // (fewer only at the end of the file). Throws Failure on an I/O error.
+  virtual std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+};
+
+// A new file of a fixed size that replaces the file at its path only when
+// committed: until then the old file keeps its bytes, and a file never
+// committed leaves nothing behind.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  // Throws Failure when the bytes cannot be written.
+  virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+  // Flushes the content to disk and gives it the path, replacing any file there.
+  virtual void Commit() = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // Is there an ordinary file (not a folder, not hidden or system where the
+  // platform has such files) at this path?
+  virtual bool IsOrdinaryFile(const std::string& path) = 0;
+
+  // Names (without the folder) of the folder's ordinary files, in no
+  // particular order. Throws Failure when the folder does not exist.
+  virtual std::vector<std::string> ListOrdinaryFiles(const std::string& folder) = 0;
+
+  virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path) = 0;
+
+  // Throws Failure when the file cannot be created beside `path`.
+  virtual std::unique_ptr<OutputFile> CreateReplacement(const std::string& path,
+                                                        std::uint64_t size) = 0;
+};
+
+}  // namespace tessarin::ports

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/bmp_size.h"
+
+namespace tessarin::ports {
+
+// Pixels as the output file stores them: 3 bytes a pixel, blue, green, red.
+constexpr int kBytesPerPixel = 3;
+
+// Rows stream whole, through buffers of bounded bytes, so Open also refuses
+// a picture wider than this (1 Mi pixels: a row of 3 MiB), naming its width.
+constexpr std::int64_t kMaxPictureWidth = std::int64_t{1} << 20;
+
+// A decoded picture held whole, top row first, rows packed without padding.
+struct Bitmap {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bgr;
+};
+
+enum class RowOrder { TopDown, BottomUp };
+
+// An opened picture whose header has been checked, delivered row by row in
+// the order its file stores them, already flattened to opaque BGR pixels.
+class Picture {
+ public:
+  virtual ~Picture() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual RowOrder Order() const = 0;
+
+  // Decodes the next `rows` rows into `out` (rows * Width() * 3 bytes).
+  // Throws Failure on damaged data.
+  virtual void ReadRows(std::uint8_t* out, int rows) = 0;
+
+  // The top-left block of min(width, Width()) by min(height, Height()) pixels,
+  // top row first. Call it instead of ReadRows, not after.
+  virtual Bitmap ReadTopLeft(int width, int height) = 0;
+};
+
+class Pictures {
+ public:
+  virtual ~Pictures() = default;
+  // Opens the picture and checks its header; the format is decided by the
+  // file's bytes. Throws Failure for a file that is not a readable picture.
+  virtual std::unique_ptr<Picture> Open(const std::string& path) = 0;
+};
+
+}  // namespace tessarin::ports

@@ -1,0 +1,37 @@
+// The Windows program: wires the Win32 platform into the program's logic.
+
+#include <windows.h>
+
+#include "ports/platform.h"
+#include "windows/ole_pictures.h"
+#include "windows/registry_settings.h"
+#include "windows/win32_config_window.h"
+#include "windows/win32_conventions.h"
+#include "windows/win32_desktop.h"
+#include "windows/win32_files.h"
+#include "windows/win32_messages.h"
+#include "windows/win32_process.h"
+#include "windows/win32_random.h"
+#include "windows/win32_registry.h"
+#include "run/program.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  using namespace tessarin::win32_platform;
+  // The window's pixel sizes are scaled by the screen's DPI here, not by the system.
+  SetProcessDPIAware();
+  Win32Process process;
+  Win32Messages messages;
+  RegistrySettings settings;
+  Win32Files files;
+  OlePictures pictures(files);
+  Win32Random random;
+  Win32Desktop desktop;
+  Win32Registry registry;
+  Win32Conventions conventions;
+  Win32ConfigWindow configWindow(instance, settings, conventions);
+  const tessarin::ports::Platform platform{process,  messages,   configWindow, settings,
+                                              files,    pictures,   random,       desktop,
+                                              registry, conventions};
+  // The one place the process ends.
+  Win32Process::EndProgram(tessarin::RunProgram(platform));
+}

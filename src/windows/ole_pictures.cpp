@@ -1,0 +1,205 @@
+#include "windows/ole_pictures.h"
+
+// clang-format off
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+// clang-format on
+
+#include <cstring>
+#include <vector>
+
+#include "base/failure.h"
+#include "pictures/image_source.h"
+
+namespace tessarin::win32_platform {
+namespace {
+
+constexpr const char* kUnreadable =
+    "not a picture Windows can read (BMP, JPEG, GIF, icon or Windows metafile)";
+
+// OleLoadPicture hands JPEG and GIF to COM components.
+void EnsureComIsInitialised() {
+  static const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  (void)initialised;
+}
+
+// Releases the COM object when it goes out of scope.
+template <typename Interface>
+class ComReference {
+ public:
+  ComReference() = default;
+  ~ComReference() {
+    if (object_ != nullptr) object_->Release();
+  }
+  ComReference(const ComReference&) = delete;
+  ComReference& operator=(const ComReference&) = delete;
+  Interface* operator->() const { return object_; }
+  Interface** Out() { return &object_; }
+  void** OutVoid() { return reinterpret_cast<void**>(&object_); }
+
+ private:
+  Interface* object_ = nullptr;
+};
+
+// A stream over a copy of the bytes, freed with the stream.
+bool OpenStreamOver(std::span<const std::uint8_t> bytes, ComReference<IStream>& stream) {
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  if (memory == nullptr) return false;
+  void* copy = GlobalLock(memory);
+  if (copy == nullptr) {
+    GlobalFree(memory);
+    return false;
+  }
+  std::memcpy(copy, bytes.data(), bytes.size());
+  GlobalUnlock(memory);
+  if (FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.Out()))) {
+    GlobalFree(memory);
+    return false;
+  }
+  return true;
+}
+
+template <typename GdiHandle>
+GdiHandle HandleOf(OLE_HANDLE handle) {
+  return reinterpret_cast<GdiHandle>(static_cast<std::uintptr_t>(handle));
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  if (bitmap == nullptr || GetObjectW(bitmap, sizeof info, &info) == 0) return {0, 0};
+  return {info.bmWidth, info.bmHeight};
+}
+
+SIZE IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return {0, 0};
+  SIZE size = BitmapSize(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask);
+  if (info.hbmColor == nullptr) size.cy /= 2;  // a monochrome icon's mask holds both halves
+  if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+  if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+  return size;
+}
+
+// Bitmaps and icons have their own pixel size; a metafile's is its size in
+// HIMETRIC (0.01 mm) at the screen's resolution, as the system draws it.
+SIZE PixelSize(IPicture& picture, OLE_XSIZE_HIMETRIC width, OLE_YSIZE_HIMETRIC height) {
+  SHORT type = PICTYPE_UNINITIALIZED;
+  OLE_HANDLE handle = 0;
+  picture.get_Type(&type);
+  picture.get_Handle(&handle);
+  if (type == PICTYPE_BITMAP) return BitmapSize(HandleOf<HBITMAP>(handle));
+  if (type == PICTYPE_ICON) return IconSize(HandleOf<HICON>(handle));
+  HDC screen = GetDC(nullptr);
+  const SIZE size = {MulDiv(width, GetDeviceCaps(screen, LOGPIXELSX), 2540),
+                     MulDiv(height, GetDeviceCaps(screen, LOGPIXELSY), 2540)};
+  ReleaseDC(nullptr, screen);
+  return size;
+}
+
+// A 32-bit top-down DIB section, all black, selected into a memory DC.
+class BlackCanvas {
+ public:
+  BlackCanvas(SIZE size) : dc_(CreateCompatibleDC(nullptr)) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = -size.cy;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
+    if (bitmap_ != nullptr) {
+      std::memset(bits_, 0,
+                  static_cast<std::size_t>(size.cx) * 4 * static_cast<std::size_t>(size.cy));
+      previous_ = SelectObject(dc_, bitmap_);
+    }
+  }
+  ~BlackCanvas() {
+    if (previous_ != nullptr) SelectObject(dc_, previous_);
+    if (bitmap_ != nullptr) DeleteObject(bitmap_);
+    DeleteDC(dc_);
+  }
+  BlackCanvas(const BlackCanvas&) = delete;
+  BlackCanvas& operator=(const BlackCanvas&) = delete;
+  bool Ready() const { return bitmap_ != nullptr; }
+  HDC Dc() const { return dc_; }
+  const std::uint8_t* Bgra() const {
+    GdiFlush();
+    return static_cast<const std::uint8_t*>(bits_);
+  }
+
+ private:
+  HDC dc_;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  void* bits_ = nullptr;
+};
+
+ports::Bitmap ToBgr(const std::uint8_t* bgra, SIZE size) {
+  ports::Bitmap image;
+  image.width = size.cx;
+  image.height = size.cy;
+  const std::size_t pixels = static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy);
+  image.bgr.resize(pixels * ports::kBytesPerPixel);
+  for (std::size_t i = 0; i < pixels; ++i) std::memcpy(&image.bgr[i * 3], bgra + i * 4, 3);
+  return image;
+}
+
+// Draws the picture onto the canvas at its own size. An icon is drawn by
+// DrawIconEx itself, which honours both its mask and its alpha channel; the
+// picture object's Render does not leave every transparent pixel untouched.
+bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
+          OLE_YSIZE_HIMETRIC height) {
+  SHORT type = PICTYPE_UNINITIALIZED;
+  OLE_HANDLE handle = 0;
+  picture.get_Type(&type);
+  picture.get_Handle(&handle);
+  if (type == PICTYPE_ICON) {
+    return DrawIconEx(dc, 0, 0, HandleOf<HICON>(handle), size.cx, size.cy, 0, nullptr, DI_NORMAL);
+  }
+  // The source rectangle runs from the bottom up, in HIMETRIC.
+  return SUCCEEDED(picture.Render(dc, 0, 0, size.cx, size.cy, 0, height, width, -height, nullptr));
+}
+
+// Pictures beyond this many pixels are refused rather than half drawn.
+constexpr LONGLONG kMaximumPixels = 1LL << 28;
+
+}  // namespace
+
+ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path) {
+  EnsureComIsInitialised();
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
+  ComReference<IStream> stream;
+  if (!OpenStreamOver(bytes, stream)) throw Failure::InFile(path, "out of memory");
+  ComReference<IPicture> picture;
+  if (FAILED(OleLoadPicture(stream.operator->(), static_cast<LONG>(bytes.size()), FALSE,
+                            IID_IPicture, picture.OutVoid()))) {
+    throw Failure::InFile(path, kUnreadable);
+  }
+  OLE_XSIZE_HIMETRIC width = 0;
+  OLE_YSIZE_HIMETRIC height = 0;
+  picture->get_Width(&width);
+  picture->get_Height(&height);
+  const SIZE size = PixelSize(*picture.operator->(), width, height);
+  if (size.cx <= 0 || size.cy <= 0) throw Failure::InFile(path, kUnreadable);
+  if (static_cast<LONGLONG>(size.cx) * size.cy > kMaximumPixels) {
+    throw Failure::InFile(path, "too large a picture");
+  }
+  BlackCanvas canvas(size);
+  if (!canvas.Ready()) throw Failure::InFile(path, "too large a picture");
+  if (!Draw(*picture.operator->(), canvas.Dc(), size, width, height)) {
+    throw Failure::InFile(path, kUnreadable);
+  }
+  return ToBgr(canvas.Bgra(), size);
+}
+
+std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
+  const auto file = files_.OpenForReading(path);
+  if (file->Size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
+  bytes.resize(file->ReadAt(0, bytes));
+  return std::make_unique<pictures::ImageSource>(DecodeWithOle(bytes, path), path);
+}
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,224 @@
+#include "windows/win32_config_window.h"
+
+#include "config_window/layout.h"
+#include "base/failure.h"
+#include "windows/resource_ids.h"
+#include "windows/win32_text.h"
+
+namespace tessarin::win32_platform {
+namespace {
+
+// Control identifiers stay clear of IDOK and IDCANCEL, which IsDialogMessage
+// sends for Enter and Escape: neither key presses anything here.
+constexpr int kFirstControlId = 100;
+
+int ControlId(std::size_t index) { return kFirstControlId + static_cast<int>(index); }
+
+std::size_t IndexOfControl(const layout::Control* control) {
+  return static_cast<std::size_t>(control - layout::kControls.data());
+}
+
+std::size_t IndexOfButton() {
+  for (std::size_t i = 0; i < layout::kControls.size(); ++i) {
+    if (layout::kControls[i].kind == layout::Kind::Button) return i;
+  }
+  return 0;
+}
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style;
+  DWORD extendedStyle;
+};
+
+ControlClass ClassOf(const layout::Control& control) {
+  switch (control.kind) {
+    case layout::Kind::Label: {
+      // Labels sit below the boxes, which cover the parts they overlap.
+      const DWORD alignment = control.alignment == layout::Alignment::Right ? SS_RIGHT : SS_LEFT;
+      return {L"STATIC", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOPREFIX | alignment, 0};
+    }
+    case layout::Kind::TextBox:
+      return {L"EDIT", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case layout::Kind::Button:
+      break;
+  }
+  // A plain push button, not the default one.
+  return {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0};
+}
+
+HFONT CreateMessageFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return nullptr;
+  return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+}  // namespace
+
+Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
+                                     const ports::Conventions& conventions)
+    : instance_(instance), form_(settings, conventions, *this) {}
+
+int Win32ConfigWindow::Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
+
+void Win32ConfigWindow::Open() {
+  dpi_ = ScreenDpi();
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProcedure;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = static_cast<HICON>(
+      LoadImageW(instance_, MAKEINTRESOURCEW(TESSARIN_ICON), IMAGE_ICON, 32, 32, 0));
+  windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(TESSARIN_ICON),
+                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                      GetSystemMetrics(SM_CYSMICON), 0));
+  windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExW(&windowClass);
+  background_ = static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(TESSARIN_BACKGROUND),
+                                                IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  font_ = CreateMessageFont();
+
+  RECT frame = {0, 0, Scaled(layout::ToPixels(layout::kClientWidth)),
+                Scaled(layout::ToPixels(layout::kClientHeight))};
+  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  window_ = CreateWindowExW(0, kClassName, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                            instance_, this);
+  if (window_ == nullptr)
+    throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
+  CreateControls();
+  form_.Load();
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetForegroundWindow(window_);
+  SetFocus(boxes_[static_cast<std::size_t>(TextBox::OutputFile)]);
+}
+
+// Tab follows the order of creation: the focus order first, then the labels.
+void Win32ConfigWindow::CreateControls() {
+  for (const layout::Control* control : layout::FocusOrder()) {
+    HWND created = CreateControl(IndexOfControl(control));
+    if (control->box) boxes_[static_cast<std::size_t>(*control->box)] = created;
+  }
+  for (std::size_t i = 0; i < layout::kControls.size(); ++i) {
+    if (layout::kControls[i].kind == layout::Kind::Label) CreateControl(i);
+  }
+}
+
+HWND Win32ConfigWindow::CreateControl(std::size_t index) {
+  const layout::Control& control = layout::kControls[index];
+  const ControlClass kind = ClassOf(control);
+  HWND created = CreateWindowExW(
+      kind.extendedStyle, kind.name, Widen(control.caption).c_str(), kind.style,
+      Scaled(layout::ToPixels(control.left)), Scaled(layout::ToPixels(control.top)),
+      Scaled(layout::ToPixels(control.width)), Scaled(layout::ToPixels(control.height)), window_,
+      reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(ControlId(index))), instance_, nullptr);
+  if (created == nullptr)
+    throw Failure("cannot create the configuration window: " + ErrorText(GetLastError()));
+  if (font_ != nullptr) SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  // No length limit beyond the control's own maximum.
+  if (control.kind == layout::Kind::TextBox) SendMessageW(created, EM_SETLIMITTEXT, 0, 0);
+  return created;
+}
+
+ExitCode Win32ConfigWindow::RunUntilClosed() {
+  if (window_ == nullptr) return ExitCode::Done;
+  MSG message{};
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab, Shift+Tab and Alt+O, as in a dialog.
+    if (IsDialogMessageW(window_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (failure_) {
+    // Nothing more is taken from the window while the failure is shown.
+    EnableWindow(window_, FALSE);
+    std::rethrow_exception(failure_);
+  }
+  return end_.value_or(ExitCode::Done);
+}
+
+std::string Win32ConfigWindow::Text(TextBox box) const {
+  HWND control = boxes_[static_cast<std::size_t>(box)];
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return Narrow(text);
+}
+
+void Win32ConfigWindow::SetText(TextBox box, const std::string& text) {
+  SetWindowTextW(boxes_[static_cast<std::size_t>(box)], Widen(text).c_str());
+}
+
+void Win32ConfigWindow::Close() { DestroyWindow(window_); }
+
+void Win32ConfigWindow::PaintBackground(HDC dc) const {
+  RECT client{};
+  GetClientRect(window_, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (background_ == nullptr) return;
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ previous = SelectObject(source, background_);
+  SetStretchBltMode(dc, HALFTONE);
+  StretchBlt(dc, 0, 0, Scaled(layout::kBackgroundWidthPixels),
+             Scaled(layout::kBackgroundHeightPixels), source, 0, 0, layout::kBackgroundWidthPixels,
+             layout::kBackgroundHeightPixels, SRCCOPY);
+  SelectObject(source, previous);
+  DeleteDC(source);
+}
+
+LRESULT CALLBACK Win32ConfigWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Win32ConfigWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr || self->window_ == nullptr)
+    return DefWindowProcW(window, message, wParam, lParam);
+  // No exception may cross the system's code: a failure ends the loop and is
+  // rethrown from RunUntilClosed.
+  try {
+    return self->Handle(message, wParam, lParam);
+  } catch (...) {
+    self->failure_ = std::current_exception();
+    PostQuitMessage(1);
+    return 0;
+  }
+}
+
+LRESULT Win32ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      PaintBackground(reinterpret_cast<HDC>(wParam));
+      return 1;
+    case WM_CTLCOLORSTATIC:
+      // Labels show the window's picture through.
+      SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    case WM_COMMAND:
+      if (LOWORD(wParam) == ControlId(IndexOfButton()) && HIWORD(wParam) == BN_CLICKED) {
+        form_.OkPressed();
+      }
+      return 0;
+    case WM_DESTROY:
+      // The form's status ends the loop; the run ends outside it.
+      end_ = form_.Unload();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window_, message, wParam, lParam);
+  }
+}
+
+}  // namespace tessarin::win32_platform

@@ -1,0 +1,13 @@
+#include "windows/win32_messages.h"
+
+#include <windows.h>
+
+#include "windows/win32_text.h"
+
+namespace tessarin::win32_platform {
+
+void Win32Messages::Show(const std::string& text) {
+  MessageBoxW(nullptr, Widen(text).c_str(), L"Tessarin", MB_OK);
+}
+
+}  // namespace tessarin::win32_platform
