@@ -131,6 +131,91 @@ void MakeFolder(int parent, const std::string& name, const std::string& folderPa
   }
 }
 
+// Resolves a path name by name from a descriptor of the folder reached so
+// far, as the kernel does, with the link rule of CheckLinkMayBeFollowed at
+// every link; a name is never looked up again as text.
+class ReplacedFileWalk {
+ public:
+  ReplacedFileWalk(const std::string& path, MissingFolders missing)
+      : path_(path),
+        missing_(missing),
+        names_(NamesOnTheWay(path)),
+        folderPath_(path.starts_with('/') ? "/" : "."),
+        folder_(LocateFolder(AT_FDCWD, folderPath_.c_str())) {}
+
+  ReplacedFilePlace Place() {
+    while (!names_.empty()) {
+      if (folder_.Get() < 0) ThrowErrno(folderPath_, "cannot open the folder");
+      const std::string name = std::move(names_.front());
+      names_.pop_front();
+      const std::string here = Joined(folderPath_, name);
+      struct stat info {};
+      if (!LookAt(name, here, info)) return {FileDescriptor(), name, path_};
+      if (S_ISLNK(info.st_mode)) {
+        FollowLink(name, here, info);
+      } else if (!names_.empty()) {
+        EnterFolder(name, here);
+      } else {
+        FileDescriptor opened(::openat(folder_.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (opened.Get() < 0) ThrowErrno(here, "cannot write into its folder");
+        return {std::move(opened), name, followed_ ? here : path_};
+      }
+    }
+    // Nothing named at the end: the path is a folder's.
+    throw Failure::InFile(path_, ErrnoText(EISDIR));
+  }
+
+ private:
+  // What `name` is, without following it; a missing last name is the file to
+  // create, a missing folder is made or (false) reported.
+  bool LookAt(const std::string& name, const std::string& here, struct stat& info) {
+    if (::fstatat(folder_.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return true;
+    if (errno != ENOENT) throw Failure::InFile(here, ErrnoText(errno));
+    info = {};
+    if (names_.empty()) return true;
+    if (missing_ == MissingFolders::Reported) return false;
+    MakeFolder(folder_.Get(), name, here);
+    info.st_mode = S_IFDIR;
+    return true;
+  }
+
+  void FollowLink(const std::string& name, const std::string& here, const struct stat& link) {
+    CheckLinkMayBeFollowed(folder_.Get(), link, here, path_);
+    if (++hops_ > kMaxLinkHops) {
+      errno = ELOOP;
+      ThrowErrno(path_, "cannot replace");
+    }
+    const std::string target = LinkTarget(folder_.Get(), name, path_);
+    const std::deque<std::string> targetNames = NamesOnTheWay(target);
+    names_.insert(names_.begin(), targetNames.begin(), targetNames.end());
+    if (target.starts_with('/')) {
+      folderPath_ = "/";
+      folder_ = LocateFolder(AT_FDCWD, "/");
+    }
+    followed_ = true;
+  }
+
+  void EnterFolder(const std::string& name, const std::string& here) {
+    FileDescriptor next = LocateFolder(folder_.Get(), name.c_str());
+    if (next.Get() < 0) {
+      // Named: the file's own folder when it is none, else the folder that
+      // cannot be there, inside what is no folder.
+      throw Failure::InFile(names_.size() == 1 ? here : Joined(here, names_.front()),
+                            ErrnoText(errno));
+    }
+    folder_ = std::move(next);
+    folderPath_ = here;
+  }
+
+  const std::string& path_;
+  MissingFolders missing_;
+  std::deque<std::string> names_;  // still to resolve
+  std::string folderPath_;         // of folder_, for messages
+  FileDescriptor folder_;          // O_PATH
+  int hops_ = 0;
+  bool followed_ = false;
+};
+
 // The old file, when there is one the user may replace. Nothing is opened: a
 // named pipe would block the run, a device would take the picture.
 std::optional<struct stat> ReplaceableOldFile(const ReplacedFilePlace& place) {
@@ -443,59 +528,7 @@ FileDescriptor OpenRegularFile(int folder, const std::string& name, struct stat&
 }
 
 ReplacedFilePlace LocateReplacedFile(const std::string& path, MissingFolders missing) {
-  std::deque<std::string> names = NamesOnTheWay(path);
-  std::string folderPath = path.starts_with('/') ? "/" : ".";
-  FileDescriptor folder = LocateFolder(AT_FDCWD, folderPath.c_str());
-  bool followed = false;
-  for (int hops = 0; !names.empty();) {
-    if (folder.Get() < 0) ThrowErrno(folderPath, "cannot open the folder");
-    const std::string name = std::move(names.front());
-    names.pop_front();
-    const std::string here = Joined(folderPath, name);
-    struct stat info {};
-    if (::fstatat(folder.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT || names.empty()) {
-        if (errno != ENOENT) throw Failure::InFile(here, ErrnoText(errno));
-        info = {};  // the file to create
-      } else if (missing == MissingFolders::Reported) {
-        return {FileDescriptor(), name, path};
-      } else {
-        MakeFolder(folder.Get(), name, here);
-        info.st_mode = S_IFDIR;
-      }
-    }
-    if (S_ISLNK(info.st_mode)) {
-      CheckLinkMayBeFollowed(folder.Get(), info, here, path);
-      if (++hops > kMaxLinkHops) {
-        errno = ELOOP;
-        ThrowErrno(path, "cannot replace");
-      }
-      const std::string target = LinkTarget(folder.Get(), name, path);
-      const std::deque<std::string> targetNames = NamesOnTheWay(target);
-      names.insert(names.begin(), targetNames.begin(), targetNames.end());
-      if (target.starts_with('/')) {
-        folderPath = "/";
-        folder = LocateFolder(AT_FDCWD, "/");
-      }
-      followed = true;
-    } else if (!names.empty()) {
-      FileDescriptor next = LocateFolder(folder.Get(), name.c_str());
-      if (next.Get() < 0) {
-        // Named: the file's own folder when it is none, else the folder
-        // that cannot be there, inside what is no folder.
-        throw Failure::InFile(names.size() == 1 ? here : Joined(here, names.front()),
-                              ErrnoText(errno));
-      }
-      folder = std::move(next);
-      folderPath = here;
-    } else {
-      FileDescriptor opened(::openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-      if (opened.Get() < 0) ThrowErrno(here, "cannot write into its folder");
-      return {std::move(opened), name, followed ? here : path};
-    }
-  }
-  // Nothing named at the end: the path is a folder's.
-  throw Failure::InFile(path, ErrnoText(EISDIR));
+  return ReplacedFileWalk(path, missing).Place();
 }
 
 std::optional<std::string> WhyNotARegularFile(unsigned mode) {
