@@ -109,8 +109,9 @@ void CheckLinkMayBeFollowed(int folder, const struct stat& link, const std::stri
   if (::fstat(folder, &holder) != 0) ThrowErrno(path, "cannot replace");
   const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
   if (!shared || link.st_uid == ::geteuid() || link.st_uid == holder.st_uid) return;
-  throw Failure::InFile(path, "cannot replace: the symbolic link " + linkPath +
-                                  " belongs to another user, in a sticky folder everybody may write");
+  throw Failure::InFile(path,
+                        "cannot replace: the symbolic link " + linkPath +
+                            " belongs to another user, in a sticky folder everybody may write");
 }
 
 std::string LinkTarget(int folder, const std::string& name, const std::string& path) {
@@ -224,7 +225,8 @@ std::optional<struct stat> ReplaceableOldFile(const ReplacedFilePlace& place) {
     if (errno == ENOENT) return std::nullopt;
     ThrowErrno(place.path, "cannot replace");
   }
-  if (const auto reason = WhyNotARegularFile(old.st_mode)) throw Failure::InFile(place.path, *reason);
+  if (const auto reason = WhyNotARegularFile(old.st_mode))
+    throw Failure::InFile(place.path, *reason);
   // Root passes every permission check; for root only a file nobody may
   // write is read-only, as a read-only file stops every user on Windows.
   const bool root = ::geteuid() == 0;
@@ -314,12 +316,13 @@ void RemoveLeftovers(int folderFd, const std::string& baseName) {
 // time the lock is ours the name is gone, and another one is tried. Until
 // Commit gives it its final mode it is the user's alone, or stricter still
 // when the old file is: others may see the name but not the bytes.
-int OpenNamedTemporary(int folderFd, const std::string& baseName, const std::optional<struct stat>& old,
-                       std::string& name) {
+int OpenNamedTemporary(int folderFd, const std::string& baseName,
+                       const std::optional<struct stat>& old, std::string& name) {
   const unsigned mode = 0600 & (old ? old->st_mode : 0666);
   for (int attempt = 0; attempt < 16; ++attempt) {
     name = TemporaryName(baseName);
-    FileDescriptor fd(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    FileDescriptor fd(
+        ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.Get() < 0) {
       if (errno == EEXIST) continue;
       return -1;

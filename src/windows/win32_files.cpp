@@ -209,9 +209,9 @@ void RemoveLeftovers(const std::string& path) {
     const std::wstring name = found.cFileName;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.size() > prefixLength &&
         IsTemporarySuffix(name.substr(prefixLength))) {
-      Handle leftover(CreateFileW(SystemPath(FolderPartOf(path) + Narrow(name)).c_str(), DELETE, 0,
-                                  nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+      Handle leftover(CreateFileW(
+          SystemPath(FolderPartOf(path) + Narrow(name)).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     }
     return true;
   });

@@ -100,10 +100,11 @@ TEST_F(WallpaperRun, ANamedPipeForAPictureIsAMissingPicture) {
 // A name may carry what a terminal takes for commands (here: set the window
 // title, then red text); on standard error it is shown, not obeyed.
 TEST_F(WallpaperRun, ControlCharactersOfANameAreWrittenEscaped) {
-  const auto run = user.Run(
-      {"canvas.bmp,", "\x1b]0;owned\x07\x1b[31mBild-\xc3\xb6.bmp,", "1,", "1,", "1,", "1,", "out.bmp"});
+  const auto run = user.Run({"canvas.bmp,", "\x1b]0;owned\x07\x1b[31mBild-\xc3\xb6.bmp,", "1,",
+                             "1,", "1,", "1,", "out.bmp"});
   EXPECT_EQ(run.exitCode, 3);
-  EXPECT_EQ(run.standardError, "[\\x1b]0;owned\\x07\\x1b[31mBild-\xc3\xb6.bmp] does not exist... quitting.\n");
+  EXPECT_EQ(run.standardError,
+            "[\\x1b]0;owned\\x07\\x1b[31mBild-\xc3\xb6.bmp] does not exist... quitting.\n");
 }
 
 TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
@@ -162,12 +163,14 @@ TEST_F(WallpaperRun, AnotherUsersLinkInASharedFolderDoesNotRedirectTheOutput) {
     ASSERT_EQ(::lchown(path.c_str(), owner, owner), 0) << path;
   };
   hand(Home(), kNobody);
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(Home())) hand(entry.path(), kNobody);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Home()))
+    hand(entry.path(), kNobody);
   const std::string output = shared / "out.bmp";
   std::filesystem::create_symlink(Home() / ".profile", output);
   const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                                              "--clear-groups"};
-  const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", output};
+  const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "1,",  "1,",
+                                              "1,",          "1,",         output};
 
   hand(output, kDaemon);
   const auto refused = user.Run(arguments, {}, asNobody);

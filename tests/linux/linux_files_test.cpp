@@ -215,7 +215,8 @@ TEST(LinuxFiles, APipeAtAnInputIsNoFileAndWhatWasFoundIsWhatIsRead) {
   ASSERT_EQ(::rename((folder / "pipe.bmp").c_str(), (folder / "inset.bmp").c_str()), 0);
   const auto found = files.OpenForReading(folder / "inset.bmp");
   std::vector<std::uint8_t> bytes(found->Size());
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + found->ReadAt(0, bytes)), "the picture found");
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + found->ReadAt(0, bytes)),
+            "the picture found");
   // Opened again, the pipe itself is refused at once.
   try {
     files.OpenForReading(folder / "inset.bmp");

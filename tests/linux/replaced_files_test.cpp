@@ -233,7 +233,8 @@ struct PlantedLink {
 // The file's folder is shared as /tmp is (root's, sticky, everybody may
 // write), the run is the user nobody's, and the links lead into nobody's own
 // folder; whatever fs.protected_symlinks says, only the kernel's rule holds.
-TEST_P(ReplacedFileTest, ALinkInASharedStickyFolderIsFollowedOnlyWhenTheUserOrTheFolderOwnerMadeIt) {
+TEST_P(ReplacedFileTest,
+       ALinkInASharedStickyFolderIsFollowedOnlyWhenTheUserOrTheFolderOwnerMadeIt) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as three users";
   ASSERT_EQ(::chmod(home_.Path().c_str(), 0755), 0);
   ASSERT_EQ(::chmod(File().parent_path().c_str(), 01777), 0);
@@ -257,11 +258,13 @@ TEST_P(ReplacedFileTest, ALinkInASharedStickyFolderIsFollowedOnlyWhenTheUserOrTh
     const std::string text = WriteAsNobody([this] { return Write(); });
     if (link.followed) {
       EXPECT_EQ(text, "") << link.situation;
-      EXPECT_NE(ReadWholeFile(own / link.target).find("marker"), std::string::npos) << link.situation;
+      EXPECT_NE(ReadWholeFile(own / link.target).find("marker"), std::string::npos)
+          << link.situation;
     } else {
       ExpectRefusalNamingTheFile(text);
       if (GetParam().write != WriteRegistry) {  // which answers with a status only
-        EXPECT_NE(text.find("belongs to another user"), std::string::npos) << link.situation << ": " << text;
+        EXPECT_NE(text.find("belongs to another user"), std::string::npos)
+            << link.situation << ": " << text;
       }
       EXPECT_EQ(ReadWholeFile(own / "file"), kOldContent) << link.situation;
       EXPECT_EQ(FolderEntries(own), std::vector<std::string>{"file"}) << link.situation;
