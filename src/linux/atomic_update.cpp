@@ -23,37 +23,10 @@ namespace fs = std::filesystem;
   throw Failure::InFile(path.string(), ErrnoText(error));
 }
 
-FileDescriptor OpenFolder(const fs::path& folder) {
-  FileDescriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (descriptor.Get() < 0) Fail(folder, errno);
-  return descriptor;
-}
-
-void SyncFolder(const fs::path& folder) {
-  const FileDescriptor descriptor = OpenFolder(folder);
-  if (::fsync(descriptor.Get()) != 0) Fail(folder, errno);
-}
-
-// A new folder is only durable once its parent's entry is on disk too.
-bool MakeFolder(const fs::path& folder) {
-  if (::mkdir(folder.c_str(), 0700) != 0) return false;
-  SyncFolder(folder.parent_path());
-  return true;
-}
-
-void CreateFolder(const fs::path& folder) {
-  if (MakeFolder(folder) || errno == EEXIST) return;
-  if (errno != ENOENT || folder.parent_path() == folder) Fail(folder, errno);
-  CreateFolder(folder.parent_path());
-  if (!MakeFolder(folder) && errno != EEXIST) Fail(folder, errno);
-}
-
-FileDescriptor LockFolder(const fs::path& folder) {
-  FileDescriptor descriptor = OpenFolder(folder);
-  while (::flock(descriptor.Get(), LOCK_EX) != 0) {
-    if (errno != EINTR) Fail(folder, errno);
+void LockFolder(int folder, const fs::path& file) {
+  while (::flock(folder, LOCK_EX) != 0) {
+    if (errno != EINTR) Fail(file.parent_path(), errno);
   }
-  return descriptor;
 }
 
 std::string ReadAll(int descriptor, const fs::path& file) {
@@ -75,36 +48,35 @@ void ReplaceContent(const fs::path& file, const std::string& content) {
   output->Commit();
 }
 
-// The content, or nothing when there is no file. Nothing but a regular file is
-// opened: a named pipe would block the run, a device may act on being opened.
-std::optional<std::string> ReadIfPresent(const fs::path& file) {
+// The content, or nothing when there is no file (or no folder for it).
+// Nothing but a regular file is opened: a named pipe would block the run, a
+// device may act on being opened.
+std::optional<std::string> ReadIfPresent(const ReplacedFilePlace& place) {
+  if (place.folder.Get() < 0) return std::nullopt;
   struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) {
-    if (errno == ENOENT) return std::nullopt;
-    Fail(file, errno);
-  }
-  if (const auto reason = WhyNotARegularFile(info.st_mode)) {
-    throw Failure::InFile(file.string(), *reason);
-  }
-  // Non-blocking, should a pipe take the file's place meanwhile.
-  const FileDescriptor descriptor(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const FileDescriptor descriptor =
+      OpenRegularFile(place.folder.Get(), place.name, info, AT_SYMLINK_NOFOLLOW);
   if (descriptor.Get() < 0) {
+    if (const auto reason = WhyNotARegularFile(info.st_mode); reason && info.st_mode != 0) {
+      throw Failure::InFile(place.path, *reason);
+    }
     if (errno == ENOENT) return std::nullopt;
-    Fail(file, errno);
+    Fail(place.path, errno);
   }
-  return ReadAll(descriptor.Get(), file);
+  return ReadAll(descriptor.Get(), place.path);
 }
 
 }  // namespace
 
-std::string ReadStoredFile(const fs::path& file) { return ReadIfPresent(file).value_or(""); }
+std::string ReadStoredFile(const fs::path& file) {
+  return ReadIfPresent(LocateReplacedFile(file.string(), MissingFolders::Reported)).value_or("");
+}
 
 void UpdateFileAtomically(const fs::path& file,
                           const std::function<std::string(const std::string&)>& update) {
-  const fs::path folder = file.parent_path();
-  CreateFolder(folder);
-  const FileDescriptor lock = LockFolder(folder);
-  const std::optional<std::string> current = ReadIfPresent(file);
+  const ReplacedFilePlace place = LocateReplacedFile(file.string(), MissingFolders::Made);
+  LockFolder(place.folder.Get(), file);  // held until the descriptor closes
+  const std::optional<std::string> current = ReadIfPresent(place);
   const std::string next = update(current.value_or(""));
   // Every wallpaper run records the same path: an unchanged file costs no write.
   if (next != current) ReplaceContent(file, next);

@@ -8,7 +8,9 @@ namespace tessarin::linux_platform {
 
 // The whole content of a small file; a missing file reads as empty. Any other
 // failure throws Failure naming the file, as does a path holding anything but
-// a regular file (symbolic links followed), which is never opened.
+// a regular file, which is never opened. Symbolic links are followed as for
+// a replacement (LocateReplacedFile): another user's link in a shared sticky
+// folder is refused.
 std::string ReadStoredFile(const std::filesystem::path& file);
 
 // Replaces the file's content with `update(current content)` so that readers

@@ -16,7 +16,13 @@ class FileDescriptor {
   FileDescriptor(FileDescriptor&& other) noexcept : descriptor_(other.Release()) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(FileDescriptor&&) = delete;
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      if (descriptor_ >= 0) ::close(descriptor_);
+      descriptor_ = other.Release();
+    }
+    return *this;
+  }
 
   int Get() const { return descriptor_; }
   int Release() { return std::exchange(descriptor_, -1); }

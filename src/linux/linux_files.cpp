@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <fstream>
 #include <optional>
 #include <random>
 #include <string_view>
@@ -72,54 +74,180 @@ class LinuxInputFile : public ports::InputFile {
   std::uint64_t windowStart_ = 0;
 };
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // --- Where the replacement goes and what it may replace ---------------------
 
-// The name a chain of symbolic links finally leads to (the path itself when it
-// is no link), so that the file is replaced where the link points and the link
-// stays. A link that leads nowhere leads to the file to create.
-std::string FinalName(const std::string& path) {
-  std::string name = path;
-  for (int hop = 0; hop < 40; ++hop) {  // the kernel's own limit
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(name.c_str(), target, sizeof target);
-    if (length < 0) return name;  // no link (or nothing): the name itself
-    const std::string text(target, static_cast<std::size_t>(length));
-    name = text.starts_with('/') ? text : FolderOf(name) + "/" + text;
-  }
-  errno = ELOOP;
-  ThrowErrno(path, "cannot replace");
+constexpr int kMaxLinkHops = 40;  // the kernel's own limit
+
+std::string Joined(const std::string& folder, const std::string& name) {
+  if (folder == ".") return name;
+  return folder.ends_with('/') ? folder + name : folder + "/" + name;
 }
+
+// The names a path passes, "." left out (".." is a step to the parent).
+std::deque<std::string> NamesOnTheWay(std::string_view path) {
+  std::deque<std::string> names;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find('/', start), path.size());
+    const std::string_view name = path.substr(start, end - start);
+    if (!name.empty() && name != ".") names.emplace_back(name);
+    start = end + 1;
+  }
+  return names;
+}
+
+FileDescriptor LocateFolder(int at, const char* name) {
+  return FileDescriptor(::openat(at, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// What fs.protected_symlinks makes the kernel refuse: in a sticky folder that
+// everybody may write, a link is followed only when it belongs to the one
+// following it or to the folder's owner. Anyone may plant a link there, under
+// a name the user is known to write, pointing at any of the user's files.
+void CheckLinkMayBeFollowed(int folder, const struct stat& link, const std::string& linkPath,
+                            const std::string& path) {
+  struct stat holder {};
+  if (::fstat(folder, &holder) != 0) ThrowErrno(path, "cannot replace");
+  const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
+  if (!shared || link.st_uid == ::geteuid() || link.st_uid == holder.st_uid) return;
+  throw Failure::InFile(path,
+                        "cannot replace: the symbolic link " + linkPath +
+                            " belongs to another user, in a sticky folder everybody may write");
+}
+
+std::string LinkTarget(int folder, const std::string& name, const std::string& path) {
+  char target[PATH_MAX];
+  const ssize_t length = ::readlinkat(folder, name.c_str(), target, sizeof target);
+  if (length < 0) ThrowErrno(path, "cannot replace");
+  return std::string(target, static_cast<std::size_t>(length));
+}
+
+// A new folder is only durable once its parent's entry is on disk too.
+void MakeFolder(int parent, const std::string& name, const std::string& folderPath) {
+  if (::mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST) {
+    throw Failure::InFile(folderPath, ErrnoText(errno));
+  }
+  const FileDescriptor opened(::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (opened.Get() < 0 || ::fsync(opened.Get()) != 0) {
+    throw Failure::InFile(folderPath, ErrnoText(errno));
+  }
+}
+
+// Resolves a path name by name from a descriptor of the folder reached so
+// far, as the kernel does, with the link rule of CheckLinkMayBeFollowed at
+// every link; a name is never looked up again as text.
+class ReplacedFileWalk {
+ public:
+  ReplacedFileWalk(const std::string& path, MissingFolders missing)
+      : path_(path),
+        missing_(missing),
+        names_(NamesOnTheWay(path)),
+        folderPath_(path.starts_with('/') ? "/" : "."),
+        folder_(LocateFolder(AT_FDCWD, folderPath_.c_str())) {}
+
+  ReplacedFilePlace Place() {
+    while (!names_.empty()) {
+      if (folder_.Get() < 0) ThrowErrno(folderPath_, "cannot open the folder");
+      const std::string name = std::move(names_.front());
+      names_.pop_front();
+      const std::string here = Joined(folderPath_, name);
+      struct stat info {};
+      if (!LookAt(name, here, info)) return {FileDescriptor(), name, path_};
+      if (S_ISLNK(info.st_mode)) {
+        FollowLink(name, here, info);
+      } else if (!names_.empty()) {
+        EnterFolder(name, here);
+      } else {
+        FileDescriptor opened(::openat(folder_.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (opened.Get() < 0) ThrowErrno(here, "cannot write into its folder");
+        return {std::move(opened), name, followed_ ? here : path_};
+      }
+    }
+    // Nothing named at the end: the path is a folder's.
+    throw Failure::InFile(path_, ErrnoText(EISDIR));
+  }
+
+ private:
+  // What `name` is, without following it; a missing last name is the file to
+  // create, a missing folder is made or (false) reported.
+  bool LookAt(const std::string& name, const std::string& here, struct stat& info) {
+    if (::fstatat(folder_.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return true;
+    if (errno != ENOENT) throw Failure::InFile(here, ErrnoText(errno));
+    info = {};
+    if (names_.empty()) return true;
+    if (missing_ == MissingFolders::Reported) return false;
+    MakeFolder(folder_.Get(), name, here);
+    info.st_mode = S_IFDIR;
+    return true;
+  }
+
+  void FollowLink(const std::string& name, const std::string& here, const struct stat& link) {
+    CheckLinkMayBeFollowed(folder_.Get(), link, here, path_);
+    if (++hops_ > kMaxLinkHops) {
+      errno = ELOOP;
+      ThrowErrno(path_, "cannot replace");
+    }
+    const std::string target = LinkTarget(folder_.Get(), name, path_);
+    const std::deque<std::string> targetNames = NamesOnTheWay(target);
+    names_.insert(names_.begin(), targetNames.begin(), targetNames.end());
+    if (target.starts_with('/')) {
+      folderPath_ = "/";
+      folder_ = LocateFolder(AT_FDCWD, "/");
+    }
+    followed_ = true;
+  }
+
+  void EnterFolder(const std::string& name, const std::string& here) {
+    FileDescriptor next = LocateFolder(folder_.Get(), name.c_str());
+    if (next.Get() < 0) {
+      // Named: the file's own folder when it is none, else the folder that
+      // cannot be there, inside what is no folder.
+      throw Failure::InFile(names_.size() == 1 ? here : Joined(here, names_.front()),
+                            ErrnoText(errno));
+    }
+    folder_ = std::move(next);
+    folderPath_ = here;
+  }
+
+  const std::string& path_;
+  MissingFolders missing_;
+  std::deque<std::string> names_;  // still to resolve
+  std::string folderPath_;         // of folder_, for messages
+  FileDescriptor folder_;          // O_PATH
+  int hops_ = 0;
+  bool followed_ = false;
+};
 
 // The old file, when there is one the user may replace. Nothing is opened: a
 // named pipe would block the run, a device would take the picture.
-std::optional<struct stat> ReplaceableOldFile(const std::string& path) {
+std::optional<struct stat> ReplaceableOldFile(const ReplacedFilePlace& place) {
   struct stat old {};
-  if (::lstat(path.c_str(), &old) != 0) {
+  if (::fstatat(place.folder.Get(), place.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return std::nullopt;
-    ThrowErrno(path, "cannot replace");
+    ThrowErrno(place.path, "cannot replace");
   }
-  if (const auto reason = WhyNotARegularFile(old.st_mode)) throw Failure::InFile(path, *reason);
+  if (const auto reason = WhyNotARegularFile(old.st_mode))
+    throw Failure::InFile(place.path, *reason);
   // Root passes every permission check; for root only a file nobody may
   // write is read-only, as a read-only file stops every user on Windows.
   const bool root = ::geteuid() == 0;
-  const bool mayWrite = root ? (old.st_mode & 0222) != 0
-                             : ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+  const bool mayWrite =
+      root ? (old.st_mode & 0222) != 0
+           : ::faccessat(place.folder.Get(), place.name.c_str(), W_OK, AT_EACCESS) == 0;
   if (!mayWrite) {
     if (root) errno = EACCES;
-    ThrowErrno(path, "cannot replace");
+    ThrowErrno(place.path, "cannot replace");
   }
   return old;
+}
+
+// The mode a new file gets from the process's umask, which only /proc tells
+// without changing it (for every thread at once); the strictest when unknown.
+unsigned NewFileMode() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) return 0666 & ~std::stoul(line.substr(6), nullptr, 8);
+  }
+  return 0600;
 }
 
 // Owner first: a change of owner clears the set-user-ID and set-group-ID bits
@@ -185,11 +313,16 @@ void RemoveLeftovers(int folderFd, const std::string& baseName) {
 
 // Where unnamed files are not supported: a named temporary, locked at once.
 // Another run's cleaner may take the lock first and remove the name; by the
-// time the lock is ours the name is gone, and another one is tried.
-int OpenNamedTemporary(int folderFd, const std::string& baseName, std::string& name) {
+// time the lock is ours the name is gone, and another one is tried. Until
+// Commit gives it its final mode it is the user's alone, or stricter still
+// when the old file is: others may see the name but not the bytes.
+int OpenNamedTemporary(int folderFd, const std::string& baseName,
+                       const std::optional<struct stat>& old, std::string& name) {
+  const unsigned mode = 0600 & (old ? old->st_mode : 0666);
   for (int attempt = 0; attempt < 16; ++attempt) {
     name = TemporaryName(baseName);
-    FileDescriptor fd(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    FileDescriptor fd(
+        ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (fd.Get() < 0) {
       if (errno == EEXIST) continue;
       return -1;
@@ -208,14 +341,16 @@ int OpenNamedTemporary(int folderFd, const std::string& baseName, std::string& n
 
 class LinuxOutputFile : public ports::OutputFile {
  public:
-  // `path` is the name replaced (no link); `temporaryName`, in the same folder,
-  // is empty while the file has no name.
-  LinuxOutputFile(std::string path, int fd, int folderFd, std::string temporaryName)
-      : path_(std::move(path)),
-        baseName_(BaseNameOf(path_)),
+  // `place` is the name replaced (no link); `temporaryName`, in the same
+  // folder, is empty while the file has no name; `old` is the file replaced.
+  LinuxOutputFile(ReplacedFilePlace place, int fd, std::string temporaryName,
+                  const std::optional<struct stat>& old)
+      : path_(std::move(place.path)),
+        baseName_(std::move(place.name)),
         fd_(fd),
-        folderFd_(folderFd),
-        temporaryName_(std::move(temporaryName)) {}
+        folderFd_(place.folder.Release()),
+        temporaryName_(std::move(temporaryName)),
+        old_(old) {}
 
   ~LinuxOutputFile() override {
     if (!committed_ && !temporaryName_.empty()) {
@@ -238,6 +373,7 @@ class LinuxOutputFile : public ports::OutputFile {
   }
 
   void Commit() override {
+    TakeFinalOwnerAndMode();
     if (::fdatasync(fd_.Get()) != 0) ThrowErrno(path_, "cannot flush");
     if (temporaryName_.empty()) NameUnnamedFile();
     if (::renameat(folderFd_.Get(), temporaryName_.c_str(), folderFd_.Get(), baseName_.c_str()) !=
@@ -265,11 +401,22 @@ class LinuxOutputFile : public ports::OutputFile {
     ThrowErrno(path_, "cannot name the written file");
   }
 
+  // The old file's owner and mode; a new file's mode is a new file's (an
+  // unnamed temporary was created with it, a named one more strictly).
+  void TakeFinalOwnerAndMode() {
+    if (old_) {
+      TakeOverOwnerAndMode(fd_.Get(), *old_);
+    } else if (!temporaryName_.empty()) {
+      ::fchmod(fd_.Get(), NewFileMode());
+    }
+  }
+
   std::string path_;
   std::string baseName_;
   FileDescriptor fd_;
   FileDescriptor folderFd_;
   std::string temporaryName_;
+  std::optional<struct stat> old_;
   bool committed_ = false;
 };
 
@@ -286,8 +433,13 @@ void Presize(int fd, std::uint64_t size, const std::string& path) {
 }  // namespace
 
 bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
+  found_.erase(path);
+  if (path.empty()) return false;
   struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  FileDescriptor file = OpenRegularFile(AT_FDCWD, path, info);
+  // A regular file that cannot be opened is there: reading it says why not.
+  if (file.Get() >= 0) found_.emplace(path, std::move(file));
+  return S_ISREG(info.st_mode);
 }
 
 std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder) {
@@ -309,40 +461,77 @@ std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder
 }
 
 std::unique_ptr<ports::InputFile> LinuxFiles::OpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) ThrowErrno(path, "cannot open");
   struct stat info {};
-  if (::fstat(fd, &info) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
+  FileDescriptor file;
+  if (const auto found = found_.find(path); found != found_.end()) {
+    file = std::move(found->second);
+    found_.erase(found);
+    if (::fstat(file.Get(), &info) != 0) ThrowErrno(path, "cannot open");
+  } else {
+    file = OpenRegularFile(AT_FDCWD, path, info);
+  }
+  if (file.Get() < 0) {
+    if (const auto reason = WhyNotARegularFile(info.st_mode); reason && info.st_mode != 0) {
+      throw Failure::InFile(path, *reason);
+    }
     ThrowErrno(path, "cannot open");
   }
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return std::make_unique<LinuxInputFile>(path, fd, static_cast<std::uint64_t>(info.st_size));
+  ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return std::make_unique<LinuxInputFile>(path, file.Release(),
+                                          static_cast<std::uint64_t>(info.st_size));
 }
 
 std::unique_ptr<ports::OutputFile> LinuxFiles::CreateReplacement(const std::string& path,
                                                                     std::uint64_t size) {
-  const std::string finalName = FinalName(path);
-  const std::optional<struct stat> old = ReplaceableOldFile(finalName);
-  FileDescriptor folderFd(::open(FolderOf(finalName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folderFd.Get() < 0) ThrowErrno(finalName, "cannot write into its folder");
-  const std::string baseName = BaseNameOf(finalName);
-  RemoveLeftovers(folderFd.Get(), baseName);
+  ReplacedFilePlace place = LocateReplacedFile(path, MissingFolders::Reported);
+  if (place.folder.Get() < 0) {
+    errno = ENOENT;
+    ThrowErrno(path, "cannot write into its folder");
+  }
+  const std::optional<struct stat> old = ReplaceableOldFile(place);
+  RemoveLeftovers(place.folder.Get(), place.name);
 
   std::string temporaryName;
-  int fd = ::openat(folderFd.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd >= 0) {
-    ::flock(fd, LOCK_EX);  // before it has a name: see RemoveLeftovers
-  } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
-    fd = OpenNamedTemporary(folderFd.Get(), baseName, temporaryName);
+  int fd = -1;
+  if (unnamed_ == UnnamedTemporaries::WhereSupported) {
+    fd = ::openat(place.folder.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) ::flock(fd, LOCK_EX);  // before it has a name: see RemoveLeftovers
   }
-  if (fd < 0) ThrowErrno(finalName, "cannot create");
-  auto output = std::make_unique<LinuxOutputFile>(finalName, fd, folderFd.Release(), temporaryName);
-  if (old) TakeOverOwnerAndMode(fd, *old);
-  Presize(fd, size, finalName);
+  if (fd < 0 && (unnamed_ == UnnamedTemporaries::Never || errno == EOPNOTSUPP || errno == EISDIR ||
+                 errno == EINVAL)) {
+    fd = OpenNamedTemporary(place.folder.Get(), place.name, old, temporaryName);
+  }
+  if (fd < 0) ThrowErrno(place.path, "cannot create");
+  const std::string shownPath = place.path;
+  auto output = std::make_unique<LinuxOutputFile>(std::move(place), fd, temporaryName, old);
+  Presize(fd, size, shownPath);
   return output;
+}
+
+FileDescriptor OpenRegularFile(int folder, const std::string& name, struct stat& info,
+                               int lookFlags) {
+  info = {};
+  if (::fstatat(folder, name.c_str(), &info, lookFlags) != 0) {
+    info = {};
+    return FileDescriptor();
+  }
+  if (!S_ISREG(info.st_mode)) return FileDescriptor();
+  const int noFollow = (lookFlags & AT_SYMLINK_NOFOLLOW) != 0 ? O_NOFOLLOW : 0;
+  FileDescriptor file(
+      ::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | noFollow));
+  if (file.Get() < 0) return file;
+  if (::fstat(file.Get(), &info) != 0) {
+    info = {};
+    return FileDescriptor();
+  }
+  if (!S_ISREG(info.st_mode)) return FileDescriptor();
+  // A regular file is read as usual from here on.
+  ::fcntl(file.Get(), F_SETFL, ::fcntl(file.Get(), F_GETFL) & ~O_NONBLOCK);
+  return file;
+}
+
+ReplacedFilePlace LocateReplacedFile(const std::string& path, MissingFolders missing) {
+  return ReplacedFileWalk(path, missing).Place();
 }
 
 std::optional<std::string> WhyNotARegularFile(unsigned mode) {

@@ -154,13 +154,16 @@ class Win32OutputFile : public ports::OutputFile {
     }
   }
 
+  // The handle stays open until the file has its final name, so that no
+  // other run takes it for a killed run's (RemoveLeftovers); its share mode
+  // lets the move open it.
   void Commit() override {
     if (!FlushFileBuffers(handle_.get())) ThrowLastError(path_, "cannot flush");
     if (!MarkForDeletion(handle_.get(), false))
       ThrowLastError(path_, "cannot keep the written file");
-    handle_.Close();
     if (!MoveOver(temporary_, SystemPath(path_))) ThrowLastError(path_, "cannot replace");
     committed_ = true;
+    handle_.Close();
   }
 
  private:
@@ -185,14 +188,42 @@ std::string RandomSuffix(const std::string& path) {
   return digits;
 }
 
+// A temporary is named "~NAME.tessarin-part-" and 16 hex digits, beside the output.
+std::string TemporaryPrefix(const std::string& path) {
+  return FolderPartOf(path) + "~" + BaseNameOf(path) + ".tessarin-part-";
+}
+
+bool IsTemporarySuffix(const std::wstring& suffix) {
+  return suffix.size() == 16 && suffix.find_first_not_of(L"0123456789abcdef") == std::wstring::npos;
+}
+
+// A living run holds its temporary open from its creation until it has the
+// output's name, and its share mode admits no one who shares nothing; a
+// temporary that opens without sharing belongs to no living run: a killed run
+// left it, and it goes when that handle closes. (One still marked for deletion
+// cannot be opened at all, and goes by itself.)
+void RemoveLeftovers(const std::string& path) {
+  const std::string prefix = TemporaryPrefix(path);
+  const std::size_t prefixLength = Widen(BaseNameOf(prefix)).size();
+  ForEachMatch(SystemPath(prefix + "*"), [&](const WIN32_FIND_DATAW& found) {
+    const std::wstring name = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name.size() > prefixLength &&
+        IsTemporarySuffix(name.substr(prefixLength))) {
+      Handle leftover(CreateFileW(
+          SystemPath(FolderPartOf(path) + Narrow(name)).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+          FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    }
+    return true;
+  });
+}
+
 // Creates a new temporary file beside the output, under a name no other run
 // takes, marked for deletion until it is committed.
 HANDLE CreateTemporaryBeside(const std::string& path, std::wstring& temporary) {
   for (int attempt = 0; attempt < 8; ++attempt) {
-    temporary = SystemPath(FolderPartOf(path) + "~" + BaseNameOf(path) + ".tessarin-part-" +
-                           RandomSuffix(path));
-    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    temporary = SystemPath(TemporaryPrefix(path) + RandomSuffix(path));
+    HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return handle;
@@ -266,6 +297,7 @@ std::unique_ptr<ports::InputFile> Win32Files::OpenForReading(const std::string& 
 
 std::unique_ptr<ports::OutputFile> Win32Files::CreateReplacement(const std::string& path,
                                                                     std::uint64_t size) {
+  RemoveLeftovers(path);
   std::wstring temporary;
   HANDLE handle = CreateTemporaryBeside(path, temporary);
   if (handle == INVALID_HANDLE_VALUE) ThrowLastError(path, "cannot create the output");

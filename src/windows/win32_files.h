@@ -17,7 +17,9 @@ class Win32Files : public ports::Files {
   // A temporary file beside the output, under a random name, moved over it by
   // Commit (MoveFileExW, replace existing, write through; a momentary hold on
   // the output by another process is waited out, up to five seconds). Until
-  // then it is marked for deletion, so that it goes even when the process is killed.
+  // then it is marked for deletion, so that it goes even when the process is
+  // killed; one that a run killed while committing left under its name is
+  // removed by the next replacement of the same output.
   std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
                                                           std::uint64_t size) override;
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -85,6 +86,27 @@ TEST_F(WallpaperRun, AMissingPictureIsReportedAndNothingWritten) {
   EXPECT_FALSE(std::filesystem::exists(Home() / "out.bmp"));
 }
 
+// A named pipe swapped in for a picture would block a run that opened it for
+// reading; `timeout` ends such a run (status 124) instead of the test.
+TEST_F(WallpaperRun, ANamedPipeForAPictureIsAMissingPicture) {
+  ASSERT_EQ(::mkfifo(Path("pipe.bmp").c_str(), 0644), 0);
+  const auto run = user.Run({"canvas.bmp,", "pipe.bmp,", "1,", "1,", "1,", "1,", "out.bmp"}, {},
+                            {"/usr/bin/timeout", "20"});
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_EQ(run.standardError, "[pipe.bmp] does not exist... quitting.\n");
+  EXPECT_FALSE(std::filesystem::exists(Home() / "out.bmp"));
+}
+
+// A name may carry what a terminal takes for commands (here: set the window
+// title, then red text); on standard error it is shown, not obeyed.
+TEST_F(WallpaperRun, ControlCharactersOfANameAreWrittenEscaped) {
+  const auto run = user.Run({"canvas.bmp,", "\x1b]0;owned\x07\x1b[31mBild-\xc3\xb6.bmp,", "1,",
+                             "1,", "1,", "1,", "out.bmp"});
+  EXPECT_EQ(run.exitCode, 3);
+  EXPECT_EQ(run.standardError,
+            "[\\x1b]0;owned\\x07\\x1b[31mBild-\xc3\xb6.bmp] does not exist... quitting.\n");
+}
+
 TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
   WriteWholeFile(Home() / "broken.bmp", "BM this is not really a picture");
   WriteWholeFile(Home() / "out.bmp", "the old wallpaper");
@@ -125,6 +147,44 @@ TEST_F(WallpaperRun, APipeOrAReadOnlyFileAtTheOutputStopsTheRunAndStays) {
   }
   EXPECT_TRUE(std::filesystem::is_fifo(Home() / "pipe.bmp"));
   EXPECT_EQ(ReadWholeFile(Home() / "kept.bmp"), "old");
+}
+
+// Another user names a link in a shared folder like the user's output and
+// points it into the user's home; the kernel would not follow it there, nor
+// does the run, whatever fs.protected_symlinks says.
+TEST_F(WallpaperRun, AnotherUsersLinkInASharedFolderDoesNotRedirectTheOutput) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as two users";
+  constexpr uid_t kNobody = 65534;
+  constexpr uid_t kDaemon = 1;
+  const TemporaryFolder shared("tessarin-shared");
+  ASSERT_EQ(::chmod(shared.Path().c_str(), 01777), 0);
+  WriteWholeFile(Home() / ".profile", "the user's own");
+  const auto hand = [&](const std::filesystem::path& path, uid_t owner) {
+    ASSERT_EQ(::lchown(path.c_str(), owner, owner), 0) << path;
+  };
+  hand(Home(), kNobody);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(Home()))
+    hand(entry.path(), kNobody);
+  const std::string output = shared / "out.bmp";
+  std::filesystem::create_symlink(Home() / ".profile", output);
+  const std::vector<std::string> asNobody = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                             "--clear-groups"};
+  const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "1,",  "1,",
+                                              "1,",          "1,",         output};
+
+  hand(output, kDaemon);
+  const auto refused = user.Run(arguments, {}, asNobody);
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.standardError.find(output + ": cannot replace: the symbolic link " + output +
+                                       " belongs to another user"),
+            std::string::npos)
+      << refused.standardError;
+  EXPECT_EQ(ReadWholeFile(Home() / ".profile"), "the user's own");
+  EXPECT_EQ(FolderEntries(shared.Path()), std::vector<std::string>{"out.bmp"});
+
+  hand(output, kNobody);  // the user's own link is followed
+  EXPECT_EQ(user.Run(arguments, {}, asNobody).exitCode, 0);
+  EXPECT_EQ(ReadBmp(Home() / ".profile").Width(), 64);
 }
 
 TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {

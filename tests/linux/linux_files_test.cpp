@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "base/failure.h"
@@ -197,6 +199,67 @@ TEST(LinuxFiles, ARelativeOutputPathIsWrittenInTheWorkingFolder) {
   output->Commit();
   std::filesystem::current_path(previous);
   EXPECT_EQ(ReadWholeFile(folder / "rel.bmp"), "ok");
+}
+
+// Opening a named pipe for reading blocks until a writer comes: an alarm ends
+// the test instead of letting it hang.
+TEST(LinuxFiles, APipeAtAnInputIsNoFileAndWhatWasFoundIsWhatIsRead) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  ASSERT_EQ(::mkfifo((folder / "pipe.bmp").c_str(), 0644), 0);
+  WriteWholeFile(folder / "inset.bmp", "the picture found");
+  ::alarm(20);
+  EXPECT_FALSE(files.IsOrdinaryFile(folder / "pipe.bmp"));
+  ASSERT_TRUE(files.IsOrdinaryFile(folder / "inset.bmp"));
+  // Swapped in after the lookup: the file found is the one read.
+  ASSERT_EQ(::rename((folder / "pipe.bmp").c_str(), (folder / "inset.bmp").c_str()), 0);
+  const auto found = files.OpenForReading(folder / "inset.bmp");
+  std::vector<std::uint8_t> bytes(found->Size());
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + found->ReadAt(0, bytes)),
+            "the picture found");
+  // Opened again, the pipe itself is refused at once.
+  try {
+    files.OpenForReading(folder / "inset.bmp");
+    ADD_FAILURE() << "a named pipe was opened as a picture";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.what(), folder / "inset.bmp" + ": Is a named pipe, not a regular file");
+  }
+  ::alarm(0);
+}
+
+// Where unnamed files are missing, the temporary has a name for the whole
+// write: until Commit only the user may read it (or nobody, as the old file).
+TEST(LinuxFiles, ANamedTemporaryIsPrivateUntilCommitted) {
+  struct Modes {
+    std::optional<unsigned> old;
+    unsigned whileWritten;
+    unsigned committed;  // under the umask 022
+  };
+  const mode_t umask = ::umask(022);
+  for (const Modes& modes : {Modes{std::nullopt, 0600, 0644}, Modes{0640, 0600, 0640},
+                             Modes{0604, 0600, 0604}, Modes{0200, 0200, 0200}}) {
+    TemporaryFolder folder;
+    const std::string path = folder / "out.bmp";
+    if (modes.old) {
+      WriteWholeFile(path, "old");
+      ASSERT_EQ(::chmod(path.c_str(), *modes.old), 0);
+    }
+    auto output = LinuxFiles(UnnamedTemporaries::Never).CreateReplacement(path, 2);
+    struct stat temporary {};
+    for (const std::string& name : FolderEntries(folder.Path())) {
+      if (name.starts_with(".out.bmp.tessarin-")) {
+        ASSERT_EQ(::stat((folder / name).c_str(), &temporary), 0);
+      }
+    }
+    EXPECT_EQ(temporary.st_mode & 07777, modes.whileWritten) << std::oct << modes.old.value_or(0);
+    output->WriteAt(0, BytesOf("ok"));
+    output->Commit();
+    struct stat committed {};
+    ASSERT_EQ(::stat(path.c_str(), &committed), 0);
+    EXPECT_EQ(committed.st_mode & 07777, modes.committed) << std::oct << modes.old.value_or(0);
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
+  }
+  ::umask(umask);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ using tessarin::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kDaemon = 1;  // another user of every Debian system
 // Holds the key a registry write needs, so that only the refusal can stop it.
 constexpr const char* kOldContent = "[HKEY_CURRENT_USER\\Control Panel\\desktop]\n";
 
@@ -213,6 +214,65 @@ TEST_P(ReplacedFileTest, AFileTheUserMayNotWriteIsRefusedAndKept) {
   ExpectRefusalNamingTheFile(WriteAsNobody([this] { return Write(); }));
   EXPECT_EQ(ReadWholeFile(File()), kOldContent);
   EXPECT_EQ(FolderEntries(File().parent_path()), std::vector<std::string>{GetParam().fileName});
+}
+
+// A link at the file's path, as the user `owner` would have made it.
+void PlantLink(const fs::path& link, const fs::path& target, uid_t owner) {
+  fs::create_symlink(target, link);
+  ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0) << link;
+}
+
+struct PlantedLink {
+  const char* situation;
+  uid_t owner;          // of the link at the file's path
+  bool throughAnother;  // it leads on through a link of kDaemon's in the same folder
+  const char* target;   // in the user's own folder
+  bool followed;
+};
+
+// The file's folder is shared as /tmp is (root's, sticky, everybody may
+// write), the run is the user nobody's, and the links lead into nobody's own
+// folder; whatever fs.protected_symlinks says, only the kernel's rule holds.
+TEST_P(ReplacedFileTest,
+       ALinkInASharedStickyFolderIsFollowedOnlyWhenTheUserOrTheFolderOwnerMadeIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as three users";
+  ASSERT_EQ(::chmod(home_.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(File().parent_path().c_str(), 01777), 0);
+  const fs::path own = home_.Path() / "own";
+  const PlantedLink links[] = {
+      {"another user's link", kDaemon, false, "file", false},
+      {"another user's dangling link", kDaemon, false, "new", false},
+      {"the user's link on through another user's", kNobody, true, "file", false},
+      {"the user's own link", kNobody, false, "file", true},
+      {"the folder owner's link", 0, false, "file", true},
+  };
+  for (const PlantedLink& link : links) {
+    fs::create_directory(own);
+    WriteWholeFile(own / "file", kOldContent);
+    ASSERT_EQ(::chown(own.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown((own / "file").c_str(), kNobody, kNobody), 0);
+    const fs::path hop = File().parent_path() / "hop";
+    if (link.throughAnother) PlantLink(hop, own / link.target, kDaemon);
+    PlantLink(File(), link.throughAnother ? hop : own / link.target, link.owner);
+
+    const std::string text = WriteAsNobody([this] { return Write(); });
+    if (link.followed) {
+      EXPECT_EQ(text, "") << link.situation;
+      EXPECT_NE(ReadWholeFile(own / link.target).find("marker"), std::string::npos)
+          << link.situation;
+    } else {
+      ExpectRefusalNamingTheFile(text);
+      if (GetParam().write != WriteRegistry) {  // which answers with a status only
+        EXPECT_NE(text.find("belongs to another user"), std::string::npos)
+            << link.situation << ": " << text;
+      }
+      EXPECT_EQ(ReadWholeFile(own / "file"), kOldContent) << link.situation;
+      EXPECT_EQ(FolderEntries(own), std::vector<std::string>{"file"}) << link.situation;
+    }
+    fs::remove_all(own);
+    fs::remove(File());
+    fs::remove(hop);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryReplacedFile, ReplacedFileTest,

@@ -157,6 +157,27 @@ TEST_F(Win32FilesTest, ARunKilledBeforeCommittingLeavesTheOldFileAndNoTemporary)
   EXPECT_EQ(Sorted(files.ListOrdinaryFiles(folder.Path())), before);
 }
 
+// A run killed while committing leaves its temporary under its name; the next
+// replacement of the output removes it, but not what a living run holds open
+// (as it holds its own, sharing only deletion) nor a name of another form.
+TEST_F(Win32FilesTest, AReplacementRemovesWhatKilledRunsLeftBesideItsOutput) {
+  const std::string leftover = folder / "~out.bmp.tessarin-part-0123456789abcdef";
+  const std::string living = folder / "~out.bmp.tessarin-part-fedcba9876543210";
+  const std::string otherForm = folder / "~out.bmp.tessarin-part-mine";
+  for (const std::string& name : {leftover, living, otherForm}) WriteFileBytes(name, "part");
+  HANDLE held = CreateFileW(Widen(living).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const auto output = files.CreateReplacement(folder / "out.bmp", 3);
+  output->WriteAt(0, BytesOf("new"));
+  output->Commit();
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(folder / "out.bmp"), "new");
+  EXPECT_EQ(GetFileAttributesW(Widen(leftover).c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadFileBytes(living), "part");
+  EXPECT_EQ(ReadFileBytes(otherForm), "part");
+}
+
 // Another process reading the output (the desktop showing the wallpaper,
 // another run installing it) refuses its replacement for a moment.
 TEST_F(Win32FilesTest, AReplacementWaitsOutAMomentaryHoldOnTheOutput) {
