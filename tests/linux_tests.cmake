@@ -42,7 +42,6 @@ add_executable(linux_tests
   linux/linux_conventions_test.cpp
   linux/linux_files_test.cpp
   linux/linux_pictures_test.cpp
-  linux/registry_file_test.cpp
   linux/replaced_files_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)

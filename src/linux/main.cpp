@@ -10,7 +10,6 @@
 #include "linux/linux_pictures.h"
 #include "linux/linux_process.h"
 #include "linux/linux_random.h"
-#include "linux/registry_file.h"
 #include "ports/platform.h"
 #include "run/program.h"
 
@@ -27,11 +26,10 @@ int main(int argc, char** argv) {
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);
   LinuxDesktop desktop(environment, desktopTools, pictures);
-  RegistryFile registry;
   LinuxConventions conventions;
   LinuxConfigWindow configWindow(gui, settings, conventions);
-  const tessarin::ports::Platform platform{process, messages, configWindow, settings, files,
-                                              pictures, random,   desktop,      registry, conventions};
+  const tessarin::ports::Platform platform{process,  messages, configWindow, settings,   files,
+                                           pictures, random,   desktop,      conventions};
   // The one place the process ends.
   LinuxProcess::EndProgram(tessarin::RunProgram(platform));
 }

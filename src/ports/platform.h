@@ -2,14 +2,13 @@
 
 #include "ports/config_window.h"
 #include "ports/conventions.h"
-#include "ports/desktop.h"
 #include "ports/files.h"
 #include "ports/messages.h"
 #include "ports/pictures.h"
 #include "ports/process.h"
 #include "ports/random.h"
-#include "ports/registry.h"
 #include "ports/settings_backend.h"
+#include "ports/wallpaper.h"
 
 namespace tessarin::ports {
 
@@ -22,8 +21,7 @@ struct Platform {
   Files& files;
   Pictures& pictures;
   Random& random;
-  Desktop& desktop;
-  Registry& registry;
+  Wallpaper& wallpaper;
   const Conventions& conventions;
 };
 

@@ -1,5 +1,5 @@
 // What a user built around a file the program replaces (the output picture,
-// the settings, the registry) survives the replacement, or the run stops and
+// the settings) survives the replacement, or the run stops and
 // leaves it alone.
 
 #include <grp.h>
@@ -14,11 +14,10 @@
 #include <cstring>
 #include <functional>
 
-#include "linux/temporary_config_home.h"
 #include "base/failure.h"
 #include "linux/ini_settings.h"
 #include "linux/linux_files.h"
-#include "linux/registry_file.h"
+#include "linux/temporary_config_home.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -30,8 +29,7 @@ using tessarin::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
-// Holds the key a registry write needs, so that only the refusal can stop it.
-constexpr const char* kOldContent = "[HKEY_CURRENT_USER\\Control Panel\\desktop]\n";
+constexpr const char* kOldContent = "the old content\n";
 
 // Writes "marker" into the file; gives "" on success, else the failure's text.
 struct ReplacedFile {
@@ -60,18 +58,6 @@ std::string WriteSettings(const fs::path&) {
     return failure.what();
   }
   return "";
-}
-
-// The registry answers with statuses only, as the system's does.
-std::string WriteRegistry(const fs::path& file) {
-  RegistryFile registry;
-  ports::RegistryKey key = 0;
-  std::int32_t status = registry.OpenCurrentUserKey("Control Panel\\desktop", 0x3F, key);
-  if (status == registry_status::kSuccess) {
-    const std::string text("marker", 7);  // with its final NUL
-    status = registry.SetValue(key, "Wallpaper", 1, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  }
-  return status == registry_status::kSuccess ? "" : file.string() + ": status " + std::to_string(status);
 }
 
 // Runs `write` in a child process as the user nobody; gives its text.
@@ -217,8 +203,7 @@ TEST_P(ReplacedFileTest, AFileTheUserMayNotWriteIsRefusedAndKept) {
 
 INSTANTIATE_TEST_SUITE_P(EveryReplacedFile, ReplacedFileTest,
                          ::testing::Values(ReplacedFile{"Output", "out.bmp", WriteOutput},
-                                           ReplacedFile{"Settings", "Tessarin.ini", WriteSettings},
-                                           ReplacedFile{"Registry", "registry.reg", WriteRegistry}),
+                                           ReplacedFile{"Settings", "Tessarin.ini", WriteSettings}),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 // In a shared sticky folder another user may create any name first; no name

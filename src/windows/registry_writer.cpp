@@ -1,4 +1,4 @@
-#include "wallpaper/registry_writer.h"
+#include "windows/registry_writer.h"
 
 #include <array>
 #include <vector>
@@ -8,19 +8,20 @@
 
 namespace tessarin::registry_writer {
 
-void WriteCurrentUserValue(ports::Registry& registry, const ports::Conventions& conventions,
-                           const std::string& subkey, const std::string& valueName,
-                           const std::string& value, std::uint32_t valueType) {
-  ports::RegistryKey key = 0;
+void WriteCurrentUserValue(win32_platform::Registry& registry,
+                           const ports::Conventions& conventions, const std::string& subkey,
+                           const std::string& valueName, const std::string& value,
+                           std::uint32_t valueType) {
+  win32_platform::RegistryKey key = 0;
   registry.OpenCurrentUserKey(subkey, kKeyAccess, key);
   WriteRegistryValue(registry, conventions, key, valueName, valueType, value);
   registry.CloseKey(key);
 }
 
-std::int32_t WriteRegistryValue(ports::Registry& registry,
-                                const ports::Conventions& conventions, ports::RegistryKey key,
-                                const std::string& valueName, std::uint32_t valueType,
-                                const std::string& value) {
+std::int32_t WriteRegistryValue(win32_platform::Registry& registry,
+                                const ports::Conventions& conventions,
+                                win32_platform::RegistryKey key, const std::string& valueName,
+                                std::uint32_t valueType, const std::string& value) {
   if (valueType == kRegSz) {
     std::vector<std::uint8_t> data(value.begin(), value.end());
     data.push_back(0);  // the terminating NUL is part of the stored size
