@@ -39,8 +39,8 @@ add_executable(linux_tests
   linux/config_folder_test.cpp
   linux/gui_loader_test.cpp
   linux/ini_settings_test.cpp
-  linux/linux_conventions_test.cpp
   linux/linux_files_test.cpp
+  linux/linux_path_rules_and_locale_test.cpp
   linux/linux_pictures_test.cpp
   linux/replaced_files_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries

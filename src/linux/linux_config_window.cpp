@@ -5,8 +5,8 @@
 namespace tessarin::linux_platform {
 
 LinuxConfigWindow::LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
-                                     const ports::Conventions& conventions)
-    : gui_(gui), settings_(settings), conventions_(conventions) {}
+                                     const ports::PathRules& pathRules)
+    : gui_(gui), settings_(settings), pathRules_(pathRules) {}
 
 // The form refers to the widget; both go before the module's toolkit.
 LinuxConfigWindow::~LinuxConfigWindow() {
@@ -19,7 +19,7 @@ void LinuxConfigWindow::Open() {
   GuiModule* gui = gui_.Module();
   if (gui == nullptr) throw Failure("The configuration window needs a display.", ExitCode::NoDisplay);
   widget_ = gui->CreateConfigWindow(*this);
-  form_.emplace(settings_, conventions_, *widget_);
+  form_.emplace(settings_, pathRules_, *widget_);
   form_->Load();
   widget_->Show();
 }

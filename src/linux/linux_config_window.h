@@ -17,7 +17,7 @@ namespace tessarin::linux_platform {
 class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents {
  public:
   LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
-                    const ports::Conventions& conventions);
+                    const ports::PathRules& pathRules);
   ~LinuxConfigWindow() override;
 
   void Open() override;
@@ -31,7 +31,7 @@ class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents
 
   GuiLoader& gui_;
   ports::SettingsBackend& settings_;
-  const ports::Conventions& conventions_;
+  const ports::PathRules& pathRules_;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<ConfigForm> form_;
   // How the window's life ended; the first outcome wins.

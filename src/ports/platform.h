@@ -1,9 +1,10 @@
 #pragma once
 
 #include "ports/config_window.h"
-#include "ports/conventions.h"
 #include "ports/files.h"
+#include "ports/locale.h"
 #include "ports/messages.h"
+#include "ports/path_rules.h"
 #include "ports/pictures.h"
 #include "ports/process.h"
 #include "ports/random.h"
@@ -22,7 +23,8 @@ struct Platform {
   Pictures& pictures;
   Random& random;
   Wallpaper& wallpaper;
-  const Conventions& conventions;
+  const PathRules& pathRules;
+  const Locale& locale;
 };
 
 }  // namespace tessarin::ports

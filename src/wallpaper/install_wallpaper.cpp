@@ -3,8 +3,8 @@
 namespace tessarin {
 
 void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath) {
-  const std::string installed = platform.conventions.FileNamesIgnoreCase()
-                                    ? platform.conventions.LowerCase(outputPath)
+  const std::string installed = platform.pathRules.FileNamesIgnoreCase()
+                                    ? platform.pathRules.LowerCase(outputPath)
                                     : outputPath;
   platform.wallpaper.ShowAndKeep(installed);
 }

@@ -66,8 +66,8 @@ int ScreenDpi() {
 }  // namespace
 
 Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
-                                     const ports::Conventions& conventions)
-    : instance_(instance), form_(settings, conventions, *this) {}
+                                     const ports::PathRules& pathRules)
+    : instance_(instance), form_(settings, pathRules, *this) {}
 
 int Win32ConfigWindow::Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 

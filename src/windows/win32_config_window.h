@@ -18,7 +18,7 @@ namespace tessarin::win32_platform {
 class Win32ConfigWindow : public ports::ConfigWindow, private ConfigView {
  public:
   Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
-                    const ports::Conventions& conventions);
+                    const ports::PathRules& pathRules);
 
   void Open() override;
   ExitCode RunUntilClosed() override;

@@ -47,8 +47,8 @@ void ShowNow(const std::string& path) {
 
 void Win32Wallpaper::ShowAndKeep(const std::string& path) {
   ShowNow(path);
-  registry_writer::WriteCurrentUserValue(registry_, conventions_, kDesktopKey, kWallpaperValue,
-                                         path, registry_writer::kRegSz);
+  registry_writer::WriteCurrentUserValue(registry_, locale_, kDesktopKey, kWallpaperValue, path,
+                                         registry_writer::kRegSz);
 }
 
 }  // namespace tessarin::win32_platform

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/conventions.h"
+#include "ports/locale.h"
 #include "ports/wallpaper.h"
 #include "windows/registry.h"
 
@@ -17,13 +17,13 @@ inline constexpr const char* kWallpaperValue = "Wallpaper";
 // (REG_SZ), which the next logon shows. Every status is ignored.
 class Win32Wallpaper : public ports::Wallpaper {
  public:
-  Win32Wallpaper(Registry& registry, const ports::Conventions& conventions)
-      : registry_(registry), conventions_(conventions) {}
+  Win32Wallpaper(Registry& registry, const ports::Locale& locale)
+      : registry_(registry), locale_(locale) {}
   void ShowAndKeep(const std::string& path) override;
 
  private:
   Registry& registry_;
-  const ports::Conventions& conventions_;
+  const ports::Locale& locale_;
 };
 
 }  // namespace tessarin::win32_platform

@@ -17,7 +17,7 @@ namespace tessarin::linux_platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeConventions;
+using testing::FakePathRules;
 using testing::RecordingSettings;
 
 TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
@@ -65,8 +65,8 @@ TEST(LinuxMessages, BoxTextHasOneLineFeedForEachLineBreak) {
 TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
   GuiLoader noDisplay({}, false);
   RecordingSettings settings;
-  FakeConventions conventions;
-  LinuxConfigWindow window(noDisplay, settings, conventions);
+  FakePathRules pathRules;
+  LinuxConfigWindow window(noDisplay, settings, pathRules);
   testing::CapturedStderr errors;
   EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
   try {

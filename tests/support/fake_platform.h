@@ -192,14 +192,18 @@ class FakeWallpaper : public ports::Wallpaper {
   void ShowAndKeep(const std::string& path) override { installed.push_back(path); }
 };
 
-class FakeConventions : public ports::Conventions {
+class FakePathRules : public ports::PathRules {
  public:
   char separator = '/';
   bool ignoreCase = false;
-  std::string decimalSeparator = ".";
   char PathSeparator() const override { return separator; }
   bool FileNamesIgnoreCase() const override { return ignoreCase; }
   std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
+};
+
+class FakeLocale : public ports::Locale {
+ public:
+  std::string decimalSeparator = ".";
   std::string DecimalSeparator() const override { return decimalSeparator; }
 };
 
@@ -212,9 +216,10 @@ struct FakePlatform {
   FakePictures pictures;
   FakeRandom random;
   FakeWallpaper wallpaper;
-  FakeConventions conventions;
-  ports::Platform platform{process,  messages, configWindow, settings,   files,
-                           pictures, random,   wallpaper,    conventions};
+  FakePathRules pathRules;
+  FakeLocale locale;
+  ports::Platform platform{process,  messages, configWindow, settings,  files,
+                           pictures, random,   wallpaper,    pathRules, locale};
 };
 
 // A picture whose every pixel tells where it is: blue = x, green = y, red = tag.

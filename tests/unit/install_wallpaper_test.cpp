@@ -9,7 +9,7 @@ namespace {
 
 TEST(InstallWallpaper, HandsTheLowerCasedPathToThePlatformWhereCaseIsIgnored) {
   FakePlatform fake;
-  fake.conventions.ignoreCase = true;
+  fake.pathRules.ignoreCase = true;
   InstallWallpaper(fake.platform, "C:\\Walls\\Out.BMP");
   EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"c:\\walls\\out.bmp"});
 }

@@ -167,7 +167,7 @@ TEST_F(RunModesTest, TheInsetPathHasOneSeparatorWithOrWithoutTheFoldersTrailingO
   EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.pictures.opened.back(), "/pics/one.bmp");
 
-  fake.conventions.separator = '\\';
+  fake.pathRules.separator = '\\';
   fake.settings.Set("InsertDir", "C:\\Pics\\");
   fake.files.folders["C:\\Pics\\"] = {"PHOTO.JPG"};
   fake.files.ordinaryFiles.insert("C:\\Pics\\PHOTO.JPG");

@@ -43,10 +43,9 @@ class FakeRegistry : public win32_platform::Registry {
 
 TEST(WriteRegistryValue, TextIsStoredWithOneNulCountedInItsSize) {
   FakeRegistry registry;
-  FakeConventions conventions;
-  EXPECT_EQ(
-      registry_writer::WriteRegistryValue(registry, conventions, 42, "Wallpaper", 1, "c:\\a.bmp"),
-      0);
+  FakeLocale locale;
+  EXPECT_EQ(registry_writer::WriteRegistryValue(registry, locale, 42, "Wallpaper", 1, "c:\\a.bmp"),
+            0);
   ASSERT_EQ(registry.calls.size(), 1u);
   EXPECT_EQ(registry.calls[0].type, 1u);
   EXPECT_EQ(registry.calls[0].data, (Bytes{'c', ':', '\\', 'a', '.', 'b', 'm', 'p', 0}));
@@ -54,27 +53,26 @@ TEST(WriteRegistryValue, TextIsStoredWithOneNulCountedInItsSize) {
 
 TEST(WriteRegistryValue, NumbersAreStoredAsFourLittleEndianBytes) {
   FakeRegistry registry;
-  FakeConventions conventions;
-  registry_writer::WriteRegistryValue(registry, conventions, 42, "N", 4, "7");
-  registry_writer::WriteRegistryValue(registry, conventions, 42, "N", 4, " -2 ");
+  FakeLocale locale;
+  registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, "7");
+  registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, " -2 ");
   EXPECT_EQ(registry.calls[0].data, (Bytes{7, 0, 0, 0}));
   EXPECT_EQ(registry.calls[1].data, (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
-  EXPECT_THROW(registry_writer::WriteRegistryValue(registry, conventions, 42, "N", 4, "seven"),
-               Failure);
+  EXPECT_THROW(registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, "seven"), Failure);
 }
 
 TEST(WriteRegistryValue, OtherTypesWriteNothingAndReturnZero) {
   FakeRegistry registry;
-  FakeConventions conventions;
-  EXPECT_EQ(registry_writer::WriteRegistryValue(registry, conventions, 42, "N", 2, "%PATH%"), 0);
+  FakeLocale locale;
+  EXPECT_EQ(registry_writer::WriteRegistryValue(registry, locale, 42, "N", 2, "%PATH%"), 0);
   EXPECT_TRUE(registry.calls.empty());
 }
 
 TEST(WriteCurrentUserValue, OpensWritesAndClosesWithTheGivenAccessAndIgnoresFailures) {
   FakeRegistry registry;
-  FakeConventions conventions;
-  registry_writer::WriteCurrentUserValue(registry, conventions, "Control Panel\\desktop",
-                                         "Wallpaper", "x", 1);
+  FakeLocale locale;
+  registry_writer::WriteCurrentUserValue(registry, locale, "Control Panel\\desktop", "Wallpaper",
+                                         "x", 1);
   ASSERT_EQ(registry.calls.size(), 3u);
   EXPECT_EQ(registry.calls[0].operation, "open");
   EXPECT_EQ(registry.calls[0].type, 0x3Fu);  // the access mask
@@ -83,7 +81,7 @@ TEST(WriteCurrentUserValue, OpensWritesAndClosesWithTheGivenAccessAndIgnoresFail
 
   // A key that cannot be opened is not created; the write goes to no key.
   registry.calls.clear();
-  registry_writer::WriteCurrentUserValue(registry, conventions, "Software\\Missing", "V", "x", 1);
+  registry_writer::WriteCurrentUserValue(registry, locale, "Software\\Missing", "V", "x", 1);
   ASSERT_EQ(registry.calls.size(), 3u);
   EXPECT_EQ(registry.calls[1].key, 0u);
 }

@@ -1,12 +1,13 @@
-// The Win32 platform's command line, settings, registry and text conventions.
+// The Win32 platform's command line, settings, registry, path rules and locale.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "base/failure.h"
 #include "windows/registry_settings.h"
-#include "windows/win32_conventions.h"
 #include "windows/win32_files.h"
+#include "windows/win32_locale.h"
+#include "windows/win32_path_rules.h"
 #include "windows/win32_process.h"
 #include "windows/win32_registry.h"
 #include "windows/win32_text.h"
@@ -144,19 +145,19 @@ TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
       ERROR_SUCCESS);
 }
 
-TEST(Win32Conventions, WindowsPathRules) {
-  Win32Conventions conventions;
-  EXPECT_EQ(conventions.PathSeparator(), '\\');
-  EXPECT_TRUE(conventions.FileNamesIgnoreCase());
-  EXPECT_EQ(conventions.LowerCase("C:\\Walls\\Out.BMP"), "c:\\walls\\out.bmp");
-  EXPECT_EQ(conventions.LowerCase("C:\\ÄÖÜ\\ΣΑΣ.BMP"), "c:\\äöü\\σασ.bmp");
+TEST(Win32PathRules, WindowsPathRules) {
+  Win32PathRules rules;
+  EXPECT_EQ(rules.PathSeparator(), '\\');
+  EXPECT_TRUE(rules.FileNamesIgnoreCase());
+  EXPECT_EQ(rules.LowerCase("C:\\Walls\\Out.BMP"), "c:\\walls\\out.bmp");
+  EXPECT_EQ(rules.LowerCase("C:\\ÄÖÜ\\ΣΑΣ.BMP"), "c:\\äöü\\σασ.bmp");
 }
 
-TEST(Win32Conventions, TheDecimalSeparatorIsTheUsersOne) {
-  Win32Conventions conventions;
+TEST(Win32Locale, TheDecimalSeparatorIsTheUsersOne) {
+  Win32Locale locale;
   wchar_t expected[8] = {};
   ASSERT_GT(GetLocaleInfoW(GetUserDefaultLCID(), LOCALE_SDECIMAL, expected, 8), 1);
-  EXPECT_EQ(conventions.DecimalSeparator(), Narrow(expected));
+  EXPECT_EQ(locale.DecimalSeparator(), Narrow(expected));
 }
 
 TEST(ToAnsiExactly, TextTheAnsiCodePageHoldsAndTextItLacks) {
@@ -195,12 +196,12 @@ std::string KeptWallpaper() {
 class Win32WallpaperTest : public ::testing::Test {
  protected:
   void ShowAndKeep(const std::string& path) {
-    Win32Wallpaper(registry_, conventions_).ShowAndKeep(path);
+    Win32Wallpaper(registry_, locale_).ShowAndKeep(path);
   }
 
  private:
   Win32Registry registry_;
-  Win32Conventions conventions_;
+  Win32Locale locale_;
 };
 
 TEST_F(Win32WallpaperTest, ShowsThePathAtOnceThroughTheAnsiEntryPointThenKeepsIt) {
