@@ -26,9 +26,8 @@ void LinuxConfigWindow::Open() {
 
 ExitCode LinuxConfigWindow::RunUntilClosed() {
   if (!widget_) return ExitCode::Done;
-  if (!end_ && !failure_) gui_.Module()->RunEventLoop();
-  if (failure_) std::rethrow_exception(failure_);
-  return end_.value_or(ExitCode::Done);
+  if (!outcome_.Decided()) gui_.Module()->RunEventLoop();
+  return outcome_.Result();
 }
 
 void LinuxConfigWindow::OkPressed() {
@@ -39,8 +38,7 @@ void LinuxConfigWindow::OkPressed() {
 // ends outside it.
 void LinuxConfigWindow::Closed() {
   Guarded([this] {
-    const ExitCode status = form_->Unload();
-    if (!end_ && !failure_) end_ = status;
+    outcome_.End(form_->Unload());
     gui_.Module()->QuitEventLoop();
   });
 }
@@ -52,8 +50,8 @@ void LinuxConfigWindow::Guarded(Event event) {
   try {
     event();
   } catch (...) {
-    if (end_ || failure_) return;  // the window's end was decided before
-    failure_ = std::current_exception();
+    if (outcome_.Decided()) return;  // the window's end was decided before
+    outcome_.FailWithCurrentException();
     gui_.Module()->QuitEventLoop();
     widget_->Close();
   }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <optional>
 
 #include "config_window/config_form.h"
-#include "ports/config_window.h"
+#include "config_window/window_outcome.h"
 #include "linux/gui_loader.h"
+#include "ports/config_window.h"
 
 namespace tessarin::linux_platform {
 
@@ -34,9 +34,7 @@ class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents
   const ports::PathRules& pathRules_;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<ConfigForm> form_;
-  // How the window's life ended; the first outcome wins.
-  std::optional<ExitCode> end_;
-  std::exception_ptr failure_;
+  WindowOutcome outcome_;
 };
 
 }  // namespace tessarin::linux_platform
