@@ -77,6 +77,7 @@ TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
     EXPECT_STREQ(failure.what(), "The configuration window needs a display.");
   }
   EXPECT_EQ(errors.Text(), "");  // the failure stop says it, as for every failure
+  EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
   EXPECT_TRUE(settings.writes.empty());
 }
 
