@@ -39,10 +39,9 @@ add_executable(linux_tests
   linux/config_folder_test.cpp
   linux/gui_loader_test.cpp
   linux/ini_settings_test.cpp
-  linux/linux_conventions_test.cpp
   linux/linux_files_test.cpp
+  linux/linux_path_rules_and_locale_test.cpp
   linux/linux_pictures_test.cpp
-  linux/registry_file_test.cpp
   linux/replaced_files_test.cpp
   linux/stderr_messages_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries

@@ -30,7 +30,7 @@ void ConfigForm::Load() {
 }
 
 void ConfigForm::OkPressed() {
-  const char separator = conventions_.PathSeparator();
+  const char separator = pathRules_.PathSeparator();
   for (const auto& [box, key] : kBoxes) {
     std::string value = TrimSpaces(view_.Text(box));
     if (value.empty()) continue;

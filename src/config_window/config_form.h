@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config_window/config_view.h"
-#include "ports/conventions.h"
 #include "base/exit_code.h"
+#include "config_window/config_view.h"
+#include "ports/path_rules.h"
 #include "ports/settings_backend.h"
 
 namespace tessarin {
@@ -12,9 +12,8 @@ namespace tessarin {
 // ends the run.
 class ConfigForm {
  public:
-  ConfigForm(ports::SettingsBackend& settings, const ports::Conventions& conventions,
-             ConfigView& view)
-      : settings_(settings), conventions_(conventions), view_(view) {}
+  ConfigForm(ports::SettingsBackend& settings, const ports::PathRules& pathRules, ConfigView& view)
+      : settings_(settings), pathRules_(pathRules), view_(view) {}
 
   // Fills each box from its key, empty when the key is missing.
   void Load();
@@ -25,7 +24,7 @@ class ConfigForm {
 
  private:
   ports::SettingsBackend& settings_;
-  const ports::Conventions& conventions_;
+  const ports::PathRules& pathRules_;
   ConfigView& view_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/failure.h"
 #include "linux/loaded_module.h"
 
 namespace tessarin::linux_platform {
@@ -12,13 +13,67 @@ bool VariableSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-GuiModule* LoadFrom(const std::filesystem::path& file) {
+std::unique_ptr<GuiModule> LoadFrom(const std::filesystem::path& file) {
   const modules::LoadedModule module(file.string());
-  CreateGuiModuleFunction create = nullptr;
-  return module.Find(kCreateGuiModuleSymbol, create) ? create() : nullptr;
+  TessarinOpenGuiFunction open = nullptr;
+  TessarinGui gui{};
+  if (!module.Find(TESSARIN_OPEN_GUI_SYMBOL, open) || open(&gui) == 0) return nullptr;
+  return std::make_unique<GuiModule>(gui);
+}
+
+void ThrowIfFailed(TessarinGuiStatus status) {
+  if (status.failed != 0) throw Failure(std::string("the GUI module: ") + status.message);
+}
+
+int NumberOf(TextBox box) { return static_cast<int>(box); }
+
+// The window's handlers keep their own failures (LinuxConfigWindow guards
+// each event); should one still escape, it stops here, for nothing may unwind
+// through the toolkit.
+template <void (ConfigWindowEvents::*event)()>
+void Deliver(void* events) noexcept {
+  try {
+    (static_cast<ConfigWindowEvents*>(events)->*event)();
+  } catch (...) {
+  }
 }
 
 }  // namespace
+
+ConfigWindowWidget::~ConfigWindowWidget() { gui_.destroyConfigWindow(gui_.context, window_); }
+
+std::string ConfigWindowWidget::Text(TextBox box) const {
+  const char* text = nullptr;
+  std::size_t size = 0;
+  ThrowIfFailed(gui_.boxText(gui_.context, window_, NumberOf(box), &text, &size));
+  return std::string(text, size);
+}
+
+void ConfigWindowWidget::SetText(TextBox box, const std::string& text) {
+  ThrowIfFailed(gui_.setBoxText(gui_.context, window_, NumberOf(box), text.data(), text.size()));
+}
+
+void ConfigWindowWidget::Close() { ThrowIfFailed(gui_.closeConfigWindow(gui_.context, window_)); }
+
+void ConfigWindowWidget::Show() { ThrowIfFailed(gui_.showConfigWindow(gui_.context, window_)); }
+
+GuiModule::~GuiModule() { gui_.close(gui_.context); }
+
+void GuiModule::ShowMessage(const std::string& title, const std::string& text) {
+  ThrowIfFailed(gui_.showMessage(gui_.context, title.c_str(), text.c_str()));
+}
+
+std::unique_ptr<ConfigWindowWidget> GuiModule::CreateConfigWindow(ConfigWindowEvents& events) {
+  const TessarinConfigWindowEvents calls{&events, Deliver<&ConfigWindowEvents::OkPressed>,
+                                         Deliver<&ConfigWindowEvents::Closed>};
+  TessarinConfigWindow* window = nullptr;
+  ThrowIfFailed(gui_.createConfigWindow(gui_.context, calls, &window));
+  return std::make_unique<ConfigWindowWidget>(gui_, window);
+}
+
+void GuiModule::RunEventLoop() { ThrowIfFailed(gui_.runEventLoop(gui_.context)); }
+
+void GuiModule::QuitEventLoop() { gui_.quitEventLoop(gui_.context); }
 
 bool DisplayNamed() { return VariableSet("DISPLAY") || VariableSet("WAYLAND_DISPLAY"); }
 
@@ -30,7 +85,7 @@ GuiModule* GuiLoader::Module() {
   if (!module_) {
     module_.emplace();
     if (!displayPresent_) return nullptr;
-    if (const auto file = modules::FirstRegularFile(candidates_)) module_->reset(LoadFrom(*file));
+    if (const auto file = modules::FirstRegularFile(candidates_)) *module_ = LoadFrom(*file);
   }
   return module_->get();
 }

@@ -9,8 +9,8 @@
 #include "base/failure.h"
 #include "linux/atomic_update.h"
 #include "linux/config_folder.h"
-#include "linux/text_lines.h"
 #include "text/ascii_text.h"
+#include "text/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {

@@ -5,8 +5,8 @@
 namespace tessarin::linux_platform {
 
 LinuxConfigWindow::LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
-                                     const ports::Conventions& conventions)
-    : gui_(gui), settings_(settings), conventions_(conventions) {}
+                                     const ports::PathRules& pathRules)
+    : gui_(gui), settings_(settings), pathRules_(pathRules) {}
 
 // The form refers to the widget; both go before the module's toolkit.
 LinuxConfigWindow::~LinuxConfigWindow() {
@@ -19,16 +19,15 @@ void LinuxConfigWindow::Open() {
   GuiModule* gui = gui_.Module();
   if (gui == nullptr) throw Failure("The configuration window needs a display.", ExitCode::NoDisplay);
   widget_ = gui->CreateConfigWindow(*this);
-  form_.emplace(settings_, conventions_, *widget_);
+  form_.emplace(settings_, pathRules_, *widget_);
   form_->Load();
   widget_->Show();
 }
 
 ExitCode LinuxConfigWindow::RunUntilClosed() {
   if (!widget_) return ExitCode::Done;
-  if (!end_ && !failure_) gui_.Module()->RunEventLoop();
-  if (failure_) std::rethrow_exception(failure_);
-  return end_.value_or(ExitCode::Done);
+  if (!outcome_.Decided()) gui_.Module()->RunEventLoop();
+  return outcome_.Result();
 }
 
 void LinuxConfigWindow::OkPressed() {
@@ -39,8 +38,7 @@ void LinuxConfigWindow::OkPressed() {
 // ends outside it.
 void LinuxConfigWindow::Closed() {
   Guarded([this] {
-    const ExitCode status = form_->Unload();
-    if (!end_ && !failure_) end_ = status;
+    outcome_.End(form_->Unload());
     gui_.Module()->QuitEventLoop();
   });
 }
@@ -52,8 +50,8 @@ void LinuxConfigWindow::Guarded(Event event) {
   try {
     event();
   } catch (...) {
-    if (end_ || failure_) return;  // the window's end was decided before
-    failure_ = std::current_exception();
+    if (outcome_.Decided()) return;  // the window's end was decided before
+    outcome_.FailWithCurrentException();
     gui_.Module()->QuitEventLoop();
     widget_->Close();
   }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <exception>
 #include <memory>
 #include <optional>
 
 #include "config_window/config_form.h"
-#include "ports/config_window.h"
+#include "config_window/window_outcome.h"
 #include "linux/gui_loader.h"
+#include "ports/config_window.h"
 
 namespace tessarin::linux_platform {
 
@@ -17,7 +17,7 @@ namespace tessarin::linux_platform {
 class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents {
  public:
   LinuxConfigWindow(GuiLoader& gui, ports::SettingsBackend& settings,
-                    const ports::Conventions& conventions);
+                    const ports::PathRules& pathRules);
   ~LinuxConfigWindow() override;
 
   void Open() override;
@@ -31,12 +31,10 @@ class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents
 
   GuiLoader& gui_;
   ports::SettingsBackend& settings_;
-  const ports::Conventions& conventions_;
+  const ports::PathRules& pathRules_;
   std::unique_ptr<ConfigWindowWidget> widget_;
   std::optional<ConfigForm> form_;
-  // How the window's life ended; the first outcome wins.
-  std::optional<ExitCode> end_;
-  std::exception_ptr failure_;
+  WindowOutcome outcome_;
 };
 
 }  // namespace tessarin::linux_platform

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <random>
 
+#include "base/unit_interval.h"
 #include "ports/random.h"
 
 namespace tessarin::linux_platform {
@@ -11,8 +12,7 @@ namespace tessarin::linux_platform {
 class LinuxRandom : public ports::Random {
  public:
   LinuxRandom() : generator_(std::random_device{}()) {}
-  // 53 random bits scaled into [0, 1): never 1, unlike some library helpers.
-  double Uniform() override { return static_cast<double>(generator_() >> 11) * 0x1.0p-53; }
+  double Uniform() override { return UnitIntervalFromBits(generator_()); }
 
  private:
   std::mt19937_64 generator_;

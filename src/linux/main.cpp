@@ -4,13 +4,13 @@
 #include "linux/gui_loader.h"
 #include "linux/ini_settings.h"
 #include "linux/linux_config_window.h"
-#include "linux/linux_conventions.h"
 #include "linux/linux_files.h"
+#include "linux/linux_locale.h"
 #include "linux/linux_messages.h"
+#include "linux/linux_path_rules.h"
 #include "linux/linux_pictures.h"
 #include "linux/linux_process.h"
 #include "linux/linux_random.h"
-#include "linux/registry_file.h"
 #include "ports/platform.h"
 #include "run/program.h"
 
@@ -27,11 +27,11 @@ int main(int argc, char** argv) {
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);
   LinuxDesktop desktop(environment, desktopTools, pictures);
-  RegistryFile registry;
-  LinuxConventions conventions;
-  LinuxConfigWindow configWindow(gui, settings, conventions);
-  const tessarin::ports::Platform platform{process, messages, configWindow, settings, files,
-                                              pictures, random,   desktop,      registry, conventions};
+  LinuxPathRules pathRules;
+  LinuxLocale locale;
+  LinuxConfigWindow configWindow(gui, settings, pathRules);
+  const tessarin::ports::Platform platform{process,  messages, configWindow, settings,  files,
+                                           pictures, random,   desktop,      pathRules, locale};
   // The one place the process ends.
   LinuxProcess::EndProgram(tessarin::RunProgram(platform));
 }

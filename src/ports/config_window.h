@@ -13,8 +13,9 @@ class ConfigWindow {
   virtual ~ConfigWindow() = default;
 
   // Shows the window without waiting for it. Throws Failure when the window
-  // cannot be created. Where no window can be shown at all (no display), it
-  // says so outside any window and RunUntilClosed gives ExitCode::NoDisplay.
+  // cannot be created; where no window can be shown at all (no display), the
+  // Failure's status is ExitCode::NoDisplay, and the failure stop says so
+  // outside any window. RunUntilClosed then gives ExitCode::Done at once.
   virtual void Open() = 0;
 
   // Runs the window's events until it closes; returns the status the run

@@ -1,15 +1,15 @@
 #pragma once
 
 #include "ports/config_window.h"
-#include "ports/conventions.h"
-#include "ports/desktop.h"
 #include "ports/files.h"
+#include "ports/locale.h"
 #include "ports/messages.h"
+#include "ports/path_rules.h"
 #include "ports/pictures.h"
 #include "ports/process.h"
 #include "ports/random.h"
-#include "ports/registry.h"
 #include "ports/settings_backend.h"
+#include "ports/wallpaper.h"
 
 namespace tessarin::ports {
 
@@ -22,9 +22,9 @@ struct Platform {
   Files& files;
   Pictures& pictures;
   Random& random;
-  Desktop& desktop;
-  Registry& registry;
-  const Conventions& conventions;
+  Wallpaper& wallpaper;
+  const PathRules& pathRules;
+  const Locale& locale;
 };
 
 }  // namespace tessarin::ports

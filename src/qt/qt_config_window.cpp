@@ -37,7 +37,7 @@ std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
 
 }  // namespace
 
-QtConfigWindow::QtConfigWindow(linux_platform::ConfigWindowEvents& events)
+QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events)
     : events_(events), background_(QStringLiteral(":/tessarin/background.jpg")) {
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Tessarin Configuration"));
@@ -74,7 +74,8 @@ void QtConfigWindow::AddControls() {
         auto* button = new QPushButton(FromView(control.caption), this);
         button->setAutoDefault(false);
         button->setDefault(false);
-        connect(button, &QPushButton::clicked, this, [this] { events_.OkPressed(); });
+        connect(button, &QPushButton::clicked, this,
+                [this] { events_.okPressed(events_.context); });
         widget = button;
         break;
       }
@@ -127,7 +128,7 @@ void QtConfigWindow::paintEvent(QPaintEvent*) {
 
 void QtConfigWindow::closeEvent(QCloseEvent* event) {
   event->accept();
-  events_.Closed();
+  events_.closed(events_.context);
 }
 
 }  // namespace tessarin::qt

@@ -12,15 +12,16 @@ class QLineEdit;
 namespace tessarin::qt {
 
 // ConfigForm drawn with Qt Widgets: every control placed from the layout table
-// over the white client area and its decorative picture.
-class QtConfigWindow : public QWidget, public linux_platform::ConfigWindowWidget {
+// over the white client area and its decorative picture. OK and closing are
+// reported through `events`.
+class QtConfigWindow : public QWidget {
  public:
-  explicit QtConfigWindow(linux_platform::ConfigWindowEvents& events);
+  explicit QtConfigWindow(TessarinConfigWindowEvents events);
 
-  std::string Text(TextBox box) const override;
-  void SetText(TextBox box, const std::string& text) override;
-  void Close() override;
-  void Show() override;
+  std::string Text(TextBox box) const;
+  void SetText(TextBox box, const std::string& text);
+  void Close();
+  void Show();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,7 +30,7 @@ class QtConfigWindow : public QWidget, public linux_platform::ConfigWindowWidget
  private:
   void AddControls();
 
-  linux_platform::ConfigWindowEvents& events_;
+  TessarinConfigWindowEvents events_;
   QPixmap background_;
   std::array<QLineEdit*, kTextBoxCount> boxes_{};
   // What each box was last given and how it showed it: while the box shows

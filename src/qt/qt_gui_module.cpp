@@ -1,4 +1,4 @@
-// The GUI module: Qt Widgets behind the plain interface of gui_module.h.
+// The GUI module: Qt Widgets behind the plain C interface of gui_module.h.
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <type_traits>
 
 #include "linux/gui_module.h"
@@ -105,7 +107,8 @@ void ShowMessageBox(const QString& title, const QString& text) {
   box.exec();
 }
 
-class QtGuiModule : public linux_platform::GuiModule {
+// The toolkit started on this process's display.
+class QtGuiModule {
  public:
   QtGuiModule() {
     if (QApplication::instance() == nullptr) {
@@ -115,16 +118,7 @@ class QtGuiModule : public linux_platform::GuiModule {
     QApplication::setQuitOnLastWindowClosed(false);
   }
 
-  void ShowMessage(const std::string& title, const std::string& text) override {
-    ShowMessageBox(ShownText(title), ShownText(text));
-  }
-
-  std::unique_ptr<linux_platform::ConfigWindowWidget> CreateConfigWindow(
-      linux_platform::ConfigWindowEvents& events) override {
-    return std::make_unique<QtConfigWindow>(events);
-  }
-
-  void RunEventLoop() override {
+  void RunEventLoop() {
     if (!quitRequested_) {
       QEventLoop loop;
       running_ = &loop;
@@ -135,12 +129,15 @@ class QtGuiModule : public linux_platform::GuiModule {
   }
 
   // Asked before the loop runs, it makes the next run return at once.
-  void QuitEventLoop() override {
+  void QuitEventLoop() {
     if (running_ != nullptr)
       running_->quit();
     else
       quitRequested_ = true;
   }
+
+  // Why the last call failed; the boundary hands it out until the next call.
+  std::string failure;
 
  private:
   // QApplication keeps references to both for its whole life.
@@ -155,11 +152,89 @@ class QtGuiModule : public linux_platform::GuiModule {
 }  // namespace
 }  // namespace tessarin::qt
 
-extern "C" __attribute__((visibility("default"))) tessarin::linux_platform::GuiModule*
-tessarin_create_gui_module() {
-  if (!tessarin::qt::ChooseDisplay()) return nullptr;
-  return new tessarin::qt::QtGuiModule();
+// The window behind the boundary's opaque handle, with the text last handed out.
+struct TessarinConfigWindow {
+  explicit TessarinConfigWindow(TessarinConfigWindowEvents events) : widget(events) {}
+  tessarin::qt::QtConfigWindow widget;
+  std::string text;
+};
+
+namespace tessarin::qt {
+namespace {
+
+QtGuiModule& ModuleOf(void* context) { return *static_cast<QtGuiModule*>(context); }
+
+// No exception may cross the boundary: a failure becomes a status whose
+// message the module keeps until its next call.
+template <typename Call>
+TessarinGuiStatus Guarded(void* context, Call call) noexcept {
+  QtGuiModule& module = ModuleOf(context);
+  try {
+    call();
+    return {0, nullptr};
+  } catch (const std::exception& failure) {
+    module.failure = failure.what();
+  } catch (...) {
+    module.failure = "an unexpected error of unknown kind";
+  }
+  return {1, module.failure.c_str()};
 }
 
-static_assert(std::is_same_v<decltype(&tessarin_create_gui_module),
-                             tessarin::linux_platform::CreateGuiModuleFunction>);
+TextBox BoxNumbered(int box) {
+  if (box < 0 || box >= kTextBoxCount)
+    throw std::out_of_range("no text box " + std::to_string(box));
+  return static_cast<TextBox>(box);
+}
+
+TessarinGui CallsOf(QtGuiModule& module) {
+  TessarinGui gui{};
+  gui.context = &module;
+  gui.showMessage = [](void* context, const char* title, const char* text) {
+    return Guarded(context, [&] { ShowMessageBox(ShownText(title), ShownText(text)); });
+  };
+  gui.createConfigWindow = [](void* context, TessarinConfigWindowEvents events,
+                              TessarinConfigWindow** window) {
+    return Guarded(context, [&] { *window = new TessarinConfigWindow(events); });
+  };
+  gui.destroyConfigWindow = [](void*, TessarinConfigWindow* window) { delete window; };
+  gui.boxText = [](void* context, TessarinConfigWindow* window, int box, const char** text,
+                   std::size_t* size) {
+    return Guarded(context, [&] {
+      window->text = window->widget.Text(BoxNumbered(box));
+      *text = window->text.data();
+      *size = window->text.size();
+    });
+  };
+  gui.setBoxText = [](void* context, TessarinConfigWindow* window, int box, const char* text,
+                      std::size_t size) {
+    return Guarded(context,
+                   [&] { window->widget.SetText(BoxNumbered(box), std::string(text, size)); });
+  };
+  gui.showConfigWindow = [](void* context, TessarinConfigWindow* window) {
+    return Guarded(context, [&] { window->widget.Show(); });
+  };
+  gui.closeConfigWindow = [](void* context, TessarinConfigWindow* window) {
+    return Guarded(context, [&] { window->widget.Close(); });
+  };
+  gui.runEventLoop = [](void* context) {
+    return Guarded(context, [&] { ModuleOf(context).RunEventLoop(); });
+  };
+  gui.quitEventLoop = [](void* context) { ModuleOf(context).QuitEventLoop(); };
+  gui.close = [](void* context) { delete &ModuleOf(context); };
+  return gui;
+}
+
+}  // namespace
+}  // namespace tessarin::qt
+
+extern "C" __attribute__((visibility("default"))) int tessarin_open_gui(TessarinGui* gui) {
+  try {
+    if (!tessarin::qt::ChooseDisplay()) return 0;
+    *gui = tessarin::qt::CallsOf(*new tessarin::qt::QtGuiModule());
+    return 1;
+  } catch (...) {
+    return 0;  // a toolkit that cannot start is no display to the program
+  }
+}
+
+static_assert(std::is_same_v<decltype(&tessarin_open_gui), TessarinOpenGuiFunction>);

@@ -80,9 +80,8 @@ ExitCode RunFromSettings(const ports::Platform& platform) {
                                 std::string(kInsetPatterns) + "... quitting.");
     return ExitCode::NoInsets;
   }
-  const std::string inset =
-      JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
-               platform.conventions.PathSeparator());
+  const std::string inset = JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
+                                     platform.pathRules.PathSeparator());
 
   // The saved run takes W as the block's width and H as its height.
   const WallpaperRequest request{GetAppSetting(settings, keys::kCanvas),

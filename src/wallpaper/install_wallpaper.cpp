@@ -1,16 +1,12 @@
 #include "wallpaper/install_wallpaper.h"
 
-#include "wallpaper/registry_writer.h"
-
 namespace tessarin {
 
 void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath) {
-  const std::string installed = platform.conventions.FileNamesIgnoreCase()
-                                    ? platform.conventions.LowerCase(outputPath)
+  const std::string installed = platform.pathRules.FileNamesIgnoreCase()
+                                    ? platform.pathRules.LowerCase(outputPath)
                                     : outputPath;
-  platform.desktop.ApplyWallpaperNow(installed);
-  registry_writer::WriteCurrentUserValue(platform.registry, platform.conventions, kDesktopKey,
-                                  kWallpaperValue, installed, registry_writer::kRegSz);
+  platform.wallpaper.ShowAndKeep(installed);
 }
 
 }  // namespace tessarin

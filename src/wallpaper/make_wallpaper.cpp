@@ -13,7 +13,7 @@ namespace {
 
 std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string& value,
                               const char* what) {
-  const auto number = ToInt32(value, platform.conventions.DecimalSeparator());
+  const auto number = ToInt32(value, platform.locale.DecimalSeparator());
   if (!number) {
     throw Failure(std::string("The replacement area's ") + what + " \"" + value +
                   "\" is not a whole number within the 32-bit range");

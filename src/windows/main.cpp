@@ -3,17 +3,18 @@
 #include <windows.h>
 
 #include "ports/platform.h"
+#include "run/program.h"
 #include "windows/ole_pictures.h"
 #include "windows/registry_settings.h"
 #include "windows/win32_config_window.h"
-#include "windows/win32_conventions.h"
-#include "windows/win32_desktop.h"
 #include "windows/win32_files.h"
+#include "windows/win32_locale.h"
 #include "windows/win32_messages.h"
+#include "windows/win32_path_rules.h"
 #include "windows/win32_process.h"
 #include "windows/win32_random.h"
 #include "windows/win32_registry.h"
-#include "run/program.h"
+#include "windows/win32_wallpaper.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace tessarin::win32_platform;
@@ -25,13 +26,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32Files files;
   OlePictures pictures(files);
   Win32Random random;
-  Win32Desktop desktop;
+  Win32PathRules pathRules;
+  Win32Locale locale;
   Win32Registry registry;
-  Win32Conventions conventions;
-  Win32ConfigWindow configWindow(instance, settings, conventions);
-  const tessarin::ports::Platform platform{process,  messages,   configWindow, settings,
-                                              files,    pictures,   random,       desktop,
-                                              registry, conventions};
+  Win32Wallpaper wallpaper(registry, locale);
+  Win32ConfigWindow configWindow(instance, settings, pathRules);
+  const tessarin::ports::Platform platform{process,  messages, configWindow, settings,  files,
+                                           pictures, random,   wallpaper,    pathRules, locale};
   // The one place the process ends.
   Win32Process::EndProgram(tessarin::RunProgram(platform));
 }

@@ -66,8 +66,8 @@ int ScreenDpi() {
 }  // namespace
 
 Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
-                                     const ports::Conventions& conventions)
-    : instance_(instance), form_(settings, conventions, *this) {}
+                                     const ports::PathRules& pathRules)
+    : instance_(instance), form_(settings, pathRules, *this) {}
 
 int Win32ConfigWindow::Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
@@ -140,12 +140,9 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (failure_) {
-    // Nothing more is taken from the window while the failure is shown.
-    EnableWindow(window_, FALSE);
-    std::rethrow_exception(failure_);
-  }
-  return end_.value_or(ExitCode::Done);
+  // Nothing more is taken from the window while a failure is shown.
+  if (outcome_.Failed()) EnableWindow(window_, FALSE);
+  return outcome_.Result();
 }
 
 std::string Win32ConfigWindow::Text(TextBox box) const {
@@ -191,7 +188,7 @@ LRESULT CALLBACK Win32ConfigWindow::WindowProcedure(HWND window, UINT message, W
   try {
     return self->Handle(message, wParam, lParam);
   } catch (...) {
-    self->failure_ = std::current_exception();
+    self->outcome_.FailWithCurrentException();
     PostQuitMessage(1);
     return 0;
   }
@@ -213,7 +210,7 @@ LRESULT Win32ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       // The form's status ends the loop; the run ends outside it.
-      end_ = form_.Unload();
+      outcome_.End(form_.Unload());
       PostQuitMessage(0);
       return 0;
     default:

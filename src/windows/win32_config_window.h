@@ -3,10 +3,9 @@
 #include <windows.h>
 
 #include <array>
-#include <exception>
-#include <optional>
 
 #include "config_window/config_form.h"
+#include "config_window/window_outcome.h"
 #include "ports/config_window.h"
 
 namespace tessarin::win32_platform {
@@ -18,7 +17,7 @@ namespace tessarin::win32_platform {
 class Win32ConfigWindow : public ports::ConfigWindow, private ConfigView {
  public:
   Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
-                    const ports::Conventions& conventions);
+                    const ports::PathRules& pathRules);
 
   void Open() override;
   ExitCode RunUntilClosed() override;
@@ -46,9 +45,7 @@ class Win32ConfigWindow : public ports::ConfigWindow, private ConfigView {
   HFONT font_ = nullptr;
   HBITMAP background_ = nullptr;
   int dpi_ = 96;
-  // How the window's life ended: the form's status on unload, or a failure.
-  std::optional<ExitCode> end_;
-  std::exception_ptr failure_;
+  WindowOutcome outcome_;
 };
 
 }  // namespace tessarin::win32_platform

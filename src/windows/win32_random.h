@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <random>
 
+#include "base/unit_interval.h"
 #include "ports/random.h"
 
 namespace tessarin::win32_platform {
@@ -15,8 +16,7 @@ class Win32Random : public ports::Random {
       : generator_(static_cast<std::uint64_t>(
                        std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
                    std::random_device{}()) {}
-  // 53 random bits scaled into [0, 1): never 1.
-  double Uniform() override { return static_cast<double>(generator_() >> 11) * 0x1.0p-53; }
+  double Uniform() override { return UnitIntervalFromBits(generator_()); }
 
  private:
   std::mt19937_64 generator_;

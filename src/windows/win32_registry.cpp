@@ -10,7 +10,7 @@
 namespace tessarin::win32_platform {
 namespace {
 
-HKEY HandleOf(ports::RegistryKey key) { return reinterpret_cast<HKEY>(key); }
+HKEY HandleOf(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
 
 // A text value's data without its terminating NUL.
 std::string_view TextOf(std::span<const std::uint8_t> data) {
@@ -34,18 +34,18 @@ LSTATUS SetWide(HKEY key, const std::string& name, DWORD type, std::span<const B
 }  // namespace
 
 std::int32_t Win32Registry::OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
-                                               ports::RegistryKey& key) {
+                                               RegistryKey& key) {
   HKEY opened = nullptr;
   const std::optional<std::string> ansi = ToAnsiExactly(subkey);
   const LSTATUS status =
       ansi ? RegOpenKeyExA(HKEY_CURRENT_USER, ansi->c_str(), 0, access, &opened)
            : RegOpenKeyExW(HKEY_CURRENT_USER, Widen(subkey).c_str(), 0, access, &opened);
-  if (status == ERROR_SUCCESS) key = reinterpret_cast<ports::RegistryKey>(opened);
+  if (status == ERROR_SUCCESS) key = reinterpret_cast<RegistryKey>(opened);
   return status;
 }
 
-std::int32_t Win32Registry::SetValue(ports::RegistryKey key, const std::string& name,
-                                     std::uint32_t type, std::span<const std::uint8_t> data) {
+std::int32_t Win32Registry::SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
+                                     std::span<const std::uint8_t> data) {
   const std::optional<std::string> ansiName = ToAnsiExactly(name);
   if (type != REG_SZ) {
     if (!ansiName) return SetWide(HandleOf(key), name, type, data);
@@ -64,8 +64,6 @@ std::int32_t Win32Registry::SetValue(ports::RegistryKey key, const std::string& 
                         static_cast<DWORD>(bytes.size()));
 }
 
-std::int32_t Win32Registry::CloseKey(ports::RegistryKey key) {
-  return RegCloseKey(HandleOf(key));
-}
+std::int32_t Win32Registry::CloseKey(RegistryKey key) { return RegCloseKey(HandleOf(key)); }
 
 }  // namespace tessarin::win32_platform

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/registry.h"
+#include "windows/registry.h"
 
 namespace tessarin::win32_platform {
 
@@ -8,13 +8,13 @@ namespace tessarin::win32_platform {
 // text in the ANSI code page; text that code page cannot hold goes to the
 // wide entry points instead (RegOpenKeyExW, RegSetValueExW), still REG_SZ with
 // its NUL counted.
-class Win32Registry : public ports::Registry {
+class Win32Registry : public Registry {
  public:
   std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
-                                  ports::RegistryKey& key) override;
-  std::int32_t SetValue(ports::RegistryKey key, const std::string& name, std::uint32_t type,
+                                  RegistryKey& key) override;
+  std::int32_t SetValue(RegistryKey key, const std::string& name, std::uint32_t type,
                         std::span<const std::uint8_t> data) override;
-  std::int32_t CloseKey(ports::RegistryKey key) override;
+  std::int32_t CloseKey(RegistryKey key) override;
 };
 
 }  // namespace tessarin::win32_platform

@@ -186,7 +186,7 @@ std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const
   linux_platform::ProcessToolRunner tools(environment);
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  linux_platform::LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path);
+  linux_platform::LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep(path);
   return log.text;
 }
 

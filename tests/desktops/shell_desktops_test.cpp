@@ -91,9 +91,9 @@ TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
   tools.Answer("qdbus", {}, Outcome(Status::Succeeded, "file:///walls/out.bmp\n"));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}), tools, pictures,
-               log.Sink())
-      .ApplyWallpaperNow("/walls/out.bmp");
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}),
+               tools, pictures, log.Sink())
+      .ShowAndKeep("/walls/out.bmp");
   ASSERT_EQ(tools.calls.size(), 3u);
   EXPECT_EQ(tools.calls[0][0], "dbus-send");
   EXPECT_EQ(tools.calls[1][0], "qdbus6");

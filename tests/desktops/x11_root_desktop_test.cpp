@@ -82,7 +82,7 @@ class X11RootDesktop : public ::testing::Test {
     ProcessToolRunner tools(environment);
     PatternPictures pictures(picture, order);
     ReportedLines log;
-    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep("/walls/out.bmp");
     return log.text;
   }
 
@@ -178,9 +178,9 @@ TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
   environment.Set("DISPLAY", displayName_);
   ProcessToolRunner tools(environment);
   ReportedLines log;
-  LinuxDesktop(environment, tools, unreadable, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
+  LinuxDesktop(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
   environment.Set("DISPLAY", ":" + std::to_string(kScreenWidth * 1000));
-  LinuxDesktop(environment, tools, unreadable, log.Sink()).ApplyWallpaperNow("/walls/out.bmp");
+  LinuxDesktop(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
   EXPECT_EQ(log.text, "");
   EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), static_cast<Pixmap>(None));
 }

@@ -39,7 +39,7 @@ class XfceDesktop : public ::testing::Test {
     ProcessToolRunner tools(environment);
     PatternPictures pictures({}, ports::RowOrder::TopDown);
     ReportedLines log;
-    LinuxDesktop(environment, tools, pictures, log.Sink()).ApplyWallpaperNow(path_);
+    LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep(path_);
     return log.text;
   }
 
@@ -123,9 +123,9 @@ TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
   tools.Answer("xfconf-query", {}, Outcome(Status::TimedOut));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}), tools, pictures,
-               log.Sink())
-      .ApplyWallpaperNow("/walls/out.bmp");
+  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}),
+               tools, pictures, log.Sink())
+      .ShowAndKeep("/walls/out.bmp");
   EXPECT_EQ(tools.calls.size(), 2u);  // the listing, then one set that hung
   EXPECT_EQ(log.text, "");
 }

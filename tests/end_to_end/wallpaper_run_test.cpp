@@ -63,11 +63,23 @@ TEST_F(WallpaperRun, ACommandLineRunWritesTheComposedBmpAndRecordsTheWallpaper) 
   EXPECT_EQ(out.Pixel(22, 24), (Bgr{22, 24, 1}));
   EXPECT_EQ(out.Pixel(21, 25), (Bgr{21, 25, 1}));
   EXPECT_EQ(out.Pixel(9, 20), (Bgr{9, 20, 1}));
-  // The path is recorded exactly as given: on Linux letter case names another file.
-  EXPECT_NE(ReadWholeFile(user.ConfigFolder() / "registry.reg")
-                .find("[HKEY_CURRENT_USER\\Control Panel\\desktop]\n\"Wallpaper\"=\"out.bmp\""),
-            std::string::npos);
   EXPECT_EQ(FolderEntries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
+}
+
+// Each desktop's own settings keep the wallpaper for the next logon: the run
+// writes no registry file of its own, and leaves one that is there alone.
+TEST_F(WallpaperRun, WritesNoRegistryFile) {
+  ASSERT_EQ(user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", "out.bmp"}).exitCode, 0);
+  EXPECT_EQ(FolderEntries(user.ConfigFolder()), std::vector<std::string>{"Tessarin.ini"});
+}
+
+TEST_F(WallpaperRun, LeavesAnExistingRegistryFileByteForByte) {
+  const std::string old =
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\desktop]\r\n"
+      "\"Wallpaper\"=\"old.bmp\"\r\n; kept by hand";
+  WriteWholeFile(user.ConfigFolder() / "registry.reg", old);
+  ASSERT_EQ(user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", "out.bmp"}).exitCode, 0);
+  EXPECT_EQ(ReadWholeFile(user.ConfigFolder() / "registry.reg"), old);
 }
 
 TEST_F(WallpaperRun, AnIncompleteCommandLineShowsTheUsage) {

@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "linux/loaded_module.h"
+#include "base/failure.h"
 #include "linux/linux_config_window.h"
 #include "linux/linux_messages.h"
+#include "linux/loaded_module.h"
 #include "linux/stderr_messages.h"
 #include "support/captured_stderr.h"
 #include "support/temporary_folder.h"
@@ -17,7 +18,7 @@ namespace tessarin::linux_platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::FakeConventions;
+using testing::FakePathRules;
 using testing::RecordingSettings;
 
 TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
@@ -50,6 +51,85 @@ TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
   EXPECT_EQ(broken.Module(), nullptr);
 }
 
+// A module behind the C boundary holding one box's bytes, whose calls fail
+// while `refuse` is set.
+struct BoundaryFake {
+  std::string box;
+  const char* refuse = nullptr;
+  int closes = 0;
+  TessarinConfigWindowEvents events{};
+
+  static BoundaryFake& Of(void* context) { return *static_cast<BoundaryFake*>(context); }
+  static TessarinGuiStatus Status(void* context) {
+    return {Of(context).refuse != nullptr, Of(context).refuse};
+  }
+  TessarinGui Calls() {
+    TessarinGui gui{};
+    gui.context = this;
+    gui.showMessage = [](void* context, const char*, const char*) { return Status(context); };
+    gui.createConfigWindow = [](void* context, TessarinConfigWindowEvents given,
+                                TessarinConfigWindow** window) {
+      Of(context).events = given;
+      *window = nullptr;
+      return Status(context);
+    };
+    gui.destroyConfigWindow = [](void*, TessarinConfigWindow*) {};
+    gui.boxText = [](void* context, TessarinConfigWindow*, int, const char** text, size_t* size) {
+      *text = Of(context).box.data();
+      *size = Of(context).box.size();
+      return Status(context);
+    };
+    gui.setBoxText = [](void* context, TessarinConfigWindow*, int, const char* text, size_t size) {
+      Of(context).box.assign(text, size);
+      return Status(context);
+    };
+    gui.close = [](void* context) { ++Of(context).closes; };
+    return gui;
+  }
+};
+
+class CountedEvents : public ConfigWindowEvents {
+ public:
+  int oks = 0;
+  int closes = 0;
+  void OkPressed() override { ++oks; }
+  void Closed() override { ++closes; }
+};
+
+TEST(GuiModule, BoxBytesAndEventsCrossTheBoundaryWhole) {
+  BoundaryFake fake;
+  CountedEvents events;
+  {
+    GuiModule module(fake.Calls());
+    const auto window = module.CreateConfigWindow(events);
+    const std::string bytes("/walls/\xE9t\xE9\0b.bmp", 16);
+    window->SetText(TextBox::OutputFile, bytes);
+    EXPECT_EQ(fake.box, bytes);
+    EXPECT_EQ(window->Text(TextBox::Canvas), bytes);
+    fake.events.okPressed(fake.events.context);
+    fake.events.closed(fake.events.context);
+    EXPECT_EQ(events.oks, 1);
+    EXPECT_EQ(events.closes, 1);
+  }
+  EXPECT_EQ(fake.closes, 1);  // the toolkit ends with the module
+}
+
+TEST(GuiModule, AFailedCallThrowsAFailureInTheModulesWords) {
+  BoundaryFake fake;
+  GuiModule module(fake.Calls());
+  CountedEvents events;
+  const auto window = module.CreateConfigWindow(events);
+  fake.refuse = "no memory for the box";
+  try {
+    module.ShowMessage("Tessarin", "text");
+    ADD_FAILURE() << "the failure was lost";
+  } catch (const Failure& failure) {
+    EXPECT_STREQ(failure.what(), "the GUI module: no memory for the box");
+  }
+  EXPECT_THROW(window->SetText(TextBox::X, "1"), Failure);
+  EXPECT_THROW(module.CreateConfigWindow(events), Failure);
+}
+
 TEST(LinuxMessages, WithoutADisplayWritesTheTextToStderrOnly) {
   GuiLoader noDisplay({}, false);
   LinuxMessages messages(noDisplay);
@@ -65,8 +145,8 @@ TEST(LinuxMessages, BoxTextHasOneLineFeedForEachLineBreak) {
 TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
   GuiLoader noDisplay({}, false);
   RecordingSettings settings;
-  FakeConventions conventions;
-  LinuxConfigWindow window(noDisplay, settings, conventions);
+  FakePathRules pathRules;
+  LinuxConfigWindow window(noDisplay, settings, pathRules);
   testing::CapturedStderr errors;
   EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
   try {
@@ -77,6 +157,7 @@ TEST(LinuxConfigWindow, WithoutADisplayStopsTheRunWithItsOwnStatus) {
     EXPECT_STREQ(failure.what(), "The configuration window needs a display.");
   }
   EXPECT_EQ(errors.Text(), "");  // the failure stop says it, as for every failure
+  EXPECT_EQ(window.RunUntilClosed(), ExitCode::Done);
   EXPECT_TRUE(settings.writes.empty());
 }
 

@@ -1,5 +1,5 @@
 // What a user built around a file the program replaces (the output picture,
-// the settings, the registry) survives the replacement, or the run stops and
+// the settings) survives the replacement, or the run stops and
 // leaves it alone.
 
 #include <grp.h>
@@ -14,11 +14,10 @@
 #include <cstring>
 #include <functional>
 
-#include "linux/temporary_config_home.h"
 #include "base/failure.h"
 #include "linux/ini_settings.h"
 #include "linux/linux_files.h"
-#include "linux/registry_file.h"
+#include "linux/temporary_config_home.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -31,8 +30,7 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 constexpr uid_t kDaemon = 1;  // another user of every Debian system
-// Holds the key a registry write needs, so that only the refusal can stop it.
-constexpr const char* kOldContent = "[HKEY_CURRENT_USER\\Control Panel\\desktop]\n";
+constexpr const char* kOldContent = "the old content\n";
 
 // Writes "marker" into the file; gives "" on success, else the failure's text.
 struct ReplacedFile {
@@ -61,18 +59,6 @@ std::string WriteSettings(const fs::path&) {
     return failure.what();
   }
   return "";
-}
-
-// The registry answers with statuses only, as the system's does.
-std::string WriteRegistry(const fs::path& file) {
-  RegistryFile registry;
-  ports::RegistryKey key = 0;
-  std::int32_t status = registry.OpenCurrentUserKey("Control Panel\\desktop", 0x3F, key);
-  if (status == registry_status::kSuccess) {
-    const std::string text("marker", 7);  // with its final NUL
-    status = registry.SetValue(key, "Wallpaper", 1, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
-  }
-  return status == registry_status::kSuccess ? "" : file.string() + ": status " + std::to_string(status);
 }
 
 // Runs `write` in a child process as the user nobody; gives its text.
@@ -262,10 +248,8 @@ TEST_P(ReplacedFileTest,
           << link.situation;
     } else {
       ExpectRefusalNamingTheFile(text);
-      if (GetParam().write != WriteRegistry) {  // which answers with a status only
-        EXPECT_NE(text.find("belongs to another user"), std::string::npos)
-            << link.situation << ": " << text;
-      }
+      EXPECT_NE(text.find("belongs to another user"), std::string::npos)
+          << link.situation << ": " << text;
       EXPECT_EQ(ReadWholeFile(own / "file"), kOldContent) << link.situation;
       EXPECT_EQ(FolderEntries(own), std::vector<std::string>{"file"}) << link.situation;
     }
@@ -277,8 +261,7 @@ TEST_P(ReplacedFileTest,
 
 INSTANTIATE_TEST_SUITE_P(EveryReplacedFile, ReplacedFileTest,
                          ::testing::Values(ReplacedFile{"Output", "out.bmp", WriteOutput},
-                                           ReplacedFile{"Settings", "Tessarin.ini", WriteSettings},
-                                           ReplacedFile{"Registry", "registry.reg", WriteRegistry}),
+                                           ReplacedFile{"Settings", "Tessarin.ini", WriteSettings}),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 // In a shared sticky folder another user may create any name first; no name

@@ -22,7 +22,7 @@
 namespace tessarin::linux_platform {
 namespace {
 
-using testing::FakeConventions;
+using testing::FakePathRules;
 using testing::RecordingSettings;
 
 QRect PixelRect(const layout::Control& c) {
@@ -42,12 +42,12 @@ class ConfigWindowTest : public QObject {
  private:
   GuiLoader loader_{{TESSARIN_GUI_MODULE}, true};
   RecordingSettings settings_;
-  FakeConventions conventions_;
+  FakePathRules pathRules_;
   std::unique_ptr<LinuxConfigWindow> window_;
 
   // Opens a fresh window over the current settings and waits until it has the keyboard.
   QWidget* Open() {
-    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, conventions_);
+    window_ = std::make_unique<LinuxConfigWindow>(loader_, settings_, pathRules_);
     window_->Open();
     QWidget* form = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -185,51 +185,25 @@ class FakeRandom : public ports::Random {
   double Uniform() override { return value; }
 };
 
-class FakeDesktop : public ports::Desktop {
+// Records every path installed, in order.
+class FakeWallpaper : public ports::Wallpaper {
  public:
-  std::vector<std::string> applied;
-  void ApplyWallpaperNow(const std::string& path) override { applied.push_back(path); }
+  std::vector<std::string> installed;
+  void ShowAndKeep(const std::string& path) override { installed.push_back(path); }
 };
 
-// Every call in order, with keys as they were opened.
-class FakeRegistry : public ports::Registry {
- public:
-  struct Call {
-    std::string operation;  // "open", "set", "close"
-    std::string keyOrName;
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    ports::RegistryKey key = 0;
-  };
-  std::set<std::string> existingKeys = {"Control Panel\\desktop"};
-  std::vector<Call> calls;
-
-  std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
-                                  ports::RegistryKey& key) override {
-    calls.push_back({"open", subkey, access, {}, 0});
-    if (existingKeys.count(subkey) == 0) return 2;
-    key = 42;
-    return 0;
-  }
-  std::int32_t SetValue(ports::RegistryKey key, const std::string& name, std::uint32_t type,
-                        std::span<const std::uint8_t> data) override {
-    calls.push_back({"set", name, type, {data.begin(), data.end()}, key});
-    return key == 42 ? 0 : 6;
-  }
-  std::int32_t CloseKey(ports::RegistryKey key) override {
-    calls.push_back({"close", "", 0, {}, key});
-    return key == 42 ? 0 : 6;
-  }
-};
-
-class FakeConventions : public ports::Conventions {
+class FakePathRules : public ports::PathRules {
  public:
   char separator = '/';
   bool ignoreCase = false;
-  std::string decimalSeparator = ".";
   char PathSeparator() const override { return separator; }
   bool FileNamesIgnoreCase() const override { return ignoreCase; }
   std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
+};
+
+class FakeLocale : public ports::Locale {
+ public:
+  std::string decimalSeparator = ".";
   std::string DecimalSeparator() const override { return decimalSeparator; }
 };
 
@@ -241,11 +215,11 @@ struct FakePlatform {
   FakeFiles files;
   FakePictures pictures;
   FakeRandom random;
-  FakeDesktop desktop;
-  FakeRegistry registry;
-  FakeConventions conventions;
-  ports::Platform platform{process, messages, configWindow, settings, files,
-                              pictures, random,  desktop,      registry, conventions};
+  FakeWallpaper wallpaper;
+  FakePathRules pathRules;
+  FakeLocale locale;
+  ports::Platform platform{process,  messages, configWindow, settings,  files,
+                           pictures, random,   wallpaper,    pathRules, locale};
 };
 
 // A picture whose every pixel tells where it is: blue = x, green = y, red = tag.

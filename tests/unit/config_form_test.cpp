@@ -12,7 +12,7 @@
 namespace tessarin {
 namespace {
 
-using testing::FakeConventions;
+using testing::FakePathRules;
 using testing::RecordingSettings;
 
 // Seven boxes; closing the window unloads the form, as a real window does.
@@ -35,7 +35,7 @@ class FakeView : public ConfigView {
 class ConfigFormTest : public ::testing::Test {
  protected:
   explicit ConfigFormTest(char separator = '/') {
-    conventions.separator = separator;
+    pathRules.separator = separator;
     view.form = &form;
   }
 
@@ -48,9 +48,9 @@ class ConfigFormTest : public ::testing::Test {
   void Type(TextBox box, const std::string& text) { view.SetText(box, text); }
 
   RecordingSettings settings;
-  FakeConventions conventions;
+  FakePathRules pathRules;
   FakeView view;
-  ConfigForm form{settings, conventions, view};
+  ConfigForm form{settings, pathRules, view};
 };
 
 TEST_F(ConfigFormTest, LoadFillsEachBoxFromItsKey) {

@@ -50,7 +50,7 @@ class MakeWallpaperTest : public ::testing::Test {
 TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
   EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture, std::nullopt);
   ExpectBlockAt(10, 20, 0, 0, 12, 8);
-  EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"out.bmp"});
+  EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"out.bmp"});
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
@@ -100,8 +100,7 @@ TEST_F(MakeWallpaperTest, AMissingCanvasIsReturnedBeforeAMissingInset) {
   EXPECT_TRUE(fake.messages.shown.empty());  // the caller reports it
   EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
-  EXPECT_TRUE(fake.desktop.applied.empty());
-  EXPECT_TRUE(fake.registry.calls.empty());
+  EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
@@ -116,7 +115,7 @@ TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten
   EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
   EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"canvas.bmp", "inset.bmp"}));
   EXPECT_EQ(fake.files.replacementsCreated, 0);
-  EXPECT_TRUE(fake.desktop.applied.empty());
+  EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 TEST_F(MakeWallpaperTest, AreaValuesAreConvertedHeightFirstAndABadOneStopsTheRun) {
@@ -137,8 +136,7 @@ TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
   fake.files.failWrites = true;
   EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "4", "4")), Failure);
   EXPECT_TRUE(fake.files.written.empty());
-  EXPECT_TRUE(fake.desktop.applied.empty());
-  EXPECT_TRUE(fake.registry.calls.empty());
+  EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
@@ -209,7 +207,7 @@ TEST_P(FirstFailureTest, IsTheOneReported) {
     EXPECT_THAT(failure.what(), ::testing::StartsWith(trouble.reported));
   }
   EXPECT_TRUE(fake.files.written.empty());
-  EXPECT_TRUE(fake.desktop.applied.empty());
+  EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

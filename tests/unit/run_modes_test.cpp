@@ -103,7 +103,7 @@ TEST_F(RunModesTest, FewerThanSevenFieldsShowTheUsageAndWriteNothing) {
 TEST_F(RunModesTest, TheFifthFieldIsTheWidthAndTheSixthTheHeight) {
   EXPECT_EQ(Run("a.bmp, b.jpg, 10, 20, 30, 5, out.bmp"), ExitCode::Done);
   EXPECT_EQ(fake.pictures.blocksRead.back(), std::make_pair(30, 5));
-  EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"out.bmp"});
+  EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"out.bmp"});
 }
 
 TEST_F(RunModesTest, PathsAreTrimmedOfSpacesOnlyAndExtraFieldsIgnored) {
@@ -145,7 +145,7 @@ TEST_F(RunModesTest, TheSavedRunUsesWAsWidthAndHAsHeightWithARandomInset) {
   EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"a.bmp", "/pics/one.bmp"}));
   EXPECT_EQ(fake.pictures.blocksRead.back(), std::make_pair(7, 5));
   EXPECT_EQ(fake.files.written.count("/out/wall.bmp"), 1u);
-  EXPECT_EQ(fake.desktop.applied, std::vector<std::string>{"/out/wall.bmp"});
+  EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"/out/wall.bmp"});
 }
 
 TEST_F(RunModesTest, TheDrawCoversEveryMatchingPictureAndNothingElse) {
@@ -167,7 +167,7 @@ TEST_F(RunModesTest, TheInsetPathHasOneSeparatorWithOrWithoutTheFoldersTrailingO
   EXPECT_EQ(Run(""), ExitCode::Done);
   EXPECT_EQ(fake.pictures.opened.back(), "/pics/one.bmp");
 
-  fake.conventions.separator = '\\';
+  fake.pathRules.separator = '\\';
   fake.settings.Set("InsertDir", "C:\\Pics\\");
   fake.files.folders["C:\\Pics\\"] = {"PHOTO.JPG"};
   fake.files.ordinaryFiles.insert("C:\\Pics\\PHOTO.JPG");
@@ -190,8 +190,8 @@ TEST_F(RunModesTest, AnIncompleteConfigurationShowsTheNoticeAndOpensTheWindow) {
 }
 
 TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
-  fake.configWindow.closeStatus = ExitCode::NoDisplay;
-  EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
+  fake.configWindow.closeStatus = ExitCode::NoInsets;  // whatever the form's unload gave
+  EXPECT_EQ(Run("/C"), ExitCode::NoInsets);
   EXPECT_EQ(fake.configWindow.ran, 1);
   // A failure in one of its events is the failure stop.
   fake.configWindow.failureInAnEvent = "Tessarin.ini: read-only";
@@ -218,7 +218,7 @@ TEST_F(RunModesTest, AFolderWithoutMatchingPicturesEndsWithoutWriting) {
   EXPECT_EQ(fake.messages.shown[0],
             "[/pics/] holds no picture matching *.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf... quitting.");
   EXPECT_TRUE(fake.files.written.empty());
-  EXPECT_TRUE(fake.desktop.applied.empty());
+  EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 TEST_F(RunModesTest, AMissingInsetFolderIsAFailureStop) {

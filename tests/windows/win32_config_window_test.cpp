@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "config_window/layout.h"
 #include "base/failure.h"
-#include "windows/win32_conventions.h"
-#include "windows/win32_text.h"
+#include "config_window/layout.h"
 #include "support/fake_platform.h"
+#include "windows/win32_path_rules.h"
+#include "windows/win32_text.h"
 
 namespace tessarin::win32_platform {
 namespace {
@@ -56,8 +56,8 @@ class Win32ConfigWindowTest : public ::testing::Test {
   }
 
   FakeSettings settings;
-  Win32Conventions conventions;
-  Win32ConfigWindow window{GetModuleHandleW(nullptr), settings, conventions};
+  Win32PathRules pathRules;
+  Win32ConfigWindow window{GetModuleHandleW(nullptr), settings, pathRules};
 };
 
 TEST_F(Win32ConfigWindowTest, EveryControlSitsWhereTheLayoutPutsIt) {

@@ -1,16 +1,17 @@
-// The Win32 platform's command line, settings, registry and text conventions.
+// The Win32 platform's command line, settings, registry, path rules and locale.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include "base/failure.h"
 #include "windows/registry_settings.h"
-#include "windows/win32_conventions.h"
-#include "windows/win32_desktop.h"
 #include "windows/win32_files.h"
+#include "windows/win32_locale.h"
+#include "windows/win32_path_rules.h"
 #include "windows/win32_process.h"
 #include "windows/win32_registry.h"
 #include "windows/win32_text.h"
+#include "windows/win32_wallpaper.h"
 #include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {
@@ -89,7 +90,7 @@ TEST_F(RegistrySettingsTest, ARefusedWriteIsAFailureNamingTheKey) {
 
 TEST(Win32Registry, WritesThroughTheAnsiEntryPoints) {
   Win32Registry registry;
-  ports::RegistryKey key = 0;
+  RegistryKey key = 0;
   ASSERT_EQ(registry.OpenCurrentUserKey("Control Panel\\Desktop", 0x3F, key), ERROR_SUCCESS);
   ASSERT_NE(key, 0u);
   const std::string path = "c:\\walls\\test.bmp";
@@ -112,7 +113,7 @@ TEST(Win32Registry, WritesThroughTheAnsiEntryPoints) {
 // read back as the same text, with its NUL counted in the stored size.
 TEST(Win32Registry, StoresTextInAnyScriptAsTheSameText) {
   Win32Registry registry;
-  ports::RegistryKey key = 0;
+  RegistryKey key = 0;
   ASSERT_EQ(registry.OpenCurrentUserKey("Control Panel\\Desktop", 0x3F, key), ERROR_SUCCESS);
   for (const std::string path : {"c:\\wände\\out.bmp", "c:\\ωmega\\日本.bmp"}) {
     const std::vector<std::uint8_t> data(path.c_str(), path.c_str() + path.size() + 1);
@@ -133,7 +134,7 @@ TEST(Win32Registry, StoresTextInAnyScriptAsTheSameText) {
 
 TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
   Win32Registry registry;
-  ports::RegistryKey key = 0;
+  RegistryKey key = 0;
   EXPECT_NE(registry.OpenCurrentUserKey("Software\\TessarinTest-NoSuchKey", 0x3F, key), 0);
   EXPECT_EQ(key, 0u);
   const std::vector<std::uint8_t> data = {0};
@@ -144,19 +145,19 @@ TEST(Win32Registry, AMissingKeyIsNotCreatedAndItsHandleStaysZero) {
       ERROR_SUCCESS);
 }
 
-TEST(Win32Conventions, WindowsPathRules) {
-  Win32Conventions conventions;
-  EXPECT_EQ(conventions.PathSeparator(), '\\');
-  EXPECT_TRUE(conventions.FileNamesIgnoreCase());
-  EXPECT_EQ(conventions.LowerCase("C:\\Walls\\Out.BMP"), "c:\\walls\\out.bmp");
-  EXPECT_EQ(conventions.LowerCase("C:\\ÄÖÜ\\ΣΑΣ.BMP"), "c:\\äöü\\σασ.bmp");
+TEST(Win32PathRules, WindowsPathRules) {
+  Win32PathRules rules;
+  EXPECT_EQ(rules.PathSeparator(), '\\');
+  EXPECT_TRUE(rules.FileNamesIgnoreCase());
+  EXPECT_EQ(rules.LowerCase("C:\\Walls\\Out.BMP"), "c:\\walls\\out.bmp");
+  EXPECT_EQ(rules.LowerCase("C:\\ÄÖÜ\\ΣΑΣ.BMP"), "c:\\äöü\\σασ.bmp");
 }
 
-TEST(Win32Conventions, TheDecimalSeparatorIsTheUsersOne) {
-  Win32Conventions conventions;
+TEST(Win32Locale, TheDecimalSeparatorIsTheUsersOne) {
+  Win32Locale locale;
   wchar_t expected[8] = {};
   ASSERT_GT(GetLocaleInfoW(GetUserDefaultLCID(), LOCALE_SDECIMAL, expected, 8), 1);
-  EXPECT_EQ(conventions.DecimalSeparator(), Narrow(expected));
+  EXPECT_EQ(locale.DecimalSeparator(), Narrow(expected));
 }
 
 TEST(ToAnsiExactly, TextTheAnsiCodePageHoldsAndTextItLacks) {
@@ -180,17 +181,40 @@ std::wstring ShownWallpaper() {
   return shown;
 }
 
-TEST(Win32Desktop, ShowsThePathAtOnceThroughTheAnsiEntryPoint) {
-  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
-  Win32Desktop desktop;
-  desktop.ApplyWallpaperNow("c:\\wände\\tessarin.bmp");
-  EXPECT_EQ(ShownWallpaper(), L"c:\\wände\\tessarin.bmp");
+// The value the next logon shows, as text.
+std::string KeptWallpaper() {
+  wchar_t kept[MAX_PATH] = {};
+  DWORD size = sizeof kept;
+  if (RegGetValueW(HKEY_CURRENT_USER, L"Control Panel\\desktop", L"Wallpaper", RRF_RT_REG_SZ,
+                   nullptr, kept, &size) != ERROR_SUCCESS) {
+    return "(none)";
+  }
+  return Narrow(kept);
 }
 
-TEST(Win32Desktop, ShowsAPathInAnyScriptAsThatPath) {
-  Win32Desktop desktop;
-  desktop.ApplyWallpaperNow("c:\\ωmega\\日本.bmp");
+// Shown at once and kept for the next logon, through the real registry.
+class Win32WallpaperTest : public ::testing::Test {
+ protected:
+  void ShowAndKeep(const std::string& path) {
+    Win32Wallpaper(registry_, locale_).ShowAndKeep(path);
+  }
+
+ private:
+  Win32Registry registry_;
+  Win32Locale locale_;
+};
+
+TEST_F(Win32WallpaperTest, ShowsThePathAtOnceThroughTheAnsiEntryPointThenKeepsIt) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the ANSI code page is " << GetACP();
+  ShowAndKeep("c:\\wände\\tessarin.bmp");
+  EXPECT_EQ(ShownWallpaper(), L"c:\\wände\\tessarin.bmp");
+  EXPECT_EQ(KeptWallpaper(), "c:\\wände\\tessarin.bmp");
+}
+
+TEST_F(Win32WallpaperTest, ShowsAndKeepsAPathInAnyScriptAsThatPath) {
+  ShowAndKeep("c:\\ωmega\\日本.bmp");
   EXPECT_EQ(ShownWallpaper(), L"c:\\ωmega\\日本.bmp");
+  EXPECT_EQ(KeptWallpaper(), "c:\\ωmega\\日本.bmp");
 }
 
 // Which file a path names: its volume and index, "" when it names none.
@@ -208,7 +232,7 @@ std::string FileIdentity(const std::wstring& path) {
 
 // The desktop shows nothing for a path of MAX_PATH characters or more: such a
 // wallpaper is handed over by its short name, which names the same file.
-TEST(Win32Desktop, ShowsAPathLongerThanTheDesktopTakesByItsShortName) {
+TEST_F(Win32WallpaperTest, ShowsAPathLongerThanTheDesktopTakesByItsShortName) {
   testing::WindowsTemporaryFolder folder;
   std::wstring deep = Widen(folder.Path());
   while (deep.size() < 200) {
@@ -219,8 +243,7 @@ TEST(Win32Desktop, ShowsAPathLongerThanTheDesktopTakesByItsShortName) {
   ASSERT_EQ(file.size(), 300u);
   CloseHandle(CreateFileW(SystemPath(Narrow(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
-  Win32Desktop desktop;
-  desktop.ApplyWallpaperNow(Narrow(file));
+  ShowAndKeep(Narrow(file));
   const std::wstring shown = ShownWallpaper();
   ASSERT_LT(shown.size(), static_cast<std::size_t>(MAX_PATH));
   const std::string written = FileIdentity(SystemPath(Narrow(file)));

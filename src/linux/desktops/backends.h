@@ -22,7 +22,7 @@ struct DesktopTools {
 };
 
 // Each backend takes the wallpaper's absolute path and gives up quietly on
-// what ports::Desktop swallows, reporting only a value that did not stick.
+// what ports::Wallpaper swallows, reporting only a value that did not stick.
 
 // GNOME and the desktops on its settings: picture-uri and picture-uri-dark.
 void ApplyGnome(const DesktopTools& desktop, const std::string& path);

@@ -56,11 +56,11 @@ DesktopKind ChooseDesktop(const Environment& environment) {
   return DesktopKind::None;
 }
 
-void LinuxDesktop::ApplyWallpaperNow(const std::string& path) {
+void LinuxDesktop::ShowAndKeep(const std::string& path) {
   try {
     Apply(ChooseDesktop(environment_), RealPath(path));
   } catch (...) {
-    // Showing the wallpaper at once is a courtesy: nothing stops the run here.
+    // The wallpaper is a courtesy to a run whose file is written: nothing stops it here.
   }
 }
 

@@ -3,12 +3,12 @@
 #include <functional>
 #include <string>
 
-#include "ports/desktop.h"
-#include "linux/desktops/environment.h"
 #include "linux/desktops/backends.h"
+#include "linux/desktops/environment.h"
 #include "linux/desktops/tool_runner.h"
 #include "linux/stderr_messages.h"
 #include "ports/pictures.h"
+#include "ports/wallpaper.h"
 
 namespace tessarin::linux_platform {
 
@@ -20,16 +20,17 @@ enum class DesktopKind { None, Gnome, Cinnamon, Mate, Deepin, Kde, Xfce, Lxqt, L
 DesktopKind ChooseDesktop(const Environment& environment);
 
 // Shows the wallpaper through the session's desktop, in the way that desktop
-// keeps it for the next logon too. Each desktop is told the file's real path.
-// What it swallows and reports is ports::Desktop's; the reports go to
-// `report`, standard error unless the caller says otherwise.
-class LinuxDesktop : public ports::Desktop {
+// keeps it for the next logon too: each desktop's own settings keep it, so
+// showing is keeping. Each desktop is told the file's real path. What it
+// swallows and reports is ports::Wallpaper's; the reports go to `report`,
+// standard error unless the caller says otherwise.
+class LinuxDesktop : public ports::Wallpaper {
  public:
   LinuxDesktop(Environment environment, ToolRunner& tools, ports::Pictures& pictures,
                ReportLine report = WriteToStderr)
       : environment_(std::move(environment)), tools_(tools), pictures_(pictures), report_(std::move(report)) {}
 
-  void ApplyWallpaperNow(const std::string& path) override;
+  void ShowAndKeep(const std::string& path) override;
 
  private:
   void Apply(DesktopKind kind, const std::string& absolutePath);

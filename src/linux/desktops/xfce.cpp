@@ -8,28 +8,17 @@
 
 #include "linux/desktops/backends.h"
 #include "linux/desktops/desktop_values.h"
+#include "text/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {
 
 constexpr const char* kChannel = "xfce4-desktop";
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  std::string line;
-  while (std::getline(stream, line)) lines.push_back(line);
-  return lines;
-}
-
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 std::vector<std::string> LastImageProperties(const std::string& listing) {
   std::vector<std::string> properties;
-  for (const auto& line : Lines(listing)) {
-    if (line.rfind("/backdrop/", 0) == 0 && EndsWith(line, "/last-image")) properties.push_back(line);
+  for (const auto& line : LinesOf(listing)) {
+    if (line.starts_with("/backdrop/") && line.ends_with("/last-image")) properties.push_back(line);
   }
   return properties;
 }
@@ -39,7 +28,7 @@ std::vector<std::string> MonitorsOfAFreshInstall(ToolRunner& tools) {
   std::vector<std::string> monitors;
   const auto outputs = tools.Run("xrandr", {"--query"});
   if (outputs.Succeeded()) {
-    for (const auto& line : Lines(outputs.output)) {
+    for (const auto& line : LinesOf(outputs.output)) {
       std::istringstream words(line);
       std::string name, state;
       if (words >> name >> state && state == "connected") monitors.push_back("monitor" + name);
@@ -77,7 +66,7 @@ std::string StyleBeside(const std::string& lastImageProperty) {
 }
 
 bool Listed(const std::string& listing, const std::string& property) {
-  const auto lines = Lines(listing);
+  const auto lines = LinesOf(listing);
   return std::find(lines.begin(), lines.end(), property) != lines.end();
 }
 

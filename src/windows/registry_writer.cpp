@@ -1,4 +1,4 @@
-#include "wallpaper/registry_writer.h"
+#include "windows/registry_writer.h"
 
 #include <array>
 #include <vector>
@@ -8,26 +8,25 @@
 
 namespace tessarin::registry_writer {
 
-void WriteCurrentUserValue(ports::Registry& registry, const ports::Conventions& conventions,
+void WriteCurrentUserValue(win32_platform::Registry& registry, const ports::Locale& locale,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType) {
-  ports::RegistryKey key = 0;
+  win32_platform::RegistryKey key = 0;
   registry.OpenCurrentUserKey(subkey, kKeyAccess, key);
-  WriteRegistryValue(registry, conventions, key, valueName, valueType, value);
+  WriteRegistryValue(registry, locale, key, valueName, valueType, value);
   registry.CloseKey(key);
 }
 
-std::int32_t WriteRegistryValue(ports::Registry& registry,
-                                const ports::Conventions& conventions, ports::RegistryKey key,
-                                const std::string& valueName, std::uint32_t valueType,
-                                const std::string& value) {
+std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports::Locale& locale,
+                                win32_platform::RegistryKey key, const std::string& valueName,
+                                std::uint32_t valueType, const std::string& value) {
   if (valueType == kRegSz) {
     std::vector<std::uint8_t> data(value.begin(), value.end());
     data.push_back(0);  // the terminating NUL is part of the stored size
     return registry.SetValue(key, valueName, kRegSz, data);
   }
   if (valueType == kRegDword) {
-    const auto number = ToInt32(value, conventions.DecimalSeparator());
+    const auto number = ToInt32(value, locale.DecimalSeparator());
     if (!number) throw Failure("\"" + value + "\" is not a whole number within the 32-bit range");
     const auto bits = static_cast<std::uint32_t>(*number);
     const std::array<std::uint8_t, 4> data = {

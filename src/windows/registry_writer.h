@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ports/conventions.h"
-#include "ports/registry.h"
+#include "ports/locale.h"
+#include "windows/registry.h"
 
 // The program's two registry-writing procedures.
 namespace tessarin::registry_writer {
@@ -16,16 +16,15 @@ inline constexpr std::uint32_t kKeyAccess = 0x3F;
 
 // Opens the subkey of the current user (never creating it), writes one value
 // and closes the key. Every status is ignored: failures are silent.
-void WriteCurrentUserValue(ports::Registry& registry, const ports::Conventions& conventions,
+void WriteCurrentUserValue(win32_platform::Registry& registry, const ports::Locale& locale,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType);
 
 // Writes one value under an open key and returns the registry's status, or 0
 // without writing for a type other than text or number. A number that cannot
 // be read stops the run (Failure).
-std::int32_t WriteRegistryValue(ports::Registry& registry,
-                                const ports::Conventions& conventions, ports::RegistryKey key,
-                                const std::string& valueName, std::uint32_t valueType,
-                                const std::string& value);
+std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports::Locale& locale,
+                                win32_platform::RegistryKey key, const std::string& valueName,
+                                std::uint32_t valueType, const std::string& value);
 
 }  // namespace tessarin::registry_writer

@@ -1,7 +1,8 @@
-#include "windows/win32_desktop.h"
+#include "windows/win32_wallpaper.h"
 
 #include <windows.h>
 
+#include "windows/registry_writer.h"
 #include "windows/win32_files.h"
 #include "windows/win32_text.h"
 
@@ -28,9 +29,7 @@ std::optional<std::wstring> ShortFormOfALongPath(const std::string& path) {
   return shortForm;
 }
 
-}  // namespace
-
-void Win32Desktop::ApplyWallpaperNow(const std::string& path) {
+void ShowNow(const std::string& path) {
   if (std::optional<std::wstring> shortForm = ShortFormOfALongPath(path)) {
     SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, shortForm->data(), 0);
     return;
@@ -42,6 +41,14 @@ void Win32Desktop::ApplyWallpaperNow(const std::string& path) {
   // The code page would hand the desktop '?' for some characters: another file.
   std::wstring wide = Widen(path);
   SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, wide.data(), 0);
+}
+
+}  // namespace
+
+void Win32Wallpaper::ShowAndKeep(const std::string& path) {
+  ShowNow(path);
+  registry_writer::WriteCurrentUserValue(registry_, locale_, kDesktopKey, kWallpaperValue, path,
+                                         registry_writer::kRegSz);
 }
 
 }  // namespace tessarin::win32_platform

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tessarin::linux_platform {
+namespace tessarin {
 
 // Text files shared with people are changed line by line. Every line keeps its
 // own terminator ("\n", "\r\n" or none for a last line without one), so that
@@ -39,9 +39,17 @@ inline std::string_view Body(std::string_view line) {
   return line.substr(0, line.size() - Terminator(line).size());
 }
 
+// The text's lines without their terminators, as a tool prints them: a last
+// line without a terminator counts, nothing after a final one does.
+inline std::vector<std::string> LinesOf(std::string_view content) {
+  std::vector<std::string> lines;
+  for (const std::string& line : SplitLines(content)) lines.emplace_back(Body(line));
+  return lines;
+}
+
 // Gives a last line without a terminator one, so that a line can follow it.
 inline void EndLine(std::string& line) {
   if (Terminator(line).empty()) line += '\n';
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin

@@ -1,14 +1,9 @@
-#include "linux/linux_conventions.h"
+#include "linux/linux_locale.h"
 
 #include <langinfo.h>
 #include <locale.h>
 
-#include "text/ascii_text.h"
-
 namespace tessarin::linux_platform {
-
-std::string LinuxConventions::LowerCase(const std::string& text) const { return AsciiLower(text); }
-
 namespace {
 
 // Read from the user's LC_NUMERIC without touching the process's own locale,
@@ -23,7 +18,7 @@ std::string UsersDecimalSeparator() {
 
 }  // namespace
 
-std::string LinuxConventions::DecimalSeparator() const {
+std::string LinuxLocale::DecimalSeparator() const {
   if (decimalSeparator_.empty()) decimalSeparator_ = UsersDecimalSeparator();
   return decimalSeparator_;
 }

@@ -4,15 +4,16 @@
 #include <span>
 #include <string>
 
-namespace tessarin::ports {
+namespace tessarin::win32_platform {
 
 // A handle to an open key; 0 is no key.
 using RegistryKey = std::uintptr_t;
 
-// The current user's part of the registry, as its three entry points.
-// Names, and the data of text values (type 1, the text and one NUL), are the
-// program's UTF-8 text: each platform stores them in its own 8-bit form where
-// that holds them. Statuses are the operating system's (0 is success).
+// The current user's part of the registry, as its three entry points: what
+// the registry writer writes through (advapi32 in the program, a recording
+// fake in its tests). Names, and the data of text values (type 1, the text and
+// one NUL), are the program's UTF-8 text, stored in the ANSI code page where
+// that holds them. Statuses are the system's (0 is success).
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -25,4 +26,4 @@ class Registry {
   virtual std::int32_t CloseKey(RegistryKey key) = 0;
 };
 
-}  // namespace tessarin::ports
+}  // namespace tessarin::win32_platform

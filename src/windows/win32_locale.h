@@ -1,0 +1,14 @@
+#pragma once
+
+#include "ports/locale.h"
+
+namespace tessarin::win32_platform {
+
+// The user's locale settings.
+class Win32Locale : public ports::Locale {
+ public:
+  // The user's LOCALE_SDECIMAL.
+  std::string DecimalSeparator() const override;
+};
+
+}  // namespace tessarin::win32_platform
