@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void Fail(const fs::path& path, int error) {
-  throw Failure::InFile(path.string(), ErrnoText(error));
+  throw Failure::InFile(FailureKind::SettingsRefused, path.string(), ErrnoText(error));
 }
 
 void LockFolder(int folder, const fs::path& file) {
@@ -58,7 +58,7 @@ std::optional<std::string> ReadIfPresent(const ReplacedFilePlace& place) {
       OpenRegularFile(place.folder.Get(), place.name, info, AT_SYMLINK_NOFOLLOW);
   if (descriptor.Get() < 0) {
     if (const auto reason = WhyNotARegularFile(info.st_mode); reason && info.st_mode != 0) {
-      throw Failure::InFile(place.path, *reason);
+      throw Failure::InFile(FailureKind::SettingsRefused, place.path, *reason);
     }
     if (errno == ENOENT) return std::nullopt;
     Fail(place.path, errno);

@@ -181,18 +181,24 @@ std::string IniSettings::Read(const std::string& application, const std::string&
 void IniSettings::Write(const std::string& application, const std::string& section,
                         const std::string& key, const std::string& value) {
   if (!ApplicationFitsAFileName(application)) {
-    throw Failure("\"" + application + "\" cannot name a settings file");
+    throw Failure(FailureKind::SettingsRefused,
+                  "\"" + application + "\" cannot name a settings file");
   }
   const std::filesystem::path file = FileFor(application);
   if (!SectionFitsTheFormat(section) || !KeyFitsTheFormat(key)) {
-    throw Failure::InFile(file.string(),
+    throw Failure::InFile(FailureKind::SettingsRefused, file.string(),
                           "cannot store the key \"" + key + "\" of section \"" + section + "\"");
   }
   std::string written;
-  UpdateFileAtomically(file, [&](const std::string& content) {
-    written = WithValue(content, section, key, value);
-    return written;
-  });
+  try {
+    UpdateFileAtomically(file, [&](const std::string& content) {
+      written = WithValue(content, section, key, value);
+      return written;
+    });
+  } catch (const Failure& refused) {
+    // The replacement's refusals are the settings' here.
+    throw Failure(FailureKind::SettingsRefused, refused.what());
+  }
   contents_[application] = std::move(written);
 }
 

@@ -23,8 +23,11 @@
 namespace tessarin::linux_platform {
 namespace {
 
-[[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing) {
-  throw Failure::InFile(path, doing + ": " + ErrnoText(errno));
+// Reads fail as the picture's, anything else as the replacement's: the
+// replaced files are the output and the settings, whose writer says which.
+[[noreturn]] void ThrowErrno(const std::string& path, const std::string& doing,
+                             FailureKind kind = FailureKind::OutputRefused) {
+  throw Failure::InFile(kind, path, doing + ": " + ErrnoText(errno));
 }
 
 // Decoders read in whatever pieces their format dictates (a GIF sub-block is
@@ -60,7 +63,7 @@ class LinuxInputFile : public ports::InputFile {
       if (n == 0) break;
       if (n < 0) {
         if (errno == EINTR) continue;
-        ThrowErrno(path_, "cannot read");
+        ThrowErrno(path_, "cannot read", FailureKind::PictureUnreadable);
       }
       done += static_cast<std::size_t>(n);
     }
@@ -109,7 +112,7 @@ void CheckLinkMayBeFollowed(int folder, const struct stat& link, const std::stri
   if (::fstat(folder, &holder) != 0) ThrowErrno(path, "cannot replace");
   const bool shared = (holder.st_mode & S_ISVTX) != 0 && (holder.st_mode & S_IWOTH) != 0;
   if (!shared || link.st_uid == ::geteuid() || link.st_uid == holder.st_uid) return;
-  throw Failure::InFile(path,
+  throw Failure::InFile(FailureKind::OutputRefused, path,
                         "cannot replace: the symbolic link " + linkPath +
                             " belongs to another user, in a sticky folder everybody may write");
 }
@@ -124,11 +127,11 @@ std::string LinkTarget(int folder, const std::string& name, const std::string& p
 // A new folder is only durable once its parent's entry is on disk too.
 void MakeFolder(int parent, const std::string& name, const std::string& folderPath) {
   if (::mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST) {
-    throw Failure::InFile(folderPath, ErrnoText(errno));
+    throw Failure::InFile(FailureKind::OutputRefused, folderPath, ErrnoText(errno));
   }
   const FileDescriptor opened(::openat(parent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (opened.Get() < 0 || ::fsync(opened.Get()) != 0) {
-    throw Failure::InFile(folderPath, ErrnoText(errno));
+    throw Failure::InFile(FailureKind::OutputRefused, folderPath, ErrnoText(errno));
   }
 }
 
@@ -163,7 +166,7 @@ class ReplacedFileWalk {
       }
     }
     // Nothing named at the end: the path is a folder's.
-    throw Failure::InFile(path_, ErrnoText(EISDIR));
+    throw Failure::InFile(FailureKind::OutputRefused, path_, ErrnoText(EISDIR));
   }
 
  private:
@@ -171,7 +174,7 @@ class ReplacedFileWalk {
   // create, a missing folder is made or (false) reported.
   bool LookAt(const std::string& name, const std::string& here, struct stat& info) {
     if (::fstatat(folder_.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return true;
-    if (errno != ENOENT) throw Failure::InFile(here, ErrnoText(errno));
+    if (errno != ENOENT) throw Failure::InFile(FailureKind::OutputRefused, here, ErrnoText(errno));
     info = {};
     if (names_.empty()) return true;
     if (missing_ == MissingFolders::Reported) return false;
@@ -201,7 +204,7 @@ class ReplacedFileWalk {
     if (next.Get() < 0) {
       // Named: the file's own folder when it is none, else the folder that
       // cannot be there, inside what is no folder.
-      throw Failure::InFile(names_.size() == 1 ? here : Joined(here, names_.front()),
+      throw Failure::InFile(FailureKind::OutputRefused, names_.size() == 1 ? here : Joined(here, names_.front()),
                             ErrnoText(errno));
     }
     folder_ = std::move(next);
@@ -226,7 +229,7 @@ std::optional<struct stat> ReplaceableOldFile(const ReplacedFilePlace& place) {
     ThrowErrno(place.path, "cannot replace");
   }
   if (const auto reason = WhyNotARegularFile(old.st_mode))
-    throw Failure::InFile(place.path, *reason);
+    throw Failure::InFile(FailureKind::OutputRefused, place.path, *reason);
   // Root passes every permission check; for root only a file nobody may
   // write is read-only, as a read-only file stops every user on Windows.
   const bool root = ::geteuid() == 0;
@@ -444,7 +447,7 @@ bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
 
 std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder) {
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) ThrowErrno(folder, "cannot list the inset folder");
+  if (directory == nullptr) ThrowErrno(folder, "cannot list the inset folder", FailureKind::InsetFolderMissing);
   std::vector<std::string> names;
   while (const dirent* entry = ::readdir(directory)) {
     if (entry->d_name[0] == '.') continue;
@@ -466,15 +469,15 @@ std::unique_ptr<ports::InputFile> LinuxFiles::OpenForReading(const std::string& 
   if (const auto found = found_.find(path); found != found_.end()) {
     file = std::move(found->second);
     found_.erase(found);
-    if (::fstat(file.Get(), &info) != 0) ThrowErrno(path, "cannot open");
+    if (::fstat(file.Get(), &info) != 0) ThrowErrno(path, "cannot open", FailureKind::PictureUnreadable);
   } else {
     file = OpenRegularFile(AT_FDCWD, path, info);
   }
   if (file.Get() < 0) {
     if (const auto reason = WhyNotARegularFile(info.st_mode); reason && info.st_mode != 0) {
-      throw Failure::InFile(path, *reason);
+      throw Failure::InFile(FailureKind::PictureUnreadable, path, *reason);
     }
-    ThrowErrno(path, "cannot open");
+    ThrowErrno(path, "cannot open", FailureKind::PictureUnreadable);
   }
   ::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return std::make_unique<LinuxInputFile>(path, file.Release(),

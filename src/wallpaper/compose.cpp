@@ -33,7 +33,7 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
                  const BmpLayout& layout, ports::OutputFile& output) {
   if (!placement.Empty() && (block.width < placement.sourceX + placement.width ||
                              block.height < placement.sourceY + placement.height)) {
-    throw Failure::InFile(insetPath, "its top-left block was decoded smaller than requested");
+    throw Failure::InFile(FailureKind::DamagedPicture, insetPath, "its top-left block was decoded smaller than requested");
   }
   const auto header = layout.Header();
   output.WriteAt(0, header);

@@ -15,7 +15,7 @@ std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string
                               const char* what) {
   const auto number = ToInt32(value, platform.locale.DecimalSeparator());
   if (!number) {
-    throw Failure(std::string("The replacement area's ") + what + " \"" + value +
+    throw Failure(FailureKind::BadAreaValue, std::string("The replacement area's ") + what + " \"" + value +
                   "\" is not a whole number within the 32-bit range");
   }
   return *number;
@@ -28,9 +28,9 @@ constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 
 BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPath) {
   const auto layout = BmpLayout::For(canvas.Width(), canvas.Height());
-  if (!layout) throw Failure::InFile(canvasPath, "too large to be written as a BMP file");
+  if (!layout) throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath, "too large to be written as a BMP file");
   if (layout->FileSize() > kMaxWallpaperBytes) {
-    throw Failure::InFile(canvasPath, "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
+    throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath, "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
                                           std::to_string(canvas.Height()) +
                                           " pixels) would take more than 256 MiB");
   }

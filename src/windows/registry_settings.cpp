@@ -53,7 +53,7 @@ void RegistrySettings::Write(const std::string& application, const std::string& 
   }
   if (status != ERROR_SUCCESS) {
     throw Failure::InFile(
-        "HKEY_CURRENT_USER\\" + subkey,
+        FailureKind::SettingsRefused, "HKEY_CURRENT_USER\\" + subkey,
         "cannot save " + key + ": " + ErrorText(static_cast<unsigned long>(status)));
   }
 }

@@ -15,8 +15,10 @@
 namespace tessarin::win32_platform {
 namespace {
 
-[[noreturn]] void ThrowLastError(const std::string& path, const std::string& doing) {
-  throw Failure::InFile(path, doing + ": " + ErrorText(GetLastError()));
+// Reads fail as the picture's, anything else as the output's.
+[[noreturn]] void ThrowLastError(const std::string& path, const std::string& doing,
+                                 FailureKind kind = FailureKind::OutputRefused) {
+  throw Failure::InFile(kind, path, doing + ": " + ErrorText(GetLastError()));
 }
 
 // Closes the handle when it goes out of scope.
@@ -92,7 +94,7 @@ class Win32InputFile : public ports::InputFile {
       const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(out.size() - done, 1u << 30));
       if (!ReadFile(handle_.get(), out.data() + done, wanted, &read, &at)) {
         if (GetLastError() == ERROR_HANDLE_EOF) break;
-        ThrowLastError(path_, "cannot read");
+        ThrowLastError(path_, "cannot read", FailureKind::PictureUnreadable);
       }
       if (read == 0) break;
       done += read;
@@ -181,7 +183,7 @@ std::string RandomSuffix(const std::string& path) {
   std::uint64_t bits = 0;
   if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof bits,
                                       BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-    throw Failure::InFile(path, "cannot create the output: no random name");
+    throw Failure::InFile(FailureKind::OutputRefused, path, "cannot create the output: no random name");
   }
   char digits[17] = {};
   std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(bits));
@@ -280,7 +282,7 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
   });
   // An existing folder with no entry at all (a drive's empty root) is empty, not missing.
   if (ended != ERROR_NO_MORE_FILES && ended != ERROR_FILE_NOT_FOUND) {
-    throw Failure::InFile(folder, "cannot list the inset folder: " + ErrorText(ended));
+    throw Failure::InFile(FailureKind::InsetFolderMissing, folder, "cannot list the inset folder: " + ErrorText(ended));
   }
   return names;
 }
@@ -288,9 +290,9 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
 std::unique_ptr<ports::InputFile> Win32Files::OpenForReading(const std::string& path) {
   Handle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!handle.valid()) ThrowLastError(path, "cannot open");
+  if (!handle.valid()) ThrowLastError(path, "cannot open", FailureKind::PictureUnreadable);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(handle.get(), &size)) ThrowLastError(path, "cannot open");
+  if (!GetFileSizeEx(handle.get(), &size)) ThrowLastError(path, "cannot open", FailureKind::PictureUnreadable);
   return std::make_unique<Win32InputFile>(path, handle.release(),
                                           static_cast<std::uint64_t>(size.QuadPart));
 }

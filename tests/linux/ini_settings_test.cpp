@@ -37,6 +37,7 @@ class IniSettingsTest : public ::testing::Test {
       Save("App", key, "value");
     } catch (const Failure& failure) {
       EXPECT_EQ(ReadWholeFile(File()), before);
+      EXPECT_EQ(failure.Kind(), FailureKind::SettingsRefused) << failure.what();
       return failure.what();
     }
     ADD_FAILURE() << "the save of " << key << " was not refused";

@@ -47,6 +47,7 @@ std::string WriteOutput(const fs::path& file) {
     output->WriteAt(0, {reinterpret_cast<const std::uint8_t*>("marker"), 6});
     output->Commit();
   } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Kind(), FailureKind::OutputRefused) << failure.what();
     return failure.what();
   }
   return "";
@@ -56,6 +57,7 @@ std::string WriteSettings(const fs::path&) {
   try {
     IniSettings().Write("Tessarin", "App", "Marker", "marker");
   } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Kind(), FailureKind::SettingsRefused) << failure.what();
     return failure.what();
   }
   return "";

@@ -49,7 +49,7 @@ class FakeConfigWindow : public ports::ConfigWindow {
     if (!open) return ExitCode::Done;
     open = false;
     ++ran;
-    if (failureInAnEvent) throw Failure(*failureInAnEvent);
+    if (failureInAnEvent) throw Failure(FailureKind::SettingsRefused, *failureInAnEvent);
     return closeStatus;
   }
 };
@@ -65,7 +65,7 @@ class FakeSettings : public ports::SettingsBackend {
   }
   void Write(const std::string& application, const std::string& section, const std::string& key,
              const std::string& value) override {
-    if (refuseWrites) throw Failure::InFile("settings", "read-only");
+    if (refuseWrites) throw Failure::InFile(FailureKind::SettingsRefused, "settings", "read-only");
     values[application + "/" + section + "/" + key] = value;
   }
   // Section App of application Tessarin.
@@ -90,15 +90,15 @@ class FakeFiles : public ports::Files {
   bool IsOrdinaryFile(const std::string& path) override { return ordinaryFiles.count(path) > 0; }
   std::vector<std::string> ListOrdinaryFiles(const std::string& folder) override {
     const auto found = folders.find(folder);
-    if (found == folders.end()) throw Failure::InFile(folder, "No such file or directory");
+    if (found == folders.end()) throw Failure::InFile(FailureKind::InsetFolderMissing, folder, "No such file or directory");
     return found->second;
   }
   std::unique_ptr<ports::InputFile> OpenForReading(const std::string& path) override {
-    throw Failure::InFile(path, "the fake has no file contents");
+    throw Failure::InFile(FailureKind::PictureUnreadable, path, "the fake has no file contents");
   }
   std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
                                                           std::uint64_t size) override {
-    if (failCreate) throw Failure::InFile(path, "No such file or directory");
+    if (failCreate) throw Failure::InFile(FailureKind::OutputRefused, path, "No such file or directory");
     ++replacementsCreated;
     return std::make_unique<Output>(*this, path, size);
   }
@@ -109,8 +109,8 @@ class FakeFiles : public ports::Files {
     Output(FakeFiles& files, std::string path, std::uint64_t size)
         : files_(files), path_(std::move(path)), bytes_(size) {}
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-      if (files_.failWrites) throw Failure::InFile(path_, "No space left on device");
-      if (offset + bytes.size() > bytes_.size()) throw Failure::InFile(path_, "write past the size");
+      if (files_.failWrites) throw Failure::InFile(FailureKind::OutputRefused, path_, "No space left on device");
+      if (offset + bytes.size() > bytes_.size()) throw Failure::InFile(FailureKind::OutputRefused, path_, "write past the size");
       std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
     }
     void Commit() override { files_.written[path_] = bytes_; }
@@ -137,7 +137,7 @@ class FakeSource : public ports::Picture {
     const std::size_t rowBytes = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
       const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
-      if (damagedFrom_ && y >= *damagedFrom_) throw Failure::InFile(path_, "damaged data");
+      if (damagedFrom_ && y >= *damagedFrom_) throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
       std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
                   image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
     }
@@ -145,7 +145,7 @@ class FakeSource : public ports::Picture {
   ports::Bitmap ReadTopLeft(int width, int height) override {
     blocks_.emplace_back(width, height);
     if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
-      throw Failure::InFile(path_, "damaged data");
+      throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
     return pictures::CropTopLeft(image_, width, height);
   }
 
@@ -171,7 +171,7 @@ class FakePictures : public ports::Pictures {
     opened.push_back(path);
     if (whenOpening) whenOpening();
     const auto found = images.find(path);
-    if (found == images.end()) throw Failure::InFile(path, "not a picture");
+    if (found == images.end()) throw Failure::InFile(FailureKind::DamagedPicture, path, "not a picture");
     const auto damaged = damagedFrom.find(path);
     return std::make_unique<FakeSource>(
         path, found->second, order,

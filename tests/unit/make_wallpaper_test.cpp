@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/failure_kind.h"
 #include "support/fake_platform.h"
 #include "support/written_bmp.h"
 
@@ -112,7 +113,8 @@ TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
 
 TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten) {
   fake.pictures.images.erase("inset.bmp");
-  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
+  EXPECT_EQ(testing::KindOfFailure([&] { MakeWallpaper(fake.platform, Request("0", "0", "1", "1")); }),
+            FailureKind::DamagedPicture);
   EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"canvas.bmp", "inset.bmp"}));
   EXPECT_EQ(fake.files.replacementsCreated, 0);
   EXPECT_TRUE(fake.wallpaper.installed.empty());
@@ -126,8 +128,12 @@ TEST_F(MakeWallpaperTest, AreaValuesAreConvertedHeightFirstAndABadOneStopsTheRun
     EXPECT_NE(std::string(failure.what()).find("height \"h?\""), std::string::npos)
         << failure.what();
   }
-  EXPECT_THROW(MakeWallpaper(fake.platform, Request("1", "", "1", "1")), Failure);
-  EXPECT_THROW(MakeWallpaper(fake.platform, Request("1", "1", "2147483648", "1")), Failure);
+  for (const WallpaperRequest& request :
+       {Request("x?", "1", "w?", "h?"), Request("1", "", "1", "1"),
+        Request("1", "1", "2147483648", "1")}) {
+    EXPECT_EQ(testing::KindOfFailure([&] { MakeWallpaper(fake.platform, request); }),
+              FailureKind::BadAreaValue);
+  }
   EXPECT_EQ(fake.files.replacementsCreated, 0);
   EXPECT_TRUE(fake.files.written.empty());
 }

@@ -126,7 +126,7 @@ TEST_F(RunModesTest, SixCommasGiveSevenFieldsEvenWhenSomeAreEmpty) {
 }
 
 TEST_F(RunModesTest, AWindowThatCannotOpenGoesThroughTheFailureStopWithItsOwnStatus) {
-  fake.configWindow.openFails = Failure("The configuration window needs a display.", ExitCode::NoDisplay);
+  fake.configWindow.openFails = Failure(FailureKind::NoDisplay, "The configuration window needs a display.");
   EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
   EXPECT_EQ(fake.messages.shown,
             std::vector<std::string>{"Tessarin stopped: The configuration window needs a display."});

@@ -9,7 +9,7 @@ namespace {
 
 void FailWith(WindowOutcome& outcome, const std::string& reason) {
   try {
-    throw Failure(reason);
+    throw Failure(FailureKind::SettingsRefused, reason);
   } catch (...) {
     outcome.FailWithCurrentException();
   }
