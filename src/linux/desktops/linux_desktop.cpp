@@ -65,7 +65,7 @@ void LinuxDesktop::ShowAndKeep(const std::string& path) {
 }
 
 void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
-  const DesktopTools desktop{tools_, report_};
+  const DesktopTools desktop{tools_, report_, environment_};
   switch (kind) {
     case DesktopKind::Gnome: return ApplyGnome(desktop, path);
     case DesktopKind::Cinnamon: return ApplyCinnamon(desktop, path);
@@ -73,8 +73,8 @@ void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
     case DesktopKind::Deepin: return ApplyDeepin(desktop, path);
     case DesktopKind::Kde: return ApplyKde(desktop, path);
     case DesktopKind::Xfce: return ApplyXfce(desktop, path);
-    case DesktopKind::Lxqt: return ApplyPcmanfm(desktop, "pcmanfm-qt", path);
-    case DesktopKind::Lxde: return ApplyPcmanfm(desktop, "pcmanfm", path);
+    case DesktopKind::Lxqt: return ApplyLxqt(desktop, path);
+    case DesktopKind::Lxde: return ApplyLxde(desktop, path);
     case DesktopKind::Sway: return ApplySway(desktop, path);
     case DesktopKind::X11Root: {
       const auto outcome = RunInChild(
