@@ -27,8 +27,12 @@ struct DesktopTools {
 // Each backend takes the wallpaper's absolute path and gives up quietly on
 // what ports::Wallpaper swallows, reporting only a value that did not stick.
 
-// GNOME and the desktops on its settings: picture-uri and picture-uri-dark.
+// GNOME and the desktops on its settings: picture-uri and picture-uri-dark,
+// for GNOME Shell, for the others that draw from GNOME's keys (Flashback,
+// Unity, Pantheon), and for Budgie (see Refresh in gsettings_keys.h).
 void ApplyGnome(const DesktopTools& desktop, const std::string& path);
+void ApplyGnomeKeys(const DesktopTools& desktop, const std::string& path);
+void ApplyBudgie(const DesktopTools& desktop, const std::string& path);
 void ApplyCinnamon(const DesktopTools& desktop, const std::string& path);
 void ApplyMate(const DesktopTools& desktop, const std::string& path);
 // Deepin's own schema, and GNOME's where Deepin also keeps that one.

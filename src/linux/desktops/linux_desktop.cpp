@@ -16,9 +16,9 @@ DesktopKind KindNamed(std::string name) {
   if (name.size() > 8 && name.ends_with(".desktop")) name.resize(name.size() - 8);
   static const std::pair<const char*, DesktopKind> kNames[] = {
       {"gnome", DesktopKind::Gnome},        {"gnome-classic", DesktopKind::Gnome},
-      {"gnome-flashback", DesktopKind::Gnome}, {"ubuntu", DesktopKind::Gnome},
-      {"unity", DesktopKind::Gnome},        {"budgie", DesktopKind::Gnome},
-      {"budgie-desktop", DesktopKind::Gnome}, {"pantheon", DesktopKind::Gnome},
+      {"gnome-flashback", DesktopKind::GnomeKeys}, {"ubuntu", DesktopKind::Gnome},
+      {"unity", DesktopKind::GnomeKeys},    {"budgie", DesktopKind::Budgie},
+      {"budgie-desktop", DesktopKind::Budgie}, {"pantheon", DesktopKind::GnomeKeys},
       {"x-cinnamon", DesktopKind::Cinnamon}, {"cinnamon", DesktopKind::Cinnamon},
       {"mate", DesktopKind::Mate},          {"deepin", DesktopKind::Deepin},
       {"dde", DesktopKind::Deepin},         {"kde", DesktopKind::Kde},
@@ -68,6 +68,8 @@ void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
   const DesktopTools desktop{tools_, report_, environment_};
   switch (kind) {
     case DesktopKind::Gnome: return ApplyGnome(desktop, path);
+    case DesktopKind::GnomeKeys: return ApplyGnomeKeys(desktop, path);
+    case DesktopKind::Budgie: return ApplyBudgie(desktop, path);
     case DesktopKind::Cinnamon: return ApplyCinnamon(desktop, path);
     case DesktopKind::Mate: return ApplyMate(desktop, path);
     case DesktopKind::Deepin: return ApplyDeepin(desktop, path);
