@@ -7,8 +7,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "linux/desktops/linux_desktop.h"
 #include "linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 
@@ -100,17 +100,20 @@ TEST_F(GSettingsDesktop, ALockedKeyIsOneLineOnTheLog) {
   if (!Installed("dconf")) GTEST_SKIP() << "no dconf tool to compile a locked database";
   const auto keyfiles = session_.Folder() / "db.d";
   std::filesystem::create_directories(keyfiles / "locks");
-  WriteWholeFile(keyfiles / "00-wallpaper", "[org/gnome/desktop/background]\npicture-uri='file:///kept.png'\n");
+  WriteWholeFile(keyfiles / "00-wallpaper",
+                 "[org/gnome/desktop/background]\npicture-uri='file:///kept.png'\n");
   WriteWholeFile(keyfiles / "locks/wallpaper", "/org/gnome/desktop/background/picture-uri\n");
   const auto database = session_.Folder() / "site";
   ASSERT_TRUE(ProcessToolRunner(session_.Variables())
                   .Run("dconf", {"compile", database.string(), keyfiles.string()})
                   .Succeeded());
-  WriteWholeFile(session_.Folder() / "profile", "user-db:user\nfile-db:" + database.string() + "\n");
+  WriteWholeFile(session_.Folder() / "profile",
+                 "user-db:user\nfile-db:" + database.string() + "\n");
   session_.Variables().Set("DCONF_PROFILE", (session_.Folder() / "profile").string());
 
-  EXPECT_EQ(ApplyAs("GNOME", (session_.Folder() / "wall.bmp").string()),
-            "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri is locked\n");
+  EXPECT_EQ(
+      ApplyAs("GNOME", (session_.Folder() / "wall.bmp").string()),
+      "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri is locked\n");
   EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), "'file:///kept.png'\n");
 }
 
@@ -232,14 +235,16 @@ class GSettingsCalls : public ::testing::Test {
 std::vector<std::string> SetUri(const char* key, const char* uri) {
   return {"gsettings", "set", "org.gnome.desktop.background", key, std::string("'") + uri + "'"};
 }
-std::vector<std::string> GetKey(const char* key) { return {"gsettings", "get", "org.gnome.desktop.background", key}; }
+std::vector<std::string> GetKey(const char* key) {
+  return {"gsettings", "get", "org.gnome.desktop.background", key};
+}
 
 // GNOME Shell watches the file: its keys are only set. The others that draw
 // from them get another spelling of every key first, then the file.
 TEST_F(GSettingsCalls, EachDesktopIsToldTheFileInTheWayThatMakesItReload) {
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
   const std::vector<std::vector<std::string>> setAndRead{
-      SetUri("picture-uri", "file:///walls/out.bmp"),      GetKey("picture-uri"),
+      SetUri("picture-uri", "file:///walls/out.bmp"), GetKey("picture-uri"),
       SetUri("picture-uri-dark", "file:///walls/out.bmp"), GetKey("picture-uri-dark"),
       GetKey("picture-options")};
   EXPECT_EQ(Apply("GNOME"), "");
@@ -278,30 +283,38 @@ TEST_F(GSettingsCalls, AValueThatDidNotStickIsOneLineOnTheLog) {
 // A refused value is one line, telling a key the schema lacks (silent for
 // one a schema may lack) from a locked one and from any other refusal.
 TEST_F(GSettingsCalls, ARefusedKeyIsOneLineThatSaysWhy) {
-  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-uri-dark"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-uri-dark"},
+                Outcome(Status::Failed));
   tools_.Answer("gsettings", {"writable", "org.gnome.desktop.background", "picture-uri-dark"},
                 Outcome(Status::Failed));
   tools_.Answer("gsettings", {"get", "org.gnome.desktop.background", "picture-options"},
                 Outcome(Status::Succeeded, "'none'\n"));
-  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-options"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-options"},
+                Outcome(Status::Failed));
   tools_.Answer("gsettings", {"writable", "org.gnome.desktop.background", "picture-options"},
                 Outcome(Status::Succeeded, "true\n"));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
-  EXPECT_EQ(Apply("GNOME"), "Tessarin: the wallpaper may not show: gsettings could not set "
-                            "org.gnome.desktop.background picture-options\n");
+  EXPECT_EQ(Apply("GNOME"),
+            "Tessarin: the wallpaper may not show: gsettings could not set "
+            "org.gnome.desktop.background picture-options\n");
 
   tools_.Answer("gsettings", {"set", "org.cinnamon.desktop.background"}, Outcome(Status::Failed));
-  tools_.Answer("gsettings", {"writable", "org.cinnamon.desktop.background"}, Outcome(Status::Failed));
-  EXPECT_EQ(Apply("X-Cinnamon"), "Tessarin: the wallpaper may not show: org.cinnamon.desktop.background "
-                                 "picture-uri does not exist\n");
+  tools_.Answer("gsettings", {"writable", "org.cinnamon.desktop.background"},
+                Outcome(Status::Failed));
+  EXPECT_EQ(Apply("X-Cinnamon"),
+            "Tessarin: the wallpaper may not show: org.cinnamon.desktop.background "
+            "picture-uri does not exist\n");
 }
 
-TEST_F(GSettingsCalls, DeepinsMissingSchemaIsSaidAndGnomesKeysStillSetAndAMissingToolEndsTheAttempt) {
+TEST_F(GSettingsCalls,
+       DeepinsMissingSchemaIsSaidAndGnomesKeysStillSetAndAMissingToolEndsTheAttempt) {
   tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
-  tools_.Answer("gsettings", {"writable", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"writable", "com.deepin.wrap.gnome.desktop.background"},
+                Outcome(Status::Failed));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
-  EXPECT_EQ(Apply("Deepin"), "Tessarin: the wallpaper may not show: com.deepin.wrap.gnome.desktop.background "
-                             "picture-uri does not exist\n");
+  EXPECT_EQ(Apply("Deepin"),
+            "Tessarin: the wallpaper may not show: com.deepin.wrap.gnome.desktop.background "
+            "picture-uri does not exist\n");
   ASSERT_EQ(tools_.calls.size(), 9u);  // and the picture mode looked at
   EXPECT_EQ(tools_.calls[0][2], "com.deepin.wrap.gnome.desktop.background");
   EXPECT_EQ(tools_.calls[2][2], "org.gnome.desktop.background");

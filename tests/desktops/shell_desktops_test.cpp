@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "support/temporary_folder.h"
 #include "linux/desktops/backends.h"
-#include "linux/desktops/linux_desktop.h"
 #include "linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
+#include "support/temporary_folder.h"
 
 namespace tessarin::testing {
 namespace {
@@ -83,7 +83,8 @@ TEST_F(KdeDesktop, AnImageTheShellDidNotTakeIsOneLineOnTheLog) {
 TEST_F(KdeDesktop, AScriptTheShellRefusesIsOneLineOnTheLog) {
   StartShell(", \"locked\": true");
   EXPECT_EQ(ApplyIn(session_, "KDE", path_),
-            "Tessarin: the wallpaper may not show: the Plasma shell refused the script that sets the wallpaper\n");
+            "Tessarin: the wallpaper may not show: the Plasma shell refused the script that sets "
+            "the wallpaper\n");
   EXPECT_EQ(RecordedScripts().size(), 1u);
 }
 
@@ -178,7 +179,8 @@ TEST_P(LxqtWallpaperMode, OnlyAModeThatHidesThePictureIsSwitched) {
     std::filesystem::create_directories(system / "pcmanfm-qt/lxqt");
     WriteWholeFile(system / "pcmanfm-qt/lxqt/settings.conf", *GetParam().systemProfile);
   }
-  session.Variables().Set("XDG_CONFIG_DIRS", (session.Folder() / "none").string() + ":" + system.string());
+  session.Variables().Set("XDG_CONFIG_DIRS",
+                          (session.Folder() / "none").string() + ":" + system.string());
   const std::string path = (session.Folder() / "out.bmp").string();
 
   EXPECT_EQ(ApplyIn(session, "LXQt", path), "");
@@ -196,17 +198,19 @@ TEST_P(LxqtWallpaperMode, OnlyAModeThatHidesThePictureIsSwitched) {
 
 INSTANTIATE_TEST_SUITE_P(
     Profiles, LxqtWallpaperMode,
-    ::testing::Values(
-        LxqtModeCase{"OwnProfileNone", "[Desktop]\nBgColor=#000080\nWallpaperMode=none\n", std::nullopt, true,
-                     "[Desktop]\nBgColor=#000080\nWallpaperMode=stretch\n"},
-        LxqtModeCase{"OwnProfileWithoutMode", "[Desktop]\nWallpaper=/old.png\n", std::nullopt, true,
-                     "[Desktop]\nWallpaper=/old.png\nWallpaperMode=stretch\n"},
-        LxqtModeCase{"OwnProfileFit", "[Desktop]\nWallpaperMode=fit\n", std::nullopt, false,
-                     "[Desktop]\nWallpaperMode=fit\n"},
-        LxqtModeCase{"SystemProfileStretch", std::nullopt, "[Desktop]\nWallpaperMode=stretch\n", false,
-                     std::nullopt},
-        LxqtModeCase{"SystemProfileNone", std::nullopt, "[Desktop]\nWallpaperMode=none\n", true, std::nullopt},
-        LxqtModeCase{"NoProfile", std::nullopt, std::nullopt, true, std::nullopt}),
+    ::testing::Values(LxqtModeCase{"OwnProfileNone",
+                                   "[Desktop]\nBgColor=#000080\nWallpaperMode=none\n", std::nullopt,
+                                   true, "[Desktop]\nBgColor=#000080\nWallpaperMode=stretch\n"},
+                      LxqtModeCase{"OwnProfileWithoutMode", "[Desktop]\nWallpaper=/old.png\n",
+                                   std::nullopt, true,
+                                   "[Desktop]\nWallpaper=/old.png\nWallpaperMode=stretch\n"},
+                      LxqtModeCase{"OwnProfileFit", "[Desktop]\nWallpaperMode=fit\n", std::nullopt,
+                                   false, "[Desktop]\nWallpaperMode=fit\n"},
+                      LxqtModeCase{"SystemProfileStretch", std::nullopt,
+                                   "[Desktop]\nWallpaperMode=stretch\n", false, std::nullopt},
+                      LxqtModeCase{"SystemProfileNone", std::nullopt,
+                                   "[Desktop]\nWallpaperMode=none\n", true, std::nullopt},
+                      LxqtModeCase{"NoProfile", std::nullopt, std::nullopt, true, std::nullopt}),
     [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace

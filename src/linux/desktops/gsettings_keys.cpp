@@ -2,11 +2,12 @@
 // `gsettings` tool that each of them ships: a child process can be cut off
 // after its time limit, whatever the settings backend does, and keeps GLib
 // out of the executable.
+#include "linux/desktops/gsettings_keys.h"
+
 #include <chrono>
 #include <thread>
 #include <vector>
 
-#include "linux/desktops/gsettings_keys.h"
 #include "linux/desktops/desktop_values.h"
 #include "text/ascii_text.h"
 
@@ -16,21 +17,22 @@ namespace {
 // Past the 100 ms Budgie gathers changes in, the loading and both fades.
 constexpr std::chrono::milliseconds kBudgiePause{2500};
 
-
 std::string ValueFor(const GSettingsKey& key, const std::string& path) {
   return key.takesUri ? FileUri(path) : path;
 }
 
 std::string Named(const char* schema, const char* key) { return std::string(schema) + " " + key; }
 
-std::string Printed(const ToolOutcome& outcome) { return std::string(TrimEnd(outcome.output, kLineBlanks)); }
+std::string Printed(const ToolOutcome& outcome) {
+  return std::string(TrimEnd(outcome.output, kLineBlanks));
+}
 
 enum class SetOutcome { Done, Refused, Unreachable };
 
 // Sets the key; a refusal is reported, telling a locked key from a missing one
 // (which is silent for an optional key).
-SetOutcome Set(const DesktopTools& desktop, const char* schema, const char* key, const std::string& value,
-               bool optional) {
+SetOutcome Set(const DesktopTools& desktop, const char* schema, const char* key,
+               const std::string& value, bool optional) {
   const auto set = desktop.tools.Run("gsettings", {"set", schema, key, value});
   if (set.Succeeded()) return SetOutcome::Done;
   if (set.Unreachable()) return SetOutcome::Unreachable;
@@ -62,8 +64,8 @@ void ReadBack(const DesktopTools& desktop, const GSettingsKey& key, const std::s
 // then, after a pause where the desktop needs one, every key that took it to
 // the file itself, each read back. Should the run stop in between, the
 // desktop still shows the file. False when gsettings could not be reached.
-bool ApplyKeys(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys, const std::string& path,
-               Refresh refresh) {
+bool ApplyKeys(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys,
+               const std::string& path, Refresh refresh) {
   std::vector<GSettingsKey> present;
   if (refresh == Refresh::WatchesTheFile) {
     present = keys;
@@ -99,10 +101,9 @@ void ShowPictures(const DesktopTools& desktop, const PictureMode& mode) {
 
 }  // namespace
 
-void ApplyKeysAndShow(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys, const PictureMode& mode,
-                      const std::string& path, Refresh refresh) {
+void ApplyKeysAndShow(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys,
+                      const PictureMode& mode, const std::string& path, Refresh refresh) {
   if (ApplyKeys(desktop, keys, path, refresh)) ShowPictures(desktop, mode);
 }
-
 
 }  // namespace tessarin::linux_platform

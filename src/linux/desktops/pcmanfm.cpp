@@ -70,16 +70,19 @@ constexpr const char* kShowingMode = "stretch";
 // is made: a new one would hide the system's profile from pcmanfm-qt.
 void KeepShowingMode(const DesktopTools& desktop) {
   const auto settings = ProfileSettings(desktop.environment);
-  const auto own = ConfigHome(desktop.environment.Get("XDG_CONFIG_HOME"), desktop.environment.Get("HOME")) /
-                   kLxqtProfile / "settings.conf";
+  const auto own =
+      ConfigHome(desktop.environment.Get("XDG_CONFIG_HOME"), desktop.environment.Get("HOME")) /
+      kLxqtProfile / "settings.conf";
   std::error_code error;
-  if (settings != own || !std::filesystem::is_regular_file(own, error) || !HidesPictures(own)) return;
+  if (settings != own || !std::filesystem::is_regular_file(own, error) || !HidesPictures(own))
+    return;
   try {
     UpdateFileAtomically(own, [](const std::string& content) {
       return IniWithValue(content, "Desktop", "WallpaperMode", kShowingMode);
     });
   } catch (const Failure& failure) {
-    desktop.Report("pcmanfm-qt's wallpaper mode is not kept for the next logon: " + std::string(failure.what()));
+    desktop.Report("pcmanfm-qt's wallpaper mode is not kept for the next logon: " +
+                   std::string(failure.what()));
   }
 }
 
