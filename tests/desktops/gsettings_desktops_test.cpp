@@ -239,8 +239,8 @@ std::vector<std::string> GetKey(const char* key) {
   return {"gsettings", "get", "org.gnome.desktop.background", key};
 }
 
-// GNOME Shell watches the file: its keys are only set. The others that draw
-// from them get another spelling of every key first, then the file.
+// GNOME Shell and GnomeBG watch the file: their keys are only set. The others
+// get another spelling of every key first, then the file.
 TEST_F(GSettingsCalls, EachDesktopIsToldTheFileInTheWayThatMakesItReload) {
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
   const std::vector<std::vector<std::string>> setAndRead{
@@ -249,6 +249,14 @@ TEST_F(GSettingsCalls, EachDesktopIsToldTheFileInTheWayThatMakesItReload) {
       GetKey("picture-options")};
   EXPECT_EQ(Apply("GNOME"), "");
   EXPECT_EQ(tools_.calls, setAndRead);
+  tools_.calls.clear();
+  Apply("X-Cinnamon");  // GnomeBG watches the file too
+  EXPECT_EQ(tools_.calls,
+            (std::vector<std::vector<std::string>>{
+                {"gsettings", "set", "org.cinnamon.desktop.background", "picture-uri",
+                 "'file:///walls/out.bmp'"},
+                {"gsettings", "get", "org.cinnamon.desktop.background", "picture-uri"},
+                {"gsettings", "get", "org.cinnamon.desktop.background", "picture-options"}}));
 
   auto nudgedFirst = setAndRead;
   nudgedFirst.insert(nudgedFirst.begin(), {SetUri("picture-uri", "file:///walls/./out.bmp"),

@@ -19,13 +19,14 @@ struct GSettingsKey {
 
 // How the program drawing the background is made to load the same path anew.
 enum class Refresh {
-  // It watches the file itself (GNOME Shell): the value is only set. A change
-  // of the key to another spelling would make it draw the image it has kept
-  // for that file, which GIO names the same, while the file's own change is
-  // still on its way.
+  // It watches the file itself (GNOME Shell, and GnomeBG as Cinnamon and MATE
+  // draw through it): the value is only set. A change of the key to another
+  // spelling would make GNOME Shell draw the image it has kept for that file,
+  // which GIO names the same, while the file's own change is still on its way.
   WatchesTheFile,
-  // It loads a path whose text differs from the one it shows (GnomeBG and its
-  // forks in Cinnamon, MATE and others): another spelling first, then the file.
+  // Desktops not seen on screen here (GNOME-Flashback, Unity, Pantheon,
+  // Deepin): another spelling first, then the file, as a desktop that reloads
+  // only a value whose text changed needs.
   OtherSpelling,
   // Budgie's window manager gathers the changes of 100 ms into one and keeps
   // the image of a file until the background that showed it has faded out

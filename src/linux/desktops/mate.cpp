@@ -7,7 +7,7 @@ namespace tessarin::linux_platform {
 void ApplyMate(const DesktopTools& desktop, const std::string& path) {
   ApplyKeysAndShow(desktop, {{"org.mate.background", "picture-filename", false}},
                    {"org.mate.background", "draw-background", "false", "true"}, path,
-                   Refresh::OtherSpelling);
+                   Refresh::WatchesTheFile);
 }
 
 }  // namespace tessarin::linux_platform
