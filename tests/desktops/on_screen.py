@@ -114,6 +114,7 @@ class Logon:
         }
         self.env.update(desktop["environment"])
         self.logs = []
+        self.started = []
         self.desktop_process = None
 
     def start(self):
@@ -139,8 +140,10 @@ class Logon:
     def _spawn(self, command, name, **options):
         log = open(self.work / f"{name}-{self.mark}.log", "wb")
         self.logs.append(log)
-        return subprocess.Popen(command, env=self.env, stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=subprocess.STDOUT, start_new_session=True, **options)
+        process = subprocess.Popen(command, env=self.env, stdin=subprocess.DEVNULL, stdout=log,
+                                   stderr=subprocess.STDOUT, start_new_session=True, **options)
+        self.started.append(process)
+        return process
 
     def _start_xvfb(self):
         read, write = os.pipe()
@@ -209,10 +212,10 @@ class Logon:
             deadline = time.monotonic() + 5
             while self.processes() and time.monotonic() < deadline:
                 time.sleep(0.1)
+        for process in self.started:
+            process.wait()
         for log in self.logs:
             log.close()
-        if self.desktop_process:
-            self.desktop_process.wait()
 
 
 def wait_until_steady(logon, accept, seconds=SETTLE_SECONDS):
