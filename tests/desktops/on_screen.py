@@ -121,10 +121,9 @@ class Logon:
         self.env["DISPLAY"] = self._start_xvfb()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = self._start_bus("session")
         self.env["DBUS_SYSTEM_BUS_ADDRESS"] = self._start_bus("system")
-        for command in self.desktop.get("before", []):
-            self._spawn(command, command[0])
-            if command == ["xfwm4"]:
-                self._wait_for_window_manager()
+        if "window_manager" in self.desktop:
+            self._spawn(self.desktop["window_manager"], "window-manager")
+            self._wait_for_window_manager()
         self.desktop_process = self._spawn(self.desktop["command"], "desktop")
 
     def _wait_for_window_manager(self):
@@ -147,8 +146,11 @@ class Logon:
 
     def _start_xvfb(self):
         read, write = os.pipe()
+        # -noreset: a server that resets as its last client leaves refuses
+        # the next one for a moment, and screen reads come and go.
         self._spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
-                     "-nolisten", "tcp", "-wr", "+extension", "GLX"], "Xvfb", pass_fds=[write])
+                     "-nolisten", "tcp", "-noreset", "-wr", "+extension", "GLX"], "Xvfb",
+                    pass_fds=[write])
         os.close(write)
         with os.fdopen(read) as lines:
             number = lines.readline().strip()
@@ -254,7 +256,8 @@ def run_tessarin(logon, tessarin, folder, run, output):
     for path, colour in zip((canvas, inset), picture(run)):
         path.write_bytes(bmp(WIDTH, HEIGHT, colour))
     third = WIDTH // 3
-    fields = [str(canvas), str(inset), str(WIDTH - third), "0", str(third), str(HEIGHT), str(output)]
+    fields = [str(canvas), str(inset), str(WIDTH - third), "0", str(third), str(HEIGHT),
+              str(output)]
     return logon.run([tessarin, *(field + "," for field in fields[:-1]), fields[-1]])
 
 
@@ -324,7 +327,8 @@ def run_case(tessarin, name):
             try:
                 screen = wait_until_steady(logon, shows(picture(1)))
                 if screen is None or not shows(picture(1))(screen):
-                    problems.append(f"at the next logon the screen reads {screen}, not {picture(1)}")
+                    problems.append(
+                        f"at the next logon the screen reads {screen}, not {picture(1)}")
             finally:
                 logon.end()
         print(f"{name}: {time.monotonic() - started:.1f} s")
@@ -355,12 +359,12 @@ def in_home(relative, text):
     return prepare
 
 
-# Each desktop as its session starts it: the program (and any started before
-# it), the variables its session sets, the programs it needs, what is done
-# once it is up, what its home holds before the first logon.
+# Each desktop as its session starts it: the program (and a window manager
+# started before it), the variables its session sets, the programs it needs,
+# what is done once it is up, what its home holds before the first logon.
 DESKTOPS = {
     # xfdesktop draws the backdrop at its start only beside xfwm4.
-    "xfce": {"command": ["xfdesktop"], "before": [["xfwm4"]],
+    "xfce": {"command": ["xfdesktop"], "window_manager": ["xfwm4"],
              "needs": ["xfdesktop", "xfwm4"],
              "environment": {"XDG_CURRENT_DESKTOP": "XFCE", "DESKTOP_SESSION": "xfce"}},
     "mate": {"command": ["caja", "-n", "--force-desktop"], "needs": ["caja"],
