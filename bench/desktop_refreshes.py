@@ -11,6 +11,7 @@ import tempfile
 import time
 from pathlib import Path
 
+sys.dont_write_bytecode = True  # nothing left in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "desktops"))
 import on_screen  # noqa: E402
 
