@@ -33,9 +33,12 @@ std::filesystem::path PasswdHome() {
 }  // namespace
 
 std::filesystem::path ConfigHome() {
-  const std::filesystem::path xdg = VariableValue("XDG_CONFIG_HOME");
+  return ConfigHome(VariableValue("XDG_CONFIG_HOME"), VariableValue("HOME"));
+}
+
+std::filesystem::path ConfigHome(const std::string& xdgConfigHome, const std::string& home) {
+  const std::filesystem::path xdg = xdgConfigHome;
   if (xdg.is_absolute()) return xdg;
-  const std::string home = VariableValue("HOME");
   return (home.empty() ? PasswdHome() : std::filesystem::path(home)) / ".config";
 }
 

@@ -133,8 +133,18 @@ std::string_view WithoutByteOrderMark(std::string_view content) {
   return content.substr(content.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0);
 }
 
-std::string WithValue(const std::string& whole, const std::string& section,
-                      const std::string& key, const std::string& value) {
+}  // namespace
+
+std::optional<std::string> IniValue(std::string_view content, std::string_view section,
+                                    std::string_view key) {
+  const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(content));
+  const Place place = Find(lines, section, key);
+  if (!place.entry) return std::nullopt;
+  return Unescape(*StoredText(Body(lines[*place.entry]), key));
+}
+
+std::string IniWithValue(const std::string& whole, const std::string& section,
+                         const std::string& key, const std::string& value) {
   const std::string_view content = WithoutByteOrderMark(whole);
   const std::string_view byteOrderMark(whole.data(), whole.size() - content.size());
   std::vector<std::string> lines = SplitLines(content);
@@ -158,8 +168,6 @@ std::string WithValue(const std::string& whole, const std::string& section,
   return std::string(byteOrderMark) + JoinLines(lines);
 }
 
-}  // namespace
-
 std::filesystem::path IniSettings::FileFor(const std::string& application) {
   return ConfigHome() / application / (application + ".ini");
 }
@@ -172,10 +180,7 @@ std::string IniSettings::Read(const std::string& application, const std::string&
   }
   const std::optional<std::string>& content = Content(application);
   if (!content) return fallback;
-  const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(*content));
-  const Place place = Find(lines, section, key);
-  if (!place.entry) return fallback;
-  return Unescape(*StoredText(Body(lines[*place.entry]), key));
+  return IniValue(*content, section, key).value_or(fallback);
 }
 
 void IniSettings::Write(const std::string& application, const std::string& section,
@@ -192,7 +197,7 @@ void IniSettings::Write(const std::string& application, const std::string& secti
   std::string written;
   try {
     UpdateFileAtomically(file, [&](const std::string& content) {
-      written = WithValue(content, section, key, value);
+      written = IniWithValue(content, section, key, value);
       return written;
     });
   } catch (const Failure& refused) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "ports/settings_backend.h"
 
@@ -19,6 +20,16 @@ namespace tessarin::linux_platform {
 // A run reads the file once: the first read of an application takes its
 // content, later reads answer from it, and every write (which reads the file
 // afresh under its lock, so that no other run's keys are lost) refreshes it.
+// The value of `key` in `section` of an INI text read as IniSettings reads its
+// file; none when the key is not there.
+std::optional<std::string> IniValue(std::string_view content, std::string_view section,
+                                    std::string_view key);
+
+// The INI text with `key` of `section` set to `value` as IniSettings::Write
+// sets it: the key's line changed, or a new one added, every other line kept.
+std::string IniWithValue(const std::string& content, const std::string& section,
+                         const std::string& key, const std::string& value);
+
 class IniSettings : public ports::SettingsBackend {
  public:
   std::string Read(const std::string& application, const std::string& section,

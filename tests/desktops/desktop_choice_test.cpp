@@ -17,7 +17,9 @@ Environment With(std::map<std::string, std::string> variables) { return Environm
 
 TEST(ChooseDesktop, TakesTheFirstKnownEntryOfTheCurrentDesktopList) {
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}})), DesktopKind::Gnome);
-  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Budgie:GNOME"}})), DesktopKind::Gnome);
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Budgie:GNOME"}})), DesktopKind::Budgie);
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "GNOME-Flashback:GNOME"}})),
+            DesktopKind::GnomeKeys);
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "X-Cinnamon"}})), DesktopKind::Cinnamon);
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "MATE"}})), DesktopKind::Mate);
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Deepin"}})), DesktopKind::Deepin);

@@ -2,12 +2,13 @@
 // through the real gsettings tool and the desktops' own schemas.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "linux/desktops/linux_desktop.h"
 #include "linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 
@@ -52,7 +53,9 @@ TEST_F(GSettingsDesktop, GnomeGetsTheAbsoluteUriInBothThePlainAndTheDarkKey) {
   EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri-dark"), "'" + uri + "'\n");
 }
 
-TEST_F(GSettingsDesktop, GnomeIsToldAgainWhenTheSamePathIsAppliedTwice) {
+// GNOME Shell watches the file itself; the desktops that draw from GNOME's
+// keys through GnomeBG are told again.
+TEST_F(GSettingsDesktop, GnomeKeysAreChangedAgainWhenTheSamePathIsAppliedTwice) {
   const std::string path = (session_.Folder() / "out.bmp").string();
   const std::string uri = FileUri(path);
   BackgroundProgram monitor({"gsettings", "monitor", "org.gnome.desktop.background", "picture-uri"},
@@ -67,10 +70,10 @@ TEST_F(GSettingsDesktop, GnomeIsToldAgainWhenTheSamePathIsAppliedTwice) {
   }
   ASSERT_TRUE(listening);
 
-  ApplyAs("GNOME", path);
+  ApplyAs("GNOME-Flashback", path);
   ASSERT_TRUE(monitor.WaitForOutput([&](const std::string& out) { return out.find(uri) != std::string::npos; }));
   const std::size_t afterFirstRun = monitor.Output().size();
-  ApplyAs("GNOME", path);
+  ApplyAs("GNOME-Flashback", path);
   EXPECT_TRUE(monitor.WaitForOutput(
       [&](const std::string& out) { return out.find(uri, afterFirstRun) != std::string::npos; }))
       << monitor.Output();
@@ -89,6 +92,29 @@ TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
   EXPECT_EQ(linux_platform::ParseGVariantString(Get("org.mate.background", "picture-filename").substr(
                 0, Get("org.mate.background", "picture-filename").size() - 1)),
             path);
+}
+
+// A key the administrator locked (a system database of dconf's with a lock)
+// refuses the value: one line says so; a key the schema lacks says so too.
+TEST_F(GSettingsDesktop, ALockedKeyIsOneLineOnTheLog) {
+  if (!Installed("dconf")) GTEST_SKIP() << "no dconf tool to compile a locked database";
+  const auto keyfiles = session_.Folder() / "db.d";
+  std::filesystem::create_directories(keyfiles / "locks");
+  WriteWholeFile(keyfiles / "00-wallpaper",
+                 "[org/gnome/desktop/background]\npicture-uri='file:///kept.png'\n");
+  WriteWholeFile(keyfiles / "locks/wallpaper", "/org/gnome/desktop/background/picture-uri\n");
+  const auto database = session_.Folder() / "site";
+  ASSERT_TRUE(ProcessToolRunner(session_.Variables())
+                  .Run("dconf", {"compile", database.string(), keyfiles.string()})
+                  .Succeeded());
+  WriteWholeFile(session_.Folder() / "profile",
+                 "user-db:user\nfile-db:" + database.string() + "\n");
+  session_.Variables().Set("DCONF_PROFILE", (session_.Folder() / "profile").string());
+
+  EXPECT_EQ(
+      ApplyAs("GNOME", (session_.Folder() / "wall.bmp").string()),
+      "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri is locked\n");
+  EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), "'file:///kept.png'\n");
 }
 
 // The one mode under which each desktop shows no picture, and the others.
@@ -206,19 +232,50 @@ class GSettingsCalls : public ::testing::Test {
   ScriptedTools tools_;
 };
 
-TEST_F(GSettingsCalls, SetsAnotherSpellingFirstThenTheFileAndReadsItBack) {
+std::vector<std::string> SetUri(const char* key, const char* uri) {
+  return {"gsettings", "set", "org.gnome.desktop.background", key, std::string("'") + uri + "'"};
+}
+std::vector<std::string> GetKey(const char* key) {
+  return {"gsettings", "get", "org.gnome.desktop.background", key};
+}
+
+// GNOME Shell and GnomeBG watch the file: their keys are only set. The others
+// get another spelling of every key first, then the file.
+TEST_F(GSettingsCalls, EachDesktopIsToldTheFileInTheWayThatMakesItReload) {
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
+  const std::vector<std::vector<std::string>> setAndRead{
+      SetUri("picture-uri", "file:///walls/out.bmp"), GetKey("picture-uri"),
+      SetUri("picture-uri-dark", "file:///walls/out.bmp"), GetKey("picture-uri-dark"),
+      GetKey("picture-options")};
   EXPECT_EQ(Apply("GNOME"), "");
-  const std::vector<std::vector<std::string>> expected{
-      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", "'file:///walls/./out.bmp'"},
-      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri", "'file:///walls/out.bmp'"},
-      {"gsettings", "get", "org.gnome.desktop.background", "picture-uri"},
-      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/./out.bmp'"},
-      {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", "'file:///walls/out.bmp'"},
-      {"gsettings", "get", "org.gnome.desktop.background", "picture-uri-dark"},
-      {"gsettings", "get", "org.gnome.desktop.background", "picture-options"},
-  };
-  EXPECT_EQ(tools_.calls, expected);
+  EXPECT_EQ(tools_.calls, setAndRead);
+  tools_.calls.clear();
+  Apply("X-Cinnamon");  // GnomeBG watches the file too
+  EXPECT_EQ(tools_.calls,
+            (std::vector<std::vector<std::string>>{
+                {"gsettings", "set", "org.cinnamon.desktop.background", "picture-uri",
+                 "'file:///walls/out.bmp'"},
+                {"gsettings", "get", "org.cinnamon.desktop.background", "picture-uri"},
+                {"gsettings", "get", "org.cinnamon.desktop.background", "picture-options"}}));
+
+  auto nudgedFirst = setAndRead;
+  nudgedFirst.insert(nudgedFirst.begin(), {SetUri("picture-uri", "file:///walls/./out.bmp"),
+                                           SetUri("picture-uri-dark", "file:///walls/./out.bmp")});
+  for (const char* desktop : {"GNOME-Flashback", "Budgie"}) {
+    tools_.calls.clear();
+    EXPECT_EQ(Apply(desktop), "");
+    EXPECT_EQ(tools_.calls, nudgedFirst) << desktop;
+  }
+}
+
+// Budgie keeps the image of a file until the background that showed it has
+// faded out: the file's own value comes well after the other spelling.
+TEST_F(GSettingsCalls, BudgieGetsTheFileAfterAPause) {
+  using Clock = std::chrono::steady_clock;
+  tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
+  const auto started = Clock::now();
+  Apply("Budgie:GNOME");
+  EXPECT_GE(Clock::now() - started, std::chrono::seconds(2));
 }
 
 TEST_F(GSettingsCalls, AValueThatDidNotStickIsOneLineOnTheLog) {
@@ -231,13 +288,44 @@ TEST_F(GSettingsCalls, AValueThatDidNotStickIsOneLineOnTheLog) {
             "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n");
 }
 
-TEST_F(GSettingsCalls, AMissingKeyIsPassedOverAndAMissingToolEndsTheAttempt) {
-  tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
+// A refused value is one line, telling a key the schema lacks (silent for
+// one a schema may lack) from a locked one and from any other refusal.
+TEST_F(GSettingsCalls, ARefusedKeyIsOneLineThatSaysWhy) {
+  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-uri-dark"},
+                Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"writable", "org.gnome.desktop.background", "picture-uri-dark"},
+                Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"get", "org.gnome.desktop.background", "picture-options"},
+                Outcome(Status::Succeeded, "'none'\n"));
+  tools_.Answer("gsettings", {"set", "org.gnome.desktop.background", "picture-options"},
+                Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"writable", "org.gnome.desktop.background", "picture-options"},
+                Outcome(Status::Succeeded, "true\n"));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
-  EXPECT_EQ(Apply("Deepin"), "");
-  ASSERT_EQ(tools_.calls.size(), 8u);  // and the picture mode looked at
+  EXPECT_EQ(Apply("GNOME"),
+            "Tessarin: the wallpaper may not show: gsettings could not set "
+            "org.gnome.desktop.background picture-options\n");
+
+  tools_.Answer("gsettings", {"set", "org.cinnamon.desktop.background"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"writable", "org.cinnamon.desktop.background"},
+                Outcome(Status::Failed));
+  EXPECT_EQ(Apply("X-Cinnamon"),
+            "Tessarin: the wallpaper may not show: org.cinnamon.desktop.background "
+            "picture-uri does not exist\n");
+}
+
+TEST_F(GSettingsCalls,
+       DeepinsMissingSchemaIsSaidAndGnomesKeysStillSetAndAMissingToolEndsTheAttempt) {
+  tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"writable", "com.deepin.wrap.gnome.desktop.background"},
+                Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));
+  EXPECT_EQ(Apply("Deepin"),
+            "Tessarin: the wallpaper may not show: com.deepin.wrap.gnome.desktop.background "
+            "picture-uri does not exist\n");
+  ASSERT_EQ(tools_.calls.size(), 9u);  // and the picture mode looked at
   EXPECT_EQ(tools_.calls[0][2], "com.deepin.wrap.gnome.desktop.background");
-  EXPECT_EQ(tools_.calls[1][2], "org.gnome.desktop.background");
+  EXPECT_EQ(tools_.calls[2][2], "org.gnome.desktop.background");
 
   ScriptedTools missing;
   missing.Answer("gsettings", {}, Outcome(Status::Missing));

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
 #include "linux/desktops/backends.h"
-#include "linux/desktops/linux_desktop.h"
 #include "linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
+#include "support/temporary_folder.h"
 
 namespace tessarin::testing {
 namespace {
@@ -77,10 +79,17 @@ TEST_F(KdeDesktop, AnImageTheShellDidNotTakeIsOneLineOnTheLog) {
                 FileUri(path_) + "\n");
 }
 
-TEST_F(KdeDesktop, LockedWidgetsArePassedOverSilently) {
+// Locked widgets make the shell answer with an error: one line says so.
+TEST_F(KdeDesktop, AScriptTheShellRefusesIsOneLineOnTheLog) {
   StartShell(", \"locked\": true");
-  EXPECT_EQ(ApplyIn(session_, "KDE", path_), "");
+  EXPECT_EQ(ApplyIn(session_, "KDE", path_),
+            "Tessarin: the wallpaper may not show: the Plasma shell refused the script that sets "
+            "the wallpaper\n");
   EXPECT_EQ(RecordedScripts().size(), 1u);
+}
+
+TEST_F(KdeDesktop, NoShellOnTheBusIsPassedOverSilently) {
+  EXPECT_EQ(ApplyIn(session_, "KDE", path_), "");
 }
 
 TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
@@ -117,9 +126,18 @@ TEST(ShellToolDesktops, SwayIsToldToShowTheFileOnEveryOutput) {
             (std::vector<std::vector<std::string>>{{"output", "*", "bg", quoted, "fill"}}));
 }
 
+// pcmanfm-qt's profile for the LXQt session, in the user's configuration.
+std::filesystem::path WriteProfile(ThrowAwaySession& session, const std::string& settings) {
+  const auto file = session.Folder() / "home/.config/pcmanfm-qt/lxqt/settings.conf";
+  std::filesystem::create_directories(file.parent_path());
+  WriteWholeFile(file, settings);
+  return file;
+}
+
 TEST(ShellToolDesktops, PcmanfmGetsAnotherSpellingFirstThenTheFile) {
   for (const auto& [desktop, tool] : {std::pair{"LXQt", "pcmanfm-qt"}, std::pair{"LXDE", "pcmanfm"}}) {
     ThrowAwaySession session;
+    WriteProfile(session, "[Desktop]\nWallpaperMode=zoom\n");
     session.MakeFakeTool(tool, session.LogArguments(tool));
     const std::string path = (session.Folder() / "out.bmp").string();
     EXPECT_EQ(ApplyIn(session, desktop, "../" + session.Folder().filename().string() + "/out.bmp").size(), 0u);
@@ -131,6 +149,69 @@ TEST(ShellToolDesktops, PcmanfmGetsAnotherSpellingFirstThenTheFile) {
         << desktop;
   }
 }
+
+}  // namespace
+}  // namespace tessarin::testing
+
+namespace tessarin::testing {
+namespace {
+
+// pcmanfm-qt's profile as the fake tool finds it, and what the run should do.
+struct LxqtModeCase {
+  const char* name;
+  std::optional<std::string> ownProfile;     // the user's settings.conf
+  std::optional<std::string> systemProfile;  // in XDG_CONFIG_DIRS
+  bool switchesMode;
+  std::optional<std::string> ownProfileAfter;
+};
+
+void PrintTo(const LxqtModeCase& lxqt, std::ostream* out) { *out << lxqt.name; }
+
+class LxqtWallpaperMode : public ::testing::TestWithParam<LxqtModeCase> {};
+
+TEST_P(LxqtWallpaperMode, OnlyAModeThatHidesThePictureIsSwitched) {
+  ThrowAwaySession session;
+  session.MakeFakeTool("pcmanfm-qt", session.LogArguments("pcmanfm-qt"));
+  std::filesystem::path own;
+  if (GetParam().ownProfile) own = WriteProfile(session, *GetParam().ownProfile);
+  const auto system = session.Folder() / "xdg";
+  if (GetParam().systemProfile) {
+    std::filesystem::create_directories(system / "pcmanfm-qt/lxqt");
+    WriteWholeFile(system / "pcmanfm-qt/lxqt/settings.conf", *GetParam().systemProfile);
+  }
+  session.Variables().Set("XDG_CONFIG_DIRS",
+                          (session.Folder() / "none").string() + ":" + system.string());
+  const std::string path = (session.Folder() / "out.bmp").string();
+
+  EXPECT_EQ(ApplyIn(session, "LXQt", path), "");
+  const auto calls = session.LoggedCalls("pcmanfm-qt");
+  ASSERT_EQ(calls.size(), 2u);
+  std::vector<std::string> last{"--set-wallpaper", path};
+  if (GetParam().switchesMode) last.push_back("--wallpaper-mode=stretch");
+  EXPECT_EQ(calls[1], last);
+  if (GetParam().ownProfileAfter) {
+    EXPECT_EQ(ReadWholeFile(own), *GetParam().ownProfileAfter);
+  } else {  // no profile of the user's own is made
+    EXPECT_FALSE(std::filesystem::exists(session.Folder() / "home/.config/pcmanfm-qt"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, LxqtWallpaperMode,
+    ::testing::Values(LxqtModeCase{"OwnProfileNone",
+                                   "[Desktop]\nBgColor=#000080\nWallpaperMode=none\n", std::nullopt,
+                                   true, "[Desktop]\nBgColor=#000080\nWallpaperMode=stretch\n"},
+                      LxqtModeCase{"OwnProfileWithoutMode", "[Desktop]\nWallpaper=/old.png\n",
+                                   std::nullopt, true,
+                                   "[Desktop]\nWallpaper=/old.png\nWallpaperMode=stretch\n"},
+                      LxqtModeCase{"OwnProfileFit", "[Desktop]\nWallpaperMode=fit\n", std::nullopt,
+                                   false, "[Desktop]\nWallpaperMode=fit\n"},
+                      LxqtModeCase{"SystemProfileStretch", std::nullopt,
+                                   "[Desktop]\nWallpaperMode=stretch\n", false, std::nullopt},
+                      LxqtModeCase{"SystemProfileNone", std::nullopt,
+                                   "[Desktop]\nWallpaperMode=none\n", true, std::nullopt},
+                      LxqtModeCase{"NoProfile", std::nullopt, std::nullopt, true, std::nullopt}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 }  // namespace
 }  // namespace tessarin::testing

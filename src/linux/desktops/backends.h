@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "linux/desktops/environment.h"
 #include "linux/desktops/tool_runner.h"
 
 namespace tessarin::linux_platform {
@@ -11,10 +12,12 @@ namespace tessarin::linux_platform {
 using ReportLine = std::function<void(const std::string&)>;
 
 // What every desktop backend works with: the tools the desktop is reached
-// through, and where a value that did not stick is reported.
+// through, where a value that did not stick is reported, and the session's
+// variables (where a desktop keeps its own configuration).
 struct DesktopTools {
   ToolRunner& tools;
   const ReportLine& report;
+  const Environment& environment;
 
   void ReportMismatch(const std::string& setting, const std::string& expected,
                       const std::string& found) const;
@@ -24,8 +27,12 @@ struct DesktopTools {
 // Each backend takes the wallpaper's absolute path and gives up quietly on
 // what ports::Wallpaper swallows, reporting only a value that did not stick.
 
-// GNOME and the desktops on its settings: picture-uri and picture-uri-dark.
+// GNOME and the desktops on its settings: picture-uri and picture-uri-dark,
+// for GNOME Shell, for the others that draw from GNOME's keys (Flashback,
+// Unity, Pantheon), and for Budgie (see Refresh in gsettings_keys.h).
 void ApplyGnome(const DesktopTools& desktop, const std::string& path);
+void ApplyGnomeKeys(const DesktopTools& desktop, const std::string& path);
+void ApplyBudgie(const DesktopTools& desktop, const std::string& path);
 void ApplyCinnamon(const DesktopTools& desktop, const std::string& path);
 void ApplyMate(const DesktopTools& desktop, const std::string& path);
 // Deepin's own schema, and GNOME's where Deepin also keeps that one.
@@ -37,8 +44,10 @@ void ApplyKde(const DesktopTools& desktop, const std::string& path);
 // Every last-image property of the xfce4-desktop channel, or new ones.
 void ApplyXfce(const DesktopTools& desktop, const std::string& path);
 
-// LXQt ("pcmanfm-qt") and LXDE ("pcmanfm").
-void ApplyPcmanfm(const DesktopTools& desktop, const std::string& tool, const std::string& path);
+// LXDE ("pcmanfm") and LXQt ("pcmanfm-qt", whose wallpaper mode that hides
+// the picture is also switched).
+void ApplyLxde(const DesktopTools& desktop, const std::string& path);
+void ApplyLxqt(const DesktopTools& desktop, const std::string& path);
 
 // sway and the wlroots compositors speaking its protocol.
 void ApplySway(const DesktopTools& desktop, const std::string& path);

@@ -5,8 +5,11 @@ namespace tessarin::linux_platform {
 
 void ApplyDeepin(const DesktopTools& desktop, const std::string& path) {
   std::vector<GSettingsKey> keys{{"com.deepin.wrap.gnome.desktop.background", "picture-uri", true}};
-  keys.insert(keys.end(), std::begin(kGnomeKeys), std::end(kGnomeKeys));
-  ApplyKeysAndShow(desktop, keys, kGnomeMode, path);
+  for (GSettingsKey key : kGnomeKeys) {
+    key.optional = true;  // where Deepin keeps GNOME's schema
+    keys.push_back(key);
+  }
+  ApplyKeysAndShow(desktop, keys, kGnomeMode, path, Refresh::OtherSpelling);
 }
 
 }  // namespace tessarin::linux_platform

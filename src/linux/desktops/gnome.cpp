@@ -4,7 +4,18 @@
 namespace tessarin::linux_platform {
 
 void ApplyGnome(const DesktopTools& desktop, const std::string& path) {
-  ApplyKeysAndShow(desktop, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, kGnomeMode, path);
+  ApplyKeysAndShow(desktop, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, kGnomeMode, path,
+                   Refresh::WatchesTheFile);
+}
+
+void ApplyGnomeKeys(const DesktopTools& desktop, const std::string& path) {
+  ApplyKeysAndShow(desktop, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, kGnomeMode, path,
+                   Refresh::OtherSpelling);
+}
+
+void ApplyBudgie(const DesktopTools& desktop, const std::string& path) {
+  ApplyKeysAndShow(desktop, {std::begin(kGnomeKeys), std::end(kGnomeKeys)}, kGnomeMode, path,
+                   Refresh::OtherSpellingThenPause);
 }
 
 }  // namespace tessarin::linux_platform

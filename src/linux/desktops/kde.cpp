@@ -14,15 +14,46 @@ constexpr const char* kService = "org.kde.plasmashell";
 constexpr const char* kObject = "/PlasmaShell";
 constexpr const char* kMethod = "org.kde.PlasmaShell.evaluateScript";
 
-ToolOutcome EvaluateScript(ToolRunner& tools, const std::string& script) {
-  ToolOutcome outcome = tools.Run("dbus-send", {"--session", "--print-reply=literal", "--reply-timeout=1800",
-                                                std::string("--dest=") + kService, kObject, kMethod,
-                                                "string:" + script});
-  for (const char* qdbus : {"qdbus6", "qdbus"}) {
-    if (outcome.status != ToolOutcome::Status::Missing) break;
-    outcome = tools.Run(qdbus, {kService, kObject, kMethod, script});
+// A D-Bus call, as dbus-send or a qdbus tool takes it.
+struct Call {
+  const char* service;
+  const char* object;
+  const char* method;
+  std::string argument;
+};
+
+ToolOutcome Send(ToolRunner& tools, const std::string& tool, const Call& call) {
+  if (tool == "dbus-send") {
+    return tools.Run(tool, {"--session", "--print-reply=literal", "--reply-timeout=1800",
+                            std::string("--dest=") + call.service, call.object, call.method,
+                            "string:" + call.argument});
   }
-  return outcome;
+  return tools.Run(tool, {call.service, call.object, call.method, call.argument});
+}
+
+// The script's outcome, and the tool that carried it.
+struct Evaluated {
+  ToolOutcome outcome;
+  std::string tool;
+};
+
+Evaluated EvaluateScript(ToolRunner& tools, const std::string& script) {
+  Evaluated evaluated;
+  for (const char* tool : {"dbus-send", "qdbus6", "qdbus"}) {
+    evaluated = {Send(tools, tool, {kService, kObject, kMethod, script}), tool};
+    if (evaluated.outcome.status != ToolOutcome::Status::Missing) break;
+  }
+  return evaluated;
+}
+
+// A failed call came from a shell that refused the script (locked widgets
+// answer with an error) when the shell is on the bus; else Plasma is not
+// running, which is passed over silently like any desktop out of reach.
+bool ShellIsRunning(ToolRunner& tools, const std::string& tool) {
+  const auto answer = Send(tools, tool,
+                           {"org.freedesktop.DBus", "/org/freedesktop/DBus",
+                            "org.freedesktop.DBus.NameHasOwner", kService});
+  return answer.Succeeded() && answer.output.find("true") != std::string::npos;
 }
 
 // The script prints each desktop's Image after the change, one a line. The
@@ -43,9 +74,11 @@ std::string PlasmaWallpaperScript(const std::string& path) {
 
 }  // namespace
 
-// A shell with locked widgets answers with an error: passed over like any other.
 void ApplyKde(const DesktopTools& desktop, const std::string& path) {
-  const auto outcome = EvaluateScript(desktop.tools, PlasmaWallpaperScript(path));
+  const auto [outcome, tool] = EvaluateScript(desktop.tools, PlasmaWallpaperScript(path));
+  if (outcome.status == ToolOutcome::Status::Failed && ShellIsRunning(desktop.tools, tool)) {
+    desktop.Report("the Plasma shell refused the script that sets the wallpaper");
+  }
   if (!outcome.Succeeded()) return;
   const std::string wanted = FileUri(path);
   std::istringstream lines(outcome.output);

@@ -15,17 +15,28 @@ DesktopKind KindNamed(std::string name) {
   name = name.substr(name.rfind('/') + 1);  // some display managers give a session file
   if (name.size() > 8 && name.ends_with(".desktop")) name.resize(name.size() - 8);
   static const std::pair<const char*, DesktopKind> kNames[] = {
-      {"gnome", DesktopKind::Gnome},        {"gnome-classic", DesktopKind::Gnome},
-      {"gnome-flashback", DesktopKind::Gnome}, {"ubuntu", DesktopKind::Gnome},
-      {"unity", DesktopKind::Gnome},        {"budgie", DesktopKind::Gnome},
-      {"budgie-desktop", DesktopKind::Gnome}, {"pantheon", DesktopKind::Gnome},
-      {"x-cinnamon", DesktopKind::Cinnamon}, {"cinnamon", DesktopKind::Cinnamon},
-      {"mate", DesktopKind::Mate},          {"deepin", DesktopKind::Deepin},
-      {"dde", DesktopKind::Deepin},         {"kde", DesktopKind::Kde},
-      {"plasma", DesktopKind::Kde},         {"plasmawayland", DesktopKind::Kde},
-      {"plasmax11", DesktopKind::Kde},      {"xfce", DesktopKind::Xfce},
-      {"xubuntu", DesktopKind::Xfce},       {"lxqt", DesktopKind::Lxqt},
-      {"lxde", DesktopKind::Lxde},          {"sway", DesktopKind::Sway},
+      {"gnome", DesktopKind::Gnome},
+      {"gnome-classic", DesktopKind::Gnome},
+      {"gnome-flashback", DesktopKind::GnomeKeys},
+      {"ubuntu", DesktopKind::Gnome},
+      {"unity", DesktopKind::GnomeKeys},
+      {"budgie", DesktopKind::Budgie},
+      {"budgie-desktop", DesktopKind::Budgie},
+      {"pantheon", DesktopKind::GnomeKeys},
+      {"x-cinnamon", DesktopKind::Cinnamon},
+      {"cinnamon", DesktopKind::Cinnamon},
+      {"mate", DesktopKind::Mate},
+      {"deepin", DesktopKind::Deepin},
+      {"dde", DesktopKind::Deepin},
+      {"kde", DesktopKind::Kde},
+      {"plasma", DesktopKind::Kde},
+      {"plasmawayland", DesktopKind::Kde},
+      {"plasmax11", DesktopKind::Kde},
+      {"xfce", DesktopKind::Xfce},
+      {"xubuntu", DesktopKind::Xfce},
+      {"lxqt", DesktopKind::Lxqt},
+      {"lxde", DesktopKind::Lxde},
+      {"sway", DesktopKind::Sway},
   };
   for (const auto& [known, kind] : kNames) {
     if (name == known) return kind;
@@ -65,16 +76,22 @@ void LinuxDesktop::ShowAndKeep(const std::string& path) {
 }
 
 void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
-  const DesktopTools desktop{tools_, report_};
+  const DesktopTools desktop{tools_, report_, environment_};
   switch (kind) {
     case DesktopKind::Gnome: return ApplyGnome(desktop, path);
+    case DesktopKind::GnomeKeys:
+      return ApplyGnomeKeys(desktop, path);
+    case DesktopKind::Budgie:
+      return ApplyBudgie(desktop, path);
     case DesktopKind::Cinnamon: return ApplyCinnamon(desktop, path);
     case DesktopKind::Mate: return ApplyMate(desktop, path);
     case DesktopKind::Deepin: return ApplyDeepin(desktop, path);
     case DesktopKind::Kde: return ApplyKde(desktop, path);
     case DesktopKind::Xfce: return ApplyXfce(desktop, path);
-    case DesktopKind::Lxqt: return ApplyPcmanfm(desktop, "pcmanfm-qt", path);
-    case DesktopKind::Lxde: return ApplyPcmanfm(desktop, "pcmanfm", path);
+    case DesktopKind::Lxqt:
+      return ApplyLxqt(desktop, path);
+    case DesktopKind::Lxde:
+      return ApplyLxde(desktop, path);
     case DesktopKind::Sway: return ApplySway(desktop, path);
     case DesktopKind::X11Root: {
       const auto outcome = RunInChild(

@@ -12,7 +12,21 @@
 
 namespace tessarin::linux_platform {
 
-enum class DesktopKind { None, Gnome, Cinnamon, Mate, Deepin, Kde, Xfce, Lxqt, Lxde, Sway, X11Root };
+enum class DesktopKind {
+  None,
+  Gnome,
+  GnomeKeys,
+  Budgie,
+  Cinnamon,
+  Mate,
+  Deepin,
+  Kde,
+  Xfce,
+  Lxqt,
+  Lxde,
+  Sway,
+  X11Root
+};
 
 // The desktop the session runs: the first entry of XDG_CURRENT_DESKTOP that
 // names a known desktop, else DESKTOP_SESSION, else a sway socket, else a
