@@ -5,7 +5,7 @@ include(GoogleTest)
 
 # The logic against fakes of every platform interface.
 add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_whole_image tessarin_test_support
+target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_test_support
   tessarin_warnings GTest::gtest_main GTest::gmock)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 

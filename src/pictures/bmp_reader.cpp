@@ -11,7 +11,7 @@
 #include "pictures/picture_input.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 #include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {

@@ -82,7 +82,7 @@ class GifDecoder : public RowDecoder {
         PaintLine(picture.bgr.data() + static_cast<std::size_t>(image.Top + row) * stride, width_);
       }
     }
-    return std::make_unique<HeldImageSource>(std::move(picture), Path(), std::move(held));
+    return std::make_unique<HeldPicture>(std::move(picture), Path(), std::move(held));
   }
 
  private:

@@ -11,7 +11,7 @@
 #include <jpeglib.h>
 
 #include "base/failure.h"
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 #include "pictures/picture_limits.h"
 #include "pictures/row_decoder.h"
 

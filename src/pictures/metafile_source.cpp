@@ -10,7 +10,7 @@
 #include "pictures/picture_input.h"
 #include "pictures/picture_limits.h"
 #include "pictures/bmp_reader.h"
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -64,7 +64,7 @@ std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFil
   if (!result.error.empty()) throw Failure::InFile(path, result.error);
   CheckWritableSize(path, result.image.width, result.image.height);
   HeldMemory imageMemory = HeldMemory::Take(path, result.image.bgr.capacity());
-  return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
+  return std::make_unique<HeldPicture>(std::move(result.image), path, std::move(imageMemory));
 }
 
 std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {

@@ -77,7 +77,7 @@ class PngDecoder : public RowDecoder {
     const std::size_t to = static_cast<std::size_t>(Width()) * 3;
     for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
-    return std::make_unique<HeldImageSource>(ports::Bitmap{Width(), Height(), std::move(pixels)},
+    return std::make_unique<HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
                                              Path(), std::move(held));
   }
 

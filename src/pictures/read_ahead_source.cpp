@@ -4,7 +4,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 namespace tessarin::pictures {
 namespace {

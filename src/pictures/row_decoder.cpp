@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 #include "pictures/picture_limits.h"
 
 namespace tessarin::pictures {
@@ -28,7 +28,7 @@ class StreamedRows : public ports::Picture {
       blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()),
                                      std::min(height, Height()), ports::kBytesPerPixel);
     }
-    return ReadTopLeftThroughRows(*this, width, height);
+    return ReadTopLeftRowByRow(*this, width, height);
   }
 
  private:

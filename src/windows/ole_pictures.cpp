@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 namespace tessarin::win32_platform {
 namespace {
@@ -199,7 +199,7 @@ std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   if (file->Size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   bytes.resize(file->ReadAt(0, bytes));
-  return std::make_unique<pictures::ImageSource>(DecodeWithOle(bytes, path), path);
+  return std::make_unique<pictures::HeldPicture>(DecodeWithOle(bytes, path), path);
 }
 
 }  // namespace tessarin::win32_platform
