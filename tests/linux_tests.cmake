@@ -21,7 +21,7 @@ add_executable(pictures_tests
   pictures/jpeg_source_test.cpp
   pictures/metafile_player_test.cpp
   pictures/picture_formats_test.cpp
-  pictures/picture_limits_test.cpp
+  pictures/size_checks_test.cpp
   pictures/png_source_test.cpp
   pictures/read_ahead_source_test.cpp)
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player

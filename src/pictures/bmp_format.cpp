@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_input.h"
-#include "pictures/picture_limits.h"
+#include "base/little_endian.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/little_endian.h"
 #include "pictures/bmp_format.h"
-#include "pictures/picture_input.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
 #include "pictures/held/held_picture.h"
-#include "pictures/picture_limits.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {

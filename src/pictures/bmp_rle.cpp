@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/failure.h"
-#include "pictures/picture_input.h"
+#include "pictures/read_exactly.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_limits.h"
+#include "pictures/flatten_onto_black.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -166,7 +167,7 @@ class GifDecoder : public RowDecoder {
 }  // namespace
 
 std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file) {
-  return RowDecoderPicture(std::make_unique<GifDecoder>(std::move(file)));
+  return OpenAsPicture(std::make_unique<GifDecoder>(std::move(file)));
 }
 
 }  // namespace tessarin::pictures

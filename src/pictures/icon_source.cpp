@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/input_slices.h"
-#include "pictures/picture_input.h"
-#include "pictures/png_source.h"
+#include "base/little_endian.h"
 #include "pictures/bmp_reader.h"
+#include "pictures/embedded_files.h"
+#include "pictures/png_source.h"
+#include "pictures/read_exactly.h"
 
 namespace tessarin::pictures {
 namespace {

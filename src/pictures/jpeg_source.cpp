@@ -12,8 +12,8 @@
 
 #include "base/failure.h"
 #include "pictures/held/held_picture.h"
-#include "pictures/picture_limits.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -3,14 +3,14 @@
 #include <map>
 #include <vector>
 
-#include "linux/loaded_module.h"
 #include "base/failure.h"
-#include "pictures/input_slices.h"
-#include "pictures/metafile_module.h"
-#include "pictures/picture_input.h"
-#include "pictures/picture_limits.h"
+#include "linux/loaded_module.h"
 #include "pictures/bmp_reader.h"
+#include "pictures/embedded_files.h"
 #include "pictures/held/held_picture.h"
+#include "pictures/metafile_module.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {

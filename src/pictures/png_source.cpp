@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_limits.h"
+#include "pictures/flatten_onto_black.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -125,7 +126,7 @@ class PngDecoder : public RowDecoder {
 }  // namespace
 
 std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file) {
-  return RowDecoderPicture(std::make_unique<PngDecoder>(std::move(file)));
+  return OpenAsPicture(std::make_unique<PngDecoder>(std::move(file)));
 }
 
 }  // namespace tessarin::pictures

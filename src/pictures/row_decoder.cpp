@@ -3,14 +3,14 @@
 #include <algorithm>
 
 #include "pictures/held/held_picture.h"
-#include "pictures/picture_limits.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
 
-class StreamedRows : public ports::Picture {
+class StreamedPicture : public ports::Picture {
  public:
-  explicit StreamedRows(std::unique_ptr<RowDecoder> decoder) : decoder_(std::move(decoder)) {
+  explicit StreamedPicture(std::unique_ptr<RowDecoder> decoder) : decoder_(std::move(decoder)) {
     decoder_->StartRows();
   }
   int Width() const override { return decoder_->Width(); }
@@ -49,9 +49,9 @@ std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) no
   }
 }
 
-std::unique_ptr<ports::Picture> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
+std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder) {
   if (decoder->Interlaced()) return decoder->DecodeWhole();
-  return std::make_unique<StreamedRows>(std::move(decoder));
+  return std::make_unique<StreamedPicture>(std::move(decoder));
 }
 
 }  // namespace tessarin::pictures

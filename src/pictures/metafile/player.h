@@ -233,7 +233,7 @@ class Player {
 
   void Play(std::uint16_t function, const Params& p);
 
-  // State and objects (player_state.cpp).
+  // The record loop, state and objects (player_record_loop.cpp).
   Point ScaleFactors() const;
   Point Device(double x, double y) const;
   double DeviceLength(double logical) const { return std::abs(logical * ScaleFactors().x); }

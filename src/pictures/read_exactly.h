@@ -17,10 +17,4 @@ inline constexpr std::size_t kMaxReadBytes = 256 * 1024;
 void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  const char* whenShort = "the file ends early");
 
-inline std::uint32_t Le16(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-inline std::uint32_t Le32(const std::uint8_t* p) { return Le16(p) | Le16(p + 2) << 16; }
-
 }  // namespace tessarin::pictures

@@ -1,8 +1,8 @@
-#include "pictures/picture_limits.h"
 
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -1,4 +1,4 @@
-#include "pictures/picture_input.h"
+#include "pictures/read_exactly.h"
 
 #include <algorithm>
 

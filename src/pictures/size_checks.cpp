@@ -1,4 +1,4 @@
-#include "pictures/picture_limits.h"
+#include "pictures/size_checks.h"
 
 #include <algorithm>
 #include <utility>
@@ -44,21 +44,6 @@ void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int6
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
   if (bytes > kMaxWholeDecodeBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
-}
-
-ports::Bitmap BlankImage(const std::string& path, int width, int height) {
-  CheckWholeDecodeSize(path, width, height, ports::kBytesPerPixel);
-  ports::Bitmap image;
-  image.width = width;
-  image.height = height;
-  image.bgr.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                   ports::kBytesPerPixel);
-  for (std::size_t i = 0; i < image.bgr.size(); i += 3) {
-    image.bgr[i] = kFlattenBlue;
-    image.bgr[i + 1] = kFlattenGreen;
-    image.bgr[i + 2] = kFlattenRed;
-  }
-  return image;
 }
 
 ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
