@@ -35,10 +35,11 @@ std::unique_ptr<tessarin::ports::Picture> Open(const std::uint8_t* data, std::si
   auto file = std::make_unique<tessarin::testing::MemoryInputFile>(
       "fuzz", std::vector<std::uint8_t>(data, data + size));
   const auto head = std::span<const std::uint8_t>(data, std::min<std::size_t>(size, 16));
-  if (tessarin::pictures::LooksLikeBmp(head)) return tessarin::pictures::OpenBmp(std::move(file));
+  if (tessarin::pictures::LooksLikeBmp(head)) return tessarin::pictures::OpenBmp(std::move(file), tessarin::fuzzing::FuzzDecoding());
   const PictureFormat format = tessarin::pictures::RecognisePicture(head);
   if (format == PictureFormat::Unknown || format == PictureFormat::Metafile) return nullptr;
-  return tessarin::pictures::OpenDecodedPicture(format, std::move(file));
+  return tessarin::pictures::OpenDecodedPicture(format, std::move(file),
+                                                tessarin::fuzzing::FuzzDecoding());
 }
 
 std::int16_t Word(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | p[1] << 8); }

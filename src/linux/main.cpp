@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
   LinuxMessages messages(gui);
   IniSettings settings;
   LinuxFiles files;
-  LinuxPictures pictures(files);
+  // The program's own decode limits, one allowance for every picture it holds.
+  tessarin::pictures::DecodeSetup decoding;
+  LinuxPictures pictures(files, decoding);
   LinuxRandom random;
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);

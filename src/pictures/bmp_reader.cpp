@@ -35,16 +35,16 @@ class RowStrip {
   }
 
   void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first,
-            std::uint64_t count, std::uint64_t bytes) {
+            std::uint64_t count, std::uint64_t bytes, std::size_t maxReadBytes) {
     count_ = 0;  // holds nothing until the read has succeeded
     spacing_ = Spacing(plane, bytes);
     data_.resize((count - 1) * spacing_ + bytes);
     if (spacing_ == plane.stride) {
-      ReadExactly(file, plane.RowStart(first), data_, kTruncatedRows);
+      ReadExactly(file, plane.RowStart(first), data_, maxReadBytes, kTruncatedRows);
     } else {
       for (std::uint64_t i = 0; i < count; ++i) {
         ReadExactly(file, plane.RowStart(first + i), std::span(&data_[i * bytes], bytes),
-                    kTruncatedRows);
+                    maxReadBytes, kTruncatedRows);
       }
     }
     first_ = first;
@@ -64,8 +64,8 @@ class RowStrip {
 // What the sources share: the file, its checked format and the rows delivered.
 class DibSource : public ports::Picture {
  public:
-  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : file_(std::move(file)), format_(std::move(format)) {}
+  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : file_(std::move(file)), format_(std::move(format)), setup_(setup) {}
   int Width() const override { return format_.width; }
   int Height() const override { return format_.height; }
   ports::RowOrder Order() const override { return format_.order; }
@@ -87,6 +87,7 @@ class DibSource : public ports::Picture {
 
   std::unique_ptr<ports::InputFile> file_;
   const DibFormat format_;
+  DecodeSetup& setup_;
   int delivered_ = 0;
   HeldMemory blockMemory_;
 };
@@ -95,8 +96,8 @@ class DibSource : public ports::Picture {
 // rows are read alongside its colour rows.
 class UncompressedSource final : public DibSource {
  public:
-  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : DibSource(std::move(file), std::move(format)), unpacker_(format_) {}
+  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : DibSource(std::move(file), std::move(format), setup), unpacker_(format_) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
     const int first = delivered_;
@@ -110,7 +111,8 @@ class UncompressedSource final : public DibSource {
 
   ports::Bitmap ReadTopLeft(int width, int height) override {
     ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
+        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, setup_,
+                         blockMemory_);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
     Strips strips;
@@ -135,9 +137,10 @@ class UncompressedSource final : public DibSource {
     const std::uint64_t maskBytes = BytesFor(pixels, 1);
     std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
     if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
-    const std::uint64_t count = std::clamp<std::uint64_t>(kMaxReadBytes / rowSpace, 1, wanted);
-    strips.colour.Load(*file_, format_.pixels, first, count, colourBytes);
-    if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes);
+    const std::uint64_t count = std::clamp<std::uint64_t>(setup_.limits.maxReadBytes / rowSpace, 1, wanted);
+    const std::size_t maxRead = setup_.limits.maxReadBytes;
+    strips.colour.Load(*file_, format_.pixels, first, count, colourBytes, maxRead);
+    if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes, maxRead);
   }
 
   void DecodeRow(const Strips& strips, std::uint64_t row, int pixels, std::uint8_t* out) {
@@ -195,8 +198,9 @@ class UncompressedSource final : public DibSource {
 
 class RleSource final : public DibSource {
  public:
-  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : DibSource(std::move(file), std::move(format)), stream_(*file_, format_) {}
+  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : DibSource(std::move(file), std::move(format), setup),
+        stream_(*file_, format_, setup.limits.maxReadBytes) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
     if (!TakeRows(rows)) return;
@@ -208,9 +212,10 @@ class RleSource final : public DibSource {
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
   ports::Bitmap ReadTopLeft(int width, int height) override {
     ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
+        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, setup_,
+                         blockMemory_);
     if (image.height == 0) return image;
-    RleDecoder decoder(*file_, format_);
+    RleDecoder decoder(*file_, format_, setup_.limits.maxReadBytes);
     decoder.SkipRows(format_.height - image.height);
     for (int row = image.height - 1; row >= 0; --row) {
       decoder.DecodeRow(&image.bgr[RowBytesOut(image.width) * row], image.width);
@@ -223,12 +228,12 @@ class RleSource final : public DibSource {
 };
 
 std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> file,
-                                                    const DibPlacement& where) {
-  DibFormat format = ReadDibFormat(*file, where);
+                                           const DibPlacement& where, DecodeSetup& setup) {
+  DibFormat format = ReadDibFormat(*file, where, setup.limits);
   if (format.compression == DibCompression::None) {
-    return std::make_unique<UncompressedSource>(std::move(file), std::move(format));
+    return std::make_unique<UncompressedSource>(std::move(file), std::move(format), setup);
   }
-  return std::make_unique<RleSource>(std::move(file), std::move(format));
+  return std::make_unique<RleSource>(std::move(file), std::move(format), setup);
 }
 
 }  // namespace
@@ -237,20 +242,21 @@ bool LooksLikeBmp(std::span<const std::uint8_t> head) {
   return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
 }
 
-std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
+                                        DecodeSetup& setup) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
   if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
-  ReadExactly(*file, 0, header, "not a BMP file");
+  ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
   if (!LooksLikeBmp(header)) throw Failure::InFile(file->Path(), "not a BMP file");
   const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
                            DibKind::File};
-  return OpenPlaced(std::move(file), where);
+  return OpenPlaced(std::move(file), where, setup);
 }
 
 std::unique_ptr<ports::Picture> OpenDib(std::unique_ptr<ports::InputFile> file,
-                                                 std::uint64_t offset, std::uint64_t size,
-                                                 DibKind kind) {
-  return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind});
+                                        std::uint64_t offset, std::uint64_t size,
+                                        DibKind kind, DecodeSetup& setup) {
+  return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind}, setup);
 }
 
 }  // namespace tessarin::pictures

@@ -4,8 +4,9 @@
 
 namespace tessarin::pictures {
 
-ports::Bitmap BlankImage(const std::string& path, int width, int height) {
-  CheckWholeDecodeSize(path, width, height, ports::kBytesPerPixel);
+ports::Bitmap BlankImage(const std::string& path, int width, int height,
+                         const DecodeLimits& limits) {
+  CheckWholeDecodeSize(path, width, height, ports::kBytesPerPixel, limits);
   ports::Bitmap image;
   image.width = width;
   image.height = height;

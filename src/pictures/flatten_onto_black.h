@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "pictures/held/decode_limits.h"
 #include "ports/pictures.h"
 
 namespace tessarin::pictures {
@@ -17,6 +18,7 @@ inline std::uint8_t OverBlack(std::uint8_t channel, std::uint8_t alpha) {
 }
 
 // A bitmap of this size filled with the flatten colour (size checked first).
-ports::Bitmap BlankImage(const std::string& path, int width, int height);
+ports::Bitmap BlankImage(const std::string& path, int width, int height,
+                         const DecodeLimits& limits);
 
 }  // namespace tessarin::pictures

@@ -60,15 +60,15 @@ std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::
   return e;
 }
 
-Entry Choose(ports::InputFile& file) {
+Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
   std::array<std::uint8_t, kDirectoryHeader> header{};
-  ReadExactly(file, 0, header);
+  ReadExactly(file, 0, header, limits.maxReadBytes);
   const std::size_t count = Le16(&header[4]);
   if (Le16(&header[0]) != 0 || Le16(&header[2]) != 1 || count == 0) {
     throw Failure::InFile(file.Path(), "the icon's directory is damaged");
   }
   std::vector<std::uint8_t> directory(count * kEntrySize);
-  ReadExactly(file, kDirectoryHeader, directory);
+  ReadExactly(file, kDirectoryHeader, directory, limits.maxReadBytes);
   std::optional<Entry> best;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = &directory[i * kEntrySize];
@@ -84,10 +84,13 @@ Entry Choose(ports::InputFile& file) {
 
 }  // namespace
 
-std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file) {
-  const Entry entry = Choose(*file);
-  if (entry.png) return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size));
-  return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage);
+std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file,
+                                         DecodeSetup& setup) {
+  const Entry entry = Choose(*file, setup.limits);
+  if (entry.png) {
+    return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size), setup);
+  }
+  return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage, setup);
 }
 
 }  // namespace tessarin::pictures

@@ -20,6 +20,11 @@ struct RenderRequest {
   // Decodes a device-independent bitmap (info header first) found in the
   // metafile into BGR pixels, top row first; throws on a damaged bitmap.
   std::function<ports::Bitmap(std::span<const std::uint8_t> dib)> decodeDib;
+  // The player's caps, as DecodeLimits sets them.
+  double workPerPixel = 0;
+  double minWork = 0;
+  std::uint32_t maxSavedStates = 0;
+  double maxFontPixels = 0;
 };
 
 struct RenderResult {

@@ -41,34 +41,43 @@ std::string DefaultModulePath() {
 
 }  // namespace
 
-ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib) {
-  auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File);
-  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel);
+ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib,
+                                DecodeSetup& setup) {
+  auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File, setup);
+  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel, setup.limits);
   return source->ReadTopLeft(source->Width(), source->Height());
 }
 
 std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
-                                                          const std::string& modulePath) {
+                                                 const std::string& modulePath, DecodeSetup& setup) {
+  const DecodeLimits& limits = setup.limits;
   const std::string path = file->Path();
-  if (file->Size() > kMaxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
+  if (file->Size() > limits.maxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
   // The file, then the drawing (its surface and bitmaps, counted by the
   // player) take from the allowance; the drawing may use all it has left.
-  const HeldMemory fileMemory = HeldMemory::Take(path, file->Size());
+  const HeldMemory fileMemory = setup.allowance.Take(path, file->Size());
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
-  ReadExactly(*file, 0, bytes);
+  ReadExactly(*file, 0, bytes, limits.maxReadBytes);
   const metafile::RenderFunction render = LoadRenderer(modulePath, path);
-  metafile::RenderRequest request{bytes, HeldMemory::Left(),
-                                  [&path](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib); }};
+  const metafile::RenderRequest request{
+      bytes,
+      setup.allowance.Left(),
+      [&path, &setup](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib, setup); },
+      limits.metafileWorkPerPixel,
+      limits.metafileMinWork,
+      limits.metafileMaxSavedStates,
+      limits.metafileMaxFontPixels};
   metafile::RenderResult result;
   render(request, result);
   if (!result.error.empty()) throw Failure::InFile(path, result.error);
-  CheckWritableSize(path, result.image.width, result.image.height);
-  HeldMemory imageMemory = HeldMemory::Take(path, result.image.bgr.capacity());
+  CheckWritableSize(path, result.image.width, result.image.height, limits);
+  HeldMemory imageMemory = setup.allowance.Take(path, result.image.bgr.capacity());
   return std::make_unique<HeldPicture>(std::move(result.image), path, std::move(imageMemory));
 }
 
-std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {
-  return OpenMetafileWith(std::move(file), DefaultModulePath());
+std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file,
+                                             DecodeSetup& setup) {
+  return OpenMetafileWith(std::move(file), DefaultModulePath(), setup);
 }
 
 }  // namespace tessarin::pictures

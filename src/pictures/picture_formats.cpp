@@ -43,30 +43,31 @@ PictureFormat RecognisePicture(std::span<const std::uint8_t> head) {
 }
 
 std::unique_ptr<ports::Picture> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<ports::InputFile> file) {
+    PictureFormat format, std::unique_ptr<ports::InputFile> file, DecodeSetup& setup) {
   switch (format) {
     case PictureFormat::Jpeg:
-      return OpenJpeg(std::move(file));
+      return OpenJpeg(std::move(file), setup);
     case PictureFormat::Gif:
-      return OpenGif(std::move(file));
+      return OpenGif(std::move(file), setup);
     case PictureFormat::Png:
-      return OpenPng(std::move(file));
+      return OpenPng(std::move(file), setup);
     case PictureFormat::Icon:
-      return OpenIcon(std::move(file));
+      return OpenIcon(std::move(file), setup);
     case PictureFormat::Metafile:
-      return OpenMetafile(std::move(file));
+      return OpenMetafile(std::move(file), setup);
     default:
       throw Failure::InFile(file->Path(), "the file is not a picture Tessarin can read");
   }
 }
 
-std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file,
+                                            DecodeSetup& setup) {
   std::array<std::uint8_t, 16> head{};
   const std::size_t n = file->ReadAt(0, head);
   const std::span<const std::uint8_t> start(head.data(), n);
-  if (LooksLikeBmp(start)) return OpenBmp(std::move(file));
+  if (LooksLikeBmp(start)) return OpenBmp(std::move(file), setup);
   const PictureFormat format = RecognisePicture(start);
-  if (format != PictureFormat::Unknown) return OpenDecodedPicture(format, std::move(file));
+  if (format != PictureFormat::Unknown) return OpenDecodedPicture(format, std::move(file), setup);
   throw Failure::InFile(file->Path(), "not a picture in a format Tessarin reads");
 }
 

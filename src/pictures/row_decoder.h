@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -51,6 +52,7 @@ class RowDecoder {
 
 // The decoder as a picture: decoded whole when interlaced, else streamed row
 // by row, its rows counted against its height.
-std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder);
+std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder,
+                                              DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

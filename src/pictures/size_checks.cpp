@@ -16,21 +16,22 @@ std::string TooLargeToDecode(std::int64_t width, std::int64_t height) {
 }  // namespace
 
 HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
-                           int bytesPerPixel) {
-  CheckWholeDecodeSize(path, width, height, bytesPerPixel);
+                           int bytesPerPixel, DecodeSetup& setup) {
+  CheckWholeDecodeSize(path, width, height, bytesPerPixel, setup.limits);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
-  return HeldMemory::Take(path, bytes);
+  return setup.allowance.Take(path, bytes);
 }
 
-std::string TooWideReason(std::int64_t width) {
+std::string TooWideReason(std::int64_t width, const DecodeLimits& limits) {
   return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
-         std::to_string(ports::kMaxPictureWidth) + " pixels are refused";
+         std::to_string(limits.maxPictureWidth) + " pixels are refused";
 }
 
-void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height) {
+void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height,
+                       const DecodeLimits& limits) {
   if (width <= 0 || height <= 0) throw Failure::InFile(path, "the picture has no pixels");
-  if (width > ports::kMaxPictureWidth) throw Failure::InFile(path, TooWideReason(width));
+  if (width > limits.maxPictureWidth) throw Failure::InFile(path, TooWideReason(width, limits));
   if (!FitsABmpFile(width, height)) {
     throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
                                     std::to_string(height) +
@@ -39,18 +40,18 @@ void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t
 }
 
 void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int64_t height,
-                          int bytesPerPixel) {
-  CheckWritableSize(path, width, height);
+                          int bytesPerPixel, const DecodeLimits& limits) {
+  CheckWritableSize(path, width, height, limits);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
-  if (bytes > kMaxWholeDecodeBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
+  if (bytes > limits.maxHeldBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
 }
 
 ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
-                                 int fullHeight, HeldMemory& held) {
+                               int fullHeight, DecodeSetup& setup, HeldMemory& held) {
   if (width > 0 && height > 0) {
     held = HoldWholeDecode(path, std::min(width, fullWidth), std::min(height, fullHeight),
-                           ports::kBytesPerPixel);
+                           ports::kBytesPerPixel, setup);
   }
   return BlankTopLeft(width, height, fullWidth, fullHeight);
 }

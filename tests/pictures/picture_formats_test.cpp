@@ -4,6 +4,7 @@
 
 #include "pictures/metafile_source.h"
 #include "base/failure.h"
+#include "support/decode_setup.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
@@ -37,7 +38,7 @@ TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
   b.Placeable(0, 0, 300, 150, 1440).Record(0x0103, {1});  // 20 x 10 pixels
   const auto dib = testing::Dib24(1, 1, {0, 0, 255});
   b.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, dib);  // StretchDIB, all of it
-  auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE);
+  auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE, testing::ProgramDecoding());
   const ports::Bitmap image = testing::ReadWhole(*source);
   ASSERT_EQ(image.width, 20);
   ASSERT_EQ(image.height, 10);
@@ -48,9 +49,9 @@ TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
   Bytes damagedDib = dib;
   damagedDib[14] = 7;  // 7 bits per pixel
   broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(OpenMetafileWith(testing::InMemory(broken.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE), Failure);
+  EXPECT_THROW(OpenMetafileWith(testing::InMemory(broken.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE, testing::ProgramDecoding()), Failure);
   try {
-    OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), "/nonexistent/tessarin-metafile.so");
+    OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), "/nonexistent/tessarin-metafile.so", testing::ProgramDecoding());
     ADD_FAILURE() << "loaded";
   } catch (const Failure& failure) {
     EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"), std::string::npos);
@@ -70,7 +71,7 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
   for (const Bytes& file : {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
                             testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced),
                             testing::EncodePng(4, 3, raw), testing::EncodePng(4, 3, raw, interlacedPng)}) {
-    const auto source = OpenPicture(testing::InMemory(file, "four.pic"));
+    const auto source = OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding());
     std::vector<std::uint8_t> rows(4 * 3 * 3);
     source->ReadRows(rows.data(), 3);
     try {

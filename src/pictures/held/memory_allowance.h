@@ -1,44 +1,53 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 namespace tessarin::pictures {
 
-// Formats that cannot stream are decoded whole; that decode, in whatever
-// pixel format the decoder needs, may take at most this many bytes. 256 MiB
-// holds an 8K picture at four bytes a pixel with room to spare. It is also
-// the allowance that everything held whole in one process shares (see
-// HeldMemory), so that a canvas and an inset together stay within it.
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-// Fuzzing runs under sanitizers, whose own memory grows with every byte held:
-// a quarter of the allowance keeps an input and their share within the
-// fuzzer's 384 MiB, so that a bound the program breaks is still found.
-constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{64} << 20;
-#else
-constexpr std::uint64_t kMaxWholeDecodeBytes = std::uint64_t{256} << 20;
-#endif
+class HeldMemory;
 
-// Bytes taken from the process's allowance of kMaxWholeDecodeBytes for what
-// is held whole: a picture decoded whole, a metafile's file, progressive JPEG
-// coefficients, the inset's block. Given back when destroyed, so the holder
-// keeps it as long as the memory lives. Safe to use from any thread.
+// The bytes that everything held whole in one process may take together
+// (DecodeLimits::maxHeldBytes): a picture decoded whole, a metafile's file,
+// progressive JPEG coefficients, the inset's block. Safe to use from any
+// thread; it must outlive every HeldMemory taken from it.
+class MemoryAllowance {
+ public:
+  explicit MemoryAllowance(std::uint64_t bytes) : bytes_(bytes) {}
+  MemoryAllowance(const MemoryAllowance&) = delete;
+  MemoryAllowance& operator=(const MemoryAllowance&) = delete;
+
+  // Takes `bytes`; throws Failure naming `path` when less is left (the
+  // other picture may hold the rest).
+  HeldMemory Take(const std::string& path, std::uint64_t bytes);
+  // What is left.
+  std::uint64_t Left() const { return bytes_ - used_.load(); }
+  std::uint64_t Bytes() const { return bytes_; }
+
+ private:
+  friend class HeldMemory;
+  const std::uint64_t bytes_;
+  std::atomic<std::uint64_t> used_{0};
+};
+
+// Bytes taken from an allowance, given back when destroyed, so the holder
+// keeps it as long as the memory lives.
 class HeldMemory {
  public:
   HeldMemory() = default;
   HeldMemory(HeldMemory&& other) noexcept;
   HeldMemory& operator=(HeldMemory&& other) noexcept;
-  ~HeldMemory();
-
-  // Takes `bytes` from the allowance; throws Failure naming `path` when it
-  // has less left (the other picture may hold the rest).
-  static HeldMemory Take(const std::string& path, std::uint64_t bytes);
-  // What the allowance has left.
-  static std::uint64_t Left();
+  ~HeldMemory() { GiveBack(); }
   std::uint64_t Bytes() const { return bytes_; }
 
  private:
-  explicit HeldMemory(std::uint64_t bytes) : bytes_(bytes) {}
+  friend class MemoryAllowance;
+  HeldMemory(MemoryAllowance& allowance, std::uint64_t bytes)
+      : allowance_(&allowance), bytes_(bytes) {}
+  void GiveBack() noexcept;
+
+  MemoryAllowance* allowance_ = nullptr;
   std::uint64_t bytes_ = 0;
 };
 

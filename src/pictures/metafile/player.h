@@ -23,22 +23,17 @@ namespace tessarin::metafile::detail {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kPixelsPerInch = 96;
 constexpr int kMaxCairoSide = 32767;
-constexpr double kMaxFontPixels = 2048;
 
-// The work cap, in pixels' worth of filling (about a nanosecond each). Every
-// record pays before it does its work; the costs are set against the time
-// the work takes, so that a whole budget is spent within a few seconds.
-constexpr double kMinBudget = 1 << 26;
-constexpr double kBudgetPerFramePixel = 64;
+// The work cap (RenderRequest's), in pixels' worth of filling (about a
+// nanosecond each). Every record pays before it does its work; the costs are
+// set against the time the work takes, so that a whole budget is spent
+// within a few seconds.
 constexpr double kRecordCost = 4;          // reading and dispatching any record
 constexpr double kShapeCost = 64;          // setting up a path, a fill or a copy
 constexpr double kObjectCost = 64;         // creating an object, saving a state
 constexpr double kGlyphCost = 256;         // each character, however small
 constexpr double kDecodeCostPerPixel = 2;  // a bitmap decoded and made a surface
 constexpr double kDashCostPerPixel = 64;   // each pixel of length a dashed pen runs
-// Saved states beyond this depth are not kept (SaveDC fails, as when GDI
-// runs out of memory); RestoreDC then goes back as far as there are.
-constexpr std::size_t kMaxSavedStates = 1024;
 
 // Record functions (the low byte names the record; the high byte counts its
 // parameters in some writers, which is why the full word is compared).

@@ -30,7 +30,7 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   std::vector<std::uint16_t> slots(objects_.size());
   std::iota(slots.begin(), slots.end(), std::uint16_t{0});
   freeSlots_ = decltype(freeSlots_)(std::greater<>(), std::move(slots));
-  budget_ = std::max(double(frame.width) * frame.height * kBudgetPerFramePixel, kMinBudget);
+  budget_ = std::max(double(frame.width) * frame.height * request.workPerPixel, request.minWork);
 }
 
 Player::~Player() { cairo_destroy(cr_); }
@@ -310,7 +310,9 @@ void Player::CreateFont(const Params& p) {
 }
 
 void Player::SaveDc() {
-  if (saved_.size() >= kMaxSavedStates) return;
+  // Beyond the cap SaveDC fails, as when GDI runs out of memory; RestoreDC
+  // then goes back as far as there are.
+  if (saved_.size() >= request_.maxSavedStates) return;
   Spend(kObjectCost);
   saved_.push_back(state_);
   cairo_save(cr_);

@@ -37,14 +37,14 @@ void Player::SelectFont() {
                          f.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                          f.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   // A negative height is the em size, a positive one the cell height.
-  const double height = std::min(kMaxFontPixels, std::abs(f.height * ScaleFactors().y));
+  const double height = std::min(request_.maxFontPixels, std::abs(f.height * ScaleFactors().y));
   double size = height > 0 ? height : 16;
   cairo_set_font_size(cr_, size);
   if (f.height > 0) {
     cairo_font_extents_t e;
     cairo_font_extents(cr_, &e);
     if (e.ascent + e.descent > 0) size = size * size / (e.ascent + e.descent);
-    cairo_set_font_size(cr_, std::min(size, kMaxFontPixels));
+    cairo_set_font_size(cr_, std::min(size, request_.maxFontPixels));
   }
 }
 
