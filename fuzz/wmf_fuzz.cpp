@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       limits.metafileWorkPerPixel,
       limits.metafileMinWork,
       limits.metafileMaxSavedStates,
-      limits.metafileMaxFontPixels};
+      limits.metafileMaxFontPixels,
+      {}};  // the player's own memory
   try {
     const tessarin::ports::Bitmap image = tessarin::metafile::RenderMetafile(request);
     if (image.bgr.size() != std::size_t(image.width) * image.height * 3) __builtin_trap();

@@ -9,6 +9,7 @@
 #include "linux/linux_messages.h"
 #include "linux/linux_pictures.h"
 #include "linux/linux_process.h"
+#include "linux/metafile_renderer.h"
 #include "linux/linux_random.h"
 #include "linux/registry_file.h"
 #include "ports/platform.h"
@@ -22,8 +23,9 @@ int main(int argc, char** argv) {
   LinuxMessages messages(gui);
   IniSettings settings;
   LinuxFiles files;
-  // The program's own decode limits, one allowance for every picture it holds.
-  tessarin::pictures::DecodeSetup decoding;
+  // The program's own decode limits, one allowance for every picture it
+  // holds, and the metafile module loaded when a metafile is first opened.
+  tessarin::pictures::DecodeSetup decoding({}, MetafileRendererOfThisProcess());
   LinuxPictures pictures(files, decoding);
   LinuxRandom random;
   const Environment environment = Environment::OfThisProcess();

@@ -51,7 +51,8 @@ RenderRequest Request(std::span<const std::uint8_t> bytes,
           limits.metafileWorkPerPixel,
           limits.metafileMinWork,
           limits.metafileMaxSavedStates,
-          limits.metafileMaxFontPixels};
+          limits.metafileMaxFontPixels,
+          {}};  // the player's own memory
 }
 
 ports::Bitmap Render(const MetafileBuilder& builder) {

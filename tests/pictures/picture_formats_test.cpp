@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pictures/metafile_source.h"
 #include "base/failure.h"
 #include "support/decode_setup.h"
-#include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -29,32 +27,6 @@ TEST(RecognisePicture, GoesByTheFirstBytesOnly) {
   for (const Bytes& other : {Bytes{}, Bytes{'G', 'I', 'F', '8', '8', 'a'}, Bytes{0, 0, 2, 0},
                              Bytes{1, 0, 9, 0, 0, 2}, Bytes{0xFF, 0xD8}, Bytes{'<', 's', 'v', 'g'}}) {
     EXPECT_EQ(Recognise(other), PictureFormat::Unknown);
-  }
-}
-
-// Through the module, with a bitmap record decoded by the BMP reader.
-TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
-  testing::MetafileBuilder b;
-  b.Placeable(0, 0, 300, 150, 1440).Record(0x0103, {1});  // 20 x 10 pixels
-  const auto dib = testing::Dib24(1, 1, {0, 0, 255});
-  b.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, dib);  // StretchDIB, all of it
-  auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE, testing::ProgramDecoding());
-  const ports::Bitmap image = testing::ReadWhole(*source);
-  ASSERT_EQ(image.width, 20);
-  ASSERT_EQ(image.height, 10);
-  EXPECT_EQ(testing::PixelOf(image, 19, 9), (Rgb{255, 0, 0}));
-
-  testing::MetafileBuilder broken;
-  broken.Placeable(0, 0, 300, 150, 1440);
-  Bytes damagedDib = dib;
-  damagedDib[14] = 7;  // 7 bits per pixel
-  broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(OpenMetafileWith(testing::InMemory(broken.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE, testing::ProgramDecoding()), Failure);
-  try {
-    OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), "/nonexistent/tessarin-metafile.so", testing::ProgramDecoding());
-    ADD_FAILURE() << "loaded";
-  } catch (const Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"), std::string::npos);
   }
 }
 

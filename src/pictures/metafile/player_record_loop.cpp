@@ -12,12 +12,19 @@ namespace tessarin::metafile::detail {
 
 Player::Player(const RenderRequest& request, const Frame& frame)
     : request_(request), frame_(frame), objects_(frame.objectCount) {
-  // Drawn into a buffer of our own, so that the finished pixels can be
-  // turned into BGR where they lie, without a second copy of the picture.
+  // Drawn into a buffer given to Cairo (the caller's, or one of our own), so
+  // that the finished pixels can be turned into BGR where they lie, without
+  // a second copy of the picture. ARGB32 rows are packed: 4 bytes a pixel.
   const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, frame.width);
-  pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
-  heldBytes_ = pixels_.size();
-  surface_.reset(cairo_image_surface_create_for_data(pixels_.data(), CAIRO_FORMAT_ARGB32, frame.width,
+  heldBytes_ = static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height);
+  if (request.surfaceMemory) {
+    pixels_ = request.surfaceMemory(frame.width, frame.height);
+    if (pixels_ == nullptr) throw MetafileError("out of memory for the metafile's picture");
+  } else {
+    ownPixels_.resize(heldBytes_);
+    pixels_ = ownPixels_.data();
+  }
+  surface_.reset(cairo_image_surface_create_for_data(pixels_, CAIRO_FORMAT_ARGB32, frame.width,
                                                      frame.height, stride),
                  SurfaceFree());
   cr_ = cairo_create(surface_.get());
@@ -346,7 +353,7 @@ ports::Bitmap Player::Pixels() {
   // or before the pixel it comes from. Premultiplied colour is already the
   // colour over black.
   const std::size_t count = std::size_t(frame_.width) * std::size_t(frame_.height);
-  std::uint8_t* data = pixels_.data();
+  std::uint8_t* data = pixels_;
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t argb;
     std::memcpy(&argb, data + 4 * i, 4);
@@ -354,8 +361,9 @@ ports::Bitmap Player::Pixels() {
     data[3 * i + 1] = static_cast<std::uint8_t>(argb >> 8);
     data[3 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
   }
-  pixels_.resize(count * 3);
-  return ports::Bitmap{frame_.width, frame_.height, std::move(pixels_)};
+  if (ownPixels_.empty()) return ports::Bitmap{frame_.width, frame_.height, {}};
+  ownPixels_.resize(count * 3);
+  return ports::Bitmap{frame_.width, frame_.height, std::move(ownPixels_)};
 }
 
 }  // namespace tessarin::metafile::detail
