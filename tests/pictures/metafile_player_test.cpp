@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/little_endian.h"
 #include "pictures/held/decode_limits.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
@@ -29,10 +30,9 @@ enum : std::uint16_t {
 
 // Only what the tests put in: 24-bit bottom-up DIBs.
 ports::Bitmap DecodeTestDib(std::span<const std::uint8_t> dib) {
-  auto u32 = [&](std::size_t at) { return std::uint32_t(dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | dib[at + 3] << 24); };
   ports::Bitmap image;
-  image.width = static_cast<int>(u32(4));
-  image.height = static_cast<int>(u32(8));
+  image.width = static_cast<int>(Le32(&dib[4]));
+  image.height = static_cast<int>(Le32(&dib[8]));
   const std::size_t stride = (std::size_t(image.width) * 3 + 3) / 4 * 4;
   for (int y = image.height - 1; y >= 0; --y) {
     const auto row = dib.subspan(40 + std::size_t(y) * stride, std::size_t(image.width) * 3);

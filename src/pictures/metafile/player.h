@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "pictures/metafile/metafile_player.h"
 
 namespace tessarin::metafile::detail {
@@ -101,7 +102,7 @@ class Params {
   std::uint16_t U16(std::size_t word) const {
     const std::size_t at = word * 2;
     if (at + 2 > bytes_.size()) Malformed();
-    return static_cast<std::uint16_t>(bytes_[at] | bytes_[at + 1] << 8);
+    return static_cast<std::uint16_t>(Le16(&bytes_[at]));
   }
   std::int16_t I16(std::size_t word) const { return static_cast<std::int16_t>(U16(word)); }
   std::uint32_t U32(std::size_t word) const {

@@ -46,9 +46,8 @@ ports::Bitmap Player::Play() {
   const auto bytes = request_.bytes;
   std::size_t at = frame_.recordsStart;
   while (at + 6 <= frame_.recordsEnd) {
-    const std::uint32_t words = bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-    const auto function = static_cast<std::uint16_t>(bytes[at + 4] | bytes[at + 5] << 8);
+    const std::uint32_t words = Le32(&bytes[at]);
+    const auto function = static_cast<std::uint16_t>(Le16(&bytes[at + 4]));
     if (words < 3 || words > (frame_.recordsEnd - at) / 2) Malformed();
     if (function == kEof) break;
     Spend(kRecordCost);
