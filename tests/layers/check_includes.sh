@@ -16,7 +16,7 @@ allowed() {
     wallpaper) echo "wallpaper ports base text" ;;
     config_window) echo "config_window ports base text settings" ;;
     run) echo "run ports base text settings wallpaper" ;;
-    pictures) echo "pictures ports base" ;;
+    pictures) echo "pictures ports base text" ;;
   esac
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "text/utf8.h"
+
 namespace tessarin::metafile::detail {
 
 std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
@@ -15,17 +17,7 @@ std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
   std::string out;
   for (std::uint8_t byte : text) {
     if (byte == 0) break;
-    const char16_t c = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
   }
   return out;
 }
