@@ -11,7 +11,9 @@
 #include "pictures/bmp_format.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
+#include "pictures/flatten_onto_black.h"
 #include "pictures/held/held_picture.h"
+#include "pictures/picture_formats.h"
 #include "pictures/read_exactly.h"
 #include "pictures/size_checks.h"
 
@@ -177,10 +179,10 @@ class UncompressedSource final : public DibSource {
 
   void FlattenOntoBlack(const std::uint8_t* raw, int pixels, std::uint8_t* out) const {
     for (int x = 0; x < pixels; ++x) {
-      const unsigned alpha = unpacker_.Alpha(raw, x);
+      const std::uint8_t alpha = unpacker_.Alpha(raw, x);
       std::uint8_t* pixel = out + RowBytesOut(x);
       for (int c = 0; c < ports::kBytesPerPixel; ++c) {
-        pixel[c] = static_cast<std::uint8_t>((pixel[c] * alpha + 127) / 255);
+        pixel[c] = OverBlack(pixel[c], alpha);
       }
     }
   }
@@ -238,16 +240,12 @@ std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> fil
 
 }  // namespace
 
-bool LooksLikeBmp(std::span<const std::uint8_t> head) {
-  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
-}
-
 std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
                                         DecodeSetup& setup) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
   if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
   ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
-  if (!LooksLikeBmp(header)) throw Failure::InFile(file->Path(), "not a BMP file");
+  if (RecognisePicture(header) != PictureFormat::Bmp) throw Failure::InFile(file->Path(), "not a BMP file");
   const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
                            DibKind::File};
   return OpenPlaced(std::move(file), where, setup);

@@ -19,9 +19,6 @@ enum class DibKind {
   IconImage,
 };
 
-// True when the bytes start like a BMP file ("BM").
-bool LooksLikeBmp(std::span<const std::uint8_t> head);
-
 // Opens a BMP file and checks all its headers before any pixel is read.
 // Throws Failure::InFile(file->Path(), reason) for anything that is not a readable BMP.
 std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,

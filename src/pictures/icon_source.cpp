@@ -8,6 +8,7 @@
 #include "base/little_endian.h"
 #include "pictures/bmp_reader.h"
 #include "pictures/embedded_files.h"
+#include "pictures/picture_formats.h"
 #include "pictures/png_source.h"
 #include "pictures/read_exactly.h"
 
@@ -15,7 +16,6 @@ namespace tessarin::pictures {
 namespace {
 
 constexpr std::size_t kDirectoryHeader = 6, kEntrySize = 16;
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 std::uint32_t Big(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -37,7 +37,7 @@ std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::
   const std::size_t got = file.ReadAt(offset, head);
   if (got < 24) return std::nullopt;
   Entry e{offset, size};
-  if (std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin())) {
+  if (RecognisePicture(head) == PictureFormat::Png) {
     static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
     const int type = got >= 26 && head[25] <= 6 ? head[25] : 0;
     e.png = true;

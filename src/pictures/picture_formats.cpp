@@ -42,9 +42,13 @@ PictureFormat RecognisePicture(std::span<const std::uint8_t> head) {
   return PictureFormat::Unknown;
 }
 
-std::unique_ptr<ports::Picture> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<ports::InputFile> file, DecodeSetup& setup) {
-  switch (format) {
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file,
+                                            DecodeSetup& setup) {
+  std::array<std::uint8_t, 16> head{};
+  const std::size_t n = file->ReadAt(0, head);
+  switch (RecognisePicture(std::span<const std::uint8_t>(head.data(), n))) {
+    case PictureFormat::Bmp:
+      return OpenBmp(std::move(file), setup);
     case PictureFormat::Jpeg:
       return OpenJpeg(std::move(file), setup);
     case PictureFormat::Gif:
@@ -55,19 +59,9 @@ std::unique_ptr<ports::Picture> OpenDecodedPicture(
       return OpenIcon(std::move(file), setup);
     case PictureFormat::Metafile:
       return OpenMetafile(std::move(file), setup);
-    default:
-      throw Failure::InFile(file->Path(), "the file is not a picture Tessarin can read");
+    case PictureFormat::Unknown:
+      break;
   }
-}
-
-std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file,
-                                            DecodeSetup& setup) {
-  std::array<std::uint8_t, 16> head{};
-  const std::size_t n = file->ReadAt(0, head);
-  const std::span<const std::uint8_t> start(head.data(), n);
-  if (LooksLikeBmp(start)) return OpenBmp(std::move(file), setup);
-  const PictureFormat format = RecognisePicture(start);
-  if (format != PictureFormat::Unknown) return OpenDecodedPicture(format, std::move(file), setup);
   throw Failure::InFile(file->Path(), "not a picture in a format Tessarin reads");
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "base/failure.h"
+#include "pictures/picture_formats.h"
 #include "support/decode_setup.h"
 #include "support/bmp_builder.h"
 #include "support/encode_bmp.h"
@@ -152,9 +153,9 @@ BmpBuilder Compressed(int bpp, int width, int height, const RleData& data) {
 TEST(BmpSignature, IsTheTwoLettersBm) {
   const std::uint8_t bmp[] = {'B', 'M', 0, 0};
   const std::uint8_t os2Array[] = {'B', 'A'};
-  EXPECT_TRUE(LooksLikeBmp(bmp));
-  EXPECT_FALSE(LooksLikeBmp(os2Array));
-  EXPECT_FALSE(LooksLikeBmp(std::span(bmp, 1)));
+  EXPECT_EQ(RecognisePicture(bmp), PictureFormat::Bmp);
+  EXPECT_EQ(RecognisePicture(os2Array), PictureFormat::Unknown);
+  EXPECT_EQ(RecognisePicture(std::span(bmp, 1)), PictureFormat::Unknown);
   EXPECT_EQ(FaultOf({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
             std::string(kPath) + ": not a BMP file");
 }
