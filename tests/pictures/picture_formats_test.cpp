@@ -4,6 +4,7 @@
 
 #include "base/failure.h"
 #include "support/decode_setup.h"
+#include "support/encode_bmp.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -53,6 +54,38 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
       EXPECT_STREQ(failure.what(), "four.pic: the picture was read past its last row");
     }
   }
+}
+
+// The limits a decoder keeps are the setup's it was opened with, not the
+// program's: rows wider than its width, and pictures decoded whole beyond
+// its allowance, are refused by every format.
+TEST(DecodeLimits, EachDecoderKeepsTheLimitsOfItsSetup) {
+  DecodeLimits narrow;
+  narrow.maxPictureWidth = 3;
+  DecodeSetup narrowSetup(narrow);
+  DecodeLimits small;
+  small.maxHeldBytes = 20;
+  DecodeSetup smallSetup(small);
+  const auto solid = [](int, int) { return Rgb{1, 2, 3}; };
+  const Bytes raw(36, 9);
+  const std::string bmp = testing::EncodeBmp({4, 3, Bytes(36, 9)});
+  testing::PngOptions interlaced;
+  interlaced.interlaced = true;
+  for (const Bytes& file : {Bytes(bmp.begin(), bmp.end()), testing::EncodeJpeg(4, 3, solid),
+                            testing::EncodeGif(4, 3, Bytes(12, 0), {{1, 2, 3}}),
+                            testing::EncodePng(4, 3, raw)}) {
+    EXPECT_NO_THROW(OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding()));
+    try {
+      OpenPicture(testing::InMemory(file, "four.pic"), narrowSetup);
+      ADD_FAILURE() << "opened";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(),
+                   "four.pic: the picture is 4 pixels wide; rows wider than 3 pixels are refused");
+    }
+  }
+  const Bytes whole = testing::EncodePng(4, 3, raw, interlaced);  // 36 bytes decoded whole
+  EXPECT_NO_THROW(OpenPicture(testing::InMemory(whole, "four.png"), testing::ProgramDecoding()));
+  EXPECT_THROW(OpenPicture(testing::InMemory(whole, "four.png"), smallSetup), Failure);
 }
 
 }  // namespace
