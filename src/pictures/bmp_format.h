@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "ports/files.h"
-#include "ports/pictures.h"
 #include "pictures/bmp_reader.h"
 #include "pictures/held/decode_limits.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
 
 namespace tessarin::pictures {
 

@@ -5,7 +5,6 @@
 
 #include "base/little_endian.h"
 
-
 namespace tessarin::pictures {
 
 Channel::Channel(std::uint32_t mask)

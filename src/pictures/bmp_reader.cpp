@@ -36,8 +36,8 @@ class RowStrip {
     return bytes * 2 >= plane.stride ? plane.stride : bytes;
   }
 
-  void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first,
-            std::uint64_t count, std::uint64_t bytes, std::size_t maxReadBytes) {
+  void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first, std::uint64_t count,
+            std::uint64_t bytes, std::size_t maxReadBytes) {
     count_ = 0;  // holds nothing until the read has succeeded
     spacing_ = Spacing(plane, bytes);
     data_.resize((count - 1) * spacing_ + bytes);
@@ -112,9 +112,8 @@ class UncompressedSource final : public DibSource {
   }
 
   ports::Bitmap ReadTopLeft(int width, int height) override {
-    ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, setup_,
-                         blockMemory_);
+    ports::Bitmap image = HeldBlankTopLeft(file_->Path(), width, height, format_.width,
+                                           format_.height, setup_, blockMemory_);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
     Strips strips;
@@ -139,10 +138,13 @@ class UncompressedSource final : public DibSource {
     const std::uint64_t maskBytes = BytesFor(pixels, 1);
     std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
     if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
-    const std::uint64_t count = std::clamp<std::uint64_t>(setup_.limits.maxReadBytes / rowSpace, 1, wanted);
+    const std::uint64_t count =
+        std::clamp<std::uint64_t>(setup_.limits.maxReadBytes / rowSpace, 1, wanted);
     const std::size_t maxRead = setup_.limits.maxReadBytes;
     strips.colour.Load(*file_, format_.pixels, first, count, colourBytes, maxRead);
-    if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes, maxRead);
+    if (format_.andMask) {
+      strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes, maxRead);
+    }
   }
 
   void DecodeRow(const Strips& strips, std::uint64_t row, int pixels, std::uint8_t* out) {
@@ -213,9 +215,8 @@ class RleSource final : public DibSource {
 
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
   ports::Bitmap ReadTopLeft(int width, int height) override {
-    ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, setup_,
-                         blockMemory_);
+    ports::Bitmap image = HeldBlankTopLeft(file_->Path(), width, height, format_.width,
+                                           format_.height, setup_, blockMemory_);
     if (image.height == 0) return image;
     RleDecoder decoder(*file_, format_, setup_.limits.maxReadBytes);
     decoder.SkipRows(format_.height - image.height);
@@ -245,15 +246,17 @@ std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
   std::array<std::uint8_t, kFileHeaderSize> header{};
   if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
   ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
-  if (RecognisePicture(header) != PictureFormat::Bmp) throw Failure::InFile(file->Path(), "not a BMP file");
+  if (RecognisePicture(header) != PictureFormat::Bmp) {
+    throw Failure::InFile(file->Path(), "not a BMP file");
+  }
   const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
                            DibKind::File};
   return OpenPlaced(std::move(file), where, setup);
 }
 
 std::unique_ptr<ports::Picture> OpenDib(std::unique_ptr<ports::InputFile> file,
-                                        std::uint64_t offset, std::uint64_t size,
-                                        DibKind kind, DecodeSetup& setup) {
+                                        std::uint64_t offset, std::uint64_t size, DibKind kind,
+                                        DecodeSetup& setup) {
   return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind}, setup);
 }
 

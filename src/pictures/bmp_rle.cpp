@@ -15,8 +15,7 @@ constexpr std::uint8_t kDelta = 2;
 
 }  // namespace
 
-RleDecoder::RleDecoder(ports::InputFile& file, const DibFormat& format,
-                       std::size_t maxReadBytes)
+RleDecoder::RleDecoder(ports::InputFile& file, const DibFormat& format, std::size_t maxReadBytes)
     : file_(file),
       palette_(format.palette),
       fourBit_(format.compression == DibCompression::Rle4),

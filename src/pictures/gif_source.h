@@ -12,7 +12,6 @@ namespace tessarin::pictures {
 // transparent pixels, pixels outside the image and colour indexes beyond the
 // palette are the flatten colour. Non-interlaced images stream; interlaced
 // ones are decoded whole. Throws Failure for a file it cannot decode.
-std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file,
-                                        DecodeSetup& setup);
+std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

@@ -1,14 +1,14 @@
 #include "pictures/jpeg_source.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <type_traits>
 #include <vector>
-
-#include <jerror.h>
-#include <jpeglib.h>
 
 #include "base/failure.h"
 #include "pictures/held/held_picture.h"
@@ -56,7 +56,8 @@ struct ScanCap {
   jpeg_progress_mgr pub;
   int maxScans;
 };
-static_assert(std::is_standard_layout_v<ScanCap>, "libjpeg's pointer to pub is cast back to ScanCap");
+static_assert(std::is_standard_layout_v<ScanCap>,
+              "libjpeg's pointer to pub is cast back to ScanCap");
 
 void OnProgress(j_common_ptr cinfo) {
   const int maxScans = reinterpret_cast<ScanCap*>(cinfo->progress)->maxScans;

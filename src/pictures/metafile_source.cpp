@@ -30,8 +30,8 @@ struct Drawing {
 };
 
 // The DIB decoder the module calls back: nothing may escape into the module.
-int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink sink,
-              char* message, size_t messageSize) {
+int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink sink, char* message,
+              size_t messageSize) {
   auto& drawing = *static_cast<Drawing*>(context);
   try {
     const ports::Bitmap image =
@@ -81,8 +81,10 @@ metafile::RenderFunction LoadRenderer(const DecodeSetup& setup, const std::strin
 
 ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib,
                                 DecodeSetup& setup) {
-  auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File, setup);
-  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel, setup.limits);
+  auto source =
+      OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File, setup);
+  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel,
+                       setup.limits);
   return source->ReadTopLeft(source->Width(), source->Height());
 }
 
@@ -90,7 +92,9 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
                                              DecodeSetup& setup) {
   const DecodeLimits& limits = setup.limits;
   const std::string path = file->Path();
-  if (file->Size() > limits.maxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
+  if (file->Size() > limits.maxMetafileBytes) {
+    throw Failure::InFile(path, "the metafile is too large");
+  }
   // The file, then the drawing (its surface and bitmaps, counted by the
   // player) take from the allowance; the drawing may use all it has left.
   const HeldMemory fileMemory = setup.allowance.Take(path, file->Size());
@@ -116,7 +120,8 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
   // them, as it is not given back to the system.
   drawing.image.bgr.resize(static_cast<std::size_t>(drawing.image.width) *
                            static_cast<std::size_t>(drawing.image.height) * ports::kBytesPerPixel);
-  return std::make_unique<HeldPicture>(std::move(drawing.image), path, std::move(drawing.imageMemory));
+  return std::make_unique<HeldPicture>(std::move(drawing.image), path,
+                                       std::move(drawing.imageMemory));
 }
 
 }  // namespace tessarin::pictures

@@ -33,7 +33,9 @@ class PngDecoder : public RowDecoder {
     spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
     spng_set_chunk_limits(ctx_.get(), setup_.limits.maxPngChunkBytes,
                           setup_.limits.maxPngChunkCacheBytes);
-    if (!setup_.limits.pngChecksumsChecked) spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);
+    if (!setup_.limits.pngChecksumsChecked) {
+      spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);
+    }
     Check(spng_get_ihdr(ctx_.get(), &ihdr_));
     CheckWritableSize(file_->Path(), ihdr_.width, ihdr_.height, setup_.limits);
     spng_trns trns{};
@@ -75,7 +77,7 @@ class PngDecoder : public RowDecoder {
     for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
     return std::make_unique<HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
-                                             Path(), std::move(held));
+                                         Path(), std::move(held));
   }
 
  private:

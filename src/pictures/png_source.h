@@ -12,7 +12,6 @@ namespace tessarin::pictures {
 // reduced to 8, alpha and tRNS transparency flattened. Non-interlaced
 // pictures stream; interlaced ones are decoded whole. Throws Failure for a
 // file it cannot decode.
-std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file,
-                                        DecodeSetup& setup);
+std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

@@ -19,8 +19,9 @@ ReadAheadSource::ReadAheadSource(std::unique_ptr<ports::Picture> source, std::st
       path_(std::move(path)),
       startThread_(std::move(startThread)),
       stride_(static_cast<std::size_t>(source_->Width()) * ports::kBytesPerPixel),
-      stripRows_(static_cast<int>(std::clamp<std::size_t>(stripBytes / std::max<std::size_t>(stride_, 1), 1,
-                                                          static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
+      stripRows_(static_cast<int>(
+          std::clamp<std::size_t>(stripBytes / std::max<std::size_t>(stride_, 1), 1,
+                                  static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
 
 ReadAheadSource::~ReadAheadSource() {
   {

@@ -32,12 +32,14 @@ TEST(MetafileRenderer, DrawsThroughTheModuleAndReportsFailuresByFile) {
   Bytes damagedDib = dib;
   damagedDib[14] = 7;  // 7 bits per pixel
   broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(pictures::OpenMetafile(testing::InMemory(broken.Build(), "clip.wmf"), decoding), Failure);
+  EXPECT_THROW(pictures::OpenMetafile(testing::InMemory(broken.Build(), "clip.wmf"), decoding),
+               Failure);
   try {
     pictures::OpenMetafile(testing::InMemory(b.Build(), "clip.wmf"), nowhere);
     ADD_FAILURE() << "loaded";
   } catch (const Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"), std::string::npos);
+    EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"),
+              std::string::npos);
   }
 }
 

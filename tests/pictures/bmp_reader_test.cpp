@@ -8,8 +8,8 @@
 
 #include "base/failure.h"
 #include "pictures/picture_formats.h"
-#include "support/decode_setup.h"
 #include "support/bmp_builder.h"
+#include "support/decode_setup.h"
 #include "support/encode_bmp.h"
 #include "support/memory_file.h"
 #include "wallpaper/bmp_layout.h"
@@ -66,7 +66,9 @@ std::unique_ptr<MemoryInputFile> InMemory(std::vector<std::uint8_t> bytes) {
   return std::make_unique<MemoryInputFile>(kPath, std::move(bytes));
 }
 
-std::unique_ptr<Picture> Open(const BmpBuilder& bmp) { return OpenBmp(InMemory(bmp.File()), testing::ProgramDecoding()); }
+std::unique_ptr<Picture> Open(const BmpBuilder& bmp) {
+  return OpenBmp(InMemory(bmp.File()), testing::ProgramDecoding());
+}
 
 Pixels Rgb(const std::uint8_t* bgr, std::size_t pixels) {
   Pixels out;
@@ -116,7 +118,8 @@ std::string FaultOf(const std::vector<std::uint8_t>& bytes) {
 
 std::string FaultOfDib(const std::vector<std::uint8_t>& bytes, std::uint64_t offset,
                        std::uint64_t size, DibKind kind) {
-  return FaultOf([&] { return OpenDib(InMemory(bytes), offset, size, kind, testing::ProgramDecoding()); });
+  return FaultOf(
+      [&] { return OpenDib(InMemory(bytes), offset, size, kind, testing::ProgramDecoding()); });
 }
 
 BmpBuilder Indexed(int bpp, int width, const std::vector<std::vector<std::uint32_t>>& rows) {
@@ -189,7 +192,9 @@ TEST(BmpIndexed, ShortPaletteLeavesLaterIndicesBlack) {
   const Pixels expected{C(0), C(1), kBlack, kBlack};
   EXPECT_EQ(DecodeAll(bmp), expected);
   // Without a file header the pixels are found right after the two entries.
-  EXPECT_EQ(DecodeAll(*OpenDib(InMemory(bmp.Dib()), 0, bmp.Dib().size(), DibKind::File, testing::ProgramDecoding())), expected);
+  EXPECT_EQ(DecodeAll(*OpenDib(InMemory(bmp.Dib()), 0, bmp.Dib().size(), DibKind::File,
+                               testing::ProgramDecoding())),
+            expected);
 }
 
 TEST(BmpDirect, SixteenBitRgbIsFiveFiveFiveScaledToEightBits) {
@@ -237,7 +242,8 @@ TEST(BmpDirect, CoreHeaderReadsTwentyFourBits) {
 TEST(BmpRows, ReadsBackTheFileTheProgramWrites) {
   const Bitmap image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
   const std::string written = testing::EncodeBmp(image);
-  const auto source = OpenBmp(InMemory({written.begin(), written.end()}), testing::ProgramDecoding());
+  const auto source =
+      OpenBmp(InMemory({written.begin(), written.end()}), testing::ProgramDecoding());
   EXPECT_EQ(DecodeAll(*source), PixelsOf(image));
 }
 
@@ -263,7 +269,8 @@ TEST(BmpRows, StreamingInChunksEqualsTheWholeAndReadsInBoundedStrips) {
   }
   const BmpBuilder bmp = Direct(24, 0, {}, rows);
   ReadLog log;
-  const auto source = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding());
+  const auto source =
+      OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding());
   std::vector<std::uint8_t> out(kRowBytes * kHeight);
   int done = 0;
   for (int chunk : {1, 7, 50, 100, 142}) {
@@ -329,7 +336,9 @@ TEST(BmpTopLeft, UncompressedBlocksReadOnlyTheRowsAndBytesTheyNeed) {
   }
   BmpBuilder bmp = Direct(24, 0, {}, rows);
   ReadLog log;
-  const Bitmap block = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding())->ReadTopLeft(2, 3);
+  const Bitmap block =
+      OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding())
+          ->ReadTopLeft(2, 3);
   ASSERT_EQ(block.width, 2);
   ASSERT_EQ(block.height, 3);
   EXPECT_EQ(PixelsOf(block), (Pixels{99 << 12, 99 << 12 | 1, 98 << 12, 98 << 12 | 1,  //
@@ -361,7 +370,8 @@ struct Icon {
   BmpBuilder dib;
   std::vector<std::uint8_t> file;
   std::unique_ptr<Picture> Open() const {
-    return OpenDib(InMemory(file), 5, dib.Dib().size(), DibKind::IconImage, testing::ProgramDecoding());
+    return OpenDib(InMemory(file), 5, dib.Dib().size(), DibKind::IconImage,
+                   testing::ProgramDecoding());
   }
 };
 

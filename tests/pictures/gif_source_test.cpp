@@ -32,7 +32,9 @@ TEST(GifSource, DecodesPlainInterlacedAndLocalPaletteImages) {
     testing::GifOptions options;
     options.interlaced = interlaced;
     options.localPalette = local;
-    auto source = OpenGif(testing::InMemory(testing::EncodeGif(7, 19, Indexes(7, 19), kPalette, options)), testing::ProgramDecoding());
+    auto source =
+        OpenGif(testing::InMemory(testing::EncodeGif(7, 19, Indexes(7, 19), kPalette, options)),
+                testing::ProgramDecoding());
     ASSERT_EQ(source->Width(), 7);
     ASSERT_EQ(source->Height(), 19);
     const ports::Bitmap image = testing::ReadWhole(*source);
@@ -49,7 +51,8 @@ TEST(GifSource, FlattensTransparencyAndTheScreenAroundTheImage) {
   options.top = 2;
   options.transparentIndex = 1;
   const Bytes file = testing::EncodeGif(4, 3, Indexes(4, 3), kPalette, options);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   ASSERT_EQ(image.width, 10);
   ASSERT_EQ(image.height, 8);
   for (int y = 0; y < 8; ++y) {
@@ -67,7 +70,8 @@ TEST(GifSource, WidensAScreenSmallerThanTheImage) {
   options.screenWidth = 2;
   options.screenHeight = 2;
   const Bytes file = testing::EncodeGif(5, 4, std::vector<std::uint8_t>(5 * 4, 3), kPalette, options);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   ASSERT_EQ(image.width, 5);
   ASSERT_EQ(image.height, 4);
   EXPECT_EQ(testing::PixelOf(image, 4, 3), kPalette[3]);
@@ -78,7 +82,8 @@ TEST(GifSource, ImageWithoutAColourTableIsBlack) {
   // Drop the global table: clear its flag and cut its 4 entries out.
   file[10] &= 0x7F;
   file.erase(file.begin() + 13, file.begin() + 13 + 3 * 4);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(testing::PixelOf(image, x, y), kBlack);
 }
@@ -87,7 +92,9 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
   for (bool interlaced : {false, true}) {
     testing::GifOptions options;
     options.interlaced = interlaced;
-    auto source = OpenGif(testing::InMemory(testing::EncodeGif(9, 30, Indexes(9, 30), kPalette, options)), testing::ProgramDecoding());
+    auto source =
+        OpenGif(testing::InMemory(testing::EncodeGif(9, 30, Indexes(9, 30), kPalette, options)),
+                testing::ProgramDecoding());
     const ports::Bitmap block = source->ReadTopLeft(4, 50);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 30);
@@ -99,7 +106,10 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
 TEST(GifSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = testing::EncodeGif(16, 16, Indexes(16, 16), kPalette);
   for (std::size_t size = 0; size < good.size() - 1; size += 3) {
-    EXPECT_THROW(testing::ReadWhole(*OpenGif(testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))), testing::ProgramDecoding())), Failure)
+    EXPECT_THROW(testing::ReadWhole(*OpenGif(
+                     testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))),
+                     testing::ProgramDecoding())),
+                 Failure)
         << size;
   }
   for (std::size_t i = 0; i < good.size(); ++i) {

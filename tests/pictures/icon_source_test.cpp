@@ -77,7 +77,9 @@ Bytes Icon(const std::vector<IconImage>& images) {
   return out;
 }
 
-ports::Bitmap Decode(const Bytes& icon) { return testing::ReadWhole(*OpenIcon(testing::InMemory(icon), testing::ProgramDecoding())); }
+ports::Bitmap Decode(const Bytes& icon) {
+  return testing::ReadWhole(*OpenIcon(testing::InMemory(icon), testing::ProgramDecoding()));
+}
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kBlack{0, 0, 0};
 

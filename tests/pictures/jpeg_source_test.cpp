@@ -50,7 +50,8 @@ TEST(JpegSource, DecodesEveryKindTopRowFirst) {
                {JpegKind::Cmyk, 0},     {JpegKind::Ycck, 0},        {JpegKind::Baseline, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.kind) * 10 + c.restart);
-    auto source = OpenJpeg(testing::InMemory(Squares(80, 48, {c.kind, c.restart})), testing::ProgramDecoding());
+    auto source = OpenJpeg(testing::InMemory(Squares(80, 48, {c.kind, c.restart})),
+                           testing::ProgramDecoding());
     ASSERT_EQ(source->Width(), 80);
     ASSERT_EQ(source->Height(), 48);
     EXPECT_EQ(source->Order(), ports::RowOrder::TopDown);
@@ -74,10 +75,12 @@ TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
   const Bytes file = testing::EncodeJpeg(
       200, 120, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)}; },
       {JpegKind::Baseline, 0, 90});
-  const ports::Bitmap whole = testing::ReadWhole(*OpenJpeg(testing::InMemory(file), testing::ProgramDecoding()));
+  const ports::Bitmap whole =
+      testing::ReadWhole(*OpenJpeg(testing::InMemory(file), testing::ProgramDecoding()));
   for (auto [w, h] : {std::pair{32, 16}, {33, 17}, {199, 119}, {500, 500}, {1, 1}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-    const ports::Bitmap block = OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(w, h);
+    const ports::Bitmap block =
+        OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(w, h);
     ASSERT_EQ(block.width, std::min(w, 200));
     ASSERT_EQ(block.height, std::min(h, 120));
     for (int y = 0; y < block.height; ++y) {
@@ -86,13 +89,16 @@ TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
       }
     }
   }
-  EXPECT_EQ(OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(0, 5).bgr.size(), 0u);
+  EXPECT_EQ(
+      OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(0, 5).bgr.size(),
+      0u);
 }
 
 void ExpectCleanFailure(const Bytes& file) {
   EXPECT_THROW(
       {
-        auto source = OpenJpeg(testing::InMemory(file, "/pics/bad.jpg"), testing::ProgramDecoding());
+        auto source =
+            OpenJpeg(testing::InMemory(file, "/pics/bad.jpg"), testing::ProgramDecoding());
         testing::ReadWhole(*source);
       },
       Failure);
@@ -134,8 +140,9 @@ TEST(JpegSource, AFileMissingOnlyItsEndMarkerStillDecodes) {
   for (JpegKind kind : {JpegKind::Baseline, JpegKind::Progressive}) {
     const Bytes good = Squares(48, 32, {kind});
     const Bytes noEnd(good.begin(), good.end() - 2);
-    EXPECT_EQ(testing::ReadWhole(*OpenJpeg(testing::InMemory(noEnd), testing::ProgramDecoding())).bgr,
-              testing::ReadWhole(*OpenJpeg(testing::InMemory(good), testing::ProgramDecoding())).bgr);
+    EXPECT_EQ(
+        testing::ReadWhole(*OpenJpeg(testing::InMemory(noEnd), testing::ProgramDecoding())).bgr,
+        testing::ReadWhole(*OpenJpeg(testing::InMemory(good), testing::ProgramDecoding())).bgr);
   }
 }
 

@@ -44,7 +44,8 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
   for (const Bytes& file : {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
                             testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced),
                             testing::EncodePng(4, 3, raw), testing::EncodePng(4, 3, raw, interlacedPng)}) {
-    const auto source = OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding());
+    const auto source =
+        OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding());
     std::vector<std::uint8_t> rows(4 * 3 * 3);
     source->ReadRows(rows.data(), 3);
     try {
@@ -71,9 +72,9 @@ TEST(DecodeLimits, EachDecoderKeepsTheLimitsOfItsSetup) {
   const std::string bmp = testing::EncodeBmp({4, 3, Bytes(36, 9)});
   testing::PngOptions interlaced;
   interlaced.interlaced = true;
-  for (const Bytes& file : {Bytes(bmp.begin(), bmp.end()), testing::EncodeJpeg(4, 3, solid),
-                            testing::EncodeGif(4, 3, Bytes(12, 0), {{1, 2, 3}}),
-                            testing::EncodePng(4, 3, raw)}) {
+  for (const Bytes& file :
+       {Bytes(bmp.begin(), bmp.end()), testing::EncodeJpeg(4, 3, solid),
+        testing::EncodeGif(4, 3, Bytes(12, 0), {{1, 2, 3}}), testing::EncodePng(4, 3, raw)}) {
     EXPECT_NO_THROW(OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding()));
     try {
       OpenPicture(testing::InMemory(file, "four.pic"), narrowSetup);

@@ -136,7 +136,8 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
     for (bool interlaced : {false, true}) {
       SCOPED_TRACE(std::string(variant.name) + " depth " + std::to_string(variant.options.bitDepth) +
                    (interlaced ? " interlaced" : ""));
-      auto source = OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding());
+      auto source =
+          OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding());
       ExpectPixels(testing::ReadWhole(*source), variant);
     }
   }
@@ -145,7 +146,9 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
 TEST(PngSource, TopLeftBlockMatchesTheWholePicture) {
   const Variant variant = Variants()[5];  // 8-bit RGB
   for (bool interlaced : {false, true}) {
-    const ports::Bitmap block = OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding())->ReadTopLeft(4, 3);
+    const ports::Bitmap block =
+        OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding())
+            ->ReadTopLeft(4, 3);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 3);
     for (int y = 0; y < 3; ++y)
@@ -157,7 +160,10 @@ TEST(PngSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = Encode(Variants()[5], false);
   // libspng does not read the end chunk's own checksum, the last 4 bytes.
   for (std::size_t size = 0; size + 4 < good.size(); size += 3) {
-    EXPECT_THROW(testing::ReadWhole(*OpenPng(testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))), testing::ProgramDecoding())), Failure)
+    EXPECT_THROW(testing::ReadWhole(*OpenPng(
+                     testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))),
+                     testing::ProgramDecoding())),
+                 Failure)
         << size << " of " << good.size();
   }
   for (std::size_t i = 0; i < good.size(); ++i) {

@@ -62,7 +62,8 @@ TEST(ReadAheadSource, ReadsInTheCallersThreadWhenNoThreadCanStart) {
   auto refuse = [](std::function<void()>) -> std::thread {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   };
-  ReadAheadSource source(std::make_unique<NumberedRows>(9, 40, 30), "rows.bmp", kStripBytes, refuse);
+  ReadAheadSource source(std::make_unique<NumberedRows>(9, 40, 30), "rows.bmp", kStripBytes,
+                         refuse);
   std::vector<std::uint8_t> rows(9 * 3 * 30);
   source.ReadRows(rows.data(), 30);
   EXPECT_EQ(rows[9 * 3 * 29], 29);
@@ -80,10 +81,14 @@ TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
     EXPECT_STREQ(failure.what(), "rows.bmp: damaged row");
   }
   // Dropped after one row: the thread ahead must end, not wait forever.
-  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000), "rows.bmp", kStripBytes);
+  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000),
+                                                   "rows.bmp", kStripBytes);
   dropped->ReadRows(row.data(), 1);
   dropped.reset();
-  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4), "rows.bmp", kStripBytes).ReadTopLeft(2, 3).bgr.size(), 18u);
+  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4), "rows.bmp", kStripBytes)
+                .ReadTopLeft(2, 3)
+                .bgr.size(),
+            18u);
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 
+#include "pictures/size_checks.h"
+
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
-#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -30,7 +31,8 @@ TEST(PictureLimits, RowsWiderThanTheStreamBuffersAreRefusedByWidth) {
     CheckWritableSize("wide.bmp", limits.maxPictureWidth + 1, 1, limits);
     ADD_FAILURE() << "accepted";
   } catch (const Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("1048577 pixels wide"), std::string::npos) << failure.what();
+    EXPECT_NE(std::string(failure.what()).find("1048577 pixels wide"), std::string::npos)
+        << failure.what();
   }
 }
 

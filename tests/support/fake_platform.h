@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "ports/platform.h"
 #include "pictures/held/held_picture.h"
+#include "ports/platform.h"
 #include "text/ascii_text.h"
 
 namespace tessarin::testing {

@@ -106,7 +106,8 @@ TEST(DecodeWithOle, ABitmapKeepsEveryPixel) {
 }
 
 TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
-  const ports::Bitmap decoded = DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf", kLimits);
+  const ports::Bitmap decoded =
+      DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf", kLimits);
   // 40 x 30 units at 96 an inch, drawn at the screen's resolution.
   EXPECT_EQ(decoded.width, MulDiv(MulDiv(40, 2540, 96), ScreenDpi(), 2540));
   EXPECT_EQ(decoded.height, MulDiv(MulDiv(30, 2540, 96), ScreenDpi(), 2540));

@@ -19,7 +19,8 @@ HeldMemory MemoryAllowance::Take(const std::string& path, std::uint64_t bytes) {
 }
 
 HeldMemory::HeldMemory(HeldMemory&& other) noexcept
-    : allowance_(std::exchange(other.allowance_, nullptr)), bytes_(std::exchange(other.bytes_, 0)) {}
+    : allowance_(std::exchange(other.allowance_, nullptr)),
+      bytes_(std::exchange(other.bytes_, 0)) {}
 
 HeldMemory& HeldMemory::operator=(HeldMemory&& other) noexcept {
   if (this != &other) {

@@ -41,16 +41,17 @@ ports::Bitmap DecodeDib(const TessarinDibDecoder& decoder, std::span<const std::
 }
 
 RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
-  return {std::span<const std::uint8_t>(request.bytes, request.size),
-          request.maxSurfaceBytes,
-          [&request](std::span<const std::uint8_t> dib) { return DecodeDib(request.dibDecoder, dib); },
-          request.workPerPixel,
-          request.minWork,
-          request.maxSavedStates,
-          request.maxFontPixels,
-          [&request](int width, int height) {
-            return request.picture.allocate(request.picture.owner, width, height, 4);
-          }};
+  return {
+      std::span<const std::uint8_t>(request.bytes, request.size),
+      request.maxSurfaceBytes,
+      [&request](std::span<const std::uint8_t> dib) { return DecodeDib(request.dibDecoder, dib); },
+      request.workPerPixel,
+      request.minWork,
+      request.maxSavedStates,
+      request.maxFontPixels,
+      [&request](int width, int height) {
+        return request.picture.allocate(request.picture.owner, width, height, 4);
+      }};
 }
 
 }  // namespace

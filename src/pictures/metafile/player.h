@@ -296,7 +296,7 @@ class Player {
   // Bytes held by the picture's surface and the bitmaps' surfaces; kept at
   // most request_.maxSurfaceBytes. Declared before every holder of a surface.
   std::uint64_t heldBytes_ = 0;
-  std::uint8_t* pixels_ = nullptr;      // the picture's surface, 4 bytes a pixel
+  std::uint8_t* pixels_ = nullptr;       // the picture's surface, 4 bytes a pixel
   std::vector<std::uint8_t> ownPixels_;  // its memory, unless the request gives it
   Surface surface_;
   cairo_t* cr_ = nullptr;

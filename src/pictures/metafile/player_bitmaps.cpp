@@ -15,7 +15,8 @@ double DeclaredPixels(std::span<const std::uint8_t> dib) {
   if (dib.size() < 16) return 0;
   const std::uint8_t* h = dib.data();
   if (Le32(h) == 12) return double(Le16(h + 4)) * double(Le16(h + 6));  // OS/2 core header
-  const auto width = static_cast<std::int32_t>(Le32(h + 4)), height = static_cast<std::int32_t>(Le32(h + 8));
+  const auto width = static_cast<std::int32_t>(Le32(h + 4)),
+             height = static_cast<std::int32_t>(Le32(h + 8));
   return std::abs(double(width)) * std::abs(double(height));
 }
 

@@ -1,10 +1,9 @@
 // Text: fonts, alignment, advances and the opaque rectangle.
 
-#include "pictures/metafile/player.h"
-
 #include <algorithm>
 #include <cmath>
 
+#include "pictures/metafile/player.h"
 #include "text/utf8.h"
 
 namespace tessarin::metafile::detail {
