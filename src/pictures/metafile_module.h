@@ -8,6 +8,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 
 extern "C" {
 
@@ -63,5 +64,10 @@ constexpr int kDrawn = 0;
 constexpr int kNotDrawn = 1;
 // Room for any message either side writes.
 constexpr size_t kMessageBytes = 1024;
+
+// Puts `text` in a message buffer of the interface, cut to fit.
+inline void WriteMessage(const char* text, char* message, size_t messageSize) {
+  if (messageSize > 0) snprintf(message, messageSize, "%s", text);
+}
 
 }  // namespace tessarin::metafile

@@ -1,6 +1,5 @@
 #include "pictures/metafile_source.h"
 
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -15,10 +14,6 @@
 
 namespace tessarin::pictures {
 namespace {
-
-void Write(const char* text, char* message, size_t messageSize) {
-  if (messageSize > 0) std::snprintf(message, messageSize, "%s", text);
-}
 
 // The executable's side of one drawing: what the module's callbacks reach.
 struct Drawing {
@@ -38,15 +33,15 @@ int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink 
         DecodeMetafileDib(drawing.path, std::span<const std::uint8_t>(dib, size), drawing.setup);
     uint8_t* pixels = sink.allocate(sink.owner, image.width, image.height, ports::kBytesPerPixel);
     if (pixels == nullptr) {
-      Write("out of memory for the metafile's bitmap", message, messageSize);
+      metafile::WriteMessage("out of memory for the metafile's bitmap", message, messageSize);
       return metafile::kNotDrawn;
     }
     std::memcpy(pixels, image.bgr.data(), image.bgr.size());
     return metafile::kDrawn;
   } catch (const std::exception& error) {
-    Write(error.what(), message, messageSize);
+    metafile::WriteMessage(error.what(), message, messageSize);
   } catch (...) {
-    Write("the metafile's bitmap cannot be decoded", message, messageSize);
+    metafile::WriteMessage("the metafile's bitmap cannot be decoded", message, messageSize);
   }
   return metafile::kNotDrawn;
 }

@@ -1,8 +1,6 @@
 // The metafile module's entry point: the plain C request made the player's,
 // and nothing escapes it but the status and the message.
 
-#include <cstdio>
-#include <cstring>
 #include <exception>
 
 #include "pictures/metafile/metafile_player.h"
@@ -10,10 +8,6 @@
 
 namespace tessarin::metafile {
 namespace {
-
-void Write(const char* text, char* message, size_t messageSize) {
-  if (messageSize > 0) std::snprintf(message, messageSize, "%s", text);
-}
 
 uint8_t* AllocateBitmap(void* owner, int32_t width, int32_t height, int32_t bytesPerPixel) {
   auto& image = *static_cast<ports::Bitmap*>(owner);
@@ -64,9 +58,9 @@ extern "C" __attribute__((visibility("default"))) int TessarinRenderMetafile(
     RenderMetafile(PlayerRequest(*request));  // into the executable's memory
     return kDrawn;
   } catch (const std::exception& error) {
-    Write(error.what(), message, messageSize);
+    WriteMessage(error.what(), message, messageSize);
   } catch (...) {
-    Write("the metafile module failed", message, messageSize);
+    WriteMessage("the metafile module failed", message, messageSize);
   }
   return kNotDrawn;
 }
