@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "fuzz_picture.h"
 #include "pictures/picture_formats.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
-#include "pictures/bmp_reader.h"
 #include "wallpaper/compose.h"
 
 namespace {
@@ -35,13 +35,12 @@ std::unique_ptr<tessarin::ports::Picture> Open(const std::uint8_t* data, std::si
   auto file = std::make_unique<tessarin::testing::MemoryInputFile>(
       "fuzz", std::vector<std::uint8_t>(data, data + size));
   const auto head = std::span<const std::uint8_t>(data, std::min<std::size_t>(size, 16));
-  if (tessarin::pictures::LooksLikeBmp(head)) return tessarin::pictures::OpenBmp(std::move(file));
   const PictureFormat format = tessarin::pictures::RecognisePicture(head);
   if (format == PictureFormat::Unknown || format == PictureFormat::Metafile) return nullptr;
-  return tessarin::pictures::OpenDecodedPicture(format, std::move(file));
+  return tessarin::pictures::OpenPicture(std::move(file), tessarin::fuzzing::FuzzDecoding());
 }
 
-std::int16_t Word(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | p[1] << 8); }
+std::int16_t Word(const std::uint8_t* p) { return static_cast<std::int16_t>(tessarin::Le16(p)); }
 
 }  // namespace
 

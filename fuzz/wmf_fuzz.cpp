@@ -5,15 +5,25 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/metafile_source.h"
+#include "fuzz_picture.h"
 #include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> bytes(data, data + size);
-  tessarin::metafile::RenderRequest request{
-      bytes, std::uint64_t{16} << 20, [](std::span<const std::uint8_t> dib) {
-        return tessarin::pictures::DecodeMetafileDib("fuzz", dib);
-      }};
+  const tessarin::pictures::DecodeLimits& limits = tessarin::fuzzing::FuzzDecoding().limits;
+  const tessarin::metafile::RenderRequest request{bytes,
+                                                  std::uint64_t{16} << 20,
+                                                  [](std::span<const std::uint8_t> dib) {
+                                                    return tessarin::pictures::DecodeMetafileDib(
+                                                        "fuzz", dib,
+                                                        tessarin::fuzzing::FuzzDecoding());
+                                                  },
+                                                  limits.metafileWorkPerPixel,
+                                                  limits.metafileMinWork,
+                                                  limits.metafileMaxSavedStates,
+                                                  limits.metafileMaxFontPixels,
+                                                  {}};  // the player's own memory
   try {
     const tessarin::ports::Bitmap image = tessarin::metafile::RenderMetafile(request);
     if (image.bgr.size() != std::size_t(image.width) * image.height * 3) __builtin_trap();

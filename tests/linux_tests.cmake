@@ -5,7 +5,7 @@ include(GoogleTest)
 
 # The logic against fakes of every platform interface.
 add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
-target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_whole_image tessarin_test_support
+target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_test_support
   tessarin_warnings GTest::gtest_main GTest::gmock)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
@@ -21,16 +21,12 @@ add_executable(pictures_tests
   pictures/jpeg_source_test.cpp
   pictures/metafile_player_test.cpp
   pictures/picture_formats_test.cpp
-  pictures/picture_limits_test.cpp
+  pictures/size_checks_test.cpp
   pictures/png_source_test.cpp
   pictures/read_ahead_source_test.cpp)
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
-# The metafile decoder is tested once through its module.
-target_compile_definitions(pictures_tests PRIVATE
-  TESSARIN_METAFILE_MODULE="$<TARGET_FILE:tessarin_metafile>")
-add_dependencies(pictures_tests tessarin_metafile)
 gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30)
 
 # The Linux platform's pieces on a real file system.
@@ -42,10 +38,15 @@ add_executable(linux_tests
   linux/linux_files_test.cpp
   linux/linux_path_rules_and_locale_test.cpp
   linux/linux_pictures_test.cpp
+  linux/metafile_renderer_test.cpp
   linux/replaced_files_test.cpp
   linux/stderr_messages_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)
+# The metafile decoder is tested once through its module.
+target_compile_definitions(linux_tests PRIVATE
+  TESSARIN_METAFILE_MODULE="$<TARGET_FILE:tessarin_metafile>")
+add_dependencies(linux_tests tessarin_metafile)
 gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30)
 
 # The built executable, run as a user would in a throw-away home.

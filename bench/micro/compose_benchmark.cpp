@@ -18,7 +18,7 @@ void ComposeFourKCanvas(benchmark::State& state) {
   const auto layout = *tessarin::BmpLayout::For(3840, 2160);
   tessarin::linux_platform::LinuxFiles files;
   for (auto _ : state) {
-    tessarin::pictures::ImageSource canvas(canvasImage, "canvas.bmp");
+    tessarin::pictures::HeldPicture canvas(canvasImage, "canvas.bmp");
     auto output = files.CreateReplacement(folder / "out.bmp", layout.FileSize());
     tessarin::ComposeInto(canvas, block, "inset.bmp", placement, layout, *output);
     output->Commit();

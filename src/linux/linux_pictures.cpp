@@ -7,7 +7,8 @@ namespace tessarin::linux_platform {
 
 std::unique_ptr<ports::Picture> LinuxPictures::Open(const std::string& path) {
   return std::make_unique<pictures::ReadAheadSource>(
-      pictures::OpenPicture(files_.OpenForReading(path)), path);
+      pictures::OpenPicture(files_.OpenForReading(path), setup_), path,
+      setup_.limits.readAheadStripBytes);
 }
 
 }  // namespace tessarin::linux_platform

@@ -11,6 +11,7 @@
 #include "linux/linux_pictures.h"
 #include "linux/linux_process.h"
 #include "linux/linux_random.h"
+#include "linux/metafile_renderer.h"
 #include "ports/platform.h"
 #include "run/program.h"
 
@@ -22,7 +23,10 @@ int main(int argc, char** argv) {
   LinuxMessages messages(gui);
   IniSettings settings;
   LinuxFiles files;
-  LinuxPictures pictures(files);
+  // The program's own decode limits, one allowance for every picture it
+  // holds, and the metafile module loaded when a metafile is first opened.
+  tessarin::pictures::DecodeSetup decoding({}, MetafileRendererOfThisProcess());
+  LinuxPictures pictures(files, decoding);
   LinuxRandom random;
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);

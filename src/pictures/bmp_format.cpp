@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_input.h"
-#include "pictures/picture_limits.h"
+#include "base/little_endian.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -58,7 +59,8 @@ bool IsContiguous(std::uint32_t mask) {
 
 class FormatReader {
  public:
-  FormatReader(ports::InputFile& file, const DibPlacement& where) : file_(file), where_(where) {}
+  FormatReader(ports::InputFile& file, const DibPlacement& where, const DecodeLimits& limits)
+      : file_(file), where_(where), limits_(limits) {}
 
   DibFormat Read() {
     CheckRegion();
@@ -89,7 +91,7 @@ class FormatReader {
   // Reads `out.size()` bytes at `offset`, which must lie inside the bitmap.
   void ReadInside(std::uint64_t offset, std::span<std::uint8_t> out, const char* whenShort) {
     if (offset > end_ || out.size() > end_ - offset) Fault(whenShort);
-    ReadExactly(file_, offset, out, whenShort);
+    ReadExactly(file_, offset, out, limits_.maxReadBytes, whenShort);
   }
 
   InfoFields ReadInfo() {
@@ -138,7 +140,7 @@ class FormatReader {
       Fault("bitmap of " + std::to_string(format.width) + " x " + std::to_string(format.height) +
             " pixels is too large");
     }
-    if (format.width > ports::kMaxPictureWidth) Fault(TooWideReason(format.width));
+    if (format.width > limits_.maxPictureWidth) Fault(TooWideReason(format.width, limits_));
   }
 
   void SetCompression(const InfoFields& info, DibFormat& format) const {
@@ -259,13 +261,15 @@ class FormatReader {
 
   ports::InputFile& file_;
   DibPlacement where_;
+  const DecodeLimits& limits_;
   std::uint64_t end_ = 0;
 };
 
 }  // namespace
 
-DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where) {
-  return FormatReader(file, where).Read();
+DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where,
+                        const DecodeLimits& limits) {
+  return FormatReader(file, where, limits).Read();
 }
 
 }  // namespace tessarin::pictures

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "pictures/bmp_reader.h"
+#include "pictures/held/decode_limits.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
-#include "pictures/bmp_reader.h"
 
 namespace tessarin::pictures {
 
@@ -57,6 +58,7 @@ struct DibFormat {
 
 // Reads and checks the headers, masks and palette. Throws Failure naming the
 // file and the fault.
-DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where);
+DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where,
+                        const DecodeLimits& limits);
 
 }  // namespace tessarin::pictures

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 
-#include "pictures/picture_input.h"
+#include "base/little_endian.h"
 
 namespace tessarin::pictures {
 

@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/little_endian.h"
 #include "pictures/bmp_format.h"
-#include "pictures/picture_input.h"
 #include "pictures/bmp_pixels.h"
 #include "pictures/bmp_rle.h"
-#include "pictures/image_source.h"
-#include "pictures/picture_limits.h"
+#include "pictures/flatten_onto_black.h"
+#include "pictures/held/held_picture.h"
+#include "pictures/picture_formats.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -33,17 +36,17 @@ class RowStrip {
     return bytes * 2 >= plane.stride ? plane.stride : bytes;
   }
 
-  void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first,
-            std::uint64_t count, std::uint64_t bytes) {
+  void Load(ports::InputFile& file, const RowPlane& plane, std::uint64_t first, std::uint64_t count,
+            std::uint64_t bytes, std::size_t maxReadBytes) {
     count_ = 0;  // holds nothing until the read has succeeded
     spacing_ = Spacing(plane, bytes);
     data_.resize((count - 1) * spacing_ + bytes);
     if (spacing_ == plane.stride) {
-      ReadExactly(file, plane.RowStart(first), data_, kTruncatedRows);
+      ReadExactly(file, plane.RowStart(first), data_, maxReadBytes, kTruncatedRows);
     } else {
       for (std::uint64_t i = 0; i < count; ++i) {
         ReadExactly(file, plane.RowStart(first + i), std::span(&data_[i * bytes], bytes),
-                    kTruncatedRows);
+                    maxReadBytes, kTruncatedRows);
       }
     }
     first_ = first;
@@ -63,8 +66,8 @@ class RowStrip {
 // What the sources share: the file, its checked format and the rows delivered.
 class DibSource : public ports::Picture {
  public:
-  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : file_(std::move(file)), format_(std::move(format)) {}
+  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : file_(std::move(file)), format_(std::move(format)), setup_(setup) {}
   int Width() const override { return format_.width; }
   int Height() const override { return format_.height; }
   ports::RowOrder Order() const override { return format_.order; }
@@ -86,6 +89,7 @@ class DibSource : public ports::Picture {
 
   std::unique_ptr<ports::InputFile> file_;
   const DibFormat format_;
+  DecodeSetup& setup_;
   int delivered_ = 0;
   HeldMemory blockMemory_;
 };
@@ -94,8 +98,8 @@ class DibSource : public ports::Picture {
 // rows are read alongside its colour rows.
 class UncompressedSource final : public DibSource {
  public:
-  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : DibSource(std::move(file), std::move(format)), unpacker_(format_) {}
+  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : DibSource(std::move(file), std::move(format), setup), unpacker_(format_) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
     const int first = delivered_;
@@ -108,8 +112,8 @@ class UncompressedSource final : public DibSource {
   }
 
   ports::Bitmap ReadTopLeft(int width, int height) override {
-    ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
+    ports::Bitmap image = HeldBlankTopLeft(file_->Path(), width, height, format_.width,
+                                           format_.height, setup_, blockMemory_);
     const std::uint64_t rows = static_cast<std::uint64_t>(image.height);
     const std::uint64_t first = TopDown() ? 0 : format_.height - rows;
     Strips strips;
@@ -134,9 +138,13 @@ class UncompressedSource final : public DibSource {
     const std::uint64_t maskBytes = BytesFor(pixels, 1);
     std::uint64_t rowSpace = RowStrip::Spacing(format_.pixels, colourBytes);
     if (format_.andMask) rowSpace += RowStrip::Spacing(*format_.andMask, maskBytes);
-    const std::uint64_t count = std::clamp<std::uint64_t>(kMaxReadBytes / rowSpace, 1, wanted);
-    strips.colour.Load(*file_, format_.pixels, first, count, colourBytes);
-    if (format_.andMask) strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes);
+    const std::uint64_t count =
+        std::clamp<std::uint64_t>(setup_.limits.maxReadBytes / rowSpace, 1, wanted);
+    const std::size_t maxRead = setup_.limits.maxReadBytes;
+    strips.colour.Load(*file_, format_.pixels, first, count, colourBytes, maxRead);
+    if (format_.andMask) {
+      strips.mask.Load(*file_, *format_.andMask, first, count, maskBytes, maxRead);
+    }
   }
 
   void DecodeRow(const Strips& strips, std::uint64_t row, int pixels, std::uint8_t* out) {
@@ -173,10 +181,10 @@ class UncompressedSource final : public DibSource {
 
   void FlattenOntoBlack(const std::uint8_t* raw, int pixels, std::uint8_t* out) const {
     for (int x = 0; x < pixels; ++x) {
-      const unsigned alpha = unpacker_.Alpha(raw, x);
+      const std::uint8_t alpha = unpacker_.Alpha(raw, x);
       std::uint8_t* pixel = out + RowBytesOut(x);
       for (int c = 0; c < ports::kBytesPerPixel; ++c) {
-        pixel[c] = static_cast<std::uint8_t>((pixel[c] * alpha + 127) / 255);
+        pixel[c] = OverBlack(pixel[c], alpha);
       }
     }
   }
@@ -194,8 +202,9 @@ class UncompressedSource final : public DibSource {
 
 class RleSource final : public DibSource {
  public:
-  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format)
-      : DibSource(std::move(file), std::move(format)), stream_(*file_, format_) {}
+  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : DibSource(std::move(file), std::move(format), setup),
+        stream_(*file_, format_, setup.limits.maxReadBytes) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
     if (!TakeRows(rows)) return;
@@ -206,10 +215,10 @@ class RleSource final : public DibSource {
 
   // RLE rows are bottom-up: the block's rows are the last ones decoded.
   ports::Bitmap ReadTopLeft(int width, int height) override {
-    ports::Bitmap image =
-        HeldBlankTopLeft(file_->Path(), width, height, format_.width, format_.height, blockMemory_);
+    ports::Bitmap image = HeldBlankTopLeft(file_->Path(), width, height, format_.width,
+                                           format_.height, setup_, blockMemory_);
     if (image.height == 0) return image;
-    RleDecoder decoder(*file_, format_);
+    RleDecoder decoder(*file_, format_, setup_.limits.maxReadBytes);
     decoder.SkipRows(format_.height - image.height);
     for (int row = image.height - 1; row >= 0; --row) {
       decoder.DecodeRow(&image.bgr[RowBytesOut(image.width) * row], image.width);
@@ -222,34 +231,33 @@ class RleSource final : public DibSource {
 };
 
 std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> file,
-                                                    const DibPlacement& where) {
-  DibFormat format = ReadDibFormat(*file, where);
+                                           const DibPlacement& where, DecodeSetup& setup) {
+  DibFormat format = ReadDibFormat(*file, where, setup.limits);
   if (format.compression == DibCompression::None) {
-    return std::make_unique<UncompressedSource>(std::move(file), std::move(format));
+    return std::make_unique<UncompressedSource>(std::move(file), std::move(format), setup);
   }
-  return std::make_unique<RleSource>(std::move(file), std::move(format));
+  return std::make_unique<RleSource>(std::move(file), std::move(format), setup);
 }
 
 }  // namespace
 
-bool LooksLikeBmp(std::span<const std::uint8_t> head) {
-  return head.size() >= 2 && head[0] == 'B' && head[1] == 'M';
-}
-
-std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
+                                        DecodeSetup& setup) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
   if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
-  ReadExactly(*file, 0, header, "not a BMP file");
-  if (!LooksLikeBmp(header)) throw Failure::InFile(file->Path(), "not a BMP file");
+  ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
+  if (RecognisePicture(header) != PictureFormat::Bmp) {
+    throw Failure::InFile(file->Path(), "not a BMP file");
+  }
   const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
                            DibKind::File};
-  return OpenPlaced(std::move(file), where);
+  return OpenPlaced(std::move(file), where, setup);
 }
 
 std::unique_ptr<ports::Picture> OpenDib(std::unique_ptr<ports::InputFile> file,
-                                                 std::uint64_t offset, std::uint64_t size,
-                                                 DibKind kind) {
-  return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind});
+                                        std::uint64_t offset, std::uint64_t size, DibKind kind,
+                                        DecodeSetup& setup) {
+  return OpenPlaced(std::move(file), DibPlacement{offset, size, std::nullopt, kind}, setup);
 }
 
 }  // namespace tessarin::pictures

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -18,19 +19,16 @@ enum class DibKind {
   IconImage,
 };
 
-// True when the bytes start like a BMP file ("BM").
-bool LooksLikeBmp(std::span<const std::uint8_t> head);
-
 // Opens a BMP file and checks all its headers before any pixel is read.
 // Throws Failure::InFile(file->Path(), reason) for anything that is not a readable BMP.
-std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file);
+std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 // Opens the bitmap that occupies `size` bytes at `offset` of the file, its
 // info header first. An icon image delivers the colour rows only, black where
 // the AND mask is set, or flattened onto black by its alpha when a 32-bit
 // image has any non-zero alpha. Throws Failure like OpenBmp.
 std::unique_ptr<ports::Picture> OpenDib(std::unique_ptr<ports::InputFile> file,
-                                                 std::uint64_t offset, std::uint64_t size,
-                                                 DibKind kind);
+                                        std::uint64_t offset, std::uint64_t size, DibKind kind,
+                                        DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

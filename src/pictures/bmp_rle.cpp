@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "base/failure.h"
-#include "pictures/picture_input.h"
+#include "pictures/read_exactly.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -15,14 +15,15 @@ constexpr std::uint8_t kDelta = 2;
 
 }  // namespace
 
-RleDecoder::RleDecoder(ports::InputFile& file, const DibFormat& format)
+RleDecoder::RleDecoder(ports::InputFile& file, const DibFormat& format, std::size_t maxReadBytes)
     : file_(file),
       palette_(format.palette),
       fourBit_(format.compression == DibCompression::Rle4),
       width_(format.width),
       height_(format.height),
       position_(format.pixels.offset),
-      end_(format.dataEnd) {}
+      end_(format.dataEnd),
+      maxReadBytes_(maxReadBytes) {}
 
 void RleDecoder::DecodeRow(std::uint8_t* bgr, int keep) {
   const std::int64_t row = row_++;
@@ -74,8 +75,8 @@ std::uint8_t RleDecoder::Next() {
     if (position_ == end_) {
       throw Failure::InFile(file_.Path(), "RLE data ends before the end of the bitmap");
     }
-    buffer_.resize(std::min<std::uint64_t>(kMaxReadBytes, end_ - position_));
-    ReadExactly(file_, position_, buffer_, "truncated RLE data");
+    buffer_.resize(std::min<std::uint64_t>(maxReadBytes_, end_ - position_));
+    ReadExactly(file_, position_, buffer_, maxReadBytes_, "truncated RLE data");
     position_ += buffer_.size();
     bufferAt_ = 0;
   }

@@ -15,7 +15,8 @@ namespace tessarin::pictures {
 // Each step consumes input or delivers a row, so work is linear.
 class RleDecoder {
  public:
-  RleDecoder(ports::InputFile& file, const DibFormat& format);
+  // Reads the data in pieces of at most `maxReadBytes`.
+  RleDecoder(ports::InputFile& file, const DibFormat& format, std::size_t maxReadBytes);
 
   // Decodes the next row, writing only its first `keep` pixels into `bgr`.
   void DecodeRow(std::uint8_t* bgr, int keep);
@@ -36,6 +37,7 @@ class RleDecoder {
 
   std::uint64_t position_;  // of the next byte in the file
   const std::uint64_t end_;
+  const std::size_t maxReadBytes_;
   std::vector<std::uint8_t> buffer_;
   std::size_t bufferAt_ = 0;
 

@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_limits.h"
+#include "pictures/flatten_onto_black.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -33,8 +34,8 @@ using IndexColours = std::array<std::array<std::uint8_t, 3>, 256>;
 
 class GifDecoder : public RowDecoder {
  public:
-  explicit GifDecoder(std::unique_ptr<ports::InputFile> file)
-      : file_(std::move(file)), input_(*file_) {
+  GifDecoder(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
+      : file_(std::move(file)), setup_(setup), input_(*file_) {
     int error = 0;
     gif_.reset(DGifOpen(&input_, ReadGifBytes, &error));
     if (!gif_) Fail(error);
@@ -46,7 +47,7 @@ class GifDecoder : public RowDecoder {
     // A logical screen smaller than the first image is widened to hold it.
     width_ = std::max(gif_->SWidth, image.Left + image.Width);
     height_ = std::max(gif_->SHeight, image.Top + image.Height);
-    CheckWritableSize(file_->Path(), width_, height_);
+    CheckWritableSize(file_->Path(), width_, height_, setup_.limits);
     BuildPalette(image.ColorMap ? image.ColorMap : gif_->SColorMap, transparent);
     line_.resize(static_cast<std::size_t>(image.Width));
   }
@@ -68,8 +69,8 @@ class GifDecoder : public RowDecoder {
 
   std::unique_ptr<ports::Picture> DecodeWhole() override {
     const GifImageDesc& image = gif_->Image;
-    HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel);
-    ports::Bitmap picture = BlankImage(Path(), width_, height_);
+    HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel, setup_);
+    ports::Bitmap picture = BlankImage(Path(), width_, height_, setup_.limits);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};
     static constexpr int kStep[] = {8, 8, 4, 2};
@@ -82,7 +83,7 @@ class GifDecoder : public RowDecoder {
         PaintLine(picture.bgr.data() + static_cast<std::size_t>(image.Top + row) * stride, width_);
       }
     }
-    return std::make_unique<HeldImageSource>(std::move(picture), Path(), std::move(held));
+    return std::make_unique<HeldPicture>(std::move(picture), Path(), std::move(held));
   }
 
  private:
@@ -154,6 +155,7 @@ class GifDecoder : public RowDecoder {
   }
 
   std::unique_ptr<ports::InputFile> file_;
+  DecodeSetup& setup_;
   SequentialInput input_;
   GifHandle gif_;
   IndexColours palette_{};
@@ -165,8 +167,9 @@ class GifDecoder : public RowDecoder {
 
 }  // namespace
 
-std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file) {
-  return RowDecoderPicture(std::make_unique<GifDecoder>(std::move(file)));
+std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file,
+                                        DecodeSetup& setup) {
+  return OpenAsPicture(std::make_unique<GifDecoder>(std::move(file), setup), setup);
 }
 
 }  // namespace tessarin::pictures

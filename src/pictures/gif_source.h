@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -11,6 +12,6 @@ namespace tessarin::pictures {
 // transparent pixels, pixels outside the image and colour indexes beyond the
 // palette are the flatten colour. Non-interlaced images stream; interlaced
 // ones are decoded whole. Throws Failure for a file it cannot decode.
-std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file);
+std::unique_ptr<ports::Picture> OpenGif(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

@@ -5,16 +5,17 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/input_slices.h"
-#include "pictures/picture_input.h"
-#include "pictures/png_source.h"
+#include "base/little_endian.h"
 #include "pictures/bmp_reader.h"
+#include "pictures/embedded_files.h"
+#include "pictures/picture_formats.h"
+#include "pictures/png_source.h"
+#include "pictures/read_exactly.h"
 
 namespace tessarin::pictures {
 namespace {
 
 constexpr std::size_t kDirectoryHeader = 6, kEntrySize = 16;
-constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 std::uint32_t Big(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -36,7 +37,7 @@ std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::
   const std::size_t got = file.ReadAt(offset, head);
   if (got < 24) return std::nullopt;
   Entry e{offset, size};
-  if (std::equal(kPngSignature.begin(), kPngSignature.end(), head.begin())) {
+  if (RecognisePicture(head) == PictureFormat::Png) {
     static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
     const int type = got >= 26 && head[25] <= 6 ? head[25] : 0;
     e.png = true;
@@ -59,15 +60,15 @@ std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::
   return e;
 }
 
-Entry Choose(ports::InputFile& file) {
+Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
   std::array<std::uint8_t, kDirectoryHeader> header{};
-  ReadExactly(file, 0, header);
+  ReadExactly(file, 0, header, limits.maxReadBytes);
   const std::size_t count = Le16(&header[4]);
   if (Le16(&header[0]) != 0 || Le16(&header[2]) != 1 || count == 0) {
     throw Failure::InFile(file.Path(), "the icon's directory is damaged");
   }
   std::vector<std::uint8_t> directory(count * kEntrySize);
-  ReadExactly(file, kDirectoryHeader, directory);
+  ReadExactly(file, kDirectoryHeader, directory, limits.maxReadBytes);
   std::optional<Entry> best;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* entry = &directory[i * kEntrySize];
@@ -83,10 +84,13 @@ Entry Choose(ports::InputFile& file) {
 
 }  // namespace
 
-std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file) {
-  const Entry entry = Choose(*file);
-  if (entry.png) return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size));
-  return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage);
+std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file,
+                                         DecodeSetup& setup) {
+  const Entry entry = Choose(*file, setup.limits);
+  if (entry.png) {
+    return OpenPng(std::make_unique<FileSlice>(std::move(file), entry.offset, entry.size), setup);
+  }
+  return OpenDib(std::move(file), entry.offset, entry.size, DibKind::IconImage, setup);
 }
 
 }  // namespace tessarin::pictures

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -12,6 +13,7 @@ namespace tessarin::pictures {
 // first in the directory. Bitmap images go through the BMP reader (AND mask
 // and alpha flattened onto black), PNG images through the PNG decoder.
 // Throws Failure for a file with no readable image.
-std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file);
+std::unique_ptr<ports::Picture> OpenIcon(std::unique_ptr<ports::InputFile> file,
+                                         DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

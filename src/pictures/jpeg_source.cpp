@@ -1,5 +1,8 @@
 #include "pictures/jpeg_source.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -7,20 +10,14 @@
 #include <type_traits>
 #include <vector>
 
-#include <jerror.h>
-#include <jpeglib.h>
-
 #include "base/failure.h"
-#include "pictures/image_source.h"
-#include "pictures/picture_limits.h"
+#include "pictures/held/held_picture.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
 
-// A progressive file refines the whole picture once per scan; real files
-// have a dozen, so this caps the work a crafted file can cause.
-constexpr int kMaxScans = 100;
 constexpr std::size_t kInputBufferBytes = 64 * 1024;
 
 // libjpeg must not return from error_exit: it jumps back to the Guard that
@@ -52,9 +49,20 @@ void OnMessage(j_common_ptr cinfo, int level) {
   }
 }
 
+// A progressive file refines the whole picture once per scan; real files
+// have a dozen, so DecodeLimits::maxJpegScans caps the work a crafted file
+// can cause.
+struct ScanCap {
+  jpeg_progress_mgr pub;
+  int maxScans;
+};
+static_assert(std::is_standard_layout_v<ScanCap>,
+              "libjpeg's pointer to pub is cast back to ScanCap");
+
 void OnProgress(j_common_ptr cinfo) {
+  const int maxScans = reinterpret_cast<ScanCap*>(cinfo->progress)->maxScans;
   if (cinfo->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > maxScans) {
     FailWith(cinfo, "the picture has too many scans");
   }
 }
@@ -130,7 +138,8 @@ struct Decompressor {
 
 class JpegSource : public ports::Picture {
  public:
-  explicit JpegSource(std::unique_ptr<ports::InputFile> file) : file_(std::move(file)) {
+  JpegSource(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
+      : file_(std::move(file)), setup_(setup) {
     cinfo_.err = jpeg_std_error(&err_.pub);
     err_.pub.error_exit = ExitOnError;
     err_.pub.emit_message = OnMessage;
@@ -143,11 +152,12 @@ class JpegSource : public ports::Picture {
     source_->pub.resync_to_restart = jpeg_resync_to_restart;
     source_->pub.term_source = TermSource;
     cinfo_.src = &source_->pub;
-    progress_.progress_monitor = OnProgress;
-    cinfo_.progress = &progress_;
-    cinfo_.mem->max_memory_to_use = static_cast<long>(kMaxWholeDecodeBytes);
+    progress_.pub.progress_monitor = OnProgress;
+    progress_.maxScans = setup_.limits.maxJpegScans;
+    cinfo_.progress = &progress_.pub;
+    cinfo_.mem->max_memory_to_use = static_cast<long>(setup_.limits.maxHeldBytes);
     Guard([this] { jpeg_read_header(&cinfo_, TRUE); });
-    CheckWritableSize(file_->Path(), cinfo_.image_width, cinfo_.image_height);
+    CheckWritableSize(file_->Path(), cinfo_.image_width, cinfo_.image_height, setup_.limits);
     cmyk_ = cinfo_.jpeg_color_space == JCS_CMYK || cinfo_.jpeg_color_space == JCS_YCCK;
     cinfo_.out_color_space = cmyk_ ? JCS_CMYK : JCS_EXT_BGR;
   }
@@ -163,7 +173,8 @@ class JpegSource : public ports::Picture {
   }
 
   ports::Bitmap ReadTopLeft(int width, int height) override {
-    ports::Bitmap block = HeldBlankTopLeft(file_->Path(), width, height, Width(), Height(), blockMemory_);
+    ports::Bitmap block =
+        HeldBlankTopLeft(file_->Path(), width, height, Width(), Height(), setup_, blockMemory_);
     if (block.bgr.empty()) return block;
     Start();
     // A crop ending exactly on a block boundary can alter its last column,
@@ -194,7 +205,7 @@ class JpegSource : public ports::Picture {
     // A progressive file is decoded into coefficient buffers for the whole
     // picture first: their bytes come from the allowance.
     if (cinfo_.progressive_mode) {
-      coefficientMemory_ = HeldMemory::Take(file_->Path(), CoefficientBytes());
+      coefficientMemory_ = setup_.allowance.Take(file_->Path(), CoefficientBytes());
     }
     Guard([this] { jpeg_start_decompress(&cinfo_); });
     started_ = true;
@@ -223,9 +234,10 @@ class JpegSource : public ports::Picture {
   }
 
   std::unique_ptr<ports::InputFile> file_;
+  DecodeSetup& setup_;
   ErrorManager err_{};
   std::unique_ptr<Source> source_;
-  jpeg_progress_mgr progress_{};
+  ScanCap progress_{};
   Decompressor decompressor_;
   jpeg_decompress_struct& cinfo_ = decompressor_.cinfo;
   std::vector<std::uint8_t> cmykRow_;
@@ -237,8 +249,9 @@ class JpegSource : public ports::Picture {
 
 }  // namespace
 
-std::unique_ptr<ports::Picture> OpenJpeg(std::unique_ptr<ports::InputFile> file) {
-  return std::make_unique<JpegSource>(std::move(file));
+std::unique_ptr<ports::Picture> OpenJpeg(std::unique_ptr<ports::InputFile> file,
+                                         DecodeSetup& setup) {
+  return std::make_unique<JpegSource>(std::move(file), setup);
 }
 
 }  // namespace tessarin::pictures

@@ -1,34 +1,73 @@
 #pragma once
 
 // The boundary between the executable and the metafile module, which is
-// loaded with dlopen only when a metafile is opened (it links Cairo and the
-// font libraries, which no other run needs).
+// loaded at run time only when a metafile is opened (it links Cairo and the
+// font libraries, which no other run needs). A plain C interface: plain
+// structs, function pointers with a context, a status and a message buffer;
+// no exception and no C++ type crosses it.
 
-#include <cstdint>
-#include <functional>
-#include <span>
-#include <string>
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
 
-#include "ports/pictures.h"
+extern "C" {
+
+// Memory for a picture's pixels, given by the side that keeps them:
+// width * height * bytesPerPixel bytes, rows packed, top row first; null
+// when they cannot be had.
+struct TessarinPixelSink {
+  void* owner;
+  uint8_t* (*allocate)(void* owner, int32_t width, int32_t height, int32_t bytesPerPixel);
+};
+
+// Decodes a device-independent bitmap (info header first) found in the
+// metafile into BGR pixels from `sink` (3 bytes a pixel). Returns 0, or nonzero with the reason in
+// `message` (at most messageSize bytes, terminated) for a damaged bitmap.
+struct TessarinDibDecoder {
+  void* context;
+  int (*decode)(void* context, const uint8_t* dib, size_t size, struct TessarinPixelSink sink,
+                char* message, size_t messageSize);
+};
+
+struct TessarinMetafileRequest {
+  const uint8_t* bytes;  // the whole metafile
+  size_t size;
+  // The most bytes the drawing surface (4 bytes a pixel) and its bitmaps may take.
+  uint64_t maxSurfaceBytes;
+  // The player's caps: work per pixel of the picture and at least, saved
+  // states kept, the tallest text (see DecodeLimits).
+  double workPerPixel;
+  double minWork;
+  uint32_t maxSavedStates;
+  double maxFontPixels;
+  struct TessarinDibDecoder dibDecoder;
+  // The drawing surface (4 bytes a pixel), so that the picture is drawn
+  // where it stays: the finished picture, flattened onto black, is left in
+  // its first width * height * 3 bytes as BGR.
+  struct TessarinPixelSink picture;
+};
+
+// The module's one entry point: 0 when the picture was drawn into
+// request->picture, or nonzero with the reason in `message`.
+typedef int (*TessarinRenderMetafileFunction)(const struct TessarinMetafileRequest* request,
+                                              char* message, size_t messageSize);
+
+}  // extern "C"
 
 namespace tessarin::metafile {
 
-struct RenderRequest {
-  std::span<const std::uint8_t> bytes;  // the whole metafile
-  // The most bytes the drawing surface (4 bytes a pixel) may take.
-  std::uint64_t maxSurfaceBytes = 0;
-  // Decodes a device-independent bitmap (info header first) found in the
-  // metafile into BGR pixels, top row first; throws on a damaged bitmap.
-  std::function<ports::Bitmap(std::span<const std::uint8_t> dib)> decodeDib;
-};
-
-struct RenderResult {
-  ports::Bitmap image;  // flattened onto black
-  std::string error;      // empty on success
-};
-
-// The module's one entry point, looked up by this name.
+// The entry point is looked up by this name.
 constexpr const char* kRenderSymbol = "TessarinRenderMetafile";
-using RenderFunction = void (*)(const RenderRequest& request, RenderResult& result);
+using RenderFunction = TessarinRenderMetafileFunction;
+
+constexpr int kDrawn = 0;
+constexpr int kNotDrawn = 1;
+// Room for any message either side writes.
+constexpr size_t kMessageBytes = 1024;
+
+// Puts `text` in a message buffer of the interface, cut to fit.
+inline void WriteMessage(const char* text, char* message, size_t messageSize) {
+  if (messageSize > 0) snprintf(message, messageSize, "%s", text);
+}
 
 }  // namespace tessarin::metafile

@@ -1,74 +1,122 @@
 #include "pictures/metafile_source.h"
 
-#include <map>
+#include <cstring>
+#include <exception>
 #include <vector>
 
-#include "linux/loaded_module.h"
 #include "base/failure.h"
-#include "pictures/input_slices.h"
-#include "pictures/metafile_module.h"
-#include "pictures/picture_input.h"
-#include "pictures/picture_limits.h"
 #include "pictures/bmp_reader.h"
-#include "pictures/image_source.h"
+#include "pictures/embedded_files.h"
+#include "pictures/held/held_picture.h"
+#include "pictures/metafile_module.h"
+#include "pictures/read_exactly.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
 
-constexpr const char* kModuleName = "tessarin-metafile.so";
+// The executable's side of one drawing: what the module's callbacks reach.
+struct Drawing {
+  const std::string& path;
+  DecodeSetup& setup;
+  ports::Bitmap image;
+  HeldMemory imageMemory;
+  std::exception_ptr failure;  // of the picture's memory, reported as it is
+};
 
-// Loaded once per path and kept for the life of the process.
-metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::string& picture) {
-  static std::map<std::string, metafile::RenderFunction> loaded;
-  if (const auto found = loaded.find(modulePath); found != loaded.end()) return found->second;
-  const modules::LoadedModule module(modulePath);
-  if (!module.Loaded()) {
-    throw Failure::InFile(picture, "the metafile module cannot be loaded: " + module.Error());
+// The DIB decoder the module calls back: nothing may escape into the module.
+int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink sink, char* message,
+              size_t messageSize) {
+  auto& drawing = *static_cast<Drawing*>(context);
+  try {
+    const ports::Bitmap image =
+        DecodeMetafileDib(drawing.path, std::span<const std::uint8_t>(dib, size), drawing.setup);
+    uint8_t* pixels = sink.allocate(sink.owner, image.width, image.height, ports::kBytesPerPixel);
+    if (pixels == nullptr) {
+      metafile::WriteMessage("out of memory for the metafile's bitmap", message, messageSize);
+      return metafile::kNotDrawn;
+    }
+    std::memcpy(pixels, image.bgr.data(), image.bgr.size());
+    return metafile::kDrawn;
+  } catch (const std::exception& error) {
+    metafile::WriteMessage(error.what(), message, messageSize);
+  } catch (...) {
+    metafile::WriteMessage("the metafile's bitmap cannot be decoded", message, messageSize);
   }
-  metafile::RenderFunction render = nullptr;
-  if (!module.Find(metafile::kRenderSymbol, render)) {
-    throw Failure::InFile(picture, "the metafile module is not Tessarin's");
-  }
-  loaded.emplace(modulePath, render);
-  return render;
+  return metafile::kNotDrawn;
 }
 
-// The last place looked in when it is nowhere, for the failure to name.
-std::string DefaultModulePath() {
-  const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
-  return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+// The drawing surface, which the finished picture is left in: its bytes
+// taken from the allowance.
+uint8_t* AllocatePicture(void* owner, int32_t width, int32_t height, int32_t bytesPerPixel) {
+  auto& drawing = *static_cast<Drawing*>(owner);
+  try {
+    CheckWritableSize(drawing.path, width, height, drawing.setup.limits);
+    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                              static_cast<std::size_t>(bytesPerPixel);
+    drawing.imageMemory = drawing.setup.allowance.Take(drawing.path, bytes);
+    drawing.image.bgr.resize(bytes);
+    drawing.image.width = width;
+    drawing.image.height = height;
+    return drawing.image.bgr.data();
+  } catch (...) {
+    drawing.failure = std::current_exception();
+    return nullptr;
+  }
+}
+
+metafile::RenderFunction LoadRenderer(const DecodeSetup& setup, const std::string& path) {
+  if (!setup.loadMetafileRenderer) {
+    throw Failure::InFile(path, "the metafile module cannot be loaded: none is given");
+  }
+  return setup.loadMetafileRenderer(path);
 }
 
 }  // namespace
 
-ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib) {
-  auto source = OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File);
-  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel);
+ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib,
+                                DecodeSetup& setup) {
+  auto source =
+      OpenDib(std::make_unique<BytesFile>(path, dib), 0, dib.size(), DibKind::File, setup);
+  CheckWholeDecodeSize(path, source->Width(), source->Height(), ports::kBytesPerPixel,
+                       setup.limits);
   return source->ReadTopLeft(source->Width(), source->Height());
 }
 
-std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
-                                                          const std::string& modulePath) {
+std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file,
+                                             DecodeSetup& setup) {
+  const DecodeLimits& limits = setup.limits;
   const std::string path = file->Path();
-  if (file->Size() > kMaxMetafileBytes) throw Failure::InFile(path, "the metafile is too large");
+  if (file->Size() > limits.maxMetafileBytes) {
+    throw Failure::InFile(path, "the metafile is too large");
+  }
   // The file, then the drawing (its surface and bitmaps, counted by the
   // player) take from the allowance; the drawing may use all it has left.
-  const HeldMemory fileMemory = HeldMemory::Take(path, file->Size());
+  const HeldMemory fileMemory = setup.allowance.Take(path, file->Size());
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
-  ReadExactly(*file, 0, bytes);
-  const metafile::RenderFunction render = LoadRenderer(modulePath, path);
-  metafile::RenderRequest request{bytes, HeldMemory::Left(),
-                                  [&path](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib); }};
-  metafile::RenderResult result;
-  render(request, result);
-  if (!result.error.empty()) throw Failure::InFile(path, result.error);
-  CheckWritableSize(path, result.image.width, result.image.height);
-  HeldMemory imageMemory = HeldMemory::Take(path, result.image.bgr.capacity());
-  return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
-}
-
-std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {
-  return OpenMetafileWith(std::move(file), DefaultModulePath());
+  ReadExactly(*file, 0, bytes, limits.maxReadBytes);
+  const metafile::RenderFunction render = LoadRenderer(setup, path);
+  Drawing drawing{path, setup, {}, {}, {}};
+  const TessarinMetafileRequest request{bytes.data(),
+                                        bytes.size(),
+                                        setup.allowance.Left(),
+                                        limits.metafileWorkPerPixel,
+                                        limits.metafileMinWork,
+                                        limits.metafileMaxSavedStates,
+                                        limits.metafileMaxFontPixels,
+                                        {&drawing, DecodeDib},
+                                        {&drawing, AllocatePicture}};
+  char message[metafile::kMessageBytes] = "";
+  if (render(&request, message, sizeof message) != metafile::kDrawn) {
+    if (drawing.failure) std::rethrow_exception(drawing.failure);
+    throw Failure::InFile(path, message);
+  }
+  // The BGR pixels fill the start of the surface; the rest stays held with
+  // them, as it is not given back to the system.
+  drawing.image.bgr.resize(static_cast<std::size_t>(drawing.image.width) *
+                           static_cast<std::size_t>(drawing.image.height) * ports::kBytesPerPixel);
+  return std::make_unique<HeldPicture>(std::move(drawing.image), path,
+                                       std::move(drawing.imageMemory));
 }
 
 }  // namespace tessarin::pictures

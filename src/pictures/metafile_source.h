@@ -4,26 +4,21 @@
 #include <span>
 #include <string>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
 namespace tessarin::pictures {
 
-// Files larger than this are not taken for metafiles worth drawing.
-constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{64} << 20;
-
 // A Windows metafile (placeable or not), drawn whole by the metafile module
-// (tessarin-metafile.so beside the executable, or in ../lib/tessarin/), which
-// is loaded on the first call. Throws Failure for a metafile that cannot be
+// that the setup's loader gives. Throws Failure for a metafile that cannot be
 // drawn or a module that cannot be loaded.
-std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file);
-
-// The same with the module at `modulePath`.
-std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
-                                                          const std::string& modulePath);
+std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file,
+                                             DecodeSetup& setup);
 
 // A bitmap record's DIB (info header first), decoded by the BMP reader as a
 // BMP file's would be, top row first. Throws Failure naming `path`.
-ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib);
+ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::uint8_t> dib,
+                                DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

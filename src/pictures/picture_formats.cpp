@@ -42,31 +42,26 @@ PictureFormat RecognisePicture(std::span<const std::uint8_t> head) {
   return PictureFormat::Unknown;
 }
 
-std::unique_ptr<ports::Picture> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<ports::InputFile> file) {
-  switch (format) {
-    case PictureFormat::Jpeg:
-      return OpenJpeg(std::move(file));
-    case PictureFormat::Gif:
-      return OpenGif(std::move(file));
-    case PictureFormat::Png:
-      return OpenPng(std::move(file));
-    case PictureFormat::Icon:
-      return OpenIcon(std::move(file));
-    case PictureFormat::Metafile:
-      return OpenMetafile(std::move(file));
-    default:
-      throw Failure::InFile(file->Path(), "the file is not a picture Tessarin can read");
-  }
-}
-
-std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file) {
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file,
+                                            DecodeSetup& setup) {
   std::array<std::uint8_t, 16> head{};
   const std::size_t n = file->ReadAt(0, head);
-  const std::span<const std::uint8_t> start(head.data(), n);
-  if (LooksLikeBmp(start)) return OpenBmp(std::move(file));
-  const PictureFormat format = RecognisePicture(start);
-  if (format != PictureFormat::Unknown) return OpenDecodedPicture(format, std::move(file));
+  switch (RecognisePicture(std::span<const std::uint8_t>(head.data(), n))) {
+    case PictureFormat::Bmp:
+      return OpenBmp(std::move(file), setup);
+    case PictureFormat::Jpeg:
+      return OpenJpeg(std::move(file), setup);
+    case PictureFormat::Gif:
+      return OpenGif(std::move(file), setup);
+    case PictureFormat::Png:
+      return OpenPng(std::move(file), setup);
+    case PictureFormat::Icon:
+      return OpenIcon(std::move(file), setup);
+    case PictureFormat::Metafile:
+      return OpenMetafile(std::move(file), setup);
+    case PictureFormat::Unknown:
+      break;
+  }
   throw Failure::InFile(file->Path(), "not a picture in a format Tessarin reads");
 }
 

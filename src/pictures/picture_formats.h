@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -11,19 +12,13 @@ namespace tessarin::pictures {
 
 enum class PictureFormat { Unknown, Bmp, Jpeg, Gif, Png, Icon, Metafile };
 
-// How many leading bytes RecognisePicture looks at.
-constexpr std::size_t kSignatureBytes = 8;
-
 // The format told by a file's first bytes, whatever its name.
 PictureFormat RecognisePicture(std::span<const std::uint8_t> head);
 
-// Opens a JPEG, GIF, PNG, icon or metafile picture (BMP is the BMP
-// reader's). Throws Failure for a file that cannot be decoded.
-std::unique_ptr<ports::Picture> OpenDecodedPicture(
-    PictureFormat format, std::unique_ptr<ports::InputFile> file);
-
 // Opens any picture Tessarin reads, the format told by the file's first
-// bytes. Throws Failure for a file that is not a readable picture.
-std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file);
+// bytes, within the setup's limits. Throws Failure for a file that is not a
+// readable picture.
+std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> file,
+                                            DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/picture_limits.h"
+#include "pictures/flatten_onto_black.h"
 #include "pictures/row_decoder.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
-
-// Ancillary chunks are held in memory while decoding: cap each and all.
-constexpr std::size_t kMaxChunkBytes = std::size_t{16} << 20;
-constexpr std::size_t kMaxChunkCacheBytes = std::size_t{64} << 20;
 
 int ReadPngBytes(spng_ctx*, void* user, void* out, std::size_t length) {
   auto* input = static_cast<SequentialInput*>(user);
@@ -30,16 +27,17 @@ struct ContextFree {
 
 class PngDecoder : public RowDecoder {
  public:
-  explicit PngDecoder(std::unique_ptr<ports::InputFile> file)
-      : file_(std::move(file)), input_(*file_), ctx_(spng_ctx_new(0)) {
+  PngDecoder(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
+      : file_(std::move(file)), setup_(setup), input_(*file_), ctx_(spng_ctx_new(0)) {
     if (!ctx_) throw Failure::InFile(file_->Path(), "out of memory");
     spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
-    spng_set_chunk_limits(ctx_.get(), kMaxChunkBytes, kMaxChunkCacheBytes);
-#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
-    spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);  // let mutations past the checksums
-#endif
+    spng_set_chunk_limits(ctx_.get(), setup_.limits.maxPngChunkBytes,
+                          setup_.limits.maxPngChunkCacheBytes);
+    if (!setup_.limits.pngChecksumsChecked) {
+      spng_set_crc_action(ctx_.get(), SPNG_CRC_USE, SPNG_CRC_USE);
+    }
     Check(spng_get_ihdr(ctx_.get(), &ihdr_));
-    CheckWritableSize(file_->Path(), ihdr_.width, ihdr_.height);
+    CheckWritableSize(file_->Path(), ihdr_.width, ihdr_.height, setup_.limits);
     spng_trns trns{};
     const bool hasTrns = spng_get_trns(ctx_.get(), &trns) == 0;
     const bool hasAlpha = ihdr_.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
@@ -69,7 +67,8 @@ class PngDecoder : public RowDecoder {
   // Decoded into one buffer and turned into BGR where it lies (a BGR pixel
   // is never longer than the decoded one), so the picture is held once.
   std::unique_ptr<ports::Picture> DecodeWhole() override {
-    HeldMemory held = HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()));
+    HeldMemory held =
+        HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()), setup_);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
     CheckEnd();
@@ -77,8 +76,8 @@ class PngDecoder : public RowDecoder {
     const std::size_t to = static_cast<std::size_t>(Width()) * 3;
     for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
-    return std::make_unique<HeldImageSource>(ports::Bitmap{Width(), Height(), std::move(pixels)},
-                                             Path(), std::move(held));
+    return std::make_unique<HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
+                                         Path(), std::move(held));
   }
 
  private:
@@ -114,6 +113,7 @@ class PngDecoder : public RowDecoder {
   }
 
   std::unique_ptr<ports::InputFile> file_;
+  DecodeSetup& setup_;
   SequentialInput input_;
   std::unique_ptr<spng_ctx, ContextFree> ctx_;
   spng_ihdr ihdr_{};
@@ -124,8 +124,9 @@ class PngDecoder : public RowDecoder {
 
 }  // namespace
 
-std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file) {
-  return RowDecoderPicture(std::make_unique<PngDecoder>(std::move(file)));
+std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file,
+                                        DecodeSetup& setup) {
+  return OpenAsPicture(std::make_unique<PngDecoder>(std::move(file), setup), setup);
 }
 
 }  // namespace tessarin::pictures

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -11,6 +12,6 @@ namespace tessarin::pictures {
 // reduced to 8, alpha and tRNS transparency flattened. Non-interlaced
 // pictures stream; interlaced ones are decoded whole. Throws Failure for a
 // file it cannot decode.
-std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file);
+std::unique_ptr<ports::Picture> OpenPng(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

@@ -4,24 +4,24 @@
 #include <cstring>
 #include <system_error>
 
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 namespace tessarin::pictures {
 namespace {
 
-constexpr std::size_t kStripBytes = 256 * 1024;
 constexpr std::size_t kStrips = 4;
 
 }  // namespace
 
 ReadAheadSource::ReadAheadSource(std::unique_ptr<ports::Picture> source, std::string path,
-                                 ThreadStarter startThread)
+                                 std::size_t stripBytes, ThreadStarter startThread)
     : source_(std::move(source)),
       path_(std::move(path)),
       startThread_(std::move(startThread)),
       stride_(static_cast<std::size_t>(source_->Width()) * ports::kBytesPerPixel),
-      stripRows_(static_cast<int>(std::clamp<std::size_t>(kStripBytes / std::max<std::size_t>(stride_, 1), 1,
-                                                          static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
+      stripRows_(static_cast<int>(
+          std::clamp<std::size_t>(stripBytes / std::max<std::size_t>(stride_, 1), 1,
+                                  static_cast<std::size_t>(std::max(source_->Height(), 1))))) {}
 
 ReadAheadSource::~ReadAheadSource() {
   {

@@ -25,8 +25,9 @@ class ReadAheadSource : public ports::Picture {
   using ThreadStarter = std::function<std::thread(std::function<void()>)>;
   static std::thread StartThread(std::function<void()> work) { return std::thread(std::move(work)); }
 
-  // `path` names the picture's file in a failure.
-  ReadAheadSource(std::unique_ptr<ports::Picture> source, std::string path,
+  // `path` names the picture's file in a failure; each strip holds about
+  // `stripBytes` of decoded rows (DecodeLimits::readAheadStripBytes).
+  ReadAheadSource(std::unique_ptr<ports::Picture> source, std::string path, std::size_t stripBytes,
                   ThreadStarter startThread = StartThread);
   ~ReadAheadSource() override;
   ReadAheadSource(const ReadAheadSource&) = delete;

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
-#include "pictures/image_source.h"
-#include "pictures/picture_limits.h"
+#include "pictures/held/held_picture.h"
+#include "pictures/size_checks.h"
 
 namespace tessarin::pictures {
 namespace {
 
-class StreamedRows : public ports::Picture {
+class StreamedPicture : public ports::Picture {
  public:
-  explicit StreamedRows(std::unique_ptr<RowDecoder> decoder) : decoder_(std::move(decoder)) {
+  StreamedPicture(std::unique_ptr<RowDecoder> decoder, DecodeSetup& setup)
+      : decoder_(std::move(decoder)), setup_(setup) {
     decoder_->StartRows();
   }
   int Width() const override { return decoder_->Width(); }
@@ -26,13 +27,14 @@ class StreamedRows : public ports::Picture {
   ports::Bitmap ReadTopLeft(int width, int height) override {
     if (width > 0 && height > 0) {
       blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()),
-                                     std::min(height, Height()), ports::kBytesPerPixel);
+                                     std::min(height, Height()), ports::kBytesPerPixel, setup_);
     }
-    return ReadTopLeftThroughRows(*this, width, height);
+    return ReadTopLeftRowByRow(*this, width, height);
   }
 
  private:
   std::unique_ptr<RowDecoder> decoder_;
+  DecodeSetup& setup_;
   int rowsRead_ = 0;
   HeldMemory blockMemory_;
 };
@@ -49,9 +51,10 @@ std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) no
   }
 }
 
-std::unique_ptr<ports::Picture> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder) {
+std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder,
+                                              DecodeSetup& setup) {
   if (decoder->Interlaced()) return decoder->DecodeWhole();
-  return std::make_unique<StreamedRows>(std::move(decoder));
+  return std::make_unique<StreamedPicture>(std::move(decoder), setup);
 }
 
 }  // namespace tessarin::pictures

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -45,12 +46,13 @@ class RowDecoder {
   virtual void ReadRow(std::uint8_t* bgr) = 0;
 
   // The whole picture as a source (instead of StartRows and ReadRow), its
-  // memory held from the allowance of picture_limits.h while it lives.
+  // memory held from the allowance (held/memory_allowance.h) while it lives.
   virtual std::unique_ptr<ports::Picture> DecodeWhole() = 0;
 };
 
 // The decoder as a picture: decoded whole when interlaced, else streamed row
 // by row, its rows counted against its height.
-std::unique_ptr<ports::Picture> RowDecoderPicture(std::unique_ptr<RowDecoder> decoder);
+std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder,
+                                              DecodeSetup& setup);
 
 }  // namespace tessarin::pictures

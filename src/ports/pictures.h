@@ -12,10 +12,6 @@ namespace tessarin::ports {
 // Pixels as the output file stores them: 3 bytes a pixel, blue, green, red.
 constexpr int kBytesPerPixel = 3;
 
-// Rows stream whole, through buffers of bounded bytes, so Open also refuses
-// a picture wider than this (1 Mi pixels: a row of 3 MiB), naming its width.
-constexpr std::int64_t kMaxPictureWidth = std::int64_t{1} << 20;
-
 // A decoded picture held whole, top row first, rows packed without padding.
 struct Bitmap {
   int width = 0;
@@ -47,7 +43,8 @@ class Pictures {
  public:
   virtual ~Pictures() = default;
   // Opens the picture and checks its header; the format is decided by the
-  // file's bytes. Throws Failure for a file that is not a readable picture.
+  // file's bytes. Throws Failure for a file that is not a readable picture,
+  // or one beyond the decoders' limits (rows too wide to stream, among them).
   virtual std::unique_ptr<Picture> Open(const std::string& path) = 0;
 };
 

@@ -21,9 +21,10 @@ std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string
   return *number;
 }
 
-// A canvas may declare any size its header holds in a few bytes, but the
-// wallpaper is written and flushed at the disk's pace: at most 256 MiB
-// (an 8K picture takes 95 MiB), so that every run ends within seconds.
+// The output cap, the wallpaper's own (the decoders' limits are the
+// pictures'): a canvas may declare any size its header holds in a few bytes,
+// but the wallpaper is written and flushed at the disk's pace: at most
+// 256 MiB (an 8K picture takes 95 MiB), so that every run ends within seconds.
 constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 
 BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPath) {
@@ -32,7 +33,8 @@ BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPa
   if (layout->FileSize() > kMaxWallpaperBytes) {
     throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath, "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
                                           std::to_string(canvas.Height()) +
-                                          " pixels) would take more than 256 MiB");
+                                          " pixels) would take more than " +
+                                          std::to_string(kMaxWallpaperBytes >> 20) + " MiB");
   }
   return *layout;
 }

@@ -24,7 +24,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32Messages messages;
   RegistrySettings settings;
   Win32Files files;
-  OlePictures pictures(files);
+  const tessarin::pictures::DecodeLimits decodeLimits;  // the program's own
+  OlePictures pictures(files, decodeLimits);
   Win32Random random;
   Win32PathRules pathRules;
   Win32Locale locale;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 namespace tessarin::win32_platform {
 namespace {
@@ -162,12 +162,10 @@ bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
   return SUCCEEDED(picture.Render(dc, 0, 0, size.cx, size.cy, 0, height, width, -height, nullptr));
 }
 
-// Pictures beyond this many pixels are refused rather than half drawn.
-constexpr LONGLONG kMaximumPixels = 1LL << 28;
-
 }  // namespace
 
-ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path) {
+ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
+                            const pictures::DecodeLimits& limits) {
   EnsureComIsInitialised();
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
   ComReference<IStream> stream;
@@ -183,7 +181,8 @@ ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::stri
   picture->get_Height(&height);
   const SIZE size = PixelSize(*picture.operator->(), width, height);
   if (size.cx <= 0 || size.cy <= 0) throw Failure::InFile(path, kUnreadable);
-  if (static_cast<LONGLONG>(size.cx) * size.cy > kMaximumPixels) {
+  // Refused rather than half drawn.
+  if (static_cast<LONGLONG>(size.cx) * size.cy > limits.maxSystemDecodedPixels) {
     throw Failure::InFile(path, "too large a picture");
   }
   BlackCanvas canvas(size);
@@ -199,7 +198,7 @@ std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   if (file->Size() > 0x7FFFFFFF) throw Failure::InFile(path, kUnreadable);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   bytes.resize(file->ReadAt(0, bytes));
-  return std::make_unique<pictures::ImageSource>(DecodeWithOle(bytes, path), path);
+  return std::make_unique<pictures::HeldPicture>(DecodeWithOle(bytes, path, limits_), path);
 }
 
 }  // namespace tessarin::win32_platform

@@ -22,7 +22,8 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
       {"noext", testing::EncodePng(20, 10, Bytes(600, 40))},
   };
   LinuxFiles files;
-  LinuxPictures pictures(files);
+  pictures::DecodeSetup decoding;
+  LinuxPictures pictures(files, decoding);
   for (const auto& [name, bytes] : pictureFiles) {
     testing::WriteWholeFile(folder / name, std::string(bytes.begin(), bytes.end()));
     auto source = pictures.Open(folder / name);

@@ -7,7 +7,9 @@
 #include <functional>
 
 #include "base/failure.h"
+#include "pictures/picture_formats.h"
 #include "support/bmp_builder.h"
+#include "support/decode_setup.h"
 #include "support/encode_bmp.h"
 #include "support/memory_file.h"
 #include "wallpaper/bmp_layout.h"
@@ -64,7 +66,9 @@ std::unique_ptr<MemoryInputFile> InMemory(std::vector<std::uint8_t> bytes) {
   return std::make_unique<MemoryInputFile>(kPath, std::move(bytes));
 }
 
-std::unique_ptr<Picture> Open(const BmpBuilder& bmp) { return OpenBmp(InMemory(bmp.File())); }
+std::unique_ptr<Picture> Open(const BmpBuilder& bmp) {
+  return OpenBmp(InMemory(bmp.File()), testing::ProgramDecoding());
+}
 
 Pixels Rgb(const std::uint8_t* bgr, std::size_t pixels) {
   Pixels out;
@@ -109,12 +113,13 @@ std::string FaultOf(const std::function<std::unique_ptr<Picture>()>& open) {
 }
 
 std::string FaultOf(const std::vector<std::uint8_t>& bytes) {
-  return FaultOf([&] { return OpenBmp(InMemory(bytes)); });
+  return FaultOf([&] { return OpenBmp(InMemory(bytes), testing::ProgramDecoding()); });
 }
 
 std::string FaultOfDib(const std::vector<std::uint8_t>& bytes, std::uint64_t offset,
                        std::uint64_t size, DibKind kind) {
-  return FaultOf([&] { return OpenDib(InMemory(bytes), offset, size, kind); });
+  return FaultOf(
+      [&] { return OpenDib(InMemory(bytes), offset, size, kind, testing::ProgramDecoding()); });
 }
 
 BmpBuilder Indexed(int bpp, int width, const std::vector<std::vector<std::uint32_t>>& rows) {
@@ -151,9 +156,9 @@ BmpBuilder Compressed(int bpp, int width, int height, const RleData& data) {
 TEST(BmpSignature, IsTheTwoLettersBm) {
   const std::uint8_t bmp[] = {'B', 'M', 0, 0};
   const std::uint8_t os2Array[] = {'B', 'A'};
-  EXPECT_TRUE(LooksLikeBmp(bmp));
-  EXPECT_FALSE(LooksLikeBmp(os2Array));
-  EXPECT_FALSE(LooksLikeBmp(std::span(bmp, 1)));
+  EXPECT_EQ(RecognisePicture(bmp), PictureFormat::Bmp);
+  EXPECT_EQ(RecognisePicture(os2Array), PictureFormat::Unknown);
+  EXPECT_EQ(RecognisePicture(std::span(bmp, 1)), PictureFormat::Unknown);
   EXPECT_EQ(FaultOf({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
             std::string(kPath) + ": not a BMP file");
 }
@@ -187,7 +192,9 @@ TEST(BmpIndexed, ShortPaletteLeavesLaterIndicesBlack) {
   const Pixels expected{C(0), C(1), kBlack, kBlack};
   EXPECT_EQ(DecodeAll(bmp), expected);
   // Without a file header the pixels are found right after the two entries.
-  EXPECT_EQ(DecodeAll(*OpenDib(InMemory(bmp.Dib()), 0, bmp.Dib().size(), DibKind::File)), expected);
+  EXPECT_EQ(DecodeAll(*OpenDib(InMemory(bmp.Dib()), 0, bmp.Dib().size(), DibKind::File,
+                               testing::ProgramDecoding())),
+            expected);
 }
 
 TEST(BmpDirect, SixteenBitRgbIsFiveFiveFiveScaledToEightBits) {
@@ -235,7 +242,8 @@ TEST(BmpDirect, CoreHeaderReadsTwentyFourBits) {
 TEST(BmpRows, ReadsBackTheFileTheProgramWrites) {
   const Bitmap image{3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};
   const std::string written = testing::EncodeBmp(image);
-  const auto source = OpenBmp(InMemory({written.begin(), written.end()}));
+  const auto source =
+      OpenBmp(InMemory({written.begin(), written.end()}), testing::ProgramDecoding());
   EXPECT_EQ(DecodeAll(*source), PixelsOf(image));
 }
 
@@ -261,7 +269,8 @@ TEST(BmpRows, StreamingInChunksEqualsTheWholeAndReadsInBoundedStrips) {
   }
   const BmpBuilder bmp = Direct(24, 0, {}, rows);
   ReadLog log;
-  const auto source = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log));
+  const auto source =
+      OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding());
   std::vector<std::uint8_t> out(kRowBytes * kHeight);
   int done = 0;
   for (int chunk : {1, 7, 50, 100, 142}) {
@@ -327,7 +336,9 @@ TEST(BmpTopLeft, UncompressedBlocksReadOnlyTheRowsAndBytesTheyNeed) {
   }
   BmpBuilder bmp = Direct(24, 0, {}, rows);
   ReadLog log;
-  const Bitmap block = OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log))->ReadTopLeft(2, 3);
+  const Bitmap block =
+      OpenBmp(std::make_unique<LoggingFile>(bmp.File(), log), testing::ProgramDecoding())
+          ->ReadTopLeft(2, 3);
   ASSERT_EQ(block.width, 2);
   ASSERT_EQ(block.height, 3);
   EXPECT_EQ(PixelsOf(block), (Pixels{99 << 12, 99 << 12 | 1, 98 << 12, 98 << 12 | 1,  //
@@ -359,7 +370,8 @@ struct Icon {
   BmpBuilder dib;
   std::vector<std::uint8_t> file;
   std::unique_ptr<Picture> Open() const {
-    return OpenDib(InMemory(file), 5, dib.Dib().size(), DibKind::IconImage);
+    return OpenDib(InMemory(file), 5, dib.Dib().size(), DibKind::IconImage,
+                   testing::ProgramDecoding());
   }
 };
 
@@ -498,7 +510,7 @@ TEST(BmpDamage, EveryPrefixOfAFileOpensWholeOrIsRefused) {
       const std::string fault = FaultOf(prefix);
       EXPECT_EQ(fault.empty(), length >= shortest) << length << ": " << fault;
       if (!rle && length < shortest) {
-        EXPECT_THROW(OpenBmp(InMemory(prefix)), Failure) << length;
+        EXPECT_THROW(OpenBmp(InMemory(prefix), testing::ProgramDecoding()), Failure) << length;
       }
     }
   }
@@ -513,7 +525,7 @@ TEST(BmpDamage, BitFlipsInTheHeadersOpenOrAreRefused) {
       std::vector<std::uint8_t> damaged = file;
       damaged[bit / 8] ^= static_cast<std::uint8_t>(1 << bit % 8);
       try {
-        const auto source = OpenBmp(InMemory(damaged));
+        const auto source = OpenBmp(InMemory(damaged), testing::ProgramDecoding());
         EXPECT_TRUE(BmpLayout::For(source->Width(), source->Height())) << bit;
       } catch (const Failure&) {
         ++refused;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
+#include "support/decode_setup.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -31,7 +32,9 @@ TEST(GifSource, DecodesPlainInterlacedAndLocalPaletteImages) {
     testing::GifOptions options;
     options.interlaced = interlaced;
     options.localPalette = local;
-    auto source = OpenGif(testing::InMemory(testing::EncodeGif(7, 19, Indexes(7, 19), kPalette, options)));
+    auto source =
+        OpenGif(testing::InMemory(testing::EncodeGif(7, 19, Indexes(7, 19), kPalette, options)),
+                testing::ProgramDecoding());
     ASSERT_EQ(source->Width(), 7);
     ASSERT_EQ(source->Height(), 19);
     const ports::Bitmap image = testing::ReadWhole(*source);
@@ -48,7 +51,8 @@ TEST(GifSource, FlattensTransparencyAndTheScreenAroundTheImage) {
   options.top = 2;
   options.transparentIndex = 1;
   const Bytes file = testing::EncodeGif(4, 3, Indexes(4, 3), kPalette, options);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   ASSERT_EQ(image.width, 10);
   ASSERT_EQ(image.height, 8);
   for (int y = 0; y < 8; ++y) {
@@ -66,7 +70,8 @@ TEST(GifSource, WidensAScreenSmallerThanTheImage) {
   options.screenWidth = 2;
   options.screenHeight = 2;
   const Bytes file = testing::EncodeGif(5, 4, std::vector<std::uint8_t>(5 * 4, 3), kPalette, options);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   ASSERT_EQ(image.width, 5);
   ASSERT_EQ(image.height, 4);
   EXPECT_EQ(testing::PixelOf(image, 4, 3), kPalette[3]);
@@ -77,7 +82,8 @@ TEST(GifSource, ImageWithoutAColourTableIsBlack) {
   // Drop the global table: clear its flag and cut its 4 entries out.
   file[10] &= 0x7F;
   file.erase(file.begin() + 13, file.begin() + 13 + 3 * 4);
-  const ports::Bitmap image = testing::ReadWhole(*OpenGif(testing::InMemory(file)));
+  const ports::Bitmap image =
+      testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) EXPECT_EQ(testing::PixelOf(image, x, y), kBlack);
 }
@@ -86,7 +92,9 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
   for (bool interlaced : {false, true}) {
     testing::GifOptions options;
     options.interlaced = interlaced;
-    auto source = OpenGif(testing::InMemory(testing::EncodeGif(9, 30, Indexes(9, 30), kPalette, options)));
+    auto source =
+        OpenGif(testing::InMemory(testing::EncodeGif(9, 30, Indexes(9, 30), kPalette, options)),
+                testing::ProgramDecoding());
     const ports::Bitmap block = source->ReadTopLeft(4, 50);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 30);
@@ -98,14 +106,17 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
 TEST(GifSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = testing::EncodeGif(16, 16, Indexes(16, 16), kPalette);
   for (std::size_t size = 0; size < good.size() - 1; size += 3) {
-    EXPECT_THROW(testing::ReadWhole(*OpenGif(testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))))), Failure)
+    EXPECT_THROW(testing::ReadWhole(*OpenGif(
+                     testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))),
+                     testing::ProgramDecoding())),
+                 Failure)
         << size;
   }
   for (std::size_t i = 0; i < good.size(); ++i) {
     Bytes bad = good;
     bad[i] ^= 0x10;
     try {
-      testing::ReadWhole(*OpenGif(testing::InMemory(bad)));
+      testing::ReadWhole(*OpenGif(testing::InMemory(bad), testing::ProgramDecoding()));
     } catch (const Failure&) {
     }
   }
@@ -119,7 +130,7 @@ TEST(GifSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   ASSERT_EQ(huge[descriptor], ',');
   huge[descriptor + 5] = huge[descriptor + 7] = 0x30;
   huge[descriptor + 6] = huge[descriptor + 8] = 0x75;
-  EXPECT_THROW(OpenGif(testing::InMemory(huge)), Failure);
+  EXPECT_THROW(OpenGif(testing::InMemory(huge), testing::ProgramDecoding()), Failure);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
+#include "support/decode_setup.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
@@ -76,7 +77,9 @@ Bytes Icon(const std::vector<IconImage>& images) {
   return out;
 }
 
-ports::Bitmap Decode(const Bytes& icon) { return testing::ReadWhole(*OpenIcon(testing::InMemory(icon))); }
+ports::Bitmap Decode(const Bytes& icon) {
+  return testing::ReadWhole(*OpenIcon(testing::InMemory(icon), testing::ProgramDecoding()));
+}
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kBlack{0, 0, 0};
 

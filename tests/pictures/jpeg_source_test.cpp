@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/failure.h"
+#include "support/decode_setup.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -49,7 +50,8 @@ TEST(JpegSource, DecodesEveryKindTopRowFirst) {
                {JpegKind::Cmyk, 0},     {JpegKind::Ycck, 0},        {JpegKind::Baseline, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.kind) * 10 + c.restart);
-    auto source = OpenJpeg(testing::InMemory(Squares(80, 48, {c.kind, c.restart})));
+    auto source = OpenJpeg(testing::InMemory(Squares(80, 48, {c.kind, c.restart})),
+                           testing::ProgramDecoding());
     ASSERT_EQ(source->Width(), 80);
     ASSERT_EQ(source->Height(), 48);
     EXPECT_EQ(source->Order(), ports::RowOrder::TopDown);
@@ -58,7 +60,7 @@ TEST(JpegSource, DecodesEveryKindTopRowFirst) {
 }
 
 TEST(JpegSource, StreamsRowsInSeveralCalls) {
-  auto source = OpenJpeg(testing::InMemory(Squares(64, 64)));
+  auto source = OpenJpeg(testing::InMemory(Squares(64, 64)), testing::ProgramDecoding());
   ports::Bitmap image{64, 64, Bytes(64 * 64 * 3)};
   source->ReadRows(image.bgr.data(), 5);
   source->ReadRows(image.bgr.data() + 5 * 64 * 3, 59);
@@ -73,10 +75,12 @@ TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
   const Bytes file = testing::EncodeJpeg(
       200, 120, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)}; },
       {JpegKind::Baseline, 0, 90});
-  const ports::Bitmap whole = testing::ReadWhole(*OpenJpeg(testing::InMemory(file)));
+  const ports::Bitmap whole =
+      testing::ReadWhole(*OpenJpeg(testing::InMemory(file), testing::ProgramDecoding()));
   for (auto [w, h] : {std::pair{32, 16}, {33, 17}, {199, 119}, {500, 500}, {1, 1}}) {
     SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-    const ports::Bitmap block = OpenJpeg(testing::InMemory(file))->ReadTopLeft(w, h);
+    const ports::Bitmap block =
+        OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(w, h);
     ASSERT_EQ(block.width, std::min(w, 200));
     ASSERT_EQ(block.height, std::min(h, 120));
     for (int y = 0; y < block.height; ++y) {
@@ -85,13 +89,16 @@ TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
       }
     }
   }
-  EXPECT_EQ(OpenJpeg(testing::InMemory(file))->ReadTopLeft(0, 5).bgr.size(), 0u);
+  EXPECT_EQ(
+      OpenJpeg(testing::InMemory(file), testing::ProgramDecoding())->ReadTopLeft(0, 5).bgr.size(),
+      0u);
 }
 
 void ExpectCleanFailure(const Bytes& file) {
   EXPECT_THROW(
       {
-        auto source = OpenJpeg(testing::InMemory(file, "/pics/bad.jpg"));
+        auto source =
+            OpenJpeg(testing::InMemory(file, "/pics/bad.jpg"), testing::ProgramDecoding());
         testing::ReadWhole(*source);
       },
       Failure);
@@ -121,7 +128,7 @@ TEST(JpegSource, RefusesTruncatedTwelveBitAndOversizedFiles) {
     }
   }
   try {
-    OpenJpeg(testing::InMemory(huge, "/pics/huge.jpg"));
+    OpenJpeg(testing::InMemory(huge, "/pics/huge.jpg"), testing::ProgramDecoding());
     ADD_FAILURE() << "opened";
   } catch (const Failure& failure) {
     EXPECT_NE(std::string(failure.what()).find("/pics/huge.jpg: "), std::string::npos);
@@ -133,8 +140,9 @@ TEST(JpegSource, AFileMissingOnlyItsEndMarkerStillDecodes) {
   for (JpegKind kind : {JpegKind::Baseline, JpegKind::Progressive}) {
     const Bytes good = Squares(48, 32, {kind});
     const Bytes noEnd(good.begin(), good.end() - 2);
-    EXPECT_EQ(testing::ReadWhole(*OpenJpeg(testing::InMemory(noEnd))).bgr,
-              testing::ReadWhole(*OpenJpeg(testing::InMemory(good))).bgr);
+    EXPECT_EQ(
+        testing::ReadWhole(*OpenJpeg(testing::InMemory(noEnd), testing::ProgramDecoding())).bgr,
+        testing::ReadWhole(*OpenJpeg(testing::InMemory(good), testing::ProgramDecoding())).bgr);
   }
 }
 
@@ -144,7 +152,7 @@ TEST(JpegSource, FlippedBitsDecodeOrFailCleanly) {
     Bytes bad = good;
     bad[i] ^= static_cast<std::uint8_t>(1u << (i % 8));
     try {
-      auto source = OpenJpeg(testing::InMemory(bad));
+      auto source = OpenJpeg(testing::InMemory(bad), testing::ProgramDecoding());
       testing::ReadWhole(*source);
     } catch (const Failure&) {
     }

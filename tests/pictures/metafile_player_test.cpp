@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/little_endian.h"
+#include "pictures/held/decode_limits.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
@@ -28,10 +30,9 @@ enum : std::uint16_t {
 
 // Only what the tests put in: 24-bit bottom-up DIBs.
 ports::Bitmap DecodeTestDib(std::span<const std::uint8_t> dib) {
-  auto u32 = [&](std::size_t at) { return std::uint32_t(dib[at] | dib[at + 1] << 8 | dib[at + 2] << 16 | dib[at + 3] << 24); };
   ports::Bitmap image;
-  image.width = static_cast<int>(u32(4));
-  image.height = static_cast<int>(u32(8));
+  image.width = static_cast<int>(Le32(&dib[4]));
+  image.height = static_cast<int>(Le32(&dib[8]));
   const std::size_t stride = (std::size_t(image.width) * 3 + 3) / 4 * 4;
   for (int y = image.height - 1; y >= 0; --y) {
     const auto row = dib.subspan(40 + std::size_t(y) * stride, std::size_t(image.width) * 3);
@@ -40,9 +41,23 @@ ports::Bitmap DecodeTestDib(std::span<const std::uint8_t> dib) {
   return image;
 }
 
+// With 64 MiB for the drawing and the program's caps.
+RenderRequest Request(std::span<const std::uint8_t> bytes,
+                      decltype(RenderRequest::decodeDib) decodeDib = DecodeTestDib) {
+  const pictures::DecodeLimits limits;
+  return {bytes,
+          std::uint64_t{64} << 20,
+          std::move(decodeDib),
+          limits.metafileWorkPerPixel,
+          limits.metafileMinWork,
+          limits.metafileMaxSavedStates,
+          limits.metafileMaxFontPixels,
+          {}};  // the player's own memory
+}
+
 ports::Bitmap Render(const MetafileBuilder& builder) {
   const auto bytes = builder.Build();
-  RenderRequest request{bytes, std::uint64_t{64} << 20, DecodeTestDib};
+  const RenderRequest request = Request(bytes);
   return RenderMetafile(request);
 }
 
@@ -279,7 +294,7 @@ TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
 
 TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
   auto fails = [](std::vector<std::uint8_t> bytes, const std::string& words) {
-    RenderRequest request{bytes, std::uint64_t{64} << 20, DecodeTestDib};
+    const RenderRequest request = Request(bytes);
     try {
       RenderMetafile(request);
       ADD_FAILURE() << "drawn";
@@ -318,7 +333,7 @@ TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
   empty.WithBytes(kDibBitBlt, {0x0020, 0x00CC, 0, 0, 2, 0, 0, 0}, dib)  // 0 pixels wide
       .WithBytes(kStretchDib, {0x0020, 0x00CC, 0, 2, 2, 0, 0, 0, 0, 0, 0}, dib);  // to nothing
   const auto bytes = empty.Build();
-  RenderMetafile({bytes, std::uint64_t{64} << 20, counting});
+  RenderMetafile(Request(bytes, counting));
   EXPECT_EQ(decoded, 0);
 
   auto huge = testing::Dib24(1, 1, {0, 0, 0});
@@ -327,7 +342,7 @@ TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
   MetafileBuilder brush = Pixels();
   brush.WithBytes(0x0142, {5, 0}, huge);  // DIBCreatePatternBrush
   const auto brushBytes = brush.Build();
-  EXPECT_THROW(RenderMetafile({brushBytes, std::uint64_t{64} << 20, counting}), MetafileError);
+  EXPECT_THROW(RenderMetafile(Request(brushBytes, counting)), MetafileError);
   EXPECT_EQ(decoded, 0);
 }
 
@@ -341,7 +356,7 @@ TEST(MetafilePlayer, WorkStaysCountedWhateverTheMappingAndTheDepth) {
   endless.Record(kRectangle, {10, 10, 0, 0}).Record(kRestoreDc, {-1});
   for (int i = 0; i < 20000; ++i) endless.Record(kRectangle, {80, 100, 0, 0});
   const auto bytes = endless.Build();
-  EXPECT_THROW(RenderMetafile({bytes, std::uint64_t{64} << 20, DecodeTestDib}), MetafileError);
+  EXPECT_THROW(RenderMetafile(Request(bytes)), MetafileError);
 
   MetafileBuilder deep = Pixels();
   PenAndBrush(deep, kGreen, kGreen);

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "pictures/metafile_source.h"
 #include "base/failure.h"
-#include "support/metafile_builder.h"
+#include "support/decode_setup.h"
+#include "support/encode_bmp.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -31,32 +31,6 @@ TEST(RecognisePicture, GoesByTheFirstBytesOnly) {
   }
 }
 
-// Through the module, with a bitmap record decoded by the BMP reader.
-TEST(MetafileSource, DrawsThroughTheModuleAndReportsFailuresByFile) {
-  testing::MetafileBuilder b;
-  b.Placeable(0, 0, 300, 150, 1440).Record(0x0103, {1});  // 20 x 10 pixels
-  const auto dib = testing::Dib24(1, 1, {0, 0, 255});
-  b.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, dib);  // StretchDIB, all of it
-  auto source = OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE);
-  const ports::Bitmap image = testing::ReadWhole(*source);
-  ASSERT_EQ(image.width, 20);
-  ASSERT_EQ(image.height, 10);
-  EXPECT_EQ(testing::PixelOf(image, 19, 9), (Rgb{255, 0, 0}));
-
-  testing::MetafileBuilder broken;
-  broken.Placeable(0, 0, 300, 150, 1440);
-  Bytes damagedDib = dib;
-  damagedDib[14] = 7;  // 7 bits per pixel
-  broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(OpenMetafileWith(testing::InMemory(broken.Build(), "clip.wmf"), TESSARIN_METAFILE_MODULE), Failure);
-  try {
-    OpenMetafileWith(testing::InMemory(b.Build(), "clip.wmf"), "/nonexistent/tessarin-metafile.so");
-    ADD_FAILURE() << "loaded";
-  } catch (const Failure& failure) {
-    EXPECT_NE(std::string(failure.what()).find("clip.wmf: the metafile module cannot be loaded"), std::string::npos);
-  }
-}
-
 // Streamed or decoded whole, each format's rows end at its height, and the
 // failure names the file.
 TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
@@ -70,7 +44,8 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
   for (const Bytes& file : {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
                             testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced),
                             testing::EncodePng(4, 3, raw), testing::EncodePng(4, 3, raw, interlacedPng)}) {
-    const auto source = OpenPicture(testing::InMemory(file, "four.pic"));
+    const auto source =
+        OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding());
     std::vector<std::uint8_t> rows(4 * 3 * 3);
     source->ReadRows(rows.data(), 3);
     try {
@@ -80,6 +55,38 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
       EXPECT_STREQ(failure.what(), "four.pic: the picture was read past its last row");
     }
   }
+}
+
+// The limits a decoder keeps are the setup's it was opened with, not the
+// program's: rows wider than its width, and pictures decoded whole beyond
+// its allowance, are refused by every format.
+TEST(DecodeLimits, EachDecoderKeepsTheLimitsOfItsSetup) {
+  DecodeLimits narrow;
+  narrow.maxPictureWidth = 3;
+  DecodeSetup narrowSetup(narrow);
+  DecodeLimits small;
+  small.maxHeldBytes = 20;
+  DecodeSetup smallSetup(small);
+  const auto solid = [](int, int) { return Rgb{1, 2, 3}; };
+  const Bytes raw(36, 9);
+  const std::string bmp = testing::EncodeBmp({4, 3, Bytes(36, 9)});
+  testing::PngOptions interlaced;
+  interlaced.interlaced = true;
+  for (const Bytes& file :
+       {Bytes(bmp.begin(), bmp.end()), testing::EncodeJpeg(4, 3, solid),
+        testing::EncodeGif(4, 3, Bytes(12, 0), {{1, 2, 3}}), testing::EncodePng(4, 3, raw)}) {
+    EXPECT_NO_THROW(OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding()));
+    try {
+      OpenPicture(testing::InMemory(file, "four.pic"), narrowSetup);
+      ADD_FAILURE() << "opened";
+    } catch (const Failure& failure) {
+      EXPECT_STREQ(failure.what(),
+                   "four.pic: the picture is 4 pixels wide; rows wider than 3 pixels are refused");
+    }
+  }
+  const Bytes whole = testing::EncodePng(4, 3, raw, interlaced);  // 36 bytes decoded whole
+  EXPECT_NO_THROW(OpenPicture(testing::InMemory(whole, "four.png"), testing::ProgramDecoding()));
+  EXPECT_THROW(OpenPicture(testing::InMemory(whole, "four.png"), smallSetup), Failure);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "base/failure.h"
+#include "support/decode_setup.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -135,7 +136,8 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
     for (bool interlaced : {false, true}) {
       SCOPED_TRACE(std::string(variant.name) + " depth " + std::to_string(variant.options.bitDepth) +
                    (interlaced ? " interlaced" : ""));
-      auto source = OpenPng(testing::InMemory(Encode(variant, interlaced)));
+      auto source =
+          OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding());
       ExpectPixels(testing::ReadWhole(*source), variant);
     }
   }
@@ -144,7 +146,9 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
 TEST(PngSource, TopLeftBlockMatchesTheWholePicture) {
   const Variant variant = Variants()[5];  // 8-bit RGB
   for (bool interlaced : {false, true}) {
-    const ports::Bitmap block = OpenPng(testing::InMemory(Encode(variant, interlaced)))->ReadTopLeft(4, 3);
+    const ports::Bitmap block =
+        OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding())
+            ->ReadTopLeft(4, 3);
     ASSERT_EQ(block.width, 4);
     ASSERT_EQ(block.height, 3);
     for (int y = 0; y < 3; ++y)
@@ -156,14 +160,17 @@ TEST(PngSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = Encode(Variants()[5], false);
   // libspng does not read the end chunk's own checksum, the last 4 bytes.
   for (std::size_t size = 0; size + 4 < good.size(); size += 3) {
-    EXPECT_THROW(testing::ReadWhole(*OpenPng(testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))))), Failure)
+    EXPECT_THROW(testing::ReadWhole(*OpenPng(
+                     testing::InMemory(Bytes(good.begin(), good.begin() + static_cast<long>(size))),
+                     testing::ProgramDecoding())),
+                 Failure)
         << size << " of " << good.size();
   }
   for (std::size_t i = 0; i < good.size(); ++i) {
     Bytes bad = good;
     bad[i] ^= 0x04;
     try {
-      testing::ReadWhole(*OpenPng(testing::InMemory(bad)));
+      testing::ReadWhole(*OpenPng(testing::InMemory(bad), testing::ProgramDecoding()));
     } catch (const Failure&) {
     }
   }
@@ -180,7 +187,7 @@ TEST(PngSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
   crc ^= 0xFFFFFFFF;
   for (int k = 0; k < 4; ++k) huge[29 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
   try {
-    OpenPng(testing::InMemory(huge, "big.png"));
+    OpenPng(testing::InMemory(huge, "big.png"), testing::ProgramDecoding());
     ADD_FAILURE() << "opened";
   } catch (const Failure& failure) {
     EXPECT_NE(std::string(failure.what()).find("too large to decode in memory"), std::string::npos)

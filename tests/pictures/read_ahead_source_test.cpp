@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
+#include "pictures/held/decode_limits.h"
 #include "support/picture_files.h"
 
 namespace tessarin::pictures {
@@ -29,10 +30,12 @@ class NumberedRows : public ports::Picture {
   int width_, height_, failAt_, next_ = 0;
 };
 
+const std::size_t kStripBytes = pictures::DecodeLimits{}.readAheadStripBytes;
+
 TEST(ReadAheadSource, DeliversEveryRowInOrderWhateverTheReadSizes) {
   // 100000-pixel rows: one row to a strip; 9-pixel rows: thousands to a strip.
   for (int width : {100000, 9}) {
-    ReadAheadSource source(std::make_unique<NumberedRows>(width, 700), "rows.bmp");
+    ReadAheadSource source(std::make_unique<NumberedRows>(width, 700), "rows.bmp", kStripBytes);
     EXPECT_EQ(source.Order(), ports::RowOrder::BottomUp);
     std::vector<std::uint8_t> rows(std::size_t(width) * 3 * 50);
     int next = 0;
@@ -59,7 +62,8 @@ TEST(ReadAheadSource, ReadsInTheCallersThreadWhenNoThreadCanStart) {
   auto refuse = [](std::function<void()>) -> std::thread {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   };
-  ReadAheadSource source(std::make_unique<NumberedRows>(9, 40, 30), "rows.bmp", refuse);
+  ReadAheadSource source(std::make_unique<NumberedRows>(9, 40, 30), "rows.bmp", kStripBytes,
+                         refuse);
   std::vector<std::uint8_t> rows(9 * 3 * 30);
   source.ReadRows(rows.data(), 30);
   EXPECT_EQ(rows[9 * 3 * 29], 29);
@@ -67,7 +71,7 @@ TEST(ReadAheadSource, ReadsInTheCallersThreadWhenNoThreadCanStart) {
 }
 
 TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
-  ReadAheadSource failing(std::make_unique<NumberedRows>(10, 5000, 3000), "rows.bmp");
+  ReadAheadSource failing(std::make_unique<NumberedRows>(10, 5000, 3000), "rows.bmp", kStripBytes);
   std::vector<std::uint8_t> row(30);
   for (int y = 0; y < 3000; ++y) failing.ReadRows(row.data(), 1);
   try {
@@ -77,10 +81,14 @@ TEST(ReadAheadSource, PassesTheDecodersFailureToTheReaderAndStopsWhenDropped) {
     EXPECT_STREQ(failure.what(), "rows.bmp: damaged row");
   }
   // Dropped after one row: the thread ahead must end, not wait forever.
-  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000), "rows.bmp");
+  auto dropped = std::make_unique<ReadAheadSource>(std::make_unique<NumberedRows>(10, 100000),
+                                                   "rows.bmp", kStripBytes);
   dropped->ReadRows(row.data(), 1);
   dropped.reset();
-  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4), "rows.bmp").ReadTopLeft(2, 3).bgr.size(), 18u);
+  EXPECT_EQ(ReadAheadSource(std::make_unique<NumberedRows>(4, 4), "rows.bmp", kStripBytes)
+                .ReadTopLeft(2, 3)
+                .bgr.size(),
+            18u);
 }
 
 }  // namespace

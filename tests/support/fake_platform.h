@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "pictures/held/held_picture.h"
 #include "ports/platform.h"
-#include "pictures/image_source.h"
 #include "text/ascii_text.h"
 
 namespace tessarin::testing {
@@ -146,7 +146,7 @@ class FakeSource : public ports::Picture {
     blocks_.emplace_back(width, height);
     if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
-    return pictures::CropTopLeft(image_, width, height);
+    return pictures::HeldPicture(image_, path_).ReadTopLeft(width, height);
   }
 
  private:

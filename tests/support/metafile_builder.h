@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "support/bytes.h"
 
 namespace tessarin::testing {
@@ -66,7 +67,7 @@ class MetafileBuilder {
       Put16(out, inch_);
       Put32(out, 0);
       std::uint16_t checksum = 0;
-      for (std::size_t i = 0; i < 20; i += 2) checksum ^= static_cast<std::uint16_t>(out[i] | out[i + 1] << 8);
+      for (std::size_t i = 0; i < 20; i += 2) checksum ^= static_cast<std::uint16_t>(Le16(&out[i]));
       Put16(out, checksum);
     }
     const auto eofWords = 3u;

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/little_endian.h"
+
 namespace tessarin::testing {
 
 struct Bgr {
@@ -31,9 +33,8 @@ class WrittenBmp {
 
  private:
   std::uint32_t Le(std::size_t at, int n) const {
-    std::uint32_t v = 0;
-    for (int i = n - 1; i >= 0; --i) v = v << 8 | bytes_.at(at + static_cast<std::size_t>(i));
-    return v;
+    (void)bytes_.at(at + static_cast<std::size_t>(n) - 1);  // throws past the end
+    return n == 2 ? Le16(&bytes_[at]) : Le32(&bytes_[at]);
   }
   std::vector<std::uint8_t> bytes_;
 };

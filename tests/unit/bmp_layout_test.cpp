@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/little_endian.h"
+
 namespace tessarin {
 namespace {
-
-std::uint32_t Le32(const std::uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 TEST(BmpLayout, RowsArePaddedToFourBytesAndStoredBottomUp) {
   const auto layout = BmpLayout::For(5, 3);

@@ -46,6 +46,8 @@ ports::Bitmap Pattern(int width, int height) {
 using testing::BytesOf;
 using testing::PutLe;
 
+const pictures::DecodeLimits kLimits;  // the program's own
+
 // A 16 x 16 icon file, 32 bits a pixel, green (b 10, g 200, r 30) except a
 // transparent 4 x 4 corner at the top left, white where it is hidden.
 std::vector<std::uint8_t> IconWithTransparentCorner() {
@@ -97,14 +99,15 @@ int ScreenDpi() {
 TEST(DecodeWithOle, ABitmapKeepsEveryPixel) {
   const ports::Bitmap original = Pattern(21, 13);
   const std::string file = testing::EncodeBmp(original);
-  const ports::Bitmap decoded = DecodeWithOle(BytesOf(file), "pattern.bmp");
+  const ports::Bitmap decoded = DecodeWithOle(BytesOf(file), "pattern.bmp", kLimits);
   EXPECT_EQ(decoded.width, 21);
   EXPECT_EQ(decoded.height, 13);
   EXPECT_EQ(decoded.bgr, original.bgr);
 }
 
 TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
-  const ports::Bitmap decoded = DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf");
+  const ports::Bitmap decoded =
+      DecodeWithOle(testing::PlaceableMetafile(40, 30), "drawing.wmf", kLimits);
   // 40 x 30 units at 96 an inch, drawn at the screen's resolution.
   EXPECT_EQ(decoded.width, MulDiv(MulDiv(40, 2540, 96), ScreenDpi(), 2540));
   EXPECT_EQ(decoded.height, MulDiv(MulDiv(30, 2540, 96), ScreenDpi(), 2540));
@@ -113,7 +116,7 @@ TEST(DecodeWithOle, APlaceableMetafileIsDrawnAtItsOwnSize) {
 }
 
 TEST(DecodeWithOle, AnIconsTransparentPartIsBlack) {
-  const ports::Bitmap decoded = DecodeWithOle(IconWithTransparentCorner(), "icon.ico");
+  const ports::Bitmap decoded = DecodeWithOle(IconWithTransparentCorner(), "icon.ico", kLimits);
   EXPECT_EQ(decoded.width, 16);
   EXPECT_EQ(decoded.height, 16);
   EXPECT_EQ(PixelOf(decoded, 1, 1), (Bgr{0, 0, 0}));
@@ -129,7 +132,7 @@ TEST(DecodeWithOle, WhatIsNoPictureIsAFailureNamingTheFile) {
       BytesOf(testing::EncodeBmp(Pattern(8, 8)).substr(0, 30))};
   for (const auto& bytes : unreadable) {
     try {
-      DecodeWithOle(bytes, "C:\\pics\\broken.jpg");
+      DecodeWithOle(bytes, "C:\\pics\\broken.jpg", kLimits);
       ADD_FAILURE() << "decoded " << bytes.size() << " bytes";
     } catch (const Failure& failure) {
       EXPECT_EQ(std::string(failure.what()).rfind("C:\\pics\\broken.jpg: ", 0), 0u)
@@ -143,7 +146,7 @@ TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   const ports::Bitmap original = Pattern(9, 7);
   testing::WriteFileBytes(folder / "Muster.bmp", testing::EncodeBmp(original));
   Win32Files files;
-  OlePictures pictures(files);
+  OlePictures pictures(files, kLimits);
 
   const auto rows = pictures.Open(folder / "MUSTER.BMP");
   ASSERT_EQ(rows->Width(), 9);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "text/ascii_text.h"
+#include "text/utf8.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -11,24 +12,6 @@ namespace {
 bool StaysAsItIs(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '.' || c == '_' || c == '~' || c == '/';
-}
-
-void AppendUtf8(std::string& out, unsigned long code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
 }
 
 // One escape after the backslash at `at`; false for an unknown one.
@@ -46,7 +29,7 @@ bool Unescape(const std::string& literal, std::size_t& at, std::string& out) {
     if (at + digits >= literal.size() - 1) return false;  // digits stop before the closing quote
     const std::string hex = literal.substr(at + 1, digits);
     if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    AppendUtf8(out, std::stoul(hex, nullptr, 16));
+    AppendUtf8(out, static_cast<char32_t>(std::stoul(hex, nullptr, 16)));
     at += digits + 1;
     return true;
   }

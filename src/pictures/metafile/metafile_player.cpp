@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "base/little_endian.h"
 #include "pictures/metafile/player.h"
 
 namespace tessarin::metafile {
@@ -21,11 +22,12 @@ using detail::Malformed;
 
 std::uint16_t U16At(std::span<const std::uint8_t> b, std::size_t at) {
   if (at + 2 > b.size()) throw MetafileError("the file ends early");
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+  return static_cast<std::uint16_t>(Le16(&b[at]));
 }
 
 std::uint32_t U32At(std::span<const std::uint8_t> b, std::size_t at) {
-  return U16At(b, at) | static_cast<std::uint32_t>(U16At(b, at + 2)) << 16;
+  if (at + 4 > b.size()) throw MetafileError("the file ends early");
+  return Le32(&b[at]);
 }
 
 // Without a placeable header the picture is its window: the first window

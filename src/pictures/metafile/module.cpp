@@ -1,15 +1,66 @@
-// The metafile module's entry point: nothing escapes it but the result.
+// The metafile module's entry point: the plain C request made the player's,
+// and nothing escapes it but the status and the message.
 
 #include <exception>
 
-#include "pictures/metafile_module.h"
 #include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile_module.h"
 
-extern "C" __attribute__((visibility("default"))) void TessarinRenderMetafile(
-    const tessarin::metafile::RenderRequest& request, tessarin::metafile::RenderResult& result) {
+namespace tessarin::metafile {
+namespace {
+
+uint8_t* AllocateBitmap(void* owner, int32_t width, int32_t height, int32_t bytesPerPixel) {
+  auto& image = *static_cast<ports::Bitmap*>(owner);
   try {
-    result.image = tessarin::metafile::RenderMetafile(request);
-  } catch (const std::exception& error) {
-    result.error = error.what();
+    image.bgr.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                     static_cast<std::size_t>(bytesPerPixel));
+  } catch (...) {
+    return nullptr;
   }
+  image.width = width;
+  image.height = height;
+  return image.bgr.data();
+}
+
+// The executable's DIB decoder as the player calls it: a failure becomes a
+// MetafileError carrying the decoder's message.
+ports::Bitmap DecodeDib(const TessarinDibDecoder& decoder, std::span<const std::uint8_t> dib) {
+  ports::Bitmap image;
+  char message[kMessageBytes] = "";
+  if (decoder.decode(decoder.context, dib.data(), dib.size(), {&image, AllocateBitmap}, message,
+                     sizeof message) != kDrawn) {
+    throw MetafileError(message);
+  }
+  return image;
+}
+
+RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
+  return {
+      std::span<const std::uint8_t>(request.bytes, request.size),
+      request.maxSurfaceBytes,
+      [&request](std::span<const std::uint8_t> dib) { return DecodeDib(request.dibDecoder, dib); },
+      request.workPerPixel,
+      request.minWork,
+      request.maxSavedStates,
+      request.maxFontPixels,
+      [&request](int width, int height) {
+        return request.picture.allocate(request.picture.owner, width, height, 4);
+      }};
+}
+
+}  // namespace
+}  // namespace tessarin::metafile
+
+extern "C" __attribute__((visibility("default"))) int TessarinRenderMetafile(
+    const TessarinMetafileRequest* request, char* message, size_t messageSize) {
+  using namespace tessarin::metafile;
+  try {
+    RenderMetafile(PlayerRequest(*request));  // into the executable's memory
+    return kDrawn;
+  } catch (const std::exception& error) {
+    WriteMessage(error.what(), message, messageSize);
+  } catch (...) {
+    WriteMessage("the metafile module failed", message, messageSize);
+  }
+  return kNotDrawn;
 }

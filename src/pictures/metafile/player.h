@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/little_endian.h"
 #include "pictures/metafile/metafile_player.h"
 
 namespace tessarin::metafile::detail {
@@ -23,22 +24,17 @@ namespace tessarin::metafile::detail {
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kPixelsPerInch = 96;
 constexpr int kMaxCairoSide = 32767;
-constexpr double kMaxFontPixels = 2048;
 
-// The work cap, in pixels' worth of filling (about a nanosecond each). Every
-// record pays before it does its work; the costs are set against the time
-// the work takes, so that a whole budget is spent within a few seconds.
-constexpr double kMinBudget = 1 << 26;
-constexpr double kBudgetPerFramePixel = 64;
+// The work cap (RenderRequest's), in pixels' worth of filling (about a
+// nanosecond each). Every record pays before it does its work; the costs are
+// set against the time the work takes, so that a whole budget is spent
+// within a few seconds.
 constexpr double kRecordCost = 4;          // reading and dispatching any record
 constexpr double kShapeCost = 64;          // setting up a path, a fill or a copy
 constexpr double kObjectCost = 64;         // creating an object, saving a state
 constexpr double kGlyphCost = 256;         // each character, however small
 constexpr double kDecodeCostPerPixel = 2;  // a bitmap decoded and made a surface
 constexpr double kDashCostPerPixel = 64;   // each pixel of length a dashed pen runs
-// Saved states beyond this depth are not kept (SaveDC fails, as when GDI
-// runs out of memory); RestoreDC then goes back as far as there are.
-constexpr std::size_t kMaxSavedStates = 1024;
 
 // Record functions (the low byte names the record; the high byte counts its
 // parameters in some writers, which is why the full word is compared).
@@ -106,7 +102,7 @@ class Params {
   std::uint16_t U16(std::size_t word) const {
     const std::size_t at = word * 2;
     if (at + 2 > bytes_.size()) Malformed();
-    return static_cast<std::uint16_t>(bytes_[at] | bytes_[at + 1] << 8);
+    return static_cast<std::uint16_t>(Le16(&bytes_[at]));
   }
   std::int16_t I16(std::size_t word) const { return static_cast<std::int16_t>(U16(word)); }
   std::uint32_t U32(std::size_t word) const {
@@ -233,7 +229,7 @@ class Player {
 
   void Play(std::uint16_t function, const Params& p);
 
-  // State and objects (player_state.cpp).
+  // The record loop, state and objects (player_record_loop.cpp).
   Point ScaleFactors() const;
   Point Device(double x, double y) const;
   double DeviceLength(double logical) const { return std::abs(logical * ScaleFactors().x); }
@@ -300,7 +296,8 @@ class Player {
   // Bytes held by the picture's surface and the bitmaps' surfaces; kept at
   // most request_.maxSurfaceBytes. Declared before every holder of a surface.
   std::uint64_t heldBytes_ = 0;
-  std::vector<std::uint8_t> pixels_;  // the picture's surface, 4 bytes a pixel
+  std::uint8_t* pixels_ = nullptr;       // the picture's surface, 4 bytes a pixel
+  std::vector<std::uint8_t> ownPixels_;  // its memory, unless the request gives it
   Surface surface_;
   cairo_t* cr_ = nullptr;
   DcState state_;

@@ -12,14 +12,11 @@ namespace {
 // The pixels a DIB's info header declares, read before any is decoded (a
 // header the decoder would refuse declares none).
 double DeclaredPixels(std::span<const std::uint8_t> dib) {
-  auto le = [&](std::size_t at, std::size_t bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < bytes && at + i < dib.size(); ++i) value |= std::uint32_t{dib[at + i]} << (8 * i);
-    return value;
-  };
   if (dib.size() < 16) return 0;
-  if (le(0, 4) == 12) return double(le(4, 2)) * double(le(6, 2));  // OS/2 core header
-  const auto width = static_cast<std::int32_t>(le(4, 4)), height = static_cast<std::int32_t>(le(8, 4));
+  const std::uint8_t* h = dib.data();
+  if (Le32(h) == 12) return double(Le16(h + 4)) * double(Le16(h + 6));  // OS/2 core header
+  const auto width = static_cast<std::int32_t>(Le32(h + 4)),
+             height = static_cast<std::int32_t>(Le32(h + 8));
   return std::abs(double(width)) * std::abs(double(height));
 }
 

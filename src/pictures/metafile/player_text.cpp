@@ -1,9 +1,10 @@
 // Text: fonts, alignment, advances and the opaque rectangle.
 
-#include "pictures/metafile/player.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "pictures/metafile/player.h"
+#include "text/utf8.h"
 
 namespace tessarin::metafile::detail {
 
@@ -15,17 +16,7 @@ std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
   std::string out;
   for (std::uint8_t byte : text) {
     if (byte == 0) break;
-    const char16_t c = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
   }
   return out;
 }
@@ -37,14 +28,14 @@ void Player::SelectFont() {
                          f.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                          f.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
   // A negative height is the em size, a positive one the cell height.
-  const double height = std::min(kMaxFontPixels, std::abs(f.height * ScaleFactors().y));
+  const double height = std::min(request_.maxFontPixels, std::abs(f.height * ScaleFactors().y));
   double size = height > 0 ? height : 16;
   cairo_set_font_size(cr_, size);
   if (f.height > 0) {
     cairo_font_extents_t e;
     cairo_font_extents(cr_, &e);
     if (e.ascent + e.descent > 0) size = size * size / (e.ascent + e.descent);
-    cairo_set_font_size(cr_, std::min(size, kMaxFontPixels));
+    cairo_set_font_size(cr_, std::min(size, request_.maxFontPixels));
   }
 }
 

@@ -1,4 +1,4 @@
-#include "pictures/picture_input.h"
+#include "pictures/read_exactly.h"
 
 #include <algorithm>
 
@@ -7,9 +7,9 @@
 namespace tessarin::pictures {
 
 void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
-                 const char* whenShort) {
+                 std::size_t maxReadBytes, const char* whenShort) {
   while (!out.empty()) {
-    const std::size_t want = std::min(out.size(), kMaxReadBytes);
+    const std::size_t want = std::min(out.size(), maxReadBytes);
     const std::size_t got = file.ReadAt(offset, out.first(want));
     if (got == 0) throw Failure::InFile(file.Path(), whenShort);
     offset += got;

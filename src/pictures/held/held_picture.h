@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "pictures/held/memory_allowance.h"
 #include "ports/pictures.h"
 
 namespace tessarin::pictures {
@@ -11,19 +12,19 @@ namespace tessarin::pictures {
 // fills.
 ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight);
 
-// The top-left block of min(width, image's) by min(height, image's) pixels.
-ports::Bitmap CropTopLeft(const ports::Bitmap& image, int width, int height);
-
 // Throws Failure naming the picture's file when `rows` more rows after
 // `rowsRead` would go past its last row, or `rows` is negative: every row
 // source counts its rows against this one check.
 void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height);
 
-// Serves a picture decoded whole (a format that cannot be read row by row)
-// through the same row interface as the streaming decoders.
-class ImageSource : public ports::Picture {
+// A picture held whole in memory (a format that cannot be read row by row,
+// or one the system decodes whole), served through the same row interface as
+// the streaming decoders. Keeps the share of the memory allowance its pixels
+// took, when they took one, for as long as it holds them.
+class HeldPicture final : public ports::Picture {
  public:
-  ImageSource(ports::Bitmap image, std::string path) : image_(std::move(image)), path_(std::move(path)) {}
+  HeldPicture(ports::Bitmap image, std::string path, HeldMemory held = {})
+      : image_(std::move(image)), path_(std::move(path)), held_(std::move(held)) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
@@ -34,11 +35,12 @@ class ImageSource : public ports::Picture {
  private:
   ports::Bitmap image_;
   std::string path_;
+  HeldMemory held_;
   int nextRow_ = 0;
 };
 
-// For decoders that can only deliver rows in order: reads them, keeping just
-// the top-left block.
-ports::Bitmap ReadTopLeftThroughRows(ports::Picture& source, int width, int height);
+// For decoders that can only deliver rows in order: reads them one by one,
+// keeping just the top-left block.
+ports::Bitmap ReadTopLeftRowByRow(ports::Picture& source, int width, int height);
 
 }  // namespace tessarin::pictures

@@ -12,12 +12,19 @@ namespace tessarin::metafile::detail {
 
 Player::Player(const RenderRequest& request, const Frame& frame)
     : request_(request), frame_(frame), objects_(frame.objectCount) {
-  // Drawn into a buffer of our own, so that the finished pixels can be
-  // turned into BGR where they lie, without a second copy of the picture.
+  // Drawn into a buffer given to Cairo (the caller's, or one of our own), so
+  // that the finished pixels can be turned into BGR where they lie, without
+  // a second copy of the picture. ARGB32 rows are packed: 4 bytes a pixel.
   const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, frame.width);
-  pixels_.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
-  heldBytes_ = pixels_.size();
-  surface_.reset(cairo_image_surface_create_for_data(pixels_.data(), CAIRO_FORMAT_ARGB32, frame.width,
+  heldBytes_ = static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height);
+  if (request.surfaceMemory) {
+    pixels_ = request.surfaceMemory(frame.width, frame.height);
+    if (pixels_ == nullptr) throw MetafileError("out of memory for the metafile's picture");
+  } else {
+    ownPixels_.resize(heldBytes_);
+    pixels_ = ownPixels_.data();
+  }
+  surface_.reset(cairo_image_surface_create_for_data(pixels_, CAIRO_FORMAT_ARGB32, frame.width,
                                                      frame.height, stride),
                  SurfaceFree());
   cr_ = cairo_create(surface_.get());
@@ -30,7 +37,7 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   std::vector<std::uint16_t> slots(objects_.size());
   std::iota(slots.begin(), slots.end(), std::uint16_t{0});
   freeSlots_ = decltype(freeSlots_)(std::greater<>(), std::move(slots));
-  budget_ = std::max(double(frame.width) * frame.height * kBudgetPerFramePixel, kMinBudget);
+  budget_ = std::max(double(frame.width) * frame.height * request.workPerPixel, request.minWork);
 }
 
 Player::~Player() { cairo_destroy(cr_); }
@@ -39,9 +46,8 @@ ports::Bitmap Player::Play() {
   const auto bytes = request_.bytes;
   std::size_t at = frame_.recordsStart;
   while (at + 6 <= frame_.recordsEnd) {
-    const std::uint32_t words = bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-    const auto function = static_cast<std::uint16_t>(bytes[at + 4] | bytes[at + 5] << 8);
+    const std::uint32_t words = Le32(&bytes[at]);
+    const auto function = static_cast<std::uint16_t>(Le16(&bytes[at + 4]));
     if (words < 3 || words > (frame_.recordsEnd - at) / 2) Malformed();
     if (function == kEof) break;
     Spend(kRecordCost);
@@ -310,7 +316,9 @@ void Player::CreateFont(const Params& p) {
 }
 
 void Player::SaveDc() {
-  if (saved_.size() >= kMaxSavedStates) return;
+  // Beyond the cap SaveDC fails, as when GDI runs out of memory; RestoreDC
+  // then goes back as far as there are.
+  if (saved_.size() >= request_.maxSavedStates) return;
   Spend(kObjectCost);
   saved_.push_back(state_);
   cairo_save(cr_);
@@ -344,7 +352,7 @@ ports::Bitmap Player::Pixels() {
   // or before the pixel it comes from. Premultiplied colour is already the
   // colour over black.
   const std::size_t count = std::size_t(frame_.width) * std::size_t(frame_.height);
-  std::uint8_t* data = pixels_.data();
+  std::uint8_t* data = pixels_;
   for (std::size_t i = 0; i < count; ++i) {
     std::uint32_t argb;
     std::memcpy(&argb, data + 4 * i, 4);
@@ -352,8 +360,9 @@ ports::Bitmap Player::Pixels() {
     data[3 * i + 1] = static_cast<std::uint8_t>(argb >> 8);
     data[3 * i + 2] = static_cast<std::uint8_t>(argb >> 16);
   }
-  pixels_.resize(count * 3);
-  return ports::Bitmap{frame_.width, frame_.height, std::move(pixels_)};
+  if (ownPixels_.empty()) return ports::Bitmap{frame_.width, frame_.height, {}};
+  ownPixels_.resize(count * 3);
+  return ports::Bitmap{frame_.width, frame_.height, std::move(ownPixels_)};
 }
 
 }  // namespace tessarin::metafile::detail

@@ -1,4 +1,4 @@
-#include "pictures/image_source.h"
+#include "pictures/held/held_picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,23 +23,13 @@ ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight)
   return block;
 }
 
-ports::Bitmap CropTopLeft(const ports::Bitmap& image, int width, int height) {
-  ports::Bitmap block = BlankTopLeft(width, height, image.width, image.height);
-  for (int y = 0; y < block.height; ++y) {
-    std::memcpy(block.bgr.data() + RowBytes(block.width) * static_cast<std::size_t>(y),
-                image.bgr.data() + RowBytes(image.width) * static_cast<std::size_t>(y),
-                RowBytes(block.width));
-  }
-  return block;
-}
-
 void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height) {
   if (rows < 0 || rows > height - rowsRead) {
     throw Failure::InFile(path, "the picture was read past its last row");
   }
 }
 
-void ImageSource::ReadRows(std::uint8_t* out, int rows) {
+void HeldPicture::ReadRows(std::uint8_t* out, int rows) {
   CheckRowsLeft(path_, nextRow_, rows, image_.height);
   const std::size_t bytes = RowBytes(image_.width) * static_cast<std::size_t>(rows);
   std::memcpy(out, image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(nextRow_),
@@ -50,7 +40,7 @@ void ImageSource::ReadRows(std::uint8_t* out, int rows) {
 // Called once, instead of ReadRows: the block is cut out where the picture
 // lies (each row moves to an earlier place) and handed over, so that the
 // picture is never held twice.
-ports::Bitmap ImageSource::ReadTopLeft(int width, int height) {
+ports::Bitmap HeldPicture::ReadTopLeft(int width, int height) {
   if (width <= 0 || height <= 0) return {};
   const int blockWidth = std::min(width, image_.width), blockHeight = std::min(height, image_.height);
   for (int y = 0; y < blockHeight; ++y) {
@@ -63,7 +53,7 @@ ports::Bitmap ImageSource::ReadTopLeft(int width, int height) {
   return std::move(image_);
 }
 
-ports::Bitmap ReadTopLeftThroughRows(ports::Picture& source, int width, int height) {
+ports::Bitmap ReadTopLeftRowByRow(ports::Picture& source, int width, int height) {
   ports::Bitmap block = BlankTopLeft(width, height, source.Width(), source.Height());
   if (block.bgr.empty()) return block;
   std::vector<std::uint8_t> row(RowBytes(source.Width()));

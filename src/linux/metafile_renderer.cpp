@@ -1,0 +1,50 @@
+#include "linux/metafile_renderer.h"
+
+#include <map>
+#include <mutex>
+
+#include "base/failure.h"
+#include "linux/loaded_module.h"
+
+namespace tessarin::linux_platform {
+namespace {
+
+constexpr const char* kModuleName = "tessarin-metafile.so";
+
+// Loaded once per path and kept for the life of the process.
+metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::string& picture) {
+  static std::mutex mutex;
+  static std::map<std::string, metafile::RenderFunction> loaded;
+  const std::lock_guard lock(mutex);
+  if (const auto found = loaded.find(modulePath); found != loaded.end()) return found->second;
+  const modules::LoadedModule module(modulePath);
+  if (!module.Loaded()) {
+    throw Failure::InFile(picture, "the metafile module cannot be loaded: " + module.Error());
+  }
+  metafile::RenderFunction render = nullptr;
+  if (!module.Find(metafile::kRenderSymbol, render)) {
+    throw Failure::InFile(picture, "the metafile module is not Tessarin's");
+  }
+  loaded.emplace(modulePath, render);
+  return render;
+}
+
+// The last place looked in when it is nowhere, for the failure to name.
+std::string DefaultModulePath() {
+  const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
+  return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+}
+
+}  // namespace
+
+pictures::MetafileRendererLoader MetafileRendererAt(std::string modulePath) {
+  return [modulePath = std::move(modulePath)](const std::string& picture) {
+    return LoadRenderer(modulePath, picture);
+  };
+}
+
+pictures::MetafileRendererLoader MetafileRendererOfThisProcess() {
+  return [](const std::string& picture) { return LoadRenderer(DefaultModulePath(), picture); };
+}
+
+}  // namespace tessarin::linux_platform

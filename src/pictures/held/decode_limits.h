@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tessarin::pictures {
+
+// Every bound a picture is decoded within, one value handed to the decoders
+// where they are opened. The defaults are the program's own; the fuzz
+// targets pass smaller ones of their own.
+struct DecodeLimits {
+  // Rows stream whole, through buffers of bounded bytes, so a picture wider
+  // than this is refused when opened (1 Mi pixels: a row of 3 MiB).
+  std::int64_t maxPictureWidth = std::int64_t{1} << 20;
+
+  // Formats that cannot stream are decoded whole; that decode, in whatever
+  // pixel format the decoder needs, may take at most this many bytes. It is
+  // also the allowance that everything held whole in one process shares
+  // (see MemoryAllowance), so that a canvas and an inset together stay
+  // within it. 256 MiB holds an 8K picture at four bytes a pixel with room
+  // to spare.
+  std::uint64_t maxHeldBytes = std::uint64_t{256} << 20;
+
+  // The most a decoder asks of the file in one read, and about the most raw
+  // pixel data the bitmap reader holds at once (unless a single row is
+  // larger).
+  std::size_t maxReadBytes = 256 * 1024;
+
+  // How many bytes of decoded rows the read-ahead hands over at a time.
+  std::size_t readAheadStripBytes = 256 * 1024;
+
+  // PNG ancillary chunks are held in memory while decoding: each, and all.
+  std::size_t maxPngChunkBytes = std::size_t{16} << 20;
+  std::size_t maxPngChunkCacheBytes = std::size_t{64} << 20;
+  // Not a bound but set with them: PNG checksums are checked (the fuzz
+  // targets skip them, to let their mutations through to the decoder).
+  bool pngChecksumsChecked = true;
+
+  // A progressive JPEG of more scans than this is refused: each scan makes
+  // the decoder go over the whole picture again.
+  int maxJpegScans = 100;
+
+  // Files larger than this are not taken for metafiles worth drawing.
+  std::uint64_t maxMetafileBytes = std::uint64_t{64} << 20;
+
+  // The metafile player's work cap, in pixels' worth of filling (about a
+  // nanosecond each): this much per pixel of the picture, and at least the
+  // minimum, so that a whole budget is spent within a few seconds.
+  double metafileWorkPerPixel = 64;
+  double metafileMinWork = 1 << 26;
+  // Saved drawing states beyond this depth are not kept (SaveDC fails, as
+  // when GDI runs out of memory).
+  std::uint32_t metafileMaxSavedStates = 1024;
+  // Text is drawn at most this many pixels high.
+  double metafileMaxFontPixels = 2048;
+
+  // The Windows program: pictures the system decodes beyond this many
+  // pixels are refused rather than half drawn.
+  std::int64_t maxSystemDecodedPixels = std::int64_t{1} << 28;
+};
+
+}  // namespace tessarin::pictures

@@ -1,0 +1,59 @@
+#include "pictures/size_checks.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "base/failure.h"
+
+namespace tessarin::pictures {
+namespace {
+
+std::string TooLargeToDecode(std::int64_t width, std::int64_t height) {
+  return "the picture (" + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels) is too large to decode in memory";
+}
+
+}  // namespace
+
+HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
+                           int bytesPerPixel, DecodeSetup& setup) {
+  CheckWholeDecodeSize(path, width, height, bytesPerPixel, setup.limits);
+  const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
+                     static_cast<std::uint64_t>(bytesPerPixel);
+  return setup.allowance.Take(path, bytes);
+}
+
+std::string TooWideReason(std::int64_t width, const DecodeLimits& limits) {
+  return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
+         std::to_string(limits.maxPictureWidth) + " pixels are refused";
+}
+
+void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height,
+                       const DecodeLimits& limits) {
+  if (width <= 0 || height <= 0) throw Failure::InFile(path, "the picture has no pixels");
+  if (width > limits.maxPictureWidth) throw Failure::InFile(path, TooWideReason(width, limits));
+  if (!FitsABmpFile(width, height)) {
+    throw Failure::InFile(path, "the picture (" + std::to_string(width) + " x " +
+                                    std::to_string(height) +
+                                    " pixels) is too large for a BMP file");
+  }
+}
+
+void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int64_t height,
+                          int bytesPerPixel, const DecodeLimits& limits) {
+  CheckWritableSize(path, width, height, limits);
+  const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
+                     static_cast<std::uint64_t>(bytesPerPixel);
+  if (bytes > limits.maxHeldBytes) throw Failure::InFile(path, TooLargeToDecode(width, height));
+}
+
+ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
+                               int fullHeight, DecodeSetup& setup, HeldMemory& held) {
+  if (width > 0 && height > 0) {
+    held = HoldWholeDecode(path, std::min(width, fullWidth), std::min(height, fullHeight),
+                           ports::kBytesPerPixel, setup);
+  }
+  return BlankTopLeft(width, height, fullWidth, fullHeight);
+}
+
+}  // namespace tessarin::pictures
