@@ -41,10 +41,6 @@ class Failure : public std::runtime_error {
   static Failure InFile(FailureKind kind, const std::string& file, const std::string& reason) {
     return Failure(kind, file + ": " + reason);
   }
-  // Pictures' failures until each names its kind.
-  static Failure InFile(const std::string& file, const std::string& reason) {
-    return InFile(FailureKind::DamagedPicture, file, reason);
-  }
 
  private:
   FailureKind kind_;

@@ -77,7 +77,7 @@ class FormatReader {
 
  private:
   [[noreturn]] void Fault(const std::string& reason) const {
-    throw Failure::InFile(file_.Path(), reason);
+    throw Failure::InFile(FailureKind::DamagedPicture, file_.Path(), reason);
   }
 
   void CheckRegion() {

@@ -244,10 +244,10 @@ std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> fil
 std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
                                         DecodeSetup& setup) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
-  if (file->Size() < header.size()) throw Failure::InFile(file->Path(), "not a BMP file");
+  if (file->Size() < header.size()) throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a BMP file");
   ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
   if (RecognisePicture(header) != PictureFormat::Bmp) {
-    throw Failure::InFile(file->Path(), "not a BMP file");
+    throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a BMP file");
   }
   const DibPlacement where{kFileHeaderSize, file->Size() - kFileHeaderSize, Le32(&header[10]),
                            DibKind::File};

@@ -65,7 +65,7 @@ Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
   ReadExactly(file, 0, header, limits.maxReadBytes);
   const std::size_t count = Le16(&header[4]);
   if (Le16(&header[0]) != 0 || Le16(&header[2]) != 1 || count == 0) {
-    throw Failure::InFile(file.Path(), "the icon's directory is damaged");
+    throw Failure::InFile(FailureKind::DamagedPicture, file.Path(), "the icon's directory is damaged");
   }
   std::vector<std::uint8_t> directory(count * kEntrySize);
   ReadExactly(file, kDirectoryHeader, directory, limits.maxReadBytes);
@@ -78,7 +78,7 @@ Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
       best = found;
     }
   }
-  if (!best) throw Failure::InFile(file.Path(), "the icon holds no readable image");
+  if (!best) throw Failure::InFile(FailureKind::DamagedPicture, file.Path(), "the icon holds no readable image");
   return *best;
 }
 

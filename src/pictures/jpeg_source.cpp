@@ -196,7 +196,7 @@ class JpegSource : public ports::Picture {
  private:
   template <typename Call>
   void Guard(Call call) {
-    if (setjmp(err_.jump) != 0) throw Failure::InFile(file_->Path(), err_.message);
+    if (setjmp(err_.jump) != 0) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), err_.message);
     call();
   }
 

@@ -67,7 +67,7 @@ uint8_t* AllocatePicture(void* owner, int32_t width, int32_t height, int32_t byt
 
 metafile::RenderFunction LoadRenderer(const DecodeSetup& setup, const std::string& path) {
   if (!setup.loadMetafileRenderer) {
-    throw Failure::InFile(path, "the metafile module cannot be loaded: none is given");
+    throw Failure::InFile(FailureKind::Platform, path, "the metafile module cannot be loaded: none is given");
   }
   return setup.loadMetafileRenderer(path);
 }
@@ -88,7 +88,7 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
   const DecodeLimits& limits = setup.limits;
   const std::string path = file->Path();
   if (file->Size() > limits.maxMetafileBytes) {
-    throw Failure::InFile(path, "the metafile is too large");
+    throw Failure::InFile(FailureKind::PictureTooLarge, path, "the metafile is too large");
   }
   // The file, then the drawing (its surface and bitmaps, counted by the
   // player) take from the allowance; the drawing may use all it has left.
@@ -109,7 +109,7 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
   char message[metafile::kMessageBytes] = "";
   if (render(&request, message, sizeof message) != metafile::kDrawn) {
     if (drawing.failure) std::rethrow_exception(drawing.failure);
-    throw Failure::InFile(path, message);
+    throw Failure::InFile(FailureKind::DamagedPicture, path, message);
   }
   // The BGR pixels fill the start of the surface; the rest stays held with
   // them, as it is not given back to the system.

@@ -62,7 +62,7 @@ std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> fi
     case PictureFormat::Unknown:
       break;
   }
-  throw Failure::InFile(file->Path(), "not a picture in a format Tessarin reads");
+  throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a picture in a format Tessarin reads");
 }
 
 }  // namespace tessarin::pictures

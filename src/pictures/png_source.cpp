@@ -29,7 +29,7 @@ class PngDecoder : public RowDecoder {
  public:
   PngDecoder(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
       : file_(std::move(file)), setup_(setup), input_(*file_), ctx_(spng_ctx_new(0)) {
-    if (!ctx_) throw Failure::InFile(file_->Path(), "out of memory");
+    if (!ctx_) throw Failure::InFile(FailureKind::PictureTooLarge, file_->Path(), "out of memory");
     spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
     spng_set_chunk_limits(ctx_.get(), setup_.limits.maxPngChunkBytes,
                           setup_.limits.maxPngChunkCacheBytes);
@@ -89,8 +89,8 @@ class PngDecoder : public RowDecoder {
   void CheckEnd() { Check(spng_decode_chunks(ctx_.get())); }
 
   void Check(int status) const {
-    if (status == SPNG_IO_EOF) throw Failure::InFile(file_->Path(), "the file ends early");
-    if (status != 0) throw Failure::InFile(file_->Path(), spng_strerror(status));
+    if (status == SPNG_IO_EOF) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the file ends early");
+    if (status != 0) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), spng_strerror(status));
   }
 
   // `out` may be `in` itself: each pixel is read whole before it is written.

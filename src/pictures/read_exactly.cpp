@@ -11,7 +11,7 @@ void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::ui
   while (!out.empty()) {
     const std::size_t want = std::min(out.size(), maxReadBytes);
     const std::size_t got = file.ReadAt(offset, out.first(want));
-    if (got == 0) throw Failure::InFile(file.Path(), whenShort);
+    if (got == 0) throw Failure::InFile(FailureKind::DamagedPicture, file.Path(), whenShort);
     offset += got;
     out = out.subspan(got);
   }

@@ -10,7 +10,7 @@ namespace tessarin::pictures {
 
 // Reads exactly out.size() bytes at `offset` in reads of at most
 // `maxReadBytes` (DecodeLimits::maxReadBytes). Throws
-// Failure::InFile(file.Path(), whenShort) when the file ends first.
+// a DamagedPicture failure naming the file when the file ends first.
 void ReadExactly(ports::InputFile& file, std::uint64_t offset, std::span<std::uint8_t> out,
                  std::size_t maxReadBytes, const char* whenShort = "the file ends early");
 

@@ -171,7 +171,7 @@ TEST_F(X11RootDesktop, APixmapSomeoneElsePublishedIsLeftAlone) {
 TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
   class Unreadable : public ports::Pictures {
     std::unique_ptr<ports::Picture> Open(const std::string& path) override {
-      throw Failure::InFile(path, "not a picture");
+      throw Failure::InFile(FailureKind::DamagedPicture, path, "not a picture");
     }
   } unreadable;
   Environment environment = session_.Variables();

@@ -18,7 +18,7 @@ class NumberedRows : public ports::Picture {
   ports::RowOrder Order() const override { return ports::RowOrder::BottomUp; }
   void ReadRows(std::uint8_t* out, int rows) override {
     for (int i = 0; i < rows; ++i, ++next_) {
-      if (next_ == failAt_) throw Failure::InFile("rows.bmp", "damaged row");
+      if (next_ == failAt_) throw Failure::InFile(FailureKind::DamagedPicture, "rows.bmp", "damaged row");
       std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3, static_cast<std::uint8_t>(next_));
     }
   }

@@ -260,7 +260,7 @@ TEST_P(AnyExceptionTest, BecomesTheFailureStopWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     RunModes, AnyExceptionTest,
     ::testing::Values(
-        Unexpected{"Failure", [] { throw Failure::InFile("a.bmp", "damaged"); }, "a.bmp: damaged"},
+        Unexpected{"Failure", [] { throw Failure::InFile(FailureKind::DamagedPicture, "a.bmp", "damaged"); }, "a.bmp: damaged"},
         Unexpected{"SystemError",
                    [] {
                      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),

@@ -25,7 +25,7 @@ ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight)
 
 void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height) {
   if (rows < 0 || rows > height - rowsRead) {
-    throw Failure::InFile(path, "the picture was read past its last row");
+    throw Failure::InFile(FailureKind::DamagedPicture, path, "the picture was read past its last row");
   }
 }
 

@@ -10,7 +10,7 @@ HeldMemory MemoryAllowance::Take(const std::string& path, std::uint64_t bytes) {
   std::uint64_t used = used_.load();
   do {
     if (bytes > bytes_ - used) {
-      throw Failure::InFile(path, "the picture is too large to decode in memory (it needs " +
+      throw Failure::InFile(FailureKind::PictureTooLarge, path, "the picture is too large to decode in memory (it needs " +
                                       std::to_string(bytes >> 20) + " MiB, " +
                                       std::to_string((bytes_ - used) >> 20) + " MiB are left)");
     }
