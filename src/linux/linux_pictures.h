@@ -1,18 +1,23 @@
 #pragma once
 
+#include "linux/picture_sandbox/decoder_process.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
 namespace tessarin::linux_platform {
 
-// Opens a picture with the decoder its first bytes call for.
+// Opens a picture with the decoder its first bytes call for, each in a
+// process of its own (picture_sandbox/sandboxed_picture.h).
 class LinuxPictures : public ports::Pictures {
  public:
-  explicit LinuxPictures(ports::Files& files) : files_(files) {}
+  // `steps` are what the decoder processes run (tests replace them).
+  explicit LinuxPictures(ports::Files& files, DecoderSteps steps = RealDecoderSteps())
+      : files_(files), steps_(std::move(steps)) {}
   std::unique_ptr<ports::Picture> Open(const std::string& path) override;
 
  private:
   ports::Files& files_;
+  DecoderSteps steps_;
 };
 
 }  // namespace tessarin::linux_platform

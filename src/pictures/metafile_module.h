@@ -31,4 +31,9 @@ struct RenderResult {
 constexpr const char* kRenderSymbol = "TessarinRenderMetafile";
 using RenderFunction = void (*)(const RenderRequest& request, RenderResult& result);
 
+// Opens the fonts text is drawn in, once per process, so that drawing opens no
+// file later (a decoder process may open none once it is shut in).
+constexpr const char* kPrepareFontsSymbol = "TessarinPrepareMetafileFonts";
+using PrepareFontsFunction = void (*)();
+
 }  // namespace tessarin::metafile

@@ -17,26 +17,36 @@ namespace {
 
 constexpr const char* kModuleName = "tessarin-metafile.so";
 
+struct Renderer {
+  metafile::RenderFunction render = nullptr;
+  metafile::PrepareFontsFunction prepareFonts = nullptr;
+};
+
 // Loaded once per path and kept for the life of the process.
-metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::string& picture) {
-  static std::map<std::string, metafile::RenderFunction> loaded;
+Renderer LoadRenderer(const std::string& modulePath, const std::string& picture) {
+  static std::map<std::string, Renderer> loaded;
   if (const auto found = loaded.find(modulePath); found != loaded.end()) return found->second;
   const modules::LoadedModule module(modulePath);
   if (!module.Loaded()) {
     throw Failure::InFile(picture, "the metafile module cannot be loaded: " + module.Error());
   }
-  metafile::RenderFunction render = nullptr;
-  if (!module.Find(metafile::kRenderSymbol, render)) {
+  Renderer renderer;
+  if (!module.Find(metafile::kRenderSymbol, renderer.render) ||
+      !module.Find(metafile::kPrepareFontsSymbol, renderer.prepareFonts)) {
     throw Failure::InFile(picture, "the metafile module is not Tessarin's");
   }
-  loaded.emplace(modulePath, render);
-  return render;
+  loaded.emplace(modulePath, renderer);
+  return renderer;
 }
 
 // The last place looked in when it is nowhere, for the failure to name.
-std::string DefaultModulePath() {
-  const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
-  return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+// Looked for once: a decoder process may look at no file once it is shut in.
+const std::string& DefaultModulePath() {
+  static const std::string path = [] {
+    const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
+    return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+  }();
+  return path;
 }
 
 }  // namespace
@@ -56,7 +66,7 @@ std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFil
   const HeldMemory fileMemory = HeldMemory::Take(path, file->Size());
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   ReadExactly(*file, 0, bytes);
-  const metafile::RenderFunction render = LoadRenderer(modulePath, path);
+  const metafile::RenderFunction render = LoadRenderer(modulePath, path).render;
   metafile::RenderRequest request{bytes, HeldMemory::Left(),
                                   [&path](std::span<const std::uint8_t> dib) { return DecodeMetafileDib(path, dib); }};
   metafile::RenderResult result;
@@ -65,6 +75,10 @@ std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFil
   CheckWritableSize(path, result.image.width, result.image.height);
   HeldMemory imageMemory = HeldMemory::Take(path, result.image.bgr.capacity());
   return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
+}
+
+void PrepareMetafileRenderer(const std::string& picture) {
+  LoadRenderer(DefaultModulePath(), picture).prepareFonts();
 }
 
 std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {

@@ -18,6 +18,11 @@ constexpr std::uint64_t kMaxMetafileBytes = std::uint64_t{64} << 20;
 // drawn or a module that cannot be loaded.
 std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file);
 
+// Loads the module OpenMetafile uses and opens the fonts it draws text in,
+// so that drawing afterwards opens no file. Throws Failure naming `picture`
+// when the module cannot be loaded.
+void PrepareMetafileRenderer(const std::string& picture);
+
 // The same with the module at `modulePath`.
 std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,
                                                           const std::string& modulePath);

@@ -9,7 +9,17 @@
 namespace tessarin::pictures {
 namespace {
 
-std::atomic<std::uint64_t> allowanceUsed{0};
+static_assert(std::atomic<std::uint64_t>::is_always_lock_free,
+              "the allowance is counted in memory that processes share");
+
+std::atomic<std::uint64_t> allowanceOfThisProcess{0};
+std::atomic<std::uint64_t>* allowanceUsed = &allowanceOfThisProcess;
+std::atomic<std::uint64_t>* heldHere = nullptr;  // this process's share, when counted apart
+
+void GiveBack(std::uint64_t bytes) {
+  *allowanceUsed -= bytes;
+  if (heldHere) *heldHere -= bytes;
+}
 
 std::string TooLargeToDecode(std::int64_t width, std::int64_t height) {
   return "the picture (" + std::to_string(width) + " x " + std::to_string(height) +
@@ -22,27 +32,38 @@ HeldMemory::HeldMemory(HeldMemory&& other) noexcept : bytes_(std::exchange(other
 
 HeldMemory& HeldMemory::operator=(HeldMemory&& other) noexcept {
   if (this != &other) {
-    allowanceUsed -= bytes_;
+    GiveBack(bytes_);
     bytes_ = std::exchange(other.bytes_, 0);
   }
   return *this;
 }
 
-HeldMemory::~HeldMemory() { allowanceUsed -= bytes_; }
+HeldMemory::~HeldMemory() { GiveBack(bytes_); }
 
 HeldMemory HeldMemory::Take(const std::string& path, std::uint64_t bytes) {
-  std::uint64_t used = allowanceUsed.load();
+  std::uint64_t used = allowanceUsed->load();
   do {
     if (bytes > kMaxWholeDecodeBytes - used) {
       throw Failure::InFile(path, "the picture is too large to decode in memory (it needs " +
                                       std::to_string(bytes >> 20) + " MiB, " +
                                       std::to_string((kMaxWholeDecodeBytes - used) >> 20) + " MiB are left)");
     }
-  } while (!allowanceUsed.compare_exchange_weak(used, used + bytes));
+  } while (!allowanceUsed->compare_exchange_weak(used, used + bytes));
+  if (heldHere) *heldHere += bytes;
   return HeldMemory(bytes);
 }
 
-std::uint64_t HeldMemory::Left() { return kMaxWholeDecodeBytes - allowanceUsed.load(); }
+std::uint64_t HeldMemory::Left() { return kMaxWholeDecodeBytes - allowanceUsed->load(); }
+
+void HeldMemory::CountIn(std::atomic<std::uint64_t>& shared, std::atomic<std::uint64_t>* own) {
+  if (allowanceUsed != &shared) {  // a forked process counts in its parent's already
+    shared += allowanceUsed->load();
+    allowanceUsed = &shared;
+  }
+  heldHere = own;
+}
+
+void HeldMemory::GiveBackShareOf(std::atomic<std::uint64_t>& own) { *allowanceUsed -= own.exchange(0); }
 
 HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
                            int bytesPerPixel) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -41,6 +42,15 @@ class HeldMemory {
   // What the allowance has left.
   static std::uint64_t Left();
   std::uint64_t Bytes() const { return bytes_; }
+
+  // Counts the allowance in `shared` from now on, memory that processes
+  // forked later share, so that the decoder processes of one run take from
+  // one allowance; `own` (shared as well) counts what this process holds, so
+  // that its parent can give that back should the process end holding it.
+  // Call it while nothing else runs in the process.
+  static void CountIn(std::atomic<std::uint64_t>& shared, std::atomic<std::uint64_t>* own);
+  // Gives back what an ended process held, as counted in its `own`.
+  static void GiveBackShareOf(std::atomic<std::uint64_t>& own);
 
  private:
   explicit HeldMemory(std::uint64_t bytes) : bytes_(bytes) {}

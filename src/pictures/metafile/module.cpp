@@ -5,6 +5,10 @@
 #include "pictures/metafile_module.h"
 #include "pictures/metafile/metafile_player.h"
 
+extern "C" __attribute__((visibility("default"))) void TessarinPrepareMetafileFonts() {
+  tessarin::metafile::PrepareFonts();
+}
+
 extern "C" __attribute__((visibility("default"))) void TessarinRenderMetafile(
     const tessarin::metafile::RenderRequest& request, tessarin::metafile::RenderResult& result) {
   try {

@@ -1,0 +1,156 @@
+#include "linux/picture_sandbox/decoder_process.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "base/failure.h"
+#include "linux/picture_sandbox/confinement.h"
+#include "linux/picture_sandbox/decoder_bounds.h"
+#include "linux/picture_sandbox/decoder_channel.h"
+#include "pictures/metafile_source.h"
+#include "pictures/picture_formats.h"
+#include "pictures/picture_input.h"
+#include "pictures/picture_limits.h"
+
+namespace tessarin::linux_platform {
+namespace {
+
+[[noreturn]] void OutOfMemory() { ::_exit(kOutOfMemoryStatus); }
+
+class DecoderSide {
+ public:
+  DecoderSide(int channel, void* ring) : channel_(channel), ring_(ring) { free_.fill(true); }
+
+  // What the confined decoder could not load itself; false (said) when it fails.
+  bool Prepare(ports::InputFile& file, const DecoderSteps& steps) {
+    return Attempt([&] { steps.prepare(file); });
+  }
+
+  void Serve(std::unique_ptr<ports::InputFile> file, const DecoderSteps& steps) {
+    std::unique_ptr<ports::Picture> picture;
+    if (!Attempt([&] { picture = steps.decode(std::move(file)); })) return;
+    Send({MessageKind::Header, picture->Width(), picture->Height(), static_cast<int>(picture->Order())});
+    const Message asked = Receive();
+    if (asked.kind == MessageKind::ReadRows) {
+      Stream(static_cast<std::size_t>(picture->Width()) * ports::kBytesPerPixel, picture->Height(),
+             [&](std::uint8_t* row, int) { picture->ReadRows(row, 1); });
+    } else if (asked.kind == MessageKind::ReadBlock) {
+      ports::Bitmap block;
+      if (!Attempt([&] { block = picture->ReadTopLeft(asked.a, asked.b); })) return;
+      const std::size_t stride = static_cast<std::size_t>(block.width) * ports::kBytesPerPixel;
+      Send({MessageKind::Block, block.width, block.height});
+      Stream(stride, block.height, [&](std::uint8_t* row, int y) {
+        std::memcpy(row, block.bgr.data() + stride * static_cast<std::size_t>(y), stride);
+      });
+    }
+  }
+
+ private:
+  // Runs `work`; a failure goes back to the run instead. False then.
+  template <typename Work>
+  bool Attempt(Work work) {
+    try {
+      work();
+      return true;
+    } catch (const Failure& failure) {
+      SendFailure(failure.what(), failure.Status());
+    } catch (const std::exception& error) {
+      SendFailure(error.what(), ExitCode::FailureStop);
+    }
+    return false;
+  }
+
+  // `total` rows of `stride` bytes, each filled by fill(row, index), sent a
+  // strip at a time; rows filled before a failure reach the run, then the
+  // failure.
+  template <typename Fill>
+  void Stream(std::size_t stride, int total, Fill fill) {
+    const int stripRows = StripRows(stride);
+    for (int done = 0; done < total; next_ = (next_ + 1) % kStrips) {
+      while (!free_[next_]) Receive();
+      std::uint8_t* strip = StripAt(ring_, next_);
+      const int rows = std::min(stripRows, total - done);
+      int filled = 0;
+      const bool whole = Attempt([&] {
+        for (; filled < rows; ++filled) fill(strip + stride * static_cast<std::size_t>(filled), done + filled);
+      });
+      if (filled > 0) {
+        free_[next_] = false;
+        Send({MessageKind::Rows, static_cast<int>(next_), filled});
+      }
+      if (!whole) return;
+      done += filled;
+    }
+  }
+
+  void Send(const Message& message) { SendBytes(&message, sizeof message); }
+
+  void SendFailure(const std::string& text, ExitCode status) {
+    std::array<char, sizeof(Message) + kMaxFailureText> packet{};
+    const Message message{MessageKind::Failure, static_cast<int>(status)};
+    std::memcpy(packet.data(), &message, sizeof message);
+    const std::size_t length = std::min(text.size(), kMaxFailureText);
+    std::memcpy(packet.data() + sizeof message, text.data(), length);
+    SendBytes(packet.data(), sizeof message + length);
+  }
+
+  // A run that is gone needs nothing more: the process ends.
+  void SendBytes(const void* bytes, std::size_t size) {
+    while (::send(channel_, bytes, size, MSG_NOSIGNAL) < 0) {
+      if (errno != EINTR) ::_exit(0);
+    }
+  }
+
+  // The run's next request; strips it gives back are marked free on the way.
+  Message Receive() {
+    Message message{};
+    for (;;) {
+      const ssize_t got = ::recv(channel_, &message, sizeof message, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got != static_cast<ssize_t>(sizeof message)) ::_exit(0);
+      if (message.kind == MessageKind::Free && message.a >= 0 && message.a < static_cast<int>(kStrips)) {
+        free_[static_cast<std::size_t>(message.a)] = true;
+      }
+      return message;
+    }
+  }
+
+  int channel_;
+  void* ring_;
+  std::array<bool, kStrips> free_{};
+  std::size_t next_ = 0;
+};
+
+}  // namespace
+
+DecoderSteps RealDecoderSteps() {
+  return {[](ports::InputFile& file) {
+            std::array<std::uint8_t, pictures::kSignatureBytes> head{};
+            const std::size_t n = file.ReadAt(0, head);
+            if (pictures::RecognisePicture({head.data(), n}) == pictures::PictureFormat::Metafile) {
+              pictures::PrepareMetafileRenderer(file.Path());
+            }
+          },
+          [](std::unique_ptr<ports::InputFile> file) { return pictures::OpenPicture(std::move(file)); }};
+}
+
+void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel, void* ring,
+                       std::atomic<std::uint64_t>& allowance, const DecoderSteps& steps) {
+  std::set_new_handler(OutOfMemory);
+  CloseAllDescriptorsBut(fileDescriptor, channel);
+  pictures::HeldMemory::CountIn(allowance, &static_cast<RingHeader*>(ring)->held);
+  DecoderSide side(channel, ring);
+  if (!side.Prepare(*file, steps)) ::_exit(0);
+  LimitResources();
+  AllowOnlyDecoding(fileDescriptor, channel);
+  side.Serve(std::move(file), steps);
+  ::_exit(0);
+}
+
+}  // namespace tessarin::linux_platform
