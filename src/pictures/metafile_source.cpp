@@ -77,8 +77,10 @@ std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFil
   return std::make_unique<HeldImageSource>(std::move(result.image), path, std::move(imageMemory));
 }
 
-void PrepareMetafileRenderer(const std::string& picture) {
-  LoadRenderer(DefaultModulePath(), picture).prepareFonts();
+void PrepareMetafileRenderer(const std::string& picture) { PrepareMetafileRendererAt(DefaultModulePath(), picture); }
+
+void PrepareMetafileRendererAt(const std::string& modulePath, const std::string& picture) {
+  LoadRenderer(modulePath, picture).prepareFonts();
 }
 
 std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file) {

@@ -22,6 +22,8 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
 // so that drawing afterwards opens no file. Throws Failure naming `picture`
 // when the module cannot be loaded.
 void PrepareMetafileRenderer(const std::string& picture);
+// The same with the module at `modulePath`.
+void PrepareMetafileRendererAt(const std::string& modulePath, const std::string& picture);
 
 // The same with the module at `modulePath`.
 std::unique_ptr<ports::Picture> OpenMetafileWith(std::unique_ptr<ports::InputFile> file,

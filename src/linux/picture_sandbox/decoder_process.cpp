@@ -8,6 +8,8 @@
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "base/failure.h"
 #include "linux/picture_sandbox/confinement.h"
@@ -52,18 +54,30 @@ class DecoderSide {
   }
 
  private:
+  struct Fault {
+    std::string text;
+    ExitCode status;
+  };
+
+  // Runs `work`, catching what it throws.
+  template <typename Work>
+  static std::optional<Fault> Catch(Work work) {
+    try {
+      work();
+      return std::nullopt;
+    } catch (const Failure& failure) {
+      return Fault{failure.what(), failure.Status()};
+    } catch (const std::exception& error) {
+      return Fault{error.what(), ExitCode::FailureStop};
+    }
+  }
+
   // Runs `work`; a failure goes back to the run instead. False then.
   template <typename Work>
   bool Attempt(Work work) {
-    try {
-      work();
-      return true;
-    } catch (const Failure& failure) {
-      SendFailure(failure.what(), failure.Status());
-    } catch (const std::exception& error) {
-      SendFailure(error.what(), ExitCode::FailureStop);
-    }
-    return false;
+    const std::optional<Fault> fault = Catch(work);
+    if (fault) SendFailure(*fault);
+    return !fault;
   }
 
   // `total` rows of `stride` bytes, each filled by fill(row, index), sent a
@@ -77,26 +91,26 @@ class DecoderSide {
       std::uint8_t* strip = StripAt(ring_, next_);
       const int rows = std::min(stripRows, total - done);
       int filled = 0;
-      const bool whole = Attempt([&] {
+      const std::optional<Fault> fault = Catch([&] {
         for (; filled < rows; ++filled) fill(strip + stride * static_cast<std::size_t>(filled), done + filled);
       });
       if (filled > 0) {
         free_[next_] = false;
         Send({MessageKind::Rows, static_cast<int>(next_), filled});
       }
-      if (!whole) return;
+      if (fault) return SendFailure(*fault);
       done += filled;
     }
   }
 
   void Send(const Message& message) { SendBytes(&message, sizeof message); }
 
-  void SendFailure(const std::string& text, ExitCode status) {
+  void SendFailure(const Fault& fault) {
     std::array<char, sizeof(Message) + kMaxFailureText> packet{};
-    const Message message{MessageKind::Failure, static_cast<int>(status)};
+    const Message message{MessageKind::Failure, static_cast<int>(fault.status)};
     std::memcpy(packet.data(), &message, sizeof message);
-    const std::size_t length = std::min(text.size(), kMaxFailureText);
-    std::memcpy(packet.data() + sizeof message, text.data(), length);
+    const std::size_t length = std::min(fault.text.size(), kMaxFailureText);
+    std::memcpy(packet.data() + sizeof message, fault.text.data(), length);
     SendBytes(packet.data(), sizeof message + length);
   }
 
