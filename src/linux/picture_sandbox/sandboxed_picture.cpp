@@ -165,7 +165,9 @@ Message SandboxedPicture::Receive() {
       ThrowWhyItEnded();
     }
     const ssize_t got = ::recv(channel_->Get(), packet.data(), packet.size(), 0);
-    if (got < 0 && errno == EINTR) continue;
+    // A decoder that ends with strips given back unread resets its channel;
+    // what it sent before is still there to read.
+    if (got < 0 && (errno == EINTR || errno == ECONNRESET)) continue;
     if (got < static_cast<ssize_t>(sizeof(Message))) ThrowWhyItEnded();
     Message message{};
     std::memcpy(&message, packet.data(), sizeof message);
