@@ -1,6 +1,7 @@
 #include "linux/picture_sandbox/sandboxed_picture.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -224,6 +225,12 @@ INSTANTIATE_TEST_SUITE_P(
              },
              kTooLong},
         Bomb{"RowsThatNeverEnd", [](auto) { return std::make_unique<SlowRows>(); }, kTooLong},
+        Bomb{"ADecoderThatWaitsForever",  // no CPU time spent: the run's deadline stops it
+             [](auto) -> std::unique_ptr<ports::Picture> {
+               ::poll(nullptr, 0, -1);
+               return nullptr;
+             },
+             kTooLong},
         Bomb{"ACrash",
              [](auto) -> std::unique_ptr<ports::Picture> {
                *static_cast<volatile int*>(nullptr) = 1;
