@@ -1,12 +1,11 @@
 #include "linux/picture_sandbox/sandboxed_picture.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -30,14 +29,16 @@ using testing::Bytes;
 // Rows whose every byte is the row's number; fails at row `failAt` if set.
 class NumberedRows : public ports::Picture {
  public:
-  NumberedRows(int width, int height, int failAt = -1) : width_(width), height_(height), failAt_(failAt) {}
+  NumberedRows(int width, int height, int failAt = -1)
+      : width_(width), height_(height), failAt_(failAt) {}
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   ports::RowOrder Order() const override { return ports::RowOrder::BottomUp; }
   void ReadRows(std::uint8_t* out, int rows) override {
     for (int i = 0; i < rows; ++i, ++next_) {
       if (next_ == failAt_) throw Failure::InFile("rows.bmp", "damaged row");
-      std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3, static_cast<std::uint8_t>(next_));
+      std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3,
+                  static_cast<std::uint8_t>(next_));
     }
   }
   ports::Bitmap ReadTopLeft(int width, int height) override {
@@ -61,12 +62,14 @@ class SandboxedPictureTest : public ::testing::Test {
   std::unique_ptr<SandboxedPicture> Open(Decode decode, const std::string& name = "rows.bmp") {
     auto file = files_.OpenForReading(folder_ / name);
     const int descriptor = DescriptorOf(*file);
-    return std::make_unique<SandboxedPicture>(std::move(file), descriptor,
-                                              DecoderSteps{[](ports::InputFile&) {}, std::move(decode)});
+    return std::make_unique<SandboxedPicture>(
+        std::move(file), descriptor, DecoderSteps{[](ports::InputFile&) {}, std::move(decode)});
   }
 
   static Decode Rows(int width, int height, int failAt = -1) {
-    return [=](std::unique_ptr<ports::InputFile>) { return std::make_unique<NumberedRows>(width, height, failAt); };
+    return [=](std::unique_ptr<ports::InputFile>) {
+      return std::make_unique<NumberedRows>(width, height, failAt);
+    };
   }
 
   // The failure's text, thrown by `open` or by reading every row.
@@ -108,7 +111,8 @@ TEST_F(SandboxedPictureTest, ReturnsTheBlockThroughTheSharedMemory) {
   for (auto [width, height] : {std::pair{2, 3}, {600, 500}, {0, 5}}) {
     const ports::Bitmap block = Open(Rows(400, 700))->ReadTopLeft(width, height);
     const NumberedRows expected(400, 700);
-    EXPECT_EQ(block.bgr, const_cast<NumberedRows&>(expected).ReadTopLeft(width, height).bgr) << width;
+    EXPECT_EQ(block.bgr, const_cast<NumberedRows&>(expected).ReadTopLeft(width, height).bgr)
+        << width;
   }
 }
 
@@ -123,9 +127,11 @@ TEST_F(SandboxedPictureTest, PassesTheDecodersFailureUnchangedAfterTheRowsBefore
   } catch (const Failure& failure) {
     EXPECT_STREQ(failure.what(), "rows.bmp: damaged row");
   }
-  EXPECT_EQ(FailureOf([&] { return Open([](auto) -> std::unique_ptr<ports::Picture> {
-              throw Failure("a header fault", ExitCode::PictureMissing);
-            }); }),
+  EXPECT_EQ(FailureOf([&] {
+              return Open([](auto) -> std::unique_ptr<ports::Picture> {
+                throw Failure("a header fault", ExitCode::PictureMissing);
+              });
+            }),
             "a header fault");
 }
 
@@ -143,8 +149,8 @@ TEST_F(SandboxedPictureTest, EveryDecoderOfTheRunTakesFromOneAllowance) {
   const auto holding = [](std::uint64_t mib) {
     return [mib](std::unique_ptr<ports::InputFile> file) {
       auto held = pictures::HeldMemory::Take(file->Path(), mib << 20);
-      return std::make_unique<pictures::HeldImageSource>(ports::Bitmap{1, 1, {0, 0, 0}}, file->Path(),
-                                                          std::move(held));
+      return std::make_unique<pictures::HeldImageSource>(ports::Bitmap{1, 1, {0, 0, 0}},
+                                                         file->Path(), std::move(held));
     };
   };
   auto first = Open(holding(200));
@@ -160,14 +166,17 @@ struct Misdeed {
   std::function<void()> act;
 };
 
-class ForbiddenCalls : public SandboxedPictureTest, public ::testing::WithParamInterface<Misdeed> {};
+class ForbiddenCalls : public SandboxedPictureTest,
+                       public ::testing::WithParamInterface<Misdeed> {};
 
 TEST_P(ForbiddenCalls, KillTheDecoder) {
   const auto act = GetParam().act;
-  EXPECT_EQ(FailureOf([&] { return Open([act](auto) -> std::unique_ptr<ports::Picture> {
-              act();
-              return std::make_unique<NumberedRows>(1, 1);
-            }); }),
+  EXPECT_EQ(FailureOf([&] {
+              return Open([act](auto) -> std::unique_ptr<ports::Picture> {
+                act();
+                return std::make_unique<NumberedRows>(1, 1);
+              });
+            }),
             folder_ / "rows.bmp" + ": the picture's decoder stopped (signal 31)");
 }
 
@@ -191,7 +200,8 @@ struct Bomb {
 class KernelBounds : public SandboxedPictureTest, public ::testing::WithParamInterface<Bomb> {};
 
 TEST_P(KernelBounds, StopTheDecoderWithItsReason) {
-  EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }), folder_ / "rows.bmp" + ": " + GetParam().reason);
+  EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }),
+            folder_ / "rows.bmp" + ": " + GetParam().reason);
 }
 
 volatile bool forever = true;  // read on every turn: a loop that may not be optimised away
@@ -206,7 +216,8 @@ class SlowRows : public NumberedRows {
   }
 };
 
-const std::string kTooLong = "the picture took longer than " + std::to_string(kDecodeSeconds) + " seconds to decode";
+const std::string kTooLong =
+    "the picture took longer than " + std::to_string(kDecodeSeconds) + " seconds to decode";
 
 INSTANTIATE_TEST_SUITE_P(
     SandboxedPicture, KernelBounds,
@@ -249,7 +260,8 @@ std::string ProcFile(pid_t pid, const std::string& name) {
 // The decoders of a run, for a streamed picture and for a metafile with text
 // (its renderer and fonts loaded before the filter): confined, bounded, and
 // holding nothing but their file and channel.
-class RealDecoders : public SandboxedPictureTest, public ::testing::WithParamInterface<const char*> {};
+class RealDecoders : public SandboxedPictureTest,
+                     public ::testing::WithParamInterface<const char*> {};
 
 Bytes MetafileWithText() {
   testing::MetafileBuilder b;
@@ -275,10 +287,13 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   auto file = files_.OpenForReading(folder_ / name);
   const int descriptor = DescriptorOf(*file);
   const DecoderSteps steps{
-      [](ports::InputFile& f) { pictures::PrepareMetafileRendererAt(TESSARIN_METAFILE_MODULE, f.Path()); },
+      [](ports::InputFile& f) {
+        pictures::PrepareMetafileRendererAt(TESSARIN_METAFILE_MODULE, f.Path());
+      },
       [&](std::unique_ptr<ports::InputFile> f) {
-        return name == "text.wmf" ? pictures::OpenMetafileWith(std::move(f), TESSARIN_METAFILE_MODULE)
-                                  : RealDecoderSteps().decode(std::move(f));
+        return name == "text.wmf"
+                   ? pictures::OpenMetafileWith(std::move(f), TESSARIN_METAFILE_MODULE)
+                   : RealDecoderSteps().decode(std::move(f));
       }};
   SandboxedPicture picture(std::move(file), descriptor, steps);
   const pid_t decoder = picture.DecoderProcess();
@@ -286,12 +301,15 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   EXPECT_NE(status.find("Seccomp:\t2\n"), std::string::npos) << status;
   EXPECT_NE(status.find("NoNewPrivs:\t1\n"), std::string::npos) << status;
   const std::string limits = ProcFile(decoder, "limits");
-  EXPECT_NE(limits.find("Max data size             " + std::to_string(kDecoderMiB << 20)), std::string::npos)
+  EXPECT_NE(limits.find("Max data size             " + std::to_string(kDecoderMiB << 20)),
+            std::string::npos)
       << limits;
-  EXPECT_NE(limits.find("Max cpu time              " + std::to_string(kDecodeSeconds + 1)), std::string::npos)
+  EXPECT_NE(limits.find("Max cpu time              " + std::to_string(kDecodeSeconds + 1)),
+            std::string::npos)
       << limits;
   std::vector<std::string> held;
-  for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(decoder) + "/fd")) {
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(decoder) + "/fd")) {
     held.push_back(std::filesystem::read_symlink(entry.path()).string());
   }
   std::sort(held.begin(), held.end());
@@ -307,7 +325,8 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   EXPECT_LT(*dark, *light) << "the text drawn, or the picture's grey";
 }
 
-INSTANTIATE_TEST_SUITE_P(SandboxedPicture, RealDecoders, ::testing::Values("picture.png", "text.wmf"),
+INSTANTIATE_TEST_SUITE_P(SandboxedPicture, RealDecoders,
+                         ::testing::Values("picture.png", "text.wmf"),
                          [](const auto& test) { return std::string(test.param).substr(0, 4); });
 
 }  // namespace

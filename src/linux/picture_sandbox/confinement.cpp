@@ -21,9 +21,10 @@ void Limit(int resource, rlim_t soft, rlim_t hard) {
   if (::setrlimit(resource, &limit) != 0) Refused();
 }
 
-void Allow(scmp_filter_ctx filter, int syscall, std::initializer_list<scmp_arg_cmp> conditions = {}) {
-  if (seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, syscall, static_cast<unsigned>(conditions.size()),
-                             conditions.begin()) != 0) {
+void Allow(scmp_filter_ctx filter, int syscall,
+           std::initializer_list<scmp_arg_cmp> conditions = {}) {
+  if (seccomp_rule_add_array(filter, SCMP_ACT_ALLOW, syscall,
+                             static_cast<unsigned>(conditions.size()), conditions.begin()) != 0) {
     Refused();
   }
 }
@@ -48,7 +49,8 @@ void AllowMemory(scmp_filter_ctx filter) {
 void CloseAllDescriptorsBut(int file, int channel) {
   const int low = std::min(file, channel), high = std::max(file, channel);
   if (low > 0 && ::close_range(0, static_cast<unsigned>(low - 1), 0) != 0) Refused();
-  if (high > low + 1 && ::close_range(static_cast<unsigned>(low + 1), static_cast<unsigned>(high - 1), 0) != 0) {
+  if (high > low + 1 &&
+      ::close_range(static_cast<unsigned>(low + 1), static_cast<unsigned>(high - 1), 0) != 0) {
     Refused();
   }
   if (::close_range(static_cast<unsigned>(high + 1), ~0U, 0) != 0) Refused();
@@ -66,7 +68,8 @@ void AllowOnlyDecoding(int file, int channel) {
   if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) Refused();
   scmp_filter_ctx filter = seccomp_init(SCMP_ACT_KILL_PROCESS);
   if (!filter) Refused();
-  for (int call : {SCMP_SYS(pread64), SCMP_SYS(preadv), SCMP_SYS(lseek)}) AllowOn(filter, call, file);
+  for (int call : {SCMP_SYS(pread64), SCMP_SYS(preadv), SCMP_SYS(lseek)})
+    AllowOn(filter, call, file);
   for (int call : {SCMP_SYS(read), SCMP_SYS(readv)}) {
     AllowOn(filter, call, file);
     AllowOn(filter, call, channel);

@@ -37,7 +37,8 @@ class DecoderSide {
   void Serve(std::unique_ptr<ports::InputFile> file, const DecoderSteps& steps) {
     std::unique_ptr<ports::Picture> picture;
     if (!Attempt([&] { picture = steps.decode(std::move(file)); })) return;
-    Send({MessageKind::Header, picture->Width(), picture->Height(), static_cast<int>(picture->Order())});
+    Send({MessageKind::Header, picture->Width(), picture->Height(),
+          static_cast<int>(picture->Order())});
     const Message asked = Receive();
     if (asked.kind == MessageKind::ReadRows) {
       Stream(static_cast<std::size_t>(picture->Width()) * ports::kBytesPerPixel, picture->Height(),
@@ -92,7 +93,8 @@ class DecoderSide {
       const int rows = std::min(stripRows, total - done);
       int filled = 0;
       const std::optional<Fault> fault = Catch([&] {
-        for (; filled < rows; ++filled) fill(strip + stride * static_cast<std::size_t>(filled), done + filled);
+        for (; filled < rows; ++filled)
+          fill(strip + stride * static_cast<std::size_t>(filled), done + filled);
       });
       if (filled > 0) {
         free_[next_] = false;
@@ -128,7 +130,8 @@ class DecoderSide {
       const ssize_t got = ::recv(channel_, &message, sizeof message, 0);
       if (got < 0 && errno == EINTR) continue;
       if (got != static_cast<ssize_t>(sizeof message)) ::_exit(0);
-      if (message.kind == MessageKind::Free && message.a >= 0 && message.a < static_cast<int>(kStrips)) {
+      if (message.kind == MessageKind::Free && message.a >= 0 &&
+          message.a < static_cast<int>(kStrips)) {
         free_[static_cast<std::size_t>(message.a)] = true;
       }
       return message;
@@ -151,11 +154,14 @@ DecoderSteps RealDecoderSteps() {
               pictures::PrepareMetafileRenderer(file.Path());
             }
           },
-          [](std::unique_ptr<ports::InputFile> file) { return pictures::OpenPicture(std::move(file)); }};
+          [](std::unique_ptr<ports::InputFile> file) {
+            return pictures::OpenPicture(std::move(file));
+          }};
 }
 
-void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel, void* ring,
-                       std::atomic<std::uint64_t>& allowance, const DecoderSteps& steps) {
+void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel,
+                       void* ring, std::atomic<std::uint64_t>& allowance,
+                       const DecoderSteps& steps) {
   std::set_new_handler(OutOfMemory);
   CloseAllDescriptorsBut(fileDescriptor, channel);
   pictures::HeldMemory::CountIn(allowance, &static_cast<RingHeader*>(ring)->held);

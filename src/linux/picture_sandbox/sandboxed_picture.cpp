@@ -23,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 constexpr Clock::duration kDeadline = std::chrono::seconds(kDecodeSeconds);
 
 void* MapShared(std::size_t bytes) {
-  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                        MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   return memory == MAP_FAILED ? nullptr : memory;
 }
 
@@ -76,7 +77,8 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
   channel_.emplace(ends[0]);
   new (ring_) RingHeader;
   pid_ = ::fork();
-  if (pid_ == 0) RunDecoderProcess(std::move(file), fileDescriptor, ends[1], ring_, allowance, steps);
+  if (pid_ == 0)
+    RunDecoderProcess(std::move(file), fileDescriptor, ends[1], ring_, allowance, steps);
   const int error = errno;
   ::close(ends[1]);
   if (pid_ < 0) {
@@ -109,7 +111,8 @@ ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
     ThrowWhyItEnded();
   }
   const std::size_t stride = static_cast<std::size_t>(block.a) * ports::kBytesPerPixel;
-  ports::Bitmap result{block.a, block.b, std::vector<std::uint8_t>(stride * static_cast<std::size_t>(block.b))};
+  ports::Bitmap result{block.a, block.b,
+                       std::vector<std::uint8_t>(stride * static_cast<std::size_t>(block.b))};
   CopyRows(result.bgr.data(), block.b, stride);
   // The decoder's share of the allowance, which held the block, passes to it here.
   StopDecoder();
@@ -122,7 +125,10 @@ void SandboxedPicture::CopyRows(std::uint8_t* out, int rows, std::size_t stride)
     if (stripOffset_ == stripRows_) TakeStrip(stride);
     const int count = std::min(rows, stripRows_ - stripOffset_);
     const std::size_t bytes = stride * static_cast<std::size_t>(count);
-    std::memcpy(out, StripAt(ring_, static_cast<std::size_t>(strip_)) + stride * static_cast<std::size_t>(stripOffset_), bytes);
+    std::memcpy(out,
+                StripAt(ring_, static_cast<std::size_t>(strip_)) +
+                    stride * static_cast<std::size_t>(stripOffset_),
+                bytes);
     out += bytes;
     rows -= count;
     stripOffset_ += count;
@@ -133,8 +139,8 @@ void SandboxedPicture::CopyRows(std::uint8_t* out, int rows, std::size_t stride)
 void SandboxedPicture::TakeStrip(std::size_t stride) {
   if (strip_ >= 0) Send({MessageKind::Free, strip_});
   const Message rows = Receive();
-  if (rows.kind != MessageKind::Rows || rows.a < 0 || rows.a >= static_cast<int>(kStrips) || rows.b <= 0 ||
-      rows.b > StripRows(stride)) {
+  if (rows.kind != MessageKind::Rows || rows.a < 0 || rows.a >= static_cast<int>(kStrips) ||
+      rows.b <= 0 || rows.b > StripRows(stride)) {
     ThrowWhyItEnded();
   }
   strip_ = rows.a;
@@ -173,8 +179,9 @@ Message SandboxedPicture::Receive() {
     std::memcpy(&message, packet.data(), sizeof message);
     if (message.kind != MessageKind::Failure) return message;
     StopDecoder();
-    failure_.emplace(std::string(packet.data() + sizeof message, static_cast<std::size_t>(got) - sizeof message),
-                     static_cast<ExitCode>(message.a));
+    failure_.emplace(
+        std::string(packet.data() + sizeof message, static_cast<std::size_t>(got) - sizeof message),
+        static_cast<ExitCode>(message.a));
     throw *failure_;
   }
 }
@@ -183,7 +190,8 @@ Message SandboxedPicture::Receive() {
 void SandboxedPicture::ThrowWhyItEnded() {
   if (!ended_) ::kill(pid_, SIGKILL);
   const int status = ended_ ? 0 : Reap();
-  std::string reason = "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
+  std::string reason =
+      "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
   if (killed_ || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
     reason = TimeReason();
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {

@@ -29,7 +29,8 @@ namespace tessarin::linux_platform {
 class SandboxedPicture final : public ports::Picture {
  public:
   // Starts the decoder and waits for the picture's header.
-  SandboxedPicture(std::unique_ptr<ports::InputFile> file, int fileDescriptor, const DecoderSteps& steps);
+  SandboxedPicture(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
+                   const DecoderSteps& steps);
   ~SandboxedPicture() override;
   SandboxedPicture(const SandboxedPicture&) = delete;
   SandboxedPicture& operator=(const SandboxedPicture&) = delete;
@@ -64,9 +65,9 @@ class SandboxedPicture final : public ports::Picture {
   ports::RowOrder order_ = ports::RowOrder::TopDown;
   bool streaming_ = false;
   int rowsRead_ = 0;
-  int strip_ = -1;      // the strip being read, -1 before the first
-  int stripRows_ = 0;   // rows it holds
-  int stripOffset_ = 0; // rows of it already read
+  int strip_ = -1;       // the strip being read, -1 before the first
+  int stripRows_ = 0;    // rows it holds
+  int stripOffset_ = 0;  // rows of it already read
   pictures::HeldMemory block_;
   std::optional<Failure> failure_;  // the decoder's, once it has sent it
 };
