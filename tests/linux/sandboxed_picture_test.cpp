@@ -72,14 +72,16 @@ class SandboxedPictureTest : public ::testing::Test {
     };
   }
 
-  // The failure's text, thrown by `open` or by reading every row.
+  // The failure's text, thrown by `open` or by reading every row; its kind
+  // is left in kind_.
   template <typename Open>
-  static std::string FailureOf(Open open) {
+  std::string FailureOf(Open open) {
     try {
       auto picture = open();
       std::vector<std::uint8_t> row(std::size_t(picture->Width()) * 3);
       for (int y = 0; y < picture->Height(); ++y) picture->ReadRows(row.data(), 1);
     } catch (const Failure& failure) {
+      kind_ = failure.Kind();
       return failure.what();
     }
     return "no failure";
@@ -87,6 +89,7 @@ class SandboxedPictureTest : public ::testing::Test {
 
   testing::TemporaryFolder folder_;
   LinuxFiles files_;
+  FailureKind kind_ = FailureKind::Platform;
 };
 
 TEST_F(SandboxedPictureTest, DeliversEveryRowInOrderWhateverTheReadSizes) {
@@ -129,10 +132,11 @@ TEST_F(SandboxedPictureTest, PassesTheDecodersFailureUnchangedAfterTheRowsBefore
   }
   EXPECT_EQ(FailureOf([&] {
               return Open([](auto) -> std::unique_ptr<ports::Picture> {
-                throw Failure("a header fault", ExitCode::PictureMissing);
+                throw Failure(FailureKind::PictureUnreadable, "a header fault");
               });
             }),
             "a header fault");
+  EXPECT_EQ(kind_, FailureKind::PictureUnreadable);
 }
 
 TEST_F(SandboxedPictureTest, StopsTheDecoderWhenDropped) {
@@ -178,6 +182,7 @@ TEST_P(ForbiddenCalls, KillTheDecoder) {
               });
             }),
             folder_ / "rows.bmp" + ": the picture's decoder stopped (signal 31)");
+  EXPECT_EQ(kind_, FailureKind::DecoderStopped);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -202,6 +207,7 @@ class KernelBounds : public SandboxedPictureTest, public ::testing::WithParamInt
 TEST_P(KernelBounds, StopTheDecoderWithItsReason) {
   EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }),
             folder_ / "rows.bmp" + ": " + GetParam().reason);
+  EXPECT_EQ(kind_, FailureKind::DecoderStopped);
 }
 
 volatile bool forever = true;  // read on every turn: a loop that may not be optimised away

@@ -18,7 +18,7 @@ enum class MessageKind : std::uint32_t {
   Header,   // a: width, b: height, c: row order
   Rows,     // a: strip, b: rows it holds
   Block,    // a: width, b: height of the block whose rows follow
-  Failure,  // a: exit status; the text follows the message
+  Failure,  // a: its kind; the text follows the message
   // run to decoder
   ReadRows,   // stream every row of the picture
   ReadBlock,  // a: width, b: height asked of ReadTopLeft

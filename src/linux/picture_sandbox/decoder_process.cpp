@@ -57,7 +57,7 @@ class DecoderSide {
  private:
   struct Fault {
     std::string text;
-    ExitCode status;
+    FailureKind kind;
   };
 
   // Runs `work`, catching what it throws.
@@ -67,9 +67,9 @@ class DecoderSide {
       work();
       return std::nullopt;
     } catch (const Failure& failure) {
-      return Fault{failure.what(), failure.Status()};
+      return Fault{failure.what(), failure.Kind()};
     } catch (const std::exception& error) {
-      return Fault{error.what(), ExitCode::FailureStop};
+      return Fault{error.what(), FailureKind::DamagedPicture};
     }
   }
 
@@ -109,7 +109,7 @@ class DecoderSide {
 
   void SendFailure(const Fault& fault) {
     std::array<char, sizeof(Message) + kMaxFailureText> packet{};
-    const Message message{MessageKind::Failure, static_cast<int>(fault.status)};
+    const Message message{MessageKind::Failure, static_cast<int>(fault.kind)};
     std::memcpy(packet.data(), &message, sizeof message);
     const std::size_t length = std::min(fault.text.size(), kMaxFailureText);
     std::memcpy(packet.data() + sizeof message, fault.text.data(), length);

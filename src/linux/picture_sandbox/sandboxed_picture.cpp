@@ -72,7 +72,8 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
   ring_ = MapShared(kRingBytes);
   int ends[2];
   if (!ring_ || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
-    throw Failure::InFile(path_, "cannot start its decoder: " + ErrnoText(errno));
+    throw Failure::InFile(FailureKind::Platform, path_,
+                          "cannot start its decoder: " + ErrnoText(errno));
   }
   channel_.emplace(ends[0]);
   new (ring_) RingHeader;
@@ -83,7 +84,8 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
   ::close(ends[1]);
   if (pid_ < 0) {
     ended_ = true;
-    throw Failure::InFile(path_, "cannot start its decoder: " + ErrnoText(error));
+    throw Failure::InFile(FailureKind::Platform, path_,
+                          "cannot start its decoder: " + ErrnoText(error));
   }
 }
 
@@ -179,9 +181,10 @@ Message SandboxedPicture::Receive() {
     std::memcpy(&message, packet.data(), sizeof message);
     if (message.kind != MessageKind::Failure) return message;
     StopDecoder();
-    failure_.emplace(
-        std::string(packet.data() + sizeof message, static_cast<std::size_t>(got) - sizeof message),
-        static_cast<ExitCode>(message.a));
+    const bool known = message.a >= 0 && message.a <= static_cast<int>(FailureKind::Platform);
+    failure_.emplace(known ? static_cast<FailureKind>(message.a) : FailureKind::DecoderStopped,
+                     std::string(packet.data() + sizeof message,
+                                 static_cast<std::size_t>(got) - sizeof message));
     throw *failure_;
   }
 }
@@ -199,7 +202,7 @@ void SandboxedPicture::ThrowWhyItEnded() {
   } else if (WIFSIGNALED(status)) {
     reason = SignalReason(WTERMSIG(status));
   }
-  failure_ = Failure::InFile(path_, reason);
+  failure_ = Failure::InFile(FailureKind::DecoderStopped, path_, reason);
   throw *failure_;
 }
 
