@@ -1,11 +1,13 @@
 #include "linux/picture_sandbox/decoder_process.h"
 
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -24,6 +26,32 @@ namespace tessarin::linux_platform {
 namespace {
 
 [[noreturn]] void OutOfMemory() { ::_exit(kOutOfMemoryStatus); }
+
+// Gives the pages of bytes already sent back to the system, so that the
+// block, which the run builds up as this process sends it, is not held whole
+// twice at once. The bytes given back are not read again.
+class PagesBehind {
+ public:
+  explicit PagesBehind(std::vector<std::uint8_t>& bytes)
+      : next_(PageUp(bytes.data())), end_(bytes.data() + bytes.size()) {}
+
+  void GiveBackUpTo(const std::uint8_t* sent) {
+    std::uint8_t* limit = PageDown(std::min(sent, static_cast<const std::uint8_t*>(end_)));
+    if (limit <= next_) return;
+    ::madvise(next_, static_cast<std::size_t>(limit - next_), MADV_DONTNEED);
+    next_ = limit;
+  }
+
+ private:
+  static std::uintptr_t Page() { return static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE)); }
+  static std::uint8_t* PageDown(const std::uint8_t* p) {
+    return reinterpret_cast<std::uint8_t*>(reinterpret_cast<std::uintptr_t>(p) & ~(Page() - 1));
+  }
+  static std::uint8_t* PageUp(std::uint8_t* p) { return PageDown(p + Page() - 1); }
+
+  std::uint8_t* next_;
+  std::uint8_t* end_;
+};
 
 class DecoderSide {
  public:
@@ -48,8 +76,11 @@ class DecoderSide {
       if (!Attempt([&] { block = picture->ReadTopLeft(asked.a, asked.b); })) return;
       const std::size_t stride = static_cast<std::size_t>(block.width) * ports::kBytesPerPixel;
       Send({MessageKind::Block, block.width, block.height});
+      PagesBehind sent(block.bgr);
       Stream(stride, block.height, [&](std::uint8_t* row, int y) {
-        std::memcpy(row, block.bgr.data() + stride * static_cast<std::size_t>(y), stride);
+        const std::uint8_t* from = block.bgr.data() + stride * static_cast<std::size_t>(y);
+        std::memcpy(row, from, stride);
+        sent.GiveBackUpTo(from + stride);
       });
     }
   }

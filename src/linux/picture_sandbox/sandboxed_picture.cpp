@@ -113,9 +113,16 @@ ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
     ThrowWhyItEnded();
   }
   const std::size_t stride = static_cast<std::size_t>(block.a) * ports::kBytesPerPixel;
-  ports::Bitmap result{block.a, block.b,
-                       std::vector<std::uint8_t>(stride * static_cast<std::size_t>(block.b))};
-  CopyRows(result.bgr.data(), block.b, stride);
+  ports::Bitmap result{block.a, block.b, {}};
+  // Grown a strip at a time, so that its pages are touched only as the
+  // decoder gives back those of the rows it has sent: not held whole twice.
+  result.bgr.reserve(stride * static_cast<std::size_t>(block.b));
+  for (int row = 0; row < block.b;) {
+    const int count = std::min(block.b - row, StripRows(stride));
+    result.bgr.resize(result.bgr.size() + stride * static_cast<std::size_t>(count));
+    CopyRows(result.bgr.data() + stride * static_cast<std::size_t>(row), count, stride);
+    row += count;
+  }
   // The decoder's share of the allowance, which held the block, passes to it here.
   StopDecoder();
   block_ = pictures::HeldMemory::Take(path_, result.bgr.size());
