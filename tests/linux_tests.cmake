@@ -22,8 +22,7 @@ add_executable(pictures_tests
   pictures/metafile_player_test.cpp
   pictures/picture_formats_test.cpp
   pictures/size_checks_test.cpp
-  pictures/png_source_test.cpp
-  pictures/read_ahead_source_test.cpp)
+  pictures/png_source_test.cpp)
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
@@ -40,6 +39,7 @@ add_executable(linux_tests
   linux/linux_pictures_test.cpp
   linux/metafile_renderer_test.cpp
   linux/replaced_files_test.cpp
+  linux/sandboxed_picture_test.cpp
   linux/stderr_messages_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)
@@ -103,7 +103,7 @@ add_test(NAME readme_sections_once
 # 10 s and 384 MiB.
 # Serial: the bounds are measured, so nothing else should run beside them.
 foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wmf dotted_lines.wmf
-        infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf
+        infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf text_pile_up.wmf
         fuzz_ends_early.gif fuzz_defective.gif fuzz_wide_dashed_pen.wmf)
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py

@@ -14,7 +14,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./|/|' | LC_ALL=C 
 diff -u "$expected" "$work/files" || fail "the file list differs from $(basename "$expected")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libjpeg62-turbo libgif7 libspng0 libcairo2 libqt6widgets6 libc6; do
+for library in libjpeg62-turbo libgif7 libspng0 libseccomp2 libcairo2 libqt6widgets6 libc6; do
   [[ "$depends" == *"$library "* ]] || fail "Depends lacks $library: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = qt6-wayland ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"

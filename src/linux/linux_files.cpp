@@ -39,6 +39,7 @@ class LinuxInputFile : public ports::InputFile {
       : path_(std::move(path)), fd_(fd), size_(size) {}
   const std::string& Path() const override { return path_; }
   std::uint64_t Size() const override { return size_; }
+  int Descriptor() const { return fd_.Get(); }
 
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     if (out.size() >= kWindowBytes) return ReadFromFile(offset, out);
@@ -535,6 +536,10 @@ FileDescriptor OpenRegularFile(int folder, const std::string& name, struct stat&
 
 ReplacedFilePlace LocateReplacedFile(const std::string& path, MissingFolders missing) {
   return ReplacedFileWalk(path, missing).Place();
+}
+
+int DescriptorOf(const ports::InputFile& file) {
+  return dynamic_cast<const LinuxInputFile&>(file).Descriptor();
 }
 
 std::optional<std::string> WhyNotARegularFile(unsigned mode) {

@@ -45,6 +45,9 @@ class LinuxFiles : public ports::Files {
   std::map<std::string, FileDescriptor> found_;
 };
 
+// The file descriptor a file OpenForReading opened reads from.
+int DescriptorOf(const ports::InputFile& file);
+
 // Why a file of this st_mode is no regular file, in strerror's style; nothing
 // for a regular file.
 std::optional<std::string> WhyNotARegularFile(unsigned mode);

@@ -1,14 +1,14 @@
 #include "linux/linux_pictures.h"
 
-#include "pictures/picture_formats.h"
-#include "pictures/read_ahead_source.h"
+#include "linux/linux_files.h"
+#include "linux/picture_sandbox/sandboxed_picture.h"
 
 namespace tessarin::linux_platform {
 
 std::unique_ptr<ports::Picture> LinuxPictures::Open(const std::string& path) {
-  return std::make_unique<pictures::ReadAheadSource>(
-      pictures::OpenPicture(files_.OpenForReading(path), setup_), path,
-      setup_.limits.readAheadStripBytes);
+  std::unique_ptr<ports::InputFile> file = files_.OpenForReading(path);
+  const int descriptor = DescriptorOf(*file);
+  return std::make_unique<SandboxedPicture>(std::move(file), descriptor, steps_, setup_);
 }
 
 }  // namespace tessarin::linux_platform

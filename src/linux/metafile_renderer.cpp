@@ -11,7 +11,9 @@ namespace {
 
 constexpr const char* kModuleName = "tessarin-metafile.so";
 
-// Loaded once per path and kept for the life of the process.
+// Loaded once per path and kept for the life of the process; the fonts its
+// text is drawn in are opened with it, so that a decoder process that loads
+// it before it is shut in opens no file to draw.
 metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::string& picture) {
   static std::mutex mutex;
   static std::map<std::string, metafile::RenderFunction> loaded;
@@ -22,17 +24,24 @@ metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::
     throw Failure::InFile(FailureKind::Platform, picture, "the metafile module cannot be loaded: " + module.Error());
   }
   metafile::RenderFunction render = nullptr;
-  if (!module.Find(metafile::kRenderSymbol, render)) {
+  metafile::PrepareFontsFunction prepareFonts = nullptr;
+  if (!module.Find(metafile::kRenderSymbol, render) ||
+      !module.Find(metafile::kPrepareFontsSymbol, prepareFonts)) {
     throw Failure::InFile(FailureKind::Platform, picture, "the metafile module is not Tessarin's");
   }
+  prepareFonts();
   loaded.emplace(modulePath, render);
   return render;
 }
 
 // The last place looked in when it is nowhere, for the failure to name.
-std::string DefaultModulePath() {
-  const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
-  return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+// Looked for once: a decoder process may look at no file once it is shut in.
+const std::string& DefaultModulePath() {
+  static const std::string path = [] {
+    const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
+    return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+  }();
+  return path;
 }
 
 }  // namespace

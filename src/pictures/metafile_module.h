@@ -70,4 +70,9 @@ inline void WriteMessage(const char* text, char* message, size_t messageSize) {
   if (messageSize > 0) snprintf(message, messageSize, "%s", text);
 }
 
+// Opens the fonts text is drawn in, once per process, so that drawing opens no
+// file later (a decoder process may open none once it is shut in).
+constexpr const char* kPrepareFontsSymbol = "TessarinPrepareMetafileFonts";
+using PrepareFontsFunction = void (*)();
+
 }  // namespace tessarin::metafile

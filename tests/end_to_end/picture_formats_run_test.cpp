@@ -53,9 +53,11 @@ TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
   }
 }
 
-// A stack limit larger than the address space leaves no room for a second
-// thread's stack: the canvas is then decoded in the main thread.
-TEST_F(PictureFormatsRun, ComposesWhenNoThreadCanStart) {
+// Limits set by whoever starts the run (a stack limit larger than the address
+// space, which leaves no room for a thread's stack, and 3 GB of address
+// space) are inherited by the decoder processes, which still decode within
+// them, adding their own.
+TEST_F(PictureFormatsRun, ComposesUnderTheLimitsOfWhoeverStartsIt) {
   WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
   WriteWholeFile(user.Home() / "inset.png", TextOf(EncodePng(10, 10, Bytes(300, 200))));
   const auto run = user.Run({"canvas.jpg,", "inset.png,", "5, 5, 10, 10,", "out.bmp"}, {},

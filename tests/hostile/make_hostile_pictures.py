@@ -16,6 +16,7 @@ SAVE_DC, RESTORE_DC, SELECT_OBJECT = 0x001E, 0x0127, 0x012D
 SET_MAP_MODE, SET_WINDOW_EXT, SET_VIEWPORT_EXT = 0x0103, 0x020C, 0x020E
 MOVE_TO, LINE_TO, RECTANGLE, PAT_BLT = 0x0214, 0x0213, 0x041B, 0x061D
 SCALE_VIEWPORT_EXT, CREATE_PALETTE = 0x0412, 0x00F7
+CREATE_FONT, EXT_TEXT_OUT = 0x02FB, 0x0A32
 CREATE_PEN, CREATE_BRUSH, DIB_PATTERN_BRUSH, DIB_BITBLT = 0x02FA, 0x02FC, 0x0142, 0x0940
 ANISOTROPIC, PS_DOT, PATCOPY = 8, 2, 0x00F00021
 
@@ -93,6 +94,15 @@ def infinite_viewport():
                                                record(RESTORE_DC, words(-1))]
     fill = record(PAT_BLT, words(PATCOPY & 0xFFFF, PATCOPY >> 16, 4000, 4000, 0, 0))
     return metafile(head + [fill] * 12_000, 0, 0, 4000, 4000, 96)
+
+
+def text_pile_up():
+    # One text record of 65,534 glyphs 2,048 pixels high, every advance zero:
+    # the text's box stays one pixel wide while every glyph is drawn.
+    count = 65534
+    font = record(CREATE_FONT, words(-2048, 0, 0, 0, 400, 0, 0, 0, 0) + b"Sans\0")
+    text = record(EXT_TEXT_OUT, words(0, 0, count, 0) + b"W" * count + words(*[0] * count))
+    return metafile([font, record(SELECT_OBJECT, words(0)), text], 0, 0, 1000, 1000, 96)
 
 
 def rle8_bmp(width, height):
@@ -181,6 +191,7 @@ PICTURES = {
     "huge_canvas.bmp": huge_canvas_bmp,
     "large_canvas.bmp": large_canvas_bmp,
     "large_frame.wmf": large_frame,
+    "text_pile_up.wmf": text_pile_up,
     "fuzz_ends_early.gif": lambda: FUZZ_GIF_ENDS_EARLY,
     "fuzz_defective.gif": lambda: FUZZ_GIF_DEFECTIVE,
     "fuzz_wide_dashed_pen.wmf": lambda: FUZZ_WIDE_DASHED_PEN,

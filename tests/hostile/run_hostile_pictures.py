@@ -41,6 +41,7 @@ EXPECTED = {
     "wide_row.bmp": same("100000000 pixels wide"),
     "huge_canvas.bmp": {"canvas": "more than 256 MiB", "inset": None},
     "large_canvas.bmp": {"canvas": None, "inset": None, "both": None},
+    "text_pile_up.wmf": same("takes too long to draw"),
     "large_frame.wmf": {"canvas": None, "inset": None, "both": "too large to decode in memory"},
     "fuzz_ends_early.gif": {"canvas": "ends early", "inset": "ends early", "both": "ends early"},
     "fuzz_defective.gif": {"canvas": "defective", "inset": "defective", "both": "defective"},

@@ -22,13 +22,26 @@ class MemoryAllowance {
   // other picture may hold the rest).
   HeldMemory Take(const std::string& path, std::uint64_t bytes);
   // What is left.
-  std::uint64_t Left() const { return bytes_ - used_.load(); }
+  std::uint64_t Left() const { return bytes_ - used_->load(); }
   std::uint64_t Bytes() const { return bytes_; }
+
+  // Counts in `shared` from now on, memory that processes forked later
+  // share, so that the decoder processes of one run take from one allowance;
+  // `own` (shared as well, or null) counts what this process holds, so that
+  // its parent can give that back should the process end holding it. Call
+  // it while nothing else takes from the allowance.
+  void CountIn(std::atomic<std::uint64_t>& shared, std::atomic<std::uint64_t>* own);
+  // Gives back what an ended process held, as counted in its `own`.
+  void GiveBackShareOf(std::atomic<std::uint64_t>& own) { *used_ -= own.exchange(0); }
 
  private:
   friend class HeldMemory;
+  void Release(std::uint64_t bytes) noexcept;
+
   const std::uint64_t bytes_;
-  std::atomic<std::uint64_t> used_{0};
+  std::atomic<std::uint64_t> usedHere_{0};
+  std::atomic<std::uint64_t>* used_ = &usedHere_;
+  std::atomic<std::uint64_t>* heldByThisProcess_ = nullptr;
 };
 
 // Bytes taken from an allowance, given back when destroyed, so the holder

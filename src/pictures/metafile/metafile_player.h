@@ -46,4 +46,10 @@ struct RenderRequest {
 // MetafileError.
 ports::Bitmap RenderMetafile(const RenderRequest& request);
 
+// Text is drawn in the system's sans-serif, serif or monospace face, upright
+// or bold; this opens all six (their font files), which every drawing then
+// shares, so that drawing text opens no file. Without it they are opened
+// as text first needs them.
+void PrepareFonts();
+
 }  // namespace tessarin::metafile

@@ -51,6 +51,14 @@ RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
 }  // namespace
 }  // namespace tessarin::metafile
 
+extern "C" __attribute__((visibility("default"))) void TessarinPrepareMetafileFonts(void) {
+  try {
+    tessarin::metafile::PrepareFonts();
+  } catch (...) {
+    // The fonts are then opened as text first needs them.
+  }
+}
+
 extern "C" __attribute__((visibility("default"))) int TessarinRenderMetafile(
     const TessarinMetafileRequest* request, char* message, size_t messageSize) {
   using namespace tessarin::metafile;

@@ -279,6 +279,9 @@ class Player {
 
   // Text (player_text.cpp).
   void SelectFont();
+  void FillText(const char* text);
+  void ChargeGlyphs(double left, double baseline, double width, std::size_t count,
+                    const std::vector<double>& advances);
   void DrawText(double x, double y, const std::string& text, std::span<const std::uint8_t> ansi,
                 const std::vector<double>& advances, std::optional<Rect> opaque, bool clip);
   void TextOut(const Params& p);

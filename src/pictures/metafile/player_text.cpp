@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <iterator>
+
+#include "pictures/metafile/metafile_player.h"
 
 #include "pictures/metafile/player.h"
 #include "text/utf8.h"
@@ -22,11 +26,63 @@ std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
 }
 
 
+}  // namespace tessarin::metafile::detail
+
+namespace tessarin::metafile {
+namespace {
+
+constexpr const char* kFamilies[] = {"sans-serif", "serif", "monospace"};
+
+// The six faces, made once and kept for the life of the process.
+cairo_font_face_t* KeptFace(std::size_t family, bool bold) {
+  static cairo_font_face_t* faces[std::size(kFamilies)][2] = {};
+  cairo_font_face_t*& face = faces[family][bold ? 1 : 0];
+  if (!face) {
+    face = cairo_toy_font_face_create(kFamilies[family], CAIRO_FONT_SLANT_NORMAL,
+                                      bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  }
+  return face;
+}
+
+bool NamesAny(const std::string& face, std::initializer_list<const char*> words) {
+  std::string lower;
+  for (char c : face) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return std::any_of(words.begin(), words.end(), [&](const char* w) { return lower.find(w) != std::string::npos; });
+}
+
+// Which of the families a metafile's face name stands for.
+std::size_t FamilyOf(const std::string& face) {
+  if (NamesAny(face, {"mono", "courier", "console", "fixed", "terminal"})) return 2;
+  if (NamesAny(face, {"serif", "times", "roman", "georgia", "garamond", "book"}) && !NamesAny(face, {"sans"})) {
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void PrepareFonts() {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+  cairo_t* cr = cairo_create(surface);
+  for (std::size_t family = 0; family < std::size(kFamilies); ++family) {
+    for (bool bold : {false, true}) {
+      cairo_set_font_face(cr, KeptFace(family, bold));
+      cairo_set_font_size(cr, 12);
+      cairo_move_to(cr, 0, 8);
+      cairo_show_text(cr, "Ag");  // its glyphs loaded: the font file is open
+    }
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+
+}  // namespace tessarin::metafile
+
+namespace tessarin::metafile::detail {
+
 void Player::SelectFont() {
   const Font& f = state_.font;
-  cairo_select_font_face(cr_, f.face.empty() ? "sans-serif" : f.face.c_str(),
-                         f.italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-                         f.weight >= 600 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_face(cr_, KeptFace(FamilyOf(f.face), f.weight >= 600));
   // A negative height is the em size, a positive one the cell height.
   const double height = std::min(request_.maxFontPixels, std::abs(f.height * ScaleFactors().y));
   double size = height > 0 ? height : 16;
@@ -35,7 +91,13 @@ void Player::SelectFont() {
     cairo_font_extents_t e;
     cairo_font_extents(cr_, &e);
     if (e.ascent + e.descent > 0) size = size * size / (e.ascent + e.descent);
-    cairo_set_font_size(cr_, std::min(size, request_.maxFontPixels));
+    size = std::min(size, request_.maxFontPixels);
+    cairo_set_font_size(cr_, size);
+  }
+  if (f.italic) {  // slanted by hand: an italic face would be one more file to open
+    cairo_matrix_t slanted;
+    cairo_matrix_init(&slanted, size, 0, -0.2 * size, size, 0, 0);
+    cairo_set_font_matrix(cr_, &slanted);
   }
 }
 
@@ -61,6 +123,7 @@ void Player::DrawText(double x, double y, const std::string& text, std::span<con
   const double baseline = vertical == 24 ? at.y : vertical == 8 ? at.y - fe.descent : at.y + fe.ascent;
   Spend(kGlyphCost * static_cast<double>(ansi.size()));
   Charge({left, baseline - fe.ascent, left + width, baseline + fe.descent});
+  ChargeGlyphs(left, baseline, width, ansi.size(), advances);
   cairo_save(cr_);
   if (opaque) {
     SetColour(state_.background);
@@ -84,19 +147,47 @@ void Player::DrawText(double x, double y, const std::string& text, std::span<con
   cairo_set_antialias(cr_, CAIRO_ANTIALIAS_DEFAULT);
   if (advances.empty()) {
     cairo_move_to(cr_, left, baseline);
-    cairo_show_text(cr_, text.c_str());
+    FillText(text.c_str());
   } else {
     double pen = left;
     for (std::size_t i = 0; i < ansi.size() && i < advances.size(); ++i) {
       const std::string one = Utf8FromAnsi(ansi.subspan(i, 1));
       cairo_move_to(cr_, pen, baseline);
-      cairo_show_text(cr_, one.c_str());
+      FillText(one.c_str());
       pen += advances[i];
     }
   }
   cairo_restore(cr_);
   cairo_new_path(cr_);
   if (updateCp) state_.x += width / std::max(1e-9, std::abs(ScaleFactors().x));
+}
+
+// Glyphs are filled as outlines rather than shown: Cairo would keep an image
+// of every glyph shown, at its size, in caches that outlive the drawing (a
+// few dozen glyphs 2,000 pixels high held hundreds of MiB across pictures).
+void Player::FillText(const char* text) {
+  cairo_text_path(cr_, text);
+  cairo_fill(cr_);
+}
+
+// Every glyph drawn costs its own box (the font's widest advance by its
+// height), wherever the pen puts it: glyphs drawn over one another cost each
+// time, although the text's box stays small.
+void Player::ChargeGlyphs(double left, double baseline, double width, std::size_t count,
+                          const std::vector<double>& advances) {
+  cairo_font_extents_t fe;
+  cairo_font_extents(cr_, &fe);
+  const double glyphWidth = std::max(fe.max_x_advance, 1.0), glyphHeight = fe.ascent + fe.descent;
+  const bool rotated = state_.font.escapement % 3600 != 0;
+  double pen = left;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (rotated) {  // the box turns with the text: counted whole, up to the frame
+      Spend(std::min(glyphWidth * glyphHeight, static_cast<double>(frame_.width) * frame_.height));
+    } else {
+      Charge({pen, baseline - fe.ascent, pen + glyphWidth, baseline + fe.descent});
+    }
+    pen += i < advances.size() ? advances[i] : width / static_cast<double>(count);
+  }
 }
 
 void Player::TextOut(const Params& p) {

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace tessarin::linux_platform {
+
+// The steps that shut a decoder process in, called in this order in the
+// forked child. Each ends the process (status 1) should the kernel refuse it:
+// a decoder is never left to run with more than it was meant to have.
+
+// Closes every file descriptor but the picture's and the channel's.
+void CloseAllDescriptorsBut(int file, int channel);
+
+// The kernel's bounds: kDecoderMiB of data, CPU time a little past
+// kDecodeSeconds (the run kills it at kDecodeSeconds of waiting first).
+void LimitResources();
+
+// no_new_privs, then a seccomp filter that lets the process read its file,
+// talk on its channel, manage memory, read the clock and exit; anything else
+// (opening, creating, executing, connecting, signalling) kills it.
+void AllowOnlyDecoding(int file, int channel);
+
+}  // namespace tessarin::linux_platform

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "linux/picture_sandbox/decoder_channel.h"
+#include "pictures/decode_setup.h"
+#include "ports/files.h"
+#include "ports/pictures.h"
+
+namespace tessarin::linux_platform {
+
+// What a decoder process runs: before its confinement, `prepare` loads what
+// decoding the file will need that the confined process could not open
+// (the metafile renderer and its fonts); then `decode` opens the picture.
+// Tests replace them with decoders that misbehave.
+struct DecoderSteps {
+  std::function<void(ports::InputFile& file)> prepare;
+  std::function<std::unique_ptr<ports::Picture>(std::unique_ptr<ports::InputFile> file)> decode;
+};
+
+// The steps of a real run: the metafile renderer (and its fonts) loaded for
+// a metafile, any picture opened by the format its first bytes tell, within
+// the setup's limits. The setup must outlive the steps.
+DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup);
+
+// The forked child's whole life: shuts itself in (confinement.h), opens the
+// picture, sends its header, then the rows or the block the run asks for,
+// strip by strip through `ring`; a failure goes back as its message. Ends
+// the process.
+// `allowance` is the setup's, counted from then on in `sharedAllowance`.
+[[noreturn]] void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
+                                    int channel, void* ring, const RingShape& shape,
+                                    pictures::MemoryAllowance& allowance,
+                                    std::atomic<std::uint64_t>& sharedAllowance,
+                                    const DecoderSteps& steps);
+
+}  // namespace tessarin::linux_platform
