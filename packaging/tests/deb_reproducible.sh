@@ -13,7 +13,7 @@ commit=$(git -C "$source" rev-parse HEAD)
 build_deb() {  # folder
   git clone -q --no-checkout "$source" "$1"
   git -C "$1" checkout -q "$commit"
-  "$1/scripts/package.sh" deb >"$1.log" 2>&1 || { cat "$1.log"; exit 1; }
+  "$1/scripts/package.sh" deb >"$1.log" 2>&1 || { cat "$1.log" >&2; exit 1; }
   echo "$1/dist/tessarin_"*_amd64.deb
 }
 first=$(build_deb "$work/a/tessarin")
