@@ -22,7 +22,9 @@ rm -rf build-package "$dist"
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-  export CCACHE_BASEDIR="$PWD"
+  # With a base folder ccache hands the compiler relative paths, and the .deb
+  # would differ from one built without ccache.
+  unset CCACHE_BASEDIR
 fi
 common=(-DTESSARIN_TESTS=OFF -DTESSARIN_MICRO_BENCHMARKS=OFF -DTESSARIN_DIST_DIR="$dist" "${launcher[@]}")
 

@@ -3,14 +3,15 @@
 # folders of different depths, is the same byte for byte, and lintian (pedantic,
 # with its notes) has nothing to say about it. Uncommitted changes are not
 # in the clones.
-#   deb_reproducible.sh SOURCE_CHECKOUT
+# The clones are made afresh in WORK_FOLDER at each run; at the same places,
+# so that ccache serves a later run.
+#   deb_reproducible.sh SOURCE_CHECKOUT WORK_FOLDER
 set -euo pipefail
-source=$1
-work=$(mktemp -d "${TMPDIR:-/tmp}/tessarin-reproducible.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source=$1 work=$2
 commit=$(git -C "$source" rev-parse HEAD)
 
 build_deb() {  # folder
+  rm -rf "$1"
   git clone -q --no-checkout "$source" "$1"
   git -C "$1" checkout -q "$commit"
   "$1/scripts/package.sh" deb >"$1.log" 2>&1 || { cat "$1.log" >&2; exit 1; }
