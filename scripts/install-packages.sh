@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named in the given lists (one or more names a
 # line, # comments) that are not installed yet, with sudo when not root.
-#   scripts/install-packages.sh .ci/packages-spine.txt ...
+#   scripts/install-packages.sh .ci/packages-build.txt ...
 set -euo pipefail
 packages=$(cat "$@" | sed 's/#.*//' | tr -s ' \n' '\n' | sort -u)
 missing=$(for p in $packages; do dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' || echo "$p"; done)

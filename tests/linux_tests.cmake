@@ -9,9 +9,17 @@ target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture te
   tessarin_warnings GTest::gtest_main GTest::gmock)
 gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
 
-# The folders' layering of docs/architecture.md, checked on the sources.
-add_test(NAME include_layers
+# Includes written from src/ (the layers themselves are kept by the build).
+add_test(NAME include_paths
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_includes.sh ${PROJECT_SOURCE_DIR}/src)
+
+# The style of .clang-format (Debian's clang-format 14, looked up when the test
+# runs: building needs none): a file that differs from it fails, with
+# clang-format's notes on where.
+file(GLOB_RECURSE formatted_sources CONFIGURE_DEPENDS
+     ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/src/*.h
+     ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.h)
+add_test(NAME format COMMAND clang-format-14 --dry-run --Werror ${formatted_sources})
 
 # The decoders on pictures built in the tests (with the decoders' own libraries).
 add_executable(pictures_tests
@@ -41,7 +49,7 @@ add_executable(linux_tests
   linux/replaced_files_test.cpp
   linux/sandboxed_picture_test.cpp
   linux/stderr_messages_test.cpp)
-target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_decoder_libraries
+target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_picture_sandbox tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)
 # The metafile decoder is tested once through its module.
 target_compile_definitions(linux_tests PRIVATE
@@ -56,7 +64,7 @@ add_executable(end_to_end_tests
   end_to_end/picture_formats_run_test.cpp
   end_to_end/tessarin_process.cpp
   end_to_end/wallpaper_run_test.cpp)
-target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_decoder_libraries
+target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)
 target_compile_definitions(end_to_end_tests PRIVATE TESSARIN_EXECUTABLE="$<TARGET_FILE:tessarin>")
 add_dependencies(end_to_end_tests tessarin)

@@ -8,7 +8,7 @@
 #include "linux/linux_locale.h"
 #include "linux/linux_messages.h"
 #include "linux/linux_path_rules.h"
-#include "linux/linux_pictures.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 #include "linux/linux_process.h"
 #include "linux/linux_random.h"
 #include "linux/metafile_renderer.h"

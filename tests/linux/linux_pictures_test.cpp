@@ -1,4 +1,4 @@
-#include "linux/linux_pictures.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 
 #include "base/failure.h"
 #include "linux/linux_files.h"
-#include "linux/linux_pictures.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 #include "linux/picture_sandbox/decoder_bounds.h"
 #include "pictures/metafile_source.h"
 #include "linux/metafile_renderer.h"

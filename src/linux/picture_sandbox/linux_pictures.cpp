@@ -1,4 +1,4 @@
-#include "linux/linux_pictures.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 
 #include "linux/linux_files.h"
 #include "linux/picture_sandbox/sandboxed_picture.h"
