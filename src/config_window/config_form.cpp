@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "text/text_fields.h"
 #include "settings/settings.h"
+#include "text/text_fields.h"
 
 namespace tessarin {
 namespace {

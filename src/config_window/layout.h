@@ -41,7 +41,16 @@ struct Control {
 // key. The short labels are right-aligned so that their text ends just left of
 // their own box; the box to their left covers the rest of their rectangle.
 inline constexpr std::array<Control, 16> kControls = {{
-    {"Label1_0", Kind::Label, "Output/Wallpaper Filename:", 480, 360, 2655, 255, 3, Alignment::Left, {}},
+    {"Label1_0",
+     Kind::Label,
+     "Output/Wallpaper Filename:",
+     480,
+     360,
+     2655,
+     255,
+     3,
+     Alignment::Left,
+     {}},
     {"Text1", Kind::TextBox, "", 480, 600, 2295, 375, 2, Alignment::Left, TextBox::OutputFile},
     {"Label1_1", Kind::Label, "Canvas Filename:", 480, 1200, 2655, 255, 4, Alignment::Left, {}},
     {"Text2", Kind::TextBox, "", 480, 1440, 2295, 375, 5, Alignment::Left, TextBox::Canvas},

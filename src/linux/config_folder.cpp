@@ -25,7 +25,8 @@ std::filesystem::path PasswdHome() {
   passwd* found = nullptr;
   ::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found);
   if (found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] == '\0') {
-    throw Failure(FailureKind::Platform, "no home folder: HOME is not set and the user has no passwd entry");
+    throw Failure(FailureKind::Platform,
+                  "no home folder: HOME is not set and the user has no passwd entry");
   }
   return found->pw_dir;
 }

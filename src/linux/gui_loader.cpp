@@ -22,7 +22,8 @@ std::unique_ptr<GuiModule> LoadFrom(const std::filesystem::path& file) {
 }
 
 void ThrowIfFailed(TessarinGuiStatus status) {
-  if (status.failed != 0) throw Failure(FailureKind::Platform, std::string("the GUI module: ") + status.message);
+  if (status.failed != 0)
+    throw Failure(FailureKind::Platform, std::string("the GUI module: ") + status.message);
 }
 
 int NumberOf(TextBox box) { return static_cast<int>(box); }

@@ -17,7 +17,8 @@ LinuxConfigWindow::~LinuxConfigWindow() {
 void LinuxConfigWindow::Open() {
   if (widget_) return;
   GuiModule* gui = gui_.Module();
-  if (gui == nullptr) throw Failure(FailureKind::NoDisplay, "The configuration window needs a display.");
+  if (gui == nullptr)
+    throw Failure(FailureKind::NoDisplay, "The configuration window needs a display.");
   widget_ = gui->CreateConfigWindow(*this);
   form_.emplace(settings_, pathRules_, *widget_);
   form_->Load();

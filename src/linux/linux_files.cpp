@@ -48,7 +48,8 @@ class LinuxInputFile : public ports::InputFile {
       window_.resize(ReadFromFile(offset, window_));
       windowStart_ = offset;
     }
-    const std::size_t n = std::min<std::uint64_t>(out.size(), windowStart_ + window_.size() - offset);
+    const std::size_t n =
+        std::min<std::uint64_t>(out.size(), windowStart_ + window_.size() - offset);
     std::memcpy(out.data(), window_.data() + (offset - windowStart_), n);
     return n;
   }
@@ -205,7 +206,8 @@ class ReplacedFileWalk {
     if (next.Get() < 0) {
       // Named: the file's own folder when it is none, else the folder that
       // cannot be there, inside what is no folder.
-      throw Failure::InFile(FailureKind::OutputRefused, names_.size() == 1 ? here : Joined(here, names_.front()),
+      throw Failure::InFile(FailureKind::OutputRefused,
+                            names_.size() == 1 ? here : Joined(here, names_.front()),
                             ErrnoText(errno));
     }
     folder_ = std::move(next);
@@ -303,11 +305,12 @@ void RemoveLeftovers(int folderFd, const std::string& baseName) {
   while (const dirent* entry = ::readdir(folder)) {
     struct stat info {};
     if (!IsTemporaryName(entry->d_name, baseName) ||
-        ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
+        ::fstatat(folderFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(info.st_mode)) {
       continue;
     }
-    const FileDescriptor leftover(::openat(folderFd, entry->d_name,
-                                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const FileDescriptor leftover(::openat(
+        folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (leftover.Get() >= 0 && ::flock(leftover.Get(), LOCK_EX | LOCK_NB) == 0) {
       ::unlinkat(folderFd, entry->d_name, 0);  // while the lock is held
     }
@@ -448,7 +451,8 @@ bool LinuxFiles::IsOrdinaryFile(const std::string& path) {
 
 std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder) {
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) ThrowErrno(folder, "cannot list the inset folder", FailureKind::InsetFolderMissing);
+  if (directory == nullptr)
+    ThrowErrno(folder, "cannot list the inset folder", FailureKind::InsetFolderMissing);
   std::vector<std::string> names;
   while (const dirent* entry = ::readdir(directory)) {
     if (entry->d_name[0] == '.') continue;
@@ -456,7 +460,8 @@ std::vector<std::string> LinuxFiles::ListOrdinaryFiles(const std::string& folder
     // Only entries whose type the listing does not tell cost a stat.
     if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
       struct stat info {};
-      regular = ::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+      regular =
+          ::fstatat(::dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
     }
     if (regular) names.emplace_back(entry->d_name);
   }
@@ -470,7 +475,8 @@ std::unique_ptr<ports::InputFile> LinuxFiles::OpenForReading(const std::string& 
   if (const auto found = found_.find(path); found != found_.end()) {
     file = std::move(found->second);
     found_.erase(found);
-    if (::fstat(file.Get(), &info) != 0) ThrowErrno(path, "cannot open", FailureKind::PictureUnreadable);
+    if (::fstat(file.Get(), &info) != 0)
+      ThrowErrno(path, "cannot open", FailureKind::PictureUnreadable);
   } else {
     file = OpenRegularFile(AT_FDCWD, path, info);
   }
@@ -486,7 +492,7 @@ std::unique_ptr<ports::InputFile> LinuxFiles::OpenForReading(const std::string& 
 }
 
 std::unique_ptr<ports::OutputFile> LinuxFiles::CreateReplacement(const std::string& path,
-                                                                    std::uint64_t size) {
+                                                                 std::uint64_t size) {
   ReplacedFilePlace place = LocateReplacedFile(path, MissingFolders::Reported);
   if (place.folder.Get() < 0) {
     errno = ENOENT;

@@ -37,7 +37,7 @@ class LinuxFiles : public ports::Files {
   // other than a regular file is there, a link on the way may not be followed,
   // or the user may not write the old file.
   std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
-                                                          std::uint64_t size) override;
+                                                       std::uint64_t size) override;
 
  private:
   UnnamedTemporaries unnamed_;

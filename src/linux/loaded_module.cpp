@@ -18,7 +18,8 @@ std::vector<std::filesystem::path> ModuleCandidatesOfThisProcess(const std::stri
   return ModuleCandidates(error ? std::filesystem::path("./tessarin") : executable, fileName);
 }
 
-std::optional<std::filesystem::path> FirstRegularFile(const std::vector<std::filesystem::path>& paths) {
+std::optional<std::filesystem::path> FirstRegularFile(
+    const std::vector<std::filesystem::path>& paths) {
   for (const auto& path : paths) {
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) return path;
@@ -26,7 +27,8 @@ std::optional<std::filesystem::path> FirstRegularFile(const std::vector<std::fil
   return std::nullopt;
 }
 
-LoadedModule::LoadedModule(const std::string& file) : handle_(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+LoadedModule::LoadedModule(const std::string& file)
+    : handle_(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
   if (handle_ != nullptr) return;
   const char* why = ::dlerror();
   error_ = why != nullptr ? why : file + ": cannot be loaded";

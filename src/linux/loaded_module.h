@@ -20,7 +20,8 @@ std::vector<std::filesystem::path> ModuleCandidates(const std::filesystem::path&
 std::vector<std::filesystem::path> ModuleCandidatesOfThisProcess(const std::string& fileName);
 
 // The first of the paths that is a regular file, symbolic links followed.
-std::optional<std::filesystem::path> FirstRegularFile(const std::vector<std::filesystem::path>& paths);
+std::optional<std::filesystem::path> FirstRegularFile(
+    const std::vector<std::filesystem::path>& paths);
 
 // A library opened with dlopen, every symbol bound now and none exported to
 // later libraries. It is never closed: objects made by its code may live as
@@ -39,7 +40,8 @@ class LoadedModule {
   bool Find(const char* name, Function& function) const {
     void* symbol = Symbol(name);
     static_assert(sizeof symbol == sizeof function);
-    std::memcpy(&function, &symbol, sizeof function);  // a data to function pointer, as POSIX allows
+    std::memcpy(&function, &symbol,
+                sizeof function);  // a data to function pointer, as POSIX allows
     return symbol != nullptr;
   }
 

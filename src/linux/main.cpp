@@ -8,10 +8,10 @@
 #include "linux/linux_locale.h"
 #include "linux/linux_messages.h"
 #include "linux/linux_path_rules.h"
-#include "linux/picture_sandbox/linux_pictures.h"
 #include "linux/linux_process.h"
 #include "linux/linux_random.h"
 #include "linux/metafile_renderer.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 #include "ports/platform.h"
 #include "run/program.h"
 

@@ -21,7 +21,8 @@ metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::
   if (const auto found = loaded.find(modulePath); found != loaded.end()) return found->second;
   const modules::LoadedModule module(modulePath);
   if (!module.Loaded()) {
-    throw Failure::InFile(FailureKind::Platform, picture, "the metafile module cannot be loaded: " + module.Error());
+    throw Failure::InFile(FailureKind::Platform, picture,
+                          "the metafile module cannot be loaded: " + module.Error());
   }
   metafile::RenderFunction render = nullptr;
   metafile::PrepareFontsFunction prepareFonts = nullptr;

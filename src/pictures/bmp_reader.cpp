@@ -244,7 +244,8 @@ std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> fil
 std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file,
                                         DecodeSetup& setup) {
   std::array<std::uint8_t, kFileHeaderSize> header{};
-  if (file->Size() < header.size()) throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a BMP file");
+  if (file->Size() < header.size())
+    throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a BMP file");
   ReadExactly(*file, 0, header, setup.limits.maxReadBytes, "not a BMP file");
   if (RecognisePicture(header) != PictureFormat::Bmp) {
     throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a BMP file");

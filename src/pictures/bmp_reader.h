@@ -20,7 +20,8 @@ enum class DibKind {
 };
 
 // Opens a BMP file and checks all its headers before any pixel is read.
-// Throws Failure::InFile(FailureKind::DamagedPicture, file->Path(), reason) for anything that is not a readable BMP.
+// Throws Failure::InFile(FailureKind::DamagedPicture, file->Path(), reason) for anything that is
+// not a readable BMP.
 std::unique_ptr<ports::Picture> OpenBmp(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup);
 
 // Opens the bitmap that occupies `size` bytes at `offset` of the file, its

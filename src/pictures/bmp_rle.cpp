@@ -73,7 +73,8 @@ void RleDecoder::SkipRows(std::int64_t rows) {
 std::uint8_t RleDecoder::Next() {
   if (bufferAt_ == buffer_.size()) {
     if (position_ == end_) {
-      throw Failure::InFile(FailureKind::DamagedPicture, file_.Path(), "RLE data ends before the end of the bitmap");
+      throw Failure::InFile(FailureKind::DamagedPicture, file_.Path(),
+                            "RLE data ends before the end of the bitmap");
     }
     buffer_.resize(std::min<std::uint64_t>(maxReadBytes_, end_ - position_));
     ReadExactly(file_, position_, buffer_, maxReadBytes_, "truncated RLE data");

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "ports/files.h"
 #include "pictures/bmp_format.h"
+#include "ports/files.h"
 
 namespace tessarin::pictures {
 

@@ -40,7 +40,8 @@ class BytesFile : public ports::InputFile {
   std::uint64_t Size() const override { return bytes_.size(); }
   std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
     if (offset >= bytes_.size()) return 0;
-    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_.size() - offset));
+    const auto n =
+        static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), bytes_.size() - offset));
     std::memcpy(out.data(), bytes_.data() + offset, n);
     return n;
   }

@@ -42,7 +42,8 @@ class GifDecoder : public RowDecoder {
     const int transparent = ReadUpToFirstImage();
     const GifImageDesc& image = gif_->Image;
     if (image.Width <= 0 || image.Height <= 0) {
-      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the picture has no pixels");
+      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(),
+                            "the picture has no pixels");
     }
     // A logical screen smaller than the first image is widened to hold it.
     width_ = std::max(gif_->SWidth, image.Left + image.Width);
@@ -88,9 +89,11 @@ class GifDecoder : public RowDecoder {
 
  private:
   [[noreturn]] void Fail(int error) const {
-    if (error == D_GIF_ERR_READ_FAILED) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the file ends early");
+    if (error == D_GIF_ERR_READ_FAILED)
+      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the file ends early");
     const char* text = GifErrorString(error);
-    throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), text ? text : "the GIF data is damaged");
+    throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(),
+                          text ? text : "the GIF data is damaged");
   }
 
   // Skips extensions up to the first image descriptor, keeping the
@@ -105,7 +108,8 @@ class GifDecoder : public RowDecoder {
         return transparent;
       }
       if (type != EXTENSION_RECORD_TYPE) {
-        throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the GIF file holds no image");
+        throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(),
+                              "the GIF file holds no image");
       }
       int code = 0;
       GifByteType* block = nullptr;

@@ -65,7 +65,8 @@ Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
   ReadExactly(file, 0, header, limits.maxReadBytes);
   const std::size_t count = Le16(&header[4]);
   if (Le16(&header[0]) != 0 || Le16(&header[2]) != 1 || count == 0) {
-    throw Failure::InFile(FailureKind::DamagedPicture, file.Path(), "the icon's directory is damaged");
+    throw Failure::InFile(FailureKind::DamagedPicture, file.Path(),
+                          "the icon's directory is damaged");
   }
   std::vector<std::uint8_t> directory(count * kEntrySize);
   ReadExactly(file, kDirectoryHeader, directory, limits.maxReadBytes);
@@ -74,11 +75,14 @@ Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
     const std::uint8_t* entry = &directory[i * kEntrySize];
     const auto found = Inspect(file, Le32(entry + 12), Le32(entry + 8));
     if (!found) continue;
-    if (!best || found->area > best->area || (found->area == best->area && found->depth > best->depth)) {
+    if (!best || found->area > best->area ||
+        (found->area == best->area && found->depth > best->depth)) {
       best = found;
     }
   }
-  if (!best) throw Failure::InFile(FailureKind::DamagedPicture, file.Path(), "the icon holds no readable image");
+  if (!best)
+    throw Failure::InFile(FailureKind::DamagedPicture, file.Path(),
+                          "the icon holds no readable image");
   return *best;
 }
 

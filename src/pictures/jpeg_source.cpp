@@ -43,8 +43,8 @@ struct ErrorManager {
 // Warnings are tolerated as a lenient viewer would, except data that ends in
 // the middle of the picture: that is a damaged file, not a quirk.
 void OnMessage(j_common_ptr cinfo, int level) {
-  if (level < 0 && (cinfo->err->msg_code == JWRN_HIT_MARKER ||
-                    cinfo->err->msg_code == JWRN_JPEG_EOF)) {
+  if (level < 0 &&
+      (cinfo->err->msg_code == JWRN_HIT_MARKER || cinfo->err->msg_code == JWRN_JPEG_EOF)) {
     FailWith(cinfo, "the picture data ends early");
   }
 }
@@ -196,7 +196,8 @@ class JpegSource : public ports::Picture {
  private:
   template <typename Call>
   void Guard(Call call) {
-    if (setjmp(err_.jump) != 0) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), err_.message);
+    if (setjmp(err_.jump) != 0)
+      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), err_.message);
     call();
   }
 
@@ -220,7 +221,8 @@ class JpegSource : public ports::Picture {
       const jpeg_component_info& c = cinfo_.comp_info[i];
       const auto round = [](std::uint64_t n, std::uint64_t to) { return (n + to - 1) / to * to; };
       bytes += round(c.width_in_blocks, static_cast<std::uint64_t>(c.h_samp_factor)) *
-               round(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) * sizeof(JBLOCK);
+               round(c.height_in_blocks, static_cast<std::uint64_t>(c.v_samp_factor)) *
+               sizeof(JBLOCK);
     }
     return bytes;
   }

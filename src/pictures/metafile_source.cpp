@@ -67,7 +67,8 @@ uint8_t* AllocatePicture(void* owner, int32_t width, int32_t height, int32_t byt
 
 metafile::RenderFunction LoadRenderer(const DecodeSetup& setup, const std::string& path) {
   if (!setup.loadMetafileRenderer) {
-    throw Failure::InFile(FailureKind::Platform, path, "the metafile module cannot be loaded: none is given");
+    throw Failure::InFile(FailureKind::Platform, path,
+                          "the metafile module cannot be loaded: none is given");
   }
   return setup.loadMetafileRenderer(path);
 }

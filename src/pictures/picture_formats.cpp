@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "base/failure.h"
 #include "pictures/bmp_reader.h"
 #include "pictures/gif_source.h"
 #include "pictures/icon_source.h"
 #include "pictures/jpeg_source.h"
 #include "pictures/metafile_source.h"
 #include "pictures/png_source.h"
-#include "base/failure.h"
 
 namespace tessarin::pictures {
 namespace {
@@ -62,7 +62,8 @@ std::unique_ptr<ports::Picture> OpenPicture(std::unique_ptr<ports::InputFile> fi
     case PictureFormat::Unknown:
       break;
   }
-  throw Failure::InFile(FailureKind::DamagedPicture, file->Path(), "not a picture in a format Tessarin reads");
+  throw Failure::InFile(FailureKind::DamagedPicture, file->Path(),
+                        "not a picture in a format Tessarin reads");
 }
 
 }  // namespace tessarin::pictures

@@ -74,7 +74,8 @@ class PngDecoder : public RowDecoder {
     CheckEnd();
     const std::size_t from = static_cast<std::size_t>(Width()) * PixelBytes();
     const std::size_t to = static_cast<std::size_t>(Width()) * 3;
-    for (int y = 0; y < Height(); ++y) ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
+    for (int y = 0; y < Height(); ++y)
+      ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
     return std::make_unique<HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
                                          Path(), std::move(held));
@@ -89,8 +90,10 @@ class PngDecoder : public RowDecoder {
   void CheckEnd() { Check(spng_decode_chunks(ctx_.get())); }
 
   void Check(int status) const {
-    if (status == SPNG_IO_EOF) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the file ends early");
-    if (status != 0) throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), spng_strerror(status));
+    if (status == SPNG_IO_EOF)
+      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), "the file ends early");
+    if (status != 0)
+      throw Failure::InFile(FailureKind::DamagedPicture, file_->Path(), spng_strerror(status));
   }
 
   // `out` may be `in` itself: each pixel is read whole before it is written.

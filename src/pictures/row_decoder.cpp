@@ -21,7 +21,8 @@ class StreamedPicture : public ports::Picture {
   void ReadRows(std::uint8_t* out, int rows) override {
     CheckRowsLeft(decoder_->Path(), rowsRead_, rows, Height());
     const std::size_t stride = static_cast<std::size_t>(Width()) * ports::kBytesPerPixel;
-    for (int y = 0; y < rows; ++y, ++rowsRead_) decoder_->ReadRow(out + stride * static_cast<std::size_t>(y));
+    for (int y = 0; y < rows; ++y, ++rowsRead_)
+      decoder_->ReadRow(out + stride * static_cast<std::size_t>(y));
   }
 
   ports::Bitmap ReadTopLeft(int width, int height) override {

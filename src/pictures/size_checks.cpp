@@ -30,12 +30,14 @@ std::string TooWideReason(std::int64_t width, const DecodeLimits& limits) {
 
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height,
                        const DecodeLimits& limits) {
-  if (width <= 0 || height <= 0) throw Failure::InFile(FailureKind::DamagedPicture, path, "the picture has no pixels");
-  if (width > limits.maxPictureWidth) throw Failure::InFile(FailureKind::PictureTooLarge, path, TooWideReason(width, limits));
+  if (width <= 0 || height <= 0)
+    throw Failure::InFile(FailureKind::DamagedPicture, path, "the picture has no pixels");
+  if (width > limits.maxPictureWidth)
+    throw Failure::InFile(FailureKind::PictureTooLarge, path, TooWideReason(width, limits));
   if (!FitsABmpFile(width, height)) {
-    throw Failure::InFile(FailureKind::PictureTooLarge, path, "the picture (" + std::to_string(width) + " x " +
-                                    std::to_string(height) +
-                                    " pixels) is too large for a BMP file");
+    throw Failure::InFile(FailureKind::PictureTooLarge, path,
+                          "the picture (" + std::to_string(width) + " x " + std::to_string(height) +
+                              " pixels) is too large for a BMP file");
   }
 }
 
@@ -44,7 +46,8 @@ void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int6
   CheckWritableSize(path, width, height, limits);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
-  if (bytes > limits.maxHeldBytes) throw Failure::InFile(FailureKind::PictureTooLarge, path, TooLargeToDecode(width, height));
+  if (bytes > limits.maxHeldBytes)
+    throw Failure::InFile(FailureKind::PictureTooLarge, path, TooLargeToDecode(width, height));
 }
 
 ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,

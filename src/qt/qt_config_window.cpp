@@ -26,9 +26,12 @@ QString FromView(std::string_view text) {
 
 Qt::Alignment AlignmentOf(layout::Alignment alignment) {
   switch (alignment) {
-    case layout::Alignment::Right: return Qt::AlignRight | Qt::AlignTop;
-    case layout::Alignment::Center: return Qt::AlignHCenter | Qt::AlignTop;
-    case layout::Alignment::Left: break;
+    case layout::Alignment::Right:
+      return Qt::AlignRight | Qt::AlignTop;
+    case layout::Alignment::Center:
+      return Qt::AlignHCenter | Qt::AlignTop;
+    case layout::Alignment::Left:
+      break;
   }
   return Qt::AlignLeft | Qt::AlignTop;
 }

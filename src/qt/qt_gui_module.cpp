@@ -83,8 +83,8 @@ int MessageWidth(const QLabel& label, const QDialog& box) {
   for (const QString& line : label.text().split(u'\n'))
     widest = std::max(widest, metrics.horizontalAdvance(line));
   const QMargins margins = box.layout()->contentsMargins();
-  const int most = box.screen()->availableGeometry().width() * 9 / 10 - margins.left() -
-                   margins.right();
+  const int most =
+      box.screen()->availableGeometry().width() * 9 / 10 - margins.left() - margins.right();
   return std::min(static_cast<int>(std::ceil(widest)) + 1, most);
 }
 

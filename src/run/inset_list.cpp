@@ -25,7 +25,8 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   std::size_t n = 0, p = 0;
   std::size_t starAt = std::string_view::npos, resumeAt = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
+    if (p < pattern.size() &&
+        (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {

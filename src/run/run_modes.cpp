@@ -6,8 +6,8 @@
 
 #include "run/inset_list.h"
 #include "run/report_message.h"
-#include "text/text_fields.h"
 #include "settings/settings.h"
+#include "text/text_fields.h"
 #include "wallpaper/make_wallpaper.h"
 
 namespace tessarin::run_modes {
@@ -22,9 +22,8 @@ ExitCode MakeAndReport(const ports::Platform& platform, const WallpaperRequest& 
 }
 
 bool ConfigurationIsComplete(ports::SettingsBackend& settings) {
-  constexpr std::array kConfigurationKeys = {keys::kOutputFile, keys::kCanvas, keys::kInsertDir,
-                                             keys::kX,          keys::kY,      keys::kH,
-                                             keys::kW};
+  constexpr std::array kConfigurationKeys = {
+      keys::kOutputFile, keys::kCanvas, keys::kInsertDir, keys::kX, keys::kY, keys::kH, keys::kW};
   return std::none_of(kConfigurationKeys.begin(), kConfigurationKeys.end(),
                       [&](const char* key) { return GetAppSetting(settings, key).empty(); });
 }
@@ -60,9 +59,9 @@ ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& 
     return ExitCode::Usage;
   }
   // The fifth field is the block's width and the sixth its height.
-  const WallpaperRequest request{TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2],
-                                 fields[3],             fields[4],             fields[5],
-                                 TrimSpaces(fields[6])};
+  const WallpaperRequest request{
+      TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2], fields[3], fields[4], fields[5],
+      TrimSpaces(fields[6])};
   return MakeAndReport(platform, request);
 }
 
@@ -84,13 +83,11 @@ ExitCode RunFromSettings(const ports::Platform& platform) {
                                      platform.pathRules.PathSeparator());
 
   // The saved run takes W as the block's width and H as its height.
-  const WallpaperRequest request{GetAppSetting(settings, keys::kCanvas),
-                                 inset,
-                                 GetAppSetting(settings, keys::kX),
-                                 GetAppSetting(settings, keys::kY),
-                                 GetAppSetting(settings, keys::kW),
-                                 GetAppSetting(settings, keys::kH),
-                                 GetAppSetting(settings, keys::kOutputFile)};
+  const WallpaperRequest request{
+      GetAppSetting(settings, keys::kCanvas),    inset,
+      GetAppSetting(settings, keys::kX),         GetAppSetting(settings, keys::kY),
+      GetAppSetting(settings, keys::kW),         GetAppSetting(settings, keys::kH),
+      GetAppSetting(settings, keys::kOutputFile)};
   return MakeAndReport(platform, request);
 }
 

@@ -14,8 +14,8 @@ BlockPlacement PlaceBlock(std::int32_t x, std::int32_t y, std::int32_t width, st
   const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + blockHeight, canvas.height);
   if (blockWidth <= 0 || blockHeight <= 0 || right <= left || bottom <= top) return {};
   // Every value below lies within the inset's or the canvas's own size.
-  return BlockPlacement{static_cast<int>(left - x), static_cast<int>(top - y),
-                        static_cast<int>(left),     static_cast<int>(top),
+  return BlockPlacement{static_cast<int>(left - x),     static_cast<int>(top - y),
+                        static_cast<int>(left),         static_cast<int>(top),
                         static_cast<int>(right - left), static_cast<int>(bottom - top)};
 }
 

@@ -1,6 +1,5 @@
 #include "wallpaper/bmp_layout.h"
 
-
 namespace tessarin {
 namespace {
 
@@ -27,15 +26,15 @@ std::array<std::uint8_t, BmpLayout::kHeaderSize> BmpLayout::Header() const {
   h[0] = 'B';
   h[1] = 'M';
   PutLittleEndian(&h[2], fileSize_, 4);
-  PutLittleEndian(&h[10], kHeaderSize, 4);          // offset of the pixels
-  PutLittleEndian(&h[14], 40, 4);                   // BITMAPINFOHEADER
+  PutLittleEndian(&h[10], kHeaderSize, 4);  // offset of the pixels
+  PutLittleEndian(&h[14], 40, 4);           // BITMAPINFOHEADER
   PutLittleEndian(&h[18], static_cast<std::uint32_t>(width_), 4);
   PutLittleEndian(&h[22], static_cast<std::uint32_t>(height_), 4);  // positive: bottom-up
-  PutLittleEndian(&h[26], 1, 2);                    // planes
-  PutLittleEndian(&h[28], 24, 2);                   // bits per pixel
-  PutLittleEndian(&h[30], 0, 4);                    // BI_RGB
+  PutLittleEndian(&h[26], 1, 2);                                    // planes
+  PutLittleEndian(&h[28], 24, 2);                                   // bits per pixel
+  PutLittleEndian(&h[30], 0, 4);                                    // BI_RGB
   PutLittleEndian(&h[34], fileSize_ - kHeaderSize, 4);
-  PutLittleEndian(&h[38], 3780, 4);                 // 96 pixels per inch
+  PutLittleEndian(&h[38], 3780, 4);  // 96 pixels per inch
   PutLittleEndian(&h[42], 3780, 4);
   return h;
 }

@@ -18,29 +18,32 @@ constexpr std::size_t kStripBytes = 256 * 1024;
 void CopyBlockRow(const ports::Bitmap& block, const BlockPlacement& placement, int canvasRow,
                   std::uint8_t* row) {
   if (canvasRow < placement.canvasY || canvasRow >= placement.canvasY + placement.height) return;
-  const std::size_t sourceRow = static_cast<std::size_t>(canvasRow - placement.canvasY + placement.sourceY);
-  const std::uint8_t* from = block.bgr.data() +
-      (sourceRow * static_cast<std::size_t>(block.width) + static_cast<std::size_t>(placement.sourceX)) *
-          kBytesPerPixel;
+  const std::size_t sourceRow =
+      static_cast<std::size_t>(canvasRow - placement.canvasY + placement.sourceY);
+  const std::uint8_t* from = block.bgr.data() + (sourceRow * static_cast<std::size_t>(block.width) +
+                                                 static_cast<std::size_t>(placement.sourceX)) *
+                                                    kBytesPerPixel;
   std::memcpy(row + static_cast<std::size_t>(placement.canvasX) * kBytesPerPixel, from,
               static_cast<std::size_t>(placement.width) * kBytesPerPixel);
 }
 
 }  // namespace
 
-void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
-                 const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, ports::OutputFile& output) {
+void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::string& insetPath,
+                 const BlockPlacement& placement, const BmpLayout& layout,
+                 ports::OutputFile& output) {
   if (!placement.Empty() && (block.width < placement.sourceX + placement.width ||
                              block.height < placement.sourceY + placement.height)) {
-    throw Failure::InFile(FailureKind::DamagedPicture, insetPath, "its top-left block was decoded smaller than requested");
+    throw Failure::InFile(FailureKind::DamagedPicture, insetPath,
+                          "its top-left block was decoded smaller than requested");
   }
   const auto header = layout.Header();
   output.WriteAt(0, header);
 
   const int height = layout.Height();
   const std::size_t stride = layout.RowStride();
-  const int stripRows = static_cast<int>(std::clamp<std::size_t>(kStripBytes / stride, 1, static_cast<std::size_t>(height)));
+  const int stripRows = static_cast<int>(
+      std::clamp<std::size_t>(kStripBytes / stride, 1, static_cast<std::size_t>(height)));
   // Zero-initialised once: the padding at the end of each row stays zero.
   std::vector<std::uint8_t> strip(stride * static_cast<std::size_t>(stripRows));
   const bool bottomUp = canvas.Order() == ports::RowOrder::BottomUp;
@@ -58,8 +61,9 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
     }
     // The strip's bottom row comes first in the file.
     const int firstInFile = bottomUp ? height - 1 - done : done + rows - 1;
-    output.WriteAt(layout.RowOffset(firstInFile),
-                   std::span<const std::uint8_t>(strip.data(), stride * static_cast<std::size_t>(rows)));
+    output.WriteAt(
+        layout.RowOffset(firstInFile),
+        std::span<const std::uint8_t>(strip.data(), stride * static_cast<std::size_t>(rows)));
     done += rows;
   }
 }

@@ -14,8 +14,8 @@ namespace tessarin {
 // `block` is the top-left block of the inset at `insetPath`, at least
 // (sourceX + width) by (sourceY + height) pixels. No buffer ever holds the
 // whole canvas.
-void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block,
-                 const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, ports::OutputFile& output);
+void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::string& insetPath,
+                 const BlockPlacement& placement, const BmpLayout& layout,
+                 ports::OutputFile& output);
 
 }  // namespace tessarin

@@ -15,8 +15,9 @@ std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string
                               const char* what) {
   const auto number = ToInt32(value, platform.locale.DecimalSeparator());
   if (!number) {
-    throw Failure(FailureKind::BadAreaValue, std::string("The replacement area's ") + what + " \"" + value +
-                  "\" is not a whole number within the 32-bit range");
+    throw Failure(FailureKind::BadAreaValue,
+                  std::string("The replacement area's ") + what + " \"" + value +
+                      "\" is not a whole number within the 32-bit range");
   }
   return *number;
 }
@@ -29,12 +30,14 @@ constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 
 BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPath) {
   const auto layout = BmpLayout::For(canvas.Width(), canvas.Height());
-  if (!layout) throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath, "too large to be written as a BMP file");
+  if (!layout)
+    throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath,
+                          "too large to be written as a BMP file");
   if (layout->FileSize() > kMaxWallpaperBytes) {
-    throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath, "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
-                                          std::to_string(canvas.Height()) +
-                                          " pixels) would take more than " +
-                                          std::to_string(kMaxWallpaperBytes >> 20) + " MiB");
+    throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath,
+                          "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
+                              std::to_string(canvas.Height()) + " pixels) would take more than " +
+                              std::to_string(kMaxWallpaperBytes >> 20) + " MiB");
   }
   return *layout;
 }
@@ -42,20 +45,18 @@ BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPa
 // The steps after loading: the area values converted (height, width, Y, X),
 // the inset's block decoded, the canvas streamed into the output.
 void ComposeAndWrite(const ports::Platform& platform, const WallpaperRequest& request,
-                     ports::Picture& canvas, ports::Picture& inset,
-                     const BmpLayout& layout) {
+                     ports::Picture& canvas, ports::Picture& inset, const BmpLayout& layout) {
   const std::int32_t height = ConvertAreaValue(platform, request.height, "height");
   const std::int32_t width = ConvertAreaValue(platform, request.width, "width");
   const std::int32_t y = ConvertAreaValue(platform, request.y, "Y");
   const std::int32_t x = ConvertAreaValue(platform, request.x, "X");
-  const BlockPlacement placement =
-      PlaceBlock(x, y, width, height, {inset.Width(), inset.Height()},
-                 {canvas.Width(), canvas.Height()});
+  const BlockPlacement placement = PlaceBlock(x, y, width, height, {inset.Width(), inset.Height()},
+                                              {canvas.Width(), canvas.Height()});
   // Of the inset only the part that lands on the canvas is decoded.
-  const ports::Bitmap block =
-      placement.Empty() ? inset.ReadTopLeft(0, 0)
-                        : inset.ReadTopLeft(placement.sourceX + placement.width,
-                                            placement.sourceY + placement.height);
+  const ports::Bitmap block = placement.Empty()
+                                  ? inset.ReadTopLeft(0, 0)
+                                  : inset.ReadTopLeft(placement.sourceX + placement.width,
+                                                      placement.sourceY + placement.height);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
   ComposeInto(canvas, block, request.insetPath, placement, layout, *output);

@@ -11,8 +11,7 @@ namespace tessarin {
 // still be read to its end and its own failure reported before the later one.
 class TrackedPicture : public ports::Picture {
  public:
-  explicit TrackedPicture(std::unique_ptr<ports::Picture> source)
-      : source_(std::move(source)) {}
+  explicit TrackedPicture(std::unique_ptr<ports::Picture> source) : source_(std::move(source)) {}
 
   int Width() const override { return source_->Width(); }
   int Height() const override { return source_->Height(); }

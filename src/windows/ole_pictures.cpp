@@ -167,9 +167,11 @@ bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
                             const pictures::DecodeLimits& limits) {
   EnsureComIsInitialised();
-  if (bytes.empty() || bytes.size() > 0x7FFFFFFF) throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF)
+    throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   ComReference<IStream> stream;
-  if (!OpenStreamOver(bytes, stream)) throw Failure::InFile(FailureKind::PictureTooLarge, path, "out of memory");
+  if (!OpenStreamOver(bytes, stream))
+    throw Failure::InFile(FailureKind::PictureTooLarge, path, "out of memory");
   ComReference<IPicture> picture;
   if (FAILED(OleLoadPicture(stream.operator->(), static_cast<LONG>(bytes.size()), FALSE,
                             IID_IPicture, picture.OutVoid()))) {
@@ -180,13 +182,15 @@ ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::stri
   picture->get_Width(&width);
   picture->get_Height(&height);
   const SIZE size = PixelSize(*picture.operator->(), width, height);
-  if (size.cx <= 0 || size.cy <= 0) throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
+  if (size.cx <= 0 || size.cy <= 0)
+    throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   // Refused rather than half drawn.
   if (static_cast<LONGLONG>(size.cx) * size.cy > limits.maxSystemDecodedPixels) {
     throw Failure::InFile(FailureKind::PictureTooLarge, path, "too large a picture");
   }
   BlackCanvas canvas(size);
-  if (!canvas.Ready()) throw Failure::InFile(FailureKind::PictureTooLarge, path, "too large a picture");
+  if (!canvas.Ready())
+    throw Failure::InFile(FailureKind::PictureTooLarge, path, "too large a picture");
   if (!Draw(*picture.operator->(), canvas.Dc(), size, width, height)) {
     throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   }
@@ -195,7 +199,8 @@ ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::stri
 
 std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   const auto file = files_.OpenForReading(path);
-  if (file->Size() > 0x7FFFFFFF) throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
+  if (file->Size() > 0x7FFFFFFF)
+    throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   bytes.resize(file->ReadAt(0, bytes));
   return std::make_unique<pictures::HeldPicture>(DecodeWithOle(bytes, path, limits_), path);

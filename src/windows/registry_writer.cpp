@@ -27,7 +27,9 @@ std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports:
   }
   if (valueType == kRegDword) {
     const auto number = ToInt32(value, locale.DecimalSeparator());
-    if (!number) throw Failure(FailureKind::BadAreaValue, "\"" + value + "\" is not a whole number within the 32-bit range");
+    if (!number)
+      throw Failure(FailureKind::BadAreaValue,
+                    "\"" + value + "\" is not a whole number within the 32-bit range");
     const auto bits = static_cast<std::uint32_t>(*number);
     const std::array<std::uint8_t, 4> data = {
         static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),

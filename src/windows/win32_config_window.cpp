@@ -1,7 +1,7 @@
 #include "windows/win32_config_window.h"
 
-#include "config_window/layout.h"
 #include "base/failure.h"
+#include "config_window/layout.h"
 #include "windows/resource_ids.h"
 #include "windows/win32_text.h"
 
@@ -96,7 +96,8 @@ void Win32ConfigWindow::Open() {
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                             instance_, this);
   if (window_ == nullptr)
-    throw Failure(FailureKind::Platform, "cannot create the configuration window: " + ErrorText(GetLastError()));
+    throw Failure(FailureKind::Platform,
+                  "cannot create the configuration window: " + ErrorText(GetLastError()));
   CreateControls();
   form_.Load();
   ShowWindow(window_, SW_SHOWNORMAL);
@@ -124,7 +125,8 @@ HWND Win32ConfigWindow::CreateControl(std::size_t index) {
       Scaled(layout::ToPixels(control.width)), Scaled(layout::ToPixels(control.height)), window_,
       reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(ControlId(index))), instance_, nullptr);
   if (created == nullptr)
-    throw Failure(FailureKind::Platform, "cannot create the configuration window: " + ErrorText(GetLastError()));
+    throw Failure(FailureKind::Platform,
+                  "cannot create the configuration window: " + ErrorText(GetLastError()));
   if (font_ != nullptr) SendMessageW(created, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   // No length limit beyond the control's own maximum.
   if (control.kind == layout::Kind::TextBox) SendMessageW(created, EM_SETLIMITTEXT, 0, 0);

@@ -183,7 +183,8 @@ std::string RandomSuffix(const std::string& path) {
   std::uint64_t bits = 0;
   if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&bits), sizeof bits,
                                       BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
-    throw Failure::InFile(FailureKind::OutputRefused, path, "cannot create the output: no random name");
+    throw Failure::InFile(FailureKind::OutputRefused, path,
+                          "cannot create the output: no random name");
   }
   char digits[17] = {};
   std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(bits));
@@ -282,23 +283,26 @@ std::vector<std::string> Win32Files::ListOrdinaryFiles(const std::string& folder
   });
   // An existing folder with no entry at all (a drive's empty root) is empty, not missing.
   if (ended != ERROR_NO_MORE_FILES && ended != ERROR_FILE_NOT_FOUND) {
-    throw Failure::InFile(FailureKind::InsetFolderMissing, folder, "cannot list the inset folder: " + ErrorText(ended));
+    throw Failure::InFile(FailureKind::InsetFolderMissing, folder,
+                          "cannot list the inset folder: " + ErrorText(ended));
   }
   return names;
 }
 
 std::unique_ptr<ports::InputFile> Win32Files::OpenForReading(const std::string& path) {
-  Handle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  Handle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!handle.valid()) ThrowLastError(path, "cannot open", FailureKind::PictureUnreadable);
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(handle.get(), &size)) ThrowLastError(path, "cannot open", FailureKind::PictureUnreadable);
+  if (!GetFileSizeEx(handle.get(), &size))
+    ThrowLastError(path, "cannot open", FailureKind::PictureUnreadable);
   return std::make_unique<Win32InputFile>(path, handle.release(),
                                           static_cast<std::uint64_t>(size.QuadPart));
 }
 
 std::unique_ptr<ports::OutputFile> Win32Files::CreateReplacement(const std::string& path,
-                                                                    std::uint64_t size) {
+                                                                 std::uint64_t size) {
   RemoveLeftovers(path);
   std::wstring temporary;
   HANDLE handle = CreateTemporaryBeside(path, temporary);

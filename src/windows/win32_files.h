@@ -21,7 +21,7 @@ class Win32Files : public ports::Files {
   // killed; one that a run killed while committing left under its name is
   // removed by the next replacement of the same output.
   std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
-                                                          std::uint64_t size) override;
+                                                       std::uint64_t size) override;
 };
 
 // The path as the wide file calls take it: as given while it is short; a long

@@ -27,15 +27,15 @@ std::optional<std::string> ToAnsiExactly(std::string_view utf8) {
   const std::wstring wide = Widen(utf8);
   if (wide.empty()) return std::string();
   const int size = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   if (length <= 0) return std::nullopt;
   std::string ansi(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), size, ansi.data(), length, nullptr, nullptr);
   // A character the code page lacks came out as its default or best-fit
   // character, so the way back gives other text.
   std::wstring back(wide.size(), L'\0');
-  const int backLength =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, back.data(), size);
+  const int backLength = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, back.data(), size);
   if (backLength != size || back != wide) return std::nullopt;
   return ansi;
 }

@@ -4,8 +4,8 @@
 
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "linux/desktops/linux_desktop.h"
 #include "linux/desktops/desktop_values.h"
+#include "linux/desktops/linux_desktop.h"
 
 namespace tessarin::testing {
 namespace {
@@ -13,7 +13,9 @@ namespace {
 using linux_platform::ChooseDesktop;
 using linux_platform::DesktopKind;
 
-Environment With(std::map<std::string, std::string> variables) { return Environment(std::move(variables)); }
+Environment With(std::map<std::string, std::string> variables) {
+  return Environment(std::move(variables));
+}
 
 TEST(ChooseDesktop, TakesTheFirstKnownEntryOfTheCurrentDesktopList) {
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"}})), DesktopKind::Gnome);
@@ -29,16 +31,21 @@ TEST(ChooseDesktop, TakesTheFirstKnownEntryOfTheCurrentDesktopList) {
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "LXDE"}})), DesktopKind::Lxde);
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "sway"}})), DesktopKind::Sway);
   // An unknown first entry is passed over; the first known one wins.
-  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Unknown:XFCE:GNOME"}})), DesktopKind::Xfce);
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Unknown:XFCE:GNOME"}})),
+            DesktopKind::Xfce);
 }
 
 TEST(ChooseDesktop, FallsBackToTheSessionNameThenToWhatIsRunning) {
-  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "i3"}, {"DESKTOP_SESSION", "plasma"}})), DesktopKind::Kde);
-  EXPECT_EQ(ChooseDesktop(With({{"DESKTOP_SESSION", "/usr/share/xsessions/xfce.desktop"}})), DesktopKind::Xfce);
-  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Hyprland"}, {"SWAYSOCK", "/run/sway.sock"},
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "i3"}, {"DESKTOP_SESSION", "plasma"}})),
+            DesktopKind::Kde);
+  EXPECT_EQ(ChooseDesktop(With({{"DESKTOP_SESSION", "/usr/share/xsessions/xfce.desktop"}})),
+            DesktopKind::Xfce);
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "Hyprland"},
+                                {"SWAYSOCK", "/run/sway.sock"},
                                 {"DISPLAY", ":0"}})),
             DesktopKind::Sway);
-  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "i3"}, {"DISPLAY", ":0"}})), DesktopKind::X11Root);
+  EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "i3"}, {"DISPLAY", ":0"}})),
+            DesktopKind::X11Root);
   EXPECT_EQ(ChooseDesktop(With({{"XDG_CURRENT_DESKTOP", "i3"}})), DesktopKind::None);
   EXPECT_EQ(ChooseDesktop(With({})), DesktopKind::None);
 }
@@ -52,7 +59,8 @@ TEST(DesktopValues, TheRealPathFollowsLinksBeforeItsDotDotSteps) {
   WriteWholeFile(real / "real/o.bmp", "");
   EXPECT_EQ(RealPath((session.Folder() / "lnk/../o.bmp").string()), (real / "real/o.bmp").string());
   // Of a file not there, the folders that are there are resolved.
-  EXPECT_EQ(RealPath((session.Folder() / "lnk/./../new.bmp").string()), (real / "real/new.bmp").string());
+  EXPECT_EQ(RealPath((session.Folder() / "lnk/./../new.bmp").string()),
+            (real / "real/new.bmp").string());
   EXPECT_EQ(RealPath("/no-such-folder/../walls/./out.bmp"), "/walls/out.bmp");
   EXPECT_EQ(RealPath("out.bmp"), (std::filesystem::current_path() / "out.bmp").string());
 }

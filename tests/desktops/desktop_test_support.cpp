@@ -21,7 +21,6 @@ namespace {
 
 constexpr const char* kSystemPath = "/usr/bin:/bin";
 
-
 class PatternSource : public ports::Picture {
  public:
   PatternSource(const ports::Bitmap& image, ports::RowOrder order) : image_(image), order_(order) {}
@@ -32,7 +31,8 @@ class PatternSource : public ports::Picture {
     const std::size_t stride = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
       const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
-      std::copy_n(image_.bgr.begin() + static_cast<std::ptrdiff_t>(y * stride), stride, out + i * stride);
+      std::copy_n(image_.bgr.begin() + static_cast<std::ptrdiff_t>(y * stride), stride,
+                  out + i * stride);
     }
   }
   ports::Bitmap ReadTopLeft(int, int) override { return image_; }
@@ -55,7 +55,8 @@ bool Installed(const std::string& program) {
 }
 
 ThrowAwaySession::ThrowAwaySession() {
-  for (const char* sub : {"home", "home/.config", "run", "tools"}) std::filesystem::create_directories(folder_ / sub);
+  for (const char* sub : {"home", "home/.config", "run", "tools"})
+    std::filesystem::create_directories(folder_ / sub);
   std::filesystem::permissions(folder_ / "run", std::filesystem::perms::owner_all);
   environment_.Set("HOME", (folder_ / "home").string());
   environment_.Set("XDG_CONFIG_HOME", (folder_ / "home/.config").string());
@@ -90,7 +91,8 @@ std::vector<std::vector<std::string>> ThrowAwaySession::LoggedCalls(const std::s
   return calls;
 }
 
-BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments, const Environment& environment) {
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments,
+                                     const Environment& environment) {
   int ends[2];
   if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   posix_spawn_file_actions_t actions;
@@ -104,11 +106,13 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& arguments, 
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   std::vector<std::string> argv = arguments;
   std::vector<std::string> envp = environment.Entries();
-  const std::string program =
-      arguments.front().find('/') == std::string::npos ? "/usr/bin/" + arguments.front() : arguments.front();
+  const std::string program = arguments.front().find('/') == std::string::npos
+                                  ? "/usr/bin/" + arguments.front()
+                                  : arguments.front();
   pid_t pid = -1;
-  const int failed = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, NullTerminatedPointers(argv).data(),
-                                   NullTerminatedPointers(envp).data());
+  const int failed =
+      ::posix_spawn(&pid, program.c_str(), &actions, &attributes,
+                    NullTerminatedPointers(argv).data(), NullTerminatedPointers(envp).data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   ::close(ends[1]);
@@ -128,7 +132,8 @@ bool BackgroundProgram::WaitForOutput(const std::function<bool(const std::string
                                       std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!ready(output_)) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || pid_ < 0) return false;
     pollfd watched{outputFd_, POLLIN, 0};
     if (::poll(&watched, 1, static_cast<int>(left.count())) <= 0) continue;
@@ -143,8 +148,11 @@ bool BackgroundProgram::WaitForOutput(const std::function<bool(const std::string
 PrivateBus::PrivateBus(ThrowAwaySession& session) {
   if (!Installed("dbus-daemon")) return;
   daemon_ = std::make_unique<BackgroundProgram>(
-      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"}, session.Variables());
-  if (!daemon_->WaitForOutput([](const std::string& out) { return out.find('\n') != std::string::npos; })) return;
+      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address=1"},
+      session.Variables());
+  if (!daemon_->WaitForOutput(
+          [](const std::string& out) { return out.find('\n') != std::string::npos; }))
+    return;
   const std::string address = daemon_->Output().substr(0, daemon_->Output().find('\n'));
   session.Variables().Set("DBUS_SESSION_BUS_ADDRESS", address);
   started_ = true;
@@ -155,7 +163,8 @@ std::unique_ptr<ports::Picture> PatternPictures::Open(const std::string& path) {
   return std::make_unique<PatternSource>(image_, order_);
 }
 
-linux_platform::ToolOutcome ScriptedTools::Run(const std::string& tool, const std::vector<std::string>& arguments) {
+linux_platform::ToolOutcome ScriptedTools::Run(const std::string& tool,
+                                               const std::vector<std::string>& arguments) {
   std::vector<std::string> call{tool};
   call.insert(call.end(), arguments.begin(), arguments.end());
   calls.push_back(call);
@@ -173,14 +182,16 @@ void ScriptedTools::Answer(const std::string& tool, std::vector<std::string> pre
   rules_.push_back({tool, std::move(prefix), std::move(outcome)});
 }
 
-linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status, std::string output) {
+linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status,
+                                    std::string output) {
   linux_platform::ToolOutcome outcome;
   outcome.status = status;
   outcome.output = std::move(output);
   return outcome;
 }
 
-std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop, const std::string& path) {
+std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop,
+                    const std::string& path) {
   linux_platform::Environment environment = session.Variables();
   environment.Set("XDG_CURRENT_DESKTOP", desktop);
   linux_platform::ProcessToolRunner tools(environment);

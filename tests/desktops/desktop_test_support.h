@@ -79,7 +79,8 @@ class PrivateBus {
 // A picture given by its pixels, opened as rows in the chosen order.
 class PatternPictures : public ports::Pictures {
  public:
-  PatternPictures(ports::Bitmap image, ports::RowOrder order) : image_(std::move(image)), order_(order) {}
+  PatternPictures(ports::Bitmap image, ports::RowOrder order)
+      : image_(std::move(image)), order_(order) {}
   std::unique_ptr<ports::Picture> Open(const std::string& path) override;
   std::vector<std::string> opened;
 
@@ -91,9 +92,11 @@ class PatternPictures : public ports::Pictures {
 // A runner that answers from a script of outcomes and records every call.
 class ScriptedTools : public linux_platform::ToolRunner {
  public:
-  linux_platform::ToolOutcome Run(const std::string& tool, const std::vector<std::string>& arguments) override;
+  linux_platform::ToolOutcome Run(const std::string& tool,
+                                  const std::vector<std::string>& arguments) override;
   // Every call to `tool` whose arguments start with `prefix` gets `outcome`.
-  void Answer(const std::string& tool, std::vector<std::string> prefix, linux_platform::ToolOutcome outcome);
+  void Answer(const std::string& tool, std::vector<std::string> prefix,
+              linux_platform::ToolOutcome outcome);
   std::vector<std::vector<std::string>> calls;  // tool first, then the arguments
 
  private:
@@ -113,7 +116,8 @@ struct ReportedLines {
   }
 };
 
-linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status, std::string output = {});
+linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status,
+                                    std::string output = {});
 
 // Applies the wallpaper through the real tools of the session, as the named
 // desktop would get it; returns what was reported about values that did not stick.

@@ -28,7 +28,9 @@ TEST(ProcessToolRunner, FindsToolsOnTheSessionsPathAndCapturesTheirOutput) {
   session.MakeFakeTool("refuser", "echo partial; exit 3");
   EXPECT_EQ(tools.Run("refuser", {}).status, Status::Failed);
   // The test process's own PATH does not count.
-  EXPECT_EQ(ProcessToolRunner(Environment({{"PATH", session.Folder().string()}})).Run("sh", {"-c", "true"}).status,
+  EXPECT_EQ(ProcessToolRunner(Environment({{"PATH", session.Folder().string()}}))
+                .Run("sh", {"-c", "true"})
+                .status,
             Status::Missing);
 }
 
@@ -49,9 +51,21 @@ TEST(RunInChild, ReturnsTheChildsTextAndSurvivesItsCrashOrHang) {
   EXPECT_EQ(answered.status, Status::Succeeded);
   EXPECT_EQ(answered.output, "from the child");
 
-  EXPECT_EQ(RunInChild([]() -> std::string { throw std::runtime_error("no"); }).status, Status::Failed);
-  EXPECT_EQ(RunInChild([]() -> std::string { std::raise(SIGSEGV); return {}; }).status, Status::Failed);
-  EXPECT_EQ(RunInChild([]() -> std::string { ::pause(); return {}; }, kShortLimit).status, Status::TimedOut);
+  EXPECT_EQ(RunInChild([]() -> std::string { throw std::runtime_error("no"); }).status,
+            Status::Failed);
+  EXPECT_EQ(RunInChild([]() -> std::string {
+              std::raise(SIGSEGV);
+              return {};
+            }).status,
+            Status::Failed);
+  EXPECT_EQ(RunInChild(
+                []() -> std::string {
+                  ::pause();
+                  return {};
+                },
+                kShortLimit)
+                .status,
+            Status::TimedOut);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ using Status = linux_platform::ToolOutcome::Status;
 class GSettingsDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+    if (!Installed("dbus-daemon") || !Installed("gsettings"))
+      GTEST_SKIP() << "no dbus-daemon or gsettings";
     bus_ = std::make_unique<PrivateBus>(session_);
     ASSERT_TRUE(bus_->Started());
     session_.Variables().Set("GSETTINGS_BACKEND", "dconf");
@@ -34,7 +35,8 @@ class GSettingsDesktop : public ::testing::Test {
   }
 
   std::string Get(const std::string& schema, const std::string& key) {
-    const auto value = ProcessToolRunner(session_.Variables()).Run("gsettings", {"get", schema, key});
+    const auto value =
+        ProcessToolRunner(session_.Variables()).Run("gsettings", {"get", schema, key});
     EXPECT_TRUE(value.Succeeded()) << schema << " " << key;
     return value.output;
   }
@@ -64,19 +66,22 @@ TEST_F(GSettingsDesktop, GnomeKeysAreChangedAgainWhenTheSamePathIsAppliedTwice) 
   ProcessToolRunner tools(session_.Variables());
   bool listening = false;
   for (int attempt = 0; attempt < 50 && !listening; ++attempt) {
-    tools.Run("gsettings", {"set", "org.gnome.desktop.background", "picture-uri", "'file:///probe'"});
-    listening = monitor.WaitForOutput([](const std::string& out) { return out.find("probe") != std::string::npos; },
-                                      std::chrono::milliseconds(200));
+    tools.Run("gsettings",
+              {"set", "org.gnome.desktop.background", "picture-uri", "'file:///probe'"});
+    listening = monitor.WaitForOutput(
+        [](const std::string& out) { return out.find("probe") != std::string::npos; },
+        std::chrono::milliseconds(200));
   }
   ASSERT_TRUE(listening);
 
   ApplyAs("GNOME-Flashback", path);
-  ASSERT_TRUE(monitor.WaitForOutput([&](const std::string& out) { return out.find(uri) != std::string::npos; }));
+  ASSERT_TRUE(monitor.WaitForOutput(
+      [&](const std::string& out) { return out.find(uri) != std::string::npos; }));
   const std::size_t afterFirstRun = monitor.Output().size();
   ApplyAs("GNOME-Flashback", path);
-  EXPECT_TRUE(monitor.WaitForOutput(
-      [&](const std::string& out) { return out.find(uri, afterFirstRun) != std::string::npos; }))
-      << monitor.Output();
+  EXPECT_TRUE(monitor.WaitForOutput([&](const std::string& out) {
+    return out.find(uri, afterFirstRun) != std::string::npos;
+  })) << monitor.Output();
   EXPECT_EQ(Get("org.gnome.desktop.background", "picture-uri"), "'" + uri + "'\n");
 }
 
@@ -89,8 +94,9 @@ TEST_F(GSettingsDesktop, CinnamonGetsTheUri) {
 TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
   const std::string path = (session_.Folder() / "it's a \\ \xc3\xa9.bmp").string();
   EXPECT_EQ(ApplyAs("MATE", path), "");
-  EXPECT_EQ(linux_platform::ParseGVariantString(Get("org.mate.background", "picture-filename").substr(
-                0, Get("org.mate.background", "picture-filename").size() - 1)),
+  EXPECT_EQ(linux_platform::ParseGVariantString(
+                Get("org.mate.background", "picture-filename")
+                    .substr(0, Get("org.mate.background", "picture-filename").size() - 1)),
             path);
 }
 
@@ -130,7 +136,8 @@ struct PictureModeCase {
 
 void PrintTo(const PictureModeCase& mode, std::ostream* out) { *out << mode.desktop; }
 
-class GSettingsPictureMode : public GSettingsDesktop, public ::testing::WithParamInterface<PictureModeCase> {
+class GSettingsPictureMode : public GSettingsDesktop,
+                             public ::testing::WithParamInterface<PictureModeCase> {
  protected:
   void SetMode(const std::string& value) {
     const auto set = ProcessToolRunner(session_.Variables())
@@ -138,7 +145,9 @@ class GSettingsPictureMode : public GSettingsDesktop, public ::testing::WithPara
     ASSERT_TRUE(set.Succeeded()) << value;
   }
   std::string Mode() { return Get(GetParam().schema, GetParam().key); }
-  std::string Apply() { return ApplyAs(GetParam().desktop, (session_.Folder() / "wall.bmp").string()); }
+  std::string Apply() {
+    return ApplyAs(GetParam().desktop, (session_.Folder() / "wall.bmp").string());
+  }
 };
 
 TEST_P(GSettingsPictureMode, AModeThatHidesEveryPictureBecomesOneThatShowsIt) {
@@ -155,16 +164,17 @@ TEST_P(GSettingsPictureMode, EveryOtherModeStaysAsTheUserChoseIt) {
   }
 }
 
-const std::vector<std::string> kShowingStyles = {"'wallpaper'", "'centered'", "'scaled'", "'stretched'", "'zoom'",
-                                                 "'spanned'"};
+const std::vector<std::string> kShowingStyles = {"'wallpaper'", "'centered'", "'scaled'",
+                                                 "'stretched'", "'zoom'",     "'spanned'"};
 INSTANTIATE_TEST_SUITE_P(
     Desktops, GSettingsPictureMode,
     ::testing::Values(
-        PictureModeCase{"Gnome", "GNOME", "org.gnome.desktop.background", "picture-options", "'none'", "'zoom'",
-                        kShowingStyles},
-        PictureModeCase{"Cinnamon", "X-Cinnamon", "org.cinnamon.desktop.background", "picture-options", "'none'", "'zoom'",
-                        kShowingStyles},
-        PictureModeCase{"Mate", "MATE", "org.mate.background", "draw-background", "false", "true", {"true"}}),
+        PictureModeCase{"Gnome", "GNOME", "org.gnome.desktop.background", "picture-options",
+                        "'none'", "'zoom'", kShowingStyles},
+        PictureModeCase{"Cinnamon", "X-Cinnamon", "org.cinnamon.desktop.background",
+                        "picture-options", "'none'", "'zoom'", kShowingStyles},
+        PictureModeCase{
+            "Mate", "MATE", "org.mate.background", "draw-background", "false", "true", {"true"}}),
     [](const auto& test) { return std::string(test.param.name); });
 
 // The built program on GNOME, against the real dconf: the desktop is told the
@@ -172,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
 class ProgramOnGnome : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("dbus-daemon") || !Installed("gsettings")) GTEST_SKIP() << "no dbus-daemon or gsettings";
+    if (!Installed("dbus-daemon") || !Installed("gsettings"))
+      GTEST_SKIP() << "no dbus-daemon or gsettings";
     user_.PassFirstRun();
     WriteWholeFile(user_.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
     // dconf keeps its database in the user's configuration folder.
@@ -183,10 +194,11 @@ class ProgramOnGnome : public ::testing::Test {
   }
 
   void RunTo(const std::string& output) {
-    const auto run = user_.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", output},
-                               {"XDG_CURRENT_DESKTOP=GNOME",
-                                "DBUS_SESSION_BUS_ADDRESS=" + session_.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
-                                "XDG_RUNTIME_DIR=" + session_.Variables().Get("XDG_RUNTIME_DIR")});
+    const auto run = user_.Run(
+        {"canvas.bmp,", "canvas.bmp,", "0,", "0,", "4,", "4,", output},
+        {"XDG_CURRENT_DESKTOP=GNOME",
+         "DBUS_SESSION_BUS_ADDRESS=" + session_.Variables().Get("DBUS_SESSION_BUS_ADDRESS"),
+         "XDG_RUNTIME_DIR=" + session_.Variables().Get("XDG_RUNTIME_DIR")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.standardError, "");
   }
@@ -281,11 +293,12 @@ TEST_F(GSettingsCalls, BudgieGetsTheFileAfterAPause) {
 TEST_F(GSettingsCalls, AValueThatDidNotStickIsOneLineOnTheLog) {
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///elsewhere.bmp'\n"));
   const std::string log = Apply("GNOME");
-  EXPECT_EQ(log,
-            "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri reads "
-            "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n"
-            "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri-dark reads "
-            "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n");
+  EXPECT_EQ(
+      log,
+      "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri reads "
+      "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n"
+      "Tessarin: the wallpaper may not show: org.gnome.desktop.background picture-uri-dark reads "
+      "'file:///elsewhere.bmp' instead of file:///walls/out.bmp\n");
 }
 
 // A refused value is one line, telling a key the schema lacks (silent for
@@ -316,7 +329,8 @@ TEST_F(GSettingsCalls, ARefusedKeyIsOneLineThatSaysWhy) {
 
 TEST_F(GSettingsCalls,
        DeepinsMissingSchemaIsSaidAndGnomesKeysStillSetAndAMissingToolEndsTheAttempt) {
-  tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"}, Outcome(Status::Failed));
+  tools_.Answer("gsettings", {"set", "com.deepin.wrap.gnome.desktop.background"},
+                Outcome(Status::Failed));
   tools_.Answer("gsettings", {"writable", "com.deepin.wrap.gnome.desktop.background"},
                 Outcome(Status::Failed));
   tools_.Answer("gsettings", {"get"}, Outcome(Status::Succeeded, "'file:///walls/out.bmp'\n"));

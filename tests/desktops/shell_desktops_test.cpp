@@ -23,7 +23,8 @@ using linux_platform::ProcessToolRunner;
 class KdeDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("dbus-daemon") || !Installed("dbus-send") || !Installed("gdbus") || !Installed("python3")) {
+    if (!Installed("dbus-daemon") || !Installed("dbus-send") || !Installed("gdbus") ||
+        !Installed("python3")) {
       GTEST_SKIP() << "no D-Bus tools or python3";
     }
     bus_ = std::make_unique<PrivateBus>(session_);
@@ -36,10 +37,12 @@ class KdeDesktop : public ::testing::Test {
   void StartShell(const std::string& parameters) {
     const std::string json = "{\"record\": \"" + record_.string() + "\"" + parameters + "}";
     shell_ = std::make_unique<BackgroundProgram>(
-        std::vector<std::string>{"python3", "-m", "dbusmock", "-t", PLASMASHELL_STAND_IN, "-p", json},
+        std::vector<std::string>{"python3", "-m", "dbusmock", "-t", PLASMASHELL_STAND_IN, "-p",
+                                 json},
         session_.Variables());
-    const auto waited = ProcessToolRunner(session_.Variables(), std::chrono::seconds(10))
-                            .Run("gdbus", {"wait", "--session", "--timeout", "10", "org.kde.plasmashell"});
+    const auto waited =
+        ProcessToolRunner(session_.Variables(), std::chrono::seconds(10))
+            .Run("gdbus", {"wait", "--session", "--timeout", "10", "org.kde.plasmashell"});
     ASSERT_TRUE(waited.Succeeded());
   }
 
@@ -64,10 +67,12 @@ TEST_F(KdeDesktop, TheShellGetsTheScriptThatSetsEveryDesktopsImage) {
   ASSERT_EQ(scripts.size(), 1u);
   // The other spelling is written before the file's own URI, on every desktop.
   const std::string& script = scripts[0];
-  EXPECT_NE(script.find("var nudge = \"" + FileUri(session_.Folder().string() + "/./plasma wall.bmp") + "\""),
+  EXPECT_NE(script.find("var nudge = \"" +
+                        FileUri(session_.Folder().string() + "/./plasma wall.bmp") + "\""),
             std::string::npos);
   EXPECT_NE(script.find("var uri = \"" + FileUri(path_) + "\""), std::string::npos);
-  EXPECT_LT(script.find("writeConfig(\"Image\", nudge)"), script.find("writeConfig(\"Image\", uri)"));
+  EXPECT_LT(script.find("writeConfig(\"Image\", nudge)"),
+            script.find("writeConfig(\"Image\", uri)"));
   EXPECT_NE(script.find("desktops().forEach"), std::string::npos);
   EXPECT_NE(script.find("\"org.kde.image\""), std::string::npos);
 }
@@ -75,7 +80,8 @@ TEST_F(KdeDesktop, TheShellGetsTheScriptThatSetsEveryDesktopsImage) {
 TEST_F(KdeDesktop, AnImageTheShellDidNotTakeIsOneLineOnTheLog) {
   StartShell(", \"kept\": \"file:///old.png\"");
   EXPECT_EQ(ApplyIn(session_, "KDE", path_),
-            "Tessarin: the wallpaper may not show: the Plasma desktop's Image reads file:///old.png instead of " +
+            "Tessarin: the wallpaper may not show: the Plasma desktop's Image reads "
+            "file:///old.png instead of " +
                 FileUri(path_) + "\n");
 }
 
@@ -121,7 +127,8 @@ TEST(ShellToolDesktops, SwayIsToldToShowTheFileOnEveryOutput) {
   session.Variables().Set("SWAYSOCK", (session.Folder() / "sway.sock").string());
   EXPECT_EQ(ApplyIn(session, "", path), "");
   // Single quotes for sway's wordexp, the blank and the double quote outside them.
-  const std::string quoted = "\"'" + session.Folder().string() + "/a'\\ \\\"'quoted'\\\"\\ 'wall.bmp'\"";
+  const std::string quoted =
+      "\"'" + session.Folder().string() + "/a'\\ \\\"'quoted'\\\"\\ 'wall.bmp'\"";
   EXPECT_EQ(session.LoggedCalls("swaymsg"),
             (std::vector<std::vector<std::string>>{{"output", "*", "bg", quoted, "fill"}}));
 }
@@ -135,17 +142,22 @@ std::filesystem::path WriteProfile(ThrowAwaySession& session, const std::string&
 }
 
 TEST(ShellToolDesktops, PcmanfmGetsAnotherSpellingFirstThenTheFile) {
-  for (const auto& [desktop, tool] : {std::pair{"LXQt", "pcmanfm-qt"}, std::pair{"LXDE", "pcmanfm"}}) {
+  for (const auto& [desktop, tool] :
+       {std::pair{"LXQt", "pcmanfm-qt"}, std::pair{"LXDE", "pcmanfm"}}) {
     ThrowAwaySession session;
     WriteProfile(session, "[Desktop]\nWallpaperMode=zoom\n");
     session.MakeFakeTool(tool, session.LogArguments(tool));
     const std::string path = (session.Folder() / "out.bmp").string();
-    EXPECT_EQ(ApplyIn(session, desktop, "../" + session.Folder().filename().string() + "/out.bmp").size(), 0u);
-    const std::string expectedPath = (std::filesystem::current_path().parent_path() / session.Folder().filename() /
-                                      "out.bmp").string();
+    EXPECT_EQ(
+        ApplyIn(session, desktop, "../" + session.Folder().filename().string() + "/out.bmp").size(),
+        0u);
+    const std::string expectedPath =
+        (std::filesystem::current_path().parent_path() / session.Folder().filename() / "out.bmp")
+            .string();
     const std::string nudge = linux_platform::SameFileOtherSpelling(expectedPath);
-    EXPECT_EQ(session.LoggedCalls(tool), (std::vector<std::vector<std::string>>{{"--set-wallpaper", nudge},
-                                                                                {"--set-wallpaper", expectedPath}}))
+    EXPECT_EQ(session.LoggedCalls(tool),
+              (std::vector<std::vector<std::string>>{{"--set-wallpaper", nudge},
+                                                     {"--set-wallpaper", expectedPath}}))
         << desktop;
   }
 }

@@ -1,16 +1,14 @@
 // sway itself, headless, with the swaybg it starts for `output bg`: the file
 // swaybg was given is read from its command line. sway refuses to run as
 // root, so a test run by root starts it as nobody.
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -44,7 +42,8 @@ std::vector<std::string> NulSeparated(const std::string& text) {
 std::vector<fs::path> Entries(const fs::path& folder) {
   std::vector<fs::path> entries;
   std::error_code error;
-  for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
     entries.push_back(entry->path());
   }
   return entries;
@@ -62,11 +61,13 @@ std::string Bmp() { return EncodeBmp(PatternImage(4, 4, 9)); }
 class SwaySession : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("sway") || !Installed("swaybg") || !Installed("swaymsg")) GTEST_SKIP() << "no sway or swaybg";
+    if (!Installed("sway") || !Installed("swaybg") || !Installed("swaymsg"))
+      GTEST_SKIP() << "no sway or swaybg";
     // sway starts swaybg as an orphan: this process, not init, reaps it.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     // sway and swaybg, perhaps run as another user, must reach the files.
-    fs::permissions(session_.Folder(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(session_.Folder(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
     files_ = fs::canonical(session_.Folder()) / "files";
     fs::create_directory(files_);
     WriteWholeFile(files_ / "~!.bmp", Bmp());  // what an unquoted ~*.bmp would find first
@@ -78,7 +79,8 @@ class SwaySession : public ::testing::Test {
       ASSERT_TRUE(Installed("setpriv"));
       HandToNobody(session_.Folder() / "home");
       HandToNobody(session_.Folder() / "run");
-      command.insert(command.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+      command.insert(command.begin(),
+                     {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
     }
     Environment environment = session_.Variables();
     environment.Set("WLR_BACKENDS", "headless");
@@ -105,7 +107,8 @@ class SwaySession : public ::testing::Test {
     std::error_code ignored;
     for (auto waited = 0ms; waited < 10s; waited += 50ms) {
       for (const auto& entry : Entries(session_.Folder() / "run")) {
-        if (entry.filename().string().starts_with("sway-ipc.") && fs::is_socket(fs::status(entry, ignored))) {
+        if (entry.filename().string().starts_with("sway-ipc.") &&
+            fs::is_socket(fs::status(entry, ignored))) {
           return entry.string();
         }
       }
@@ -159,17 +162,15 @@ TEST_P(SwayFileNames, SwaybgGetsExactlyTheFileAndNothingRuns) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, SwayFileNames,
-    ::testing::Values(FileName{"CommandSubstitution", "$(cd;touch X).bmp"},
-                      FileName{"Backticks", "`cd;touch X`.bmp"},
-                      FileName{"SingleQuotes", "it's 'quoted'.bmp"},
-                      FileName{"DoubleQuotes", "say \"hi\".bmp"},
-                      FileName{"Blanks", " two  blanks   three .bmp"},
-                      FileName{"Variables", "$HOME${HOME}$mod$$.bmp"},
-                      FileName{"TildeAndGlob", "~*.bmp"},
-                      FileName{"Backslashes", "a\\b\\\\c\\'d\\\"e\\$mod\\ f\\"},
-                      FileName{"ShellSyntax", "a;b,c|d&e<f>g(h){i,j}[k]#l%m.bmp"},
-                      FileName{"ControlCharacters", "tab\tand\rreturn\x1b.bmp"},
-                      FileName{"Bytes", "\xc3\xa9t\xc3\xa9 \xff.bmp"}),
+    ::testing::Values(
+        FileName{"CommandSubstitution", "$(cd;touch X).bmp"},
+        FileName{"Backticks", "`cd;touch X`.bmp"}, FileName{"SingleQuotes", "it's 'quoted'.bmp"},
+        FileName{"DoubleQuotes", "say \"hi\".bmp"}, FileName{"Blanks", " two  blanks   three .bmp"},
+        FileName{"Variables", "$HOME${HOME}$mod$$.bmp"}, FileName{"TildeAndGlob", "~*.bmp"},
+        FileName{"Backslashes", "a\\b\\\\c\\'d\\\"e\\$mod\\ f\\"},
+        FileName{"ShellSyntax", "a;b,c|d&e<f>g(h){i,j}[k]#l%m.bmp"},
+        FileName{"ControlCharacters", "tab\tand\rreturn\x1b.bmp"},
+        FileName{"Bytes", "\xc3\xa9t\xc3\xa9 \xff.bmp"}),
     [](const auto& test) { return std::string(test.param.test); });
 
 TEST_F(SwaySession, ANameWithALineBreakIsRefusedWithAMessage) {
@@ -180,7 +181,8 @@ TEST_F(SwaySession, ANameWithALineBreakIsRefusedWithAMessage) {
   const std::string path = (files_ / "two\nlines.bmp").string();
   WriteWholeFile(path, Bmp());
   EXPECT_EQ(ApplyIn(session_, "sway", path),
-            "Tessarin: the wallpaper may not show: sway cannot be given a file name holding a line break\n");
+            "Tessarin: the wallpaper may not show: sway cannot be given a file name holding a line "
+            "break\n");
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(ShownFile(), shown);
 }
@@ -189,7 +191,8 @@ TEST_F(SwaySession, ANameWithALineBreakIsRefusedWithAMessage) {
 // holds a command, is what swaybg shows.
 TEST_F(SwaySession, TheProgramsOutputReachesSwaybgAsWritten) {
   ThrowAwayUser user;
-  fs::permissions(user.Home(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+  fs::permissions(user.Home(),
+                  fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
   user.PassFirstRun();
   WriteWholeFile(user.Home() / "canvas.bmp", Bmp());
   const std::string output = "$(cd;touch X) it's.bmp";

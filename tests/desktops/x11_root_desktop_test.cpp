@@ -4,9 +4,9 @@
 
 #include <sstream>
 
+#include "base/failure.h"
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "base/failure.h"
 #include "linux/desktops/linux_desktop.h"
 #include "support/encode_bmp.h"
 #include "support/written_bmp.h"
@@ -61,11 +61,14 @@ class X11RootDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!Installed("Xvfb")) GTEST_SKIP() << "no Xvfb";
-    const std::string screen = std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
+    const std::string screen =
+        std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24";
     server_ = std::make_unique<BackgroundProgram>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"},
+        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten",
+                                 "tcp"},
         session_.Variables());
-    ASSERT_TRUE(server_->WaitForOutput([](const std::string& out) { return out.find('\n') != std::string::npos; }));
+    ASSERT_TRUE(server_->WaitForOutput(
+        [](const std::string& out) { return out.find('\n') != std::string::npos; }));
     displayName_ = ":" + server_->Output().substr(0, server_->Output().find('\n'));
     display_ = XOpenDisplay(displayName_.c_str());
     ASSERT_NE(display_, nullptr);
@@ -91,10 +94,11 @@ class X11RootDesktop : public ::testing::Test {
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    XGetWindowProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, name, False), 0, 1, False,
-                       AnyPropertyType, &type, &format, &items, &after, &data);
+    XGetWindowProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, name, False), 0,
+                       1, False, AnyPropertyType, &type, &format, &items, &after, &data);
     Pixmap pixmap = None;
-    if (type == XA_PIXMAP && format == 32 && items == 1) pixmap = *reinterpret_cast<unsigned long*>(data);
+    if (type == XA_PIXMAP && format == 32 && items == 1)
+      pixmap = *reinterpret_cast<unsigned long*>(data);
     if (data != nullptr) XFree(data);
     return pixmap;
   }
@@ -104,21 +108,24 @@ class X11RootDesktop : public ::testing::Test {
     Window root;
     int x, y;
     unsigned width, height, border, depth;
-    const Status found = XGetGeometry(display_, pixmap, &root, &x, &y, &width, &height, &border, &depth);
+    const Status found =
+        XGetGeometry(display_, pixmap, &root, &x, &y, &width, &height, &border, &depth);
     XSync(display_, False);
     return found != 0 && lastXError == 0;
   }
 
   // Pixels of the screen that differ from the picture tiled from the top left.
   int PixelsNotTiledFrom(const ports::Bitmap& picture) {
-    XImage* screen = XGetImage(display_, DefaultRootWindow(display_), 0, 0, kScreenWidth, kScreenHeight, AllPlanes,
-                               ZPixmap);
+    XImage* screen = XGetImage(display_, DefaultRootWindow(display_), 0, 0, kScreenWidth,
+                               kScreenHeight, AllPlanes, ZPixmap);
     if (screen == nullptr) return -1;
     int wrong = 0;
     for (int y = 0; y < kScreenHeight; ++y) {
       for (int x = 0; x < kScreenWidth; ++x) {
-        const auto* bgr = &picture.bgr[((y % picture.height) * picture.width + x % picture.width) * 3];
-        const unsigned long expected = (static_cast<unsigned long>(bgr[2]) << 16) | (bgr[1] << 8) | bgr[0];
+        const auto* bgr =
+            &picture.bgr[((y % picture.height) * picture.width + x % picture.width) * 3];
+        const unsigned long expected =
+            (static_cast<unsigned long>(bgr[2]) << 16) | (bgr[1] << 8) | bgr[0];
         if (XGetPixel(screen, x, y) != expected) ++wrong;
       }
     }
@@ -160,8 +167,9 @@ TEST_F(X11RootDesktop, ANewPictureReplacesTheOldOneAndFreesItsPixmap) {
 
 TEST_F(X11RootDesktop, APixmapSomeoneElsePublishedIsLeftAlone) {
   const Pixmap foreign = XCreatePixmap(display_, DefaultRootWindow(display_), 4, 4, 24);
-  XChangeProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, "_XROOTPMAP_ID", False), XA_PIXMAP,
-                  32, PropModeReplace, reinterpret_cast<const unsigned char*>(&foreign), 1);
+  XChangeProperty(display_, DefaultRootWindow(display_),
+                  XInternAtom(display_, "_XROOTPMAP_ID", False), XA_PIXMAP, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&foreign), 1);
   XSync(display_, False);
   EXPECT_EQ(Apply(Pattern(2, 2, 5), ports::RowOrder::TopDown), "");
   EXPECT_TRUE(PixmapExists(foreign));

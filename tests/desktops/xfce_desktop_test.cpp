@@ -13,23 +13,28 @@ using linux_platform::LinuxDesktop;
 using linux_platform::ProcessToolRunner;
 
 const std::vector<std::string> kTwoMonitors = {
-    "/backdrop/screen0/monitorVGA-1/workspace0/last-image", "/backdrop/screen0/monitorVGA-1/workspace1/last-image",
-    "/backdrop/screen0/monitorHDMI-1/workspace0/last-image", "/backdrop/screen0/monitorHDMI-1/workspace1/last-image",
+    "/backdrop/screen0/monitorVGA-1/workspace0/last-image",
+    "/backdrop/screen0/monitorVGA-1/workspace1/last-image",
+    "/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
+    "/backdrop/screen0/monitorHDMI-1/workspace1/last-image",
     // the same two monitors by their old-style index
-    "/backdrop/screen0/monitor0/workspace0/last-image", "/backdrop/screen0/monitor1/workspace0/last-image"};
+    "/backdrop/screen0/monitor0/workspace0/last-image",
+    "/backdrop/screen0/monitor1/workspace0/last-image"};
 const std::string kStyle = "/backdrop/screen0/monitorVGA-1/workspace0/image-style";
 
 class XfceDesktop : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!Installed("dbus-daemon") || !Installed("xfconf-query")) GTEST_SKIP() << "no dbus-daemon or xfconf-query";
+    if (!Installed("dbus-daemon") || !Installed("xfconf-query"))
+      GTEST_SKIP() << "no dbus-daemon or xfconf-query";
     bus_ = std::make_unique<PrivateBus>(session_);
     ASSERT_TRUE(bus_->Started());
     path_ = (session_.Folder() / "xfce wall.bmp").string();
   }
 
   void CreateTwoMonitors() {
-    for (const auto& property : kTwoMonitors) Query({"-p", property, "-n", "-t", "string", "-s", "/old.png"});
+    for (const auto& property : kTwoMonitors)
+      Query({"-p", property, "-n", "-t", "string", "-s", "/old.png"});
     Query({"-p", kStyle, "-n", "-t", "int", "-s", "5"});
   }
 
@@ -58,7 +63,8 @@ class XfceDesktop : public ::testing::Test {
 TEST_F(XfceDesktop, EveryMonitorAndWorkspaceGetsThePathAndTheStyleStays) {
   CreateTwoMonitors();
   EXPECT_EQ(Apply(), "");
-  for (const auto& property : kTwoMonitors) EXPECT_EQ(Query({"-p", property}), path_ + "\n") << property;
+  for (const auto& property : kTwoMonitors)
+    EXPECT_EQ(Query({"-p", property}), path_ + "\n") << property;
   EXPECT_EQ(Query({"-p", kStyle}), "5\n");
 }
 
@@ -68,8 +74,9 @@ TEST_F(XfceDesktop, EveryPropertyIsAnnouncedAgainWhenTheSamePathIsAppliedTwice) 
   bool listening = false;
   for (int attempt = 0; attempt < 50 && !listening; ++attempt) {
     Query({"-p", "/probe", "-n", "-t", "int", "-s", std::to_string(attempt)});
-    listening = monitor.WaitForOutput([](const std::string& out) { return out.find("/probe") != std::string::npos; },
-                                      std::chrono::milliseconds(200));
+    listening = monitor.WaitForOutput(
+        [](const std::string& out) { return out.find("/probe") != std::string::npos; },
+        std::chrono::milliseconds(200));
   }
   ASSERT_TRUE(listening);
   Apply();
@@ -82,7 +89,8 @@ TEST_F(XfceDesktop, EveryPropertyIsAnnouncedAgainWhenTheSamePathIsAppliedTwice) 
     return out.find("set: " + kTwoMonitors.back(), afterFirstRun) != std::string::npos;
   })) << monitor.Output();
   for (const auto& property : kTwoMonitors) {
-    EXPECT_NE(monitor.Output().find("set: " + property, afterFirstRun), std::string::npos) << property;
+    EXPECT_NE(monitor.Output().find("set: " + property, afterFirstRun), std::string::npos)
+        << property;
     EXPECT_EQ(Query({"-p", property}), path_ + "\n") << property;
   }
 }
@@ -94,7 +102,8 @@ TEST_F(XfceDesktop, AStyleThatShowsNoPictureBecomesZoomedAndOtherStylesStay) {
   const std::map<std::string, std::string> before = {{style + "VGA-1/workspace1/image-style", "0"},
                                                      {style + "HDMI-1/workspace0/image-style", "0"},
                                                      {style + "0/workspace0/image-style", "3"}};
-  for (const auto& [property, value] : before) Query({"-p", property, "-n", "-t", "int", "-s", value});
+  for (const auto& [property, value] : before)
+    Query({"-p", property, "-n", "-t", "int", "-s", value});
   EXPECT_EQ(Apply(), "");
   EXPECT_EQ(Query({"-p", style + "VGA-1/workspace1/image-style"}), "5\n");
   EXPECT_EQ(Query({"-p", style + "HDMI-1/workspace0/image-style"}), "5\n");
@@ -103,23 +112,25 @@ TEST_F(XfceDesktop, AStyleThatShowsNoPictureBecomesZoomedAndOtherStylesStay) {
 }
 
 TEST_F(XfceDesktop, AFreshInstallGetsAPropertyForEachConnectedOutput) {
-  session_.MakeFakeTool("xrandr",
-                        "printf 'Screen 0: minimum 8 x 8\\nVGA-1 connected primary 1024x768+0+0\\n"
-                        "   1024x768 60.00*+\\nDP-1 disconnected\\nHDMI-1 connected 1920x1080+1024+0\\n'");
+  session_.MakeFakeTool(
+      "xrandr",
+      "printf 'Screen 0: minimum 8 x 8\\nVGA-1 connected primary 1024x768+0+0\\n"
+      "   1024x768 60.00*+\\nDP-1 disconnected\\nHDMI-1 connected 1920x1080+1024+0\\n'");
   EXPECT_EQ(Apply(), "");
   std::istringstream listing(Query({"-l"}));
   std::vector<std::string> properties;
   for (std::string line; std::getline(listing, line);) properties.push_back(line);
-  EXPECT_EQ(properties, (std::vector<std::string>{"/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
-                                                  "/backdrop/screen0/monitorVGA-1/workspace0/last-image"}));
+  EXPECT_EQ(properties,
+            (std::vector<std::string>{"/backdrop/screen0/monitorHDMI-1/workspace0/last-image",
+                                      "/backdrop/screen0/monitorVGA-1/workspace0/last-image"}));
   EXPECT_EQ(Query({"-p", "/backdrop/screen0/monitorVGA-1/workspace0/last-image"}), path_ + "\n");
 }
 
 TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
   using Status = linux_platform::ToolOutcome::Status;
   ScriptedTools tools;
-  tools.Answer("xfconf-query", {"-c", "xfce4-desktop", "-l"}, Outcome(Status::Succeeded, kTwoMonitors[0] + "\n" +
-                                                                                          kTwoMonitors[1] + "\n"));
+  tools.Answer("xfconf-query", {"-c", "xfce4-desktop", "-l"},
+               Outcome(Status::Succeeded, kTwoMonitors[0] + "\n" + kTwoMonitors[1] + "\n"));
   tools.Answer("xfconf-query", {}, Outcome(Status::TimedOut));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;

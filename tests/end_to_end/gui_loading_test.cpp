@@ -11,8 +11,7 @@ namespace tessarin::testing {
 namespace {
 
 // A display is named, but no server answers there.
-const std::vector<std::string> kTracedWithUnreachableDisplay = {"LD_DEBUG=files",
-                                                                "DISPLAY=:7919"};
+const std::vector<std::string> kTracedWithUnreachableDisplay = {"LD_DEBUG=files", "DISPLAY=:7919"};
 
 bool Mapped(const RunResult& run, const std::string& library) {
   return run.standardError.find("file=" + library) != std::string::npos ||
@@ -23,7 +22,8 @@ TEST(GuiLoading, AWallpaperRunMapsNoQtLibraryEvenWithADisplayNamed) {
   ThrowAwayUser user;
   user.PassFirstRun();
   WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(16, 16, 1)));
-  const auto run = user.Run({"canvas.bmp,canvas.bmp,0,0,2,2,out.bmp"}, kTracedWithUnreachableDisplay);
+  const auto run =
+      user.Run({"canvas.bmp,canvas.bmp,0,0,2,2,out.bmp"}, kTracedWithUnreachableDisplay);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(Mapped(run, "libc.so.6")) << "the loader's trace is missing";
   EXPECT_FALSE(Mapped(run, "libQt6Core")) << run.standardError;

@@ -27,7 +27,7 @@ TEST(KilledRun, LeavesTheOldOrTheNewPictureAndNothingThatPilesUp) {
   WriteWholeFile(user.Home() / "canvas.bmp", EncodeBmp(PatternImage(2400, 1600, 1)));
   WriteWholeFile(user.Home() / "inset.bmp", EncodeBmp(PatternImage(64, 64, 2)));
   const std::string oldPicture = "the old wallpaper";
-  const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "5,", "5,",
+  const std::vector<std::string> arguments = {"canvas.bmp,", "inset.bmp,", "5,",           "5,",
                                               "50,",         "50,",        "walls/out.bmp"};
   ASSERT_EQ(user.Run(arguments).exitCode, 0);
   const std::string newPicture = ReadWholeFile(folder / "out.bmp");
@@ -46,7 +46,8 @@ TEST(KilledRun, LeavesTheOldOrTheNewPictureAndNothingThatPilesUp) {
     const std::string left = ReadWholeFile(folder / "out.bmp");
     EXPECT_TRUE(left == oldPicture || left == newPicture) << "attempt " << attempt;
     auto names = FolderEntries(folder);
-    std::erase_if(names, [](const std::string& name) { return name.starts_with(".out.bmp.tessarin-"); });
+    std::erase_if(names,
+                  [](const std::string& name) { return name.starts_with(".out.bmp.tessarin-"); });
     EXPECT_EQ(names, std::vector<std::string>{"out.bmp"}) << "attempt " << attempt;
   }
   ASSERT_EQ(user.Run(arguments).exitCode, 0);

@@ -27,20 +27,28 @@ class PictureFormatsRun : public ::testing::Test {
 // A red 40 x 30 JPEG canvas and a green 10 x 10 metafile inset (drawn by the
 // module beside the executable), then a GIF and a PNG inset.
 TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
-  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) {
+                   return Rgb{250, 0, 0};
+                 })));
   MetafileBuilder wmf;
-  wmf.Placeable(0, 0, 150, 150, 1440).Record(0x0103, {1})
-      .Record(0x02FC, {0, 0xFF00, 0, 0}).Record(0x012D, {0})   // green brush
-      .Record(0x02FA, {5, 0, 0, 0, 0}).Record(0x012D, {1})     // no pen
+  wmf.Placeable(0, 0, 150, 150, 1440)
+      .Record(0x0103, {1})
+      .Record(0x02FC, {0, 0xFF00, 0, 0})
+      .Record(0x012D, {0})  // green brush
+      .Record(0x02FA, {5, 0, 0, 0, 0})
+      .Record(0x012D, {1})  // no pen
       .Record(0x041B, {10, 10, 0, 0});
   WriteWholeFile(user.Home() / "inset.wmf", TextOf(wmf.Build()));
-  WriteWholeFile(user.Home() / "inset.gif", TextOf(EncodeGif(10, 10, std::vector<std::uint8_t>(100, 1), {{0, 0, 0}, {0, 0, 255}})));
+  WriteWholeFile(
+      user.Home() / "inset.gif",
+      TextOf(EncodeGif(10, 10, std::vector<std::uint8_t>(100, 1), {{0, 0, 0}, {0, 0, 255}})));
   WriteWholeFile(user.Home() / "inset.png", TextOf(EncodePng(10, 10, Bytes(300, 200))));
 
   const struct {
     const char* inset;
     Bgr colour;
-  } cases[] = {{"inset.wmf", {0, 255, 0}}, {"inset.gif", {255, 0, 0}}, {"inset.png", {200, 200, 200}}};
+  } cases[] = {
+      {"inset.wmf", {0, 255, 0}}, {"inset.gif", {255, 0, 0}}, {"inset.png", {200, 200, 200}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.inset);
     const auto run = Compose("canvas.jpg", c.inset, "5, 5, 10, 10,");
@@ -58,7 +66,9 @@ TEST_F(PictureFormatsRun, ComposesAJpegCanvasWithMetafileGifAndPngInsets) {
 // space) are inherited by the decoder processes, which still decode within
 // them, adding their own.
 TEST_F(PictureFormatsRun, ComposesUnderTheLimitsOfWhoeverStartsIt) {
-  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) { return Rgb{250, 0, 0}; })));
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 30, [](int, int) {
+                   return Rgb{250, 0, 0};
+                 })));
   WriteWholeFile(user.Home() / "inset.png", TextOf(EncodePng(10, 10, Bytes(300, 200))));
   const auto run = user.Run({"canvas.jpg,", "inset.png,", "5, 5, 10, 10,", "out.bmp"}, {},
                             {"/usr/bin/prlimit", "--stack=4096000000", "--as=3072000000", "--"});
@@ -69,7 +79,9 @@ TEST_F(PictureFormatsRun, ComposesUnderTheLimitsOfWhoeverStartsIt) {
 
 TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
   WriteWholeFile(user.Home() / "out.bmp", "old output");
-  const Bytes jpeg = EncodeJpeg(40, 30, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; });
+  const Bytes jpeg = EncodeJpeg(40, 30, [](int x, int y) {
+    return Rgb{std::uint8_t(x), std::uint8_t(y), 9};
+  });
   const Bytes png = EncodePng(40, 30, Bytes(3600, 7));
   const Bytes gif = EncodeGif(40, 30, std::vector<std::uint8_t>(1200, 1), {{1, 2, 3}, {4, 5, 6}});
   MetafileBuilder wmf;
@@ -78,7 +90,12 @@ TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
       {"cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))},
       {"cut.png", Bytes(png.begin(), png.end() - 20)},
       {"cut.gif", Bytes(gif.begin(), gif.begin() + 40)},
-      {"cut.wmf", [&] { Bytes b = wmf.Build(); b.resize(b.size() - 6); return b; }()},
+      {"cut.wmf",
+       [&] {
+         Bytes b = wmf.Build();
+         b.resize(b.size() - 6);
+         return b;
+       }()},
       {"empty.ico", Bytes{0, 0, 1, 0, 0, 0}},
   };
   for (const auto& [name, bytes] : damaged) {
@@ -86,7 +103,8 @@ TEST_F(PictureFormatsRun, DamagedPicturesStopTheRunAndLeaveTheOldOutput) {
     WriteWholeFile(user.Home() / name, TextOf(bytes));
     const auto run = Compose(name, name, "0, 0, 5, 5,");
     EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.standardError.find(std::string(name) + ": "), std::string::npos) << run.standardError;
+    EXPECT_NE(run.standardError.find(std::string(name) + ": "), std::string::npos)
+        << run.standardError;
     EXPECT_EQ(ReadWholeFile(user.Home() / "out.bmp"), "old output");
   }
 }
@@ -98,8 +116,11 @@ TEST_F(PictureFormatsRun, ADamagedInsetStopsTheRunOnlyWhereItsBlockIsDamaged) {
   const Bytes jpeg = EncodeJpeg(256, 512, [](int x, int y) {
     return y < 16 ? Rgb{0, 0, 250} : Rgb{std::uint8_t(x ^ y), std::uint8_t(x * y), std::uint8_t(y)};
   });
-  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 512, [](int, int) { return Rgb{250, 0, 0}; })));
-  WriteWholeFile(user.Home() / "cut.jpg", TextOf(Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))));
+  WriteWholeFile(user.Home() / "canvas.jpg", TextOf(EncodeJpeg(40, 512, [](int, int) {
+                   return Rgb{250, 0, 0};
+                 })));
+  WriteWholeFile(user.Home() / "cut.jpg",
+                 TextOf(Bytes(jpeg.begin(), jpeg.begin() + static_cast<long>(jpeg.size() / 2))));
   const auto above = Compose("canvas.jpg", "cut.jpg", "0, 0, 8, 8,");
   ASSERT_EQ(above.exitCode, 0) << above.standardError;
   EXPECT_GE(Output().Pixel(4, 4).b, 240);
@@ -139,7 +160,7 @@ TEST_P(FirstFailureRun, NamesTheDamagedPicture) {
   const auto pixel = [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y), 9}; };
   WriteWholeFile(user.Home() / "whole.jpg", TextOf(EncodeJpeg(40, 30, pixel)));
   WriteWholeFile(user.Home() / "broken.jpg",
-            TextOf(WithABrokenSecondScan(EncodeJpeg(40, 30, pixel, {JpegKind::Progressive}))));
+                 TextOf(WithABrokenSecondScan(EncodeJpeg(40, 30, pixel, {JpegKind::Progressive}))));
   WriteWholeFile(user.Home() / "out.bmp", "old output");
   const Trouble& trouble = GetParam();
   const auto run = user.Run({std::string(trouble.canvas) + ",", std::string(trouble.inset) + ",",
@@ -151,10 +172,11 @@ TEST_P(FirstFailureRun, NamesTheDamagedPicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     PictureFormats, FirstFailureRun,
-    ::testing::Values(Trouble{"CanvasBeforeX", "broken.jpg", "whole.jpg", "abc", "out.bmp"},
-                      Trouble{"CanvasBeforeAMissingFolder", "broken.jpg", "whole.jpg", "1", "no/out.bmp"},
-                      Trouble{"InsetBeforeX", "whole.jpg", "broken.jpg", "abc", "out.bmp"},
-                      Trouble{"InsetBeforeAMissingFolder", "whole.jpg", "broken.jpg", "1", "no/out.bmp"}),
+    ::testing::Values(
+        Trouble{"CanvasBeforeX", "broken.jpg", "whole.jpg", "abc", "out.bmp"},
+        Trouble{"CanvasBeforeAMissingFolder", "broken.jpg", "whole.jpg", "1", "no/out.bmp"},
+        Trouble{"InsetBeforeX", "whole.jpg", "broken.jpg", "abc", "out.bmp"},
+        Trouble{"InsetBeforeAMissingFolder", "whole.jpg", "broken.jpg", "1", "no/out.bmp"}),
     [](const ::testing::TestParamInfo<Trouble>& test) { return test.param.name; });
 
 }  // namespace

@@ -47,7 +47,8 @@ TEST(FirstRunOfTheProgram, ShowsOnlyTheNoticeEvenWithAFullCommandLine) {
   EXPECT_FALSE(std::filesystem::exists(user.Home() / "out.bmp"));
   EXPECT_EQ(ReadWholeFile(user.ConfigFolder() / "Tessarin.ini"), "[App]\nFirstRun=1\n");
   // The same command line on the next run makes the wallpaper.
-  EXPECT_EQ(user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"}).exitCode, 0);
+  EXPECT_EQ(user.Run({"canvas.bmp,", "canvas.bmp,", "0,", "0,", "1,", "1,", "out.bmp"}).exitCode,
+            0);
   EXPECT_TRUE(std::filesystem::exists(user.Home() / "out.bmp"));
 }
 
@@ -63,7 +64,8 @@ TEST_F(WallpaperRun, ACommandLineRunWritesTheComposedBmpAndRecordsTheWallpaper) 
   EXPECT_EQ(out.Pixel(22, 24), (Bgr{22, 24, 1}));
   EXPECT_EQ(out.Pixel(21, 25), (Bgr{21, 25, 1}));
   EXPECT_EQ(out.Pixel(9, 20), (Bgr{9, 20, 1}));
-  EXPECT_EQ(FolderEntries(Home()), (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
+  EXPECT_EQ(FolderEntries(Home()),
+            (std::vector<std::string>{".config", "canvas.bmp", "inset.bmp", "out.bmp"}));
 }
 
 // Each desktop's own settings keep the wallpaper for the next logon: the run
@@ -126,8 +128,8 @@ TEST_F(WallpaperRun, AnUndecodablePictureStopsTheRunAndKeepsTheOldOutput) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.standardError.find("broken.bmp"), std::string::npos) << run.standardError;
   EXPECT_EQ(ReadWholeFile(Home() / "out.bmp"), "the old wallpaper");
-  EXPECT_EQ(FolderEntries(Home()),
-            (std::vector<std::string>{".config", "broken.bmp", "canvas.bmp", "inset.bmp", "out.bmp"}));
+  EXPECT_EQ(FolderEntries(Home()), (std::vector<std::string>{".config", "broken.bmp", "canvas.bmp",
+                                                             "inset.bmp", "out.bmp"}));
 }
 
 TEST_F(WallpaperRun, ANonNumericAreaValueStopsTheRun) {
@@ -151,10 +153,12 @@ TEST_F(WallpaperRun, APipeOrAReadOnlyFileAtTheOutputStopsTheRunAndStays) {
   ASSERT_EQ(::mkfifo(Path("pipe.bmp").c_str(), 0644), 0);
   WriteWholeFile(Home() / "kept.bmp", "old");
   ASSERT_EQ(::chmod(Path("kept.bmp").c_str(), 0444), 0);
-  for (const auto& [output, reason] : {std::pair{"pipe.bmp", "named pipe"}, {"kept.bmp", "Permission denied"}}) {
+  for (const auto& [output, reason] :
+       {std::pair{"pipe.bmp", "named pipe"}, {"kept.bmp", "Permission denied"}}) {
     const auto run = user.Run({"canvas.bmp,", "inset.bmp,", "1,", "1,", "1,", "1,", output});
     EXPECT_EQ(run.exitCode, 1) << output;
-    EXPECT_NE(run.standardError.find(std::string(output) + ": "), std::string::npos) << run.standardError;
+    EXPECT_NE(run.standardError.find(std::string(output) + ": "), std::string::npos)
+        << run.standardError;
     EXPECT_NE(run.standardError.find(reason), std::string::npos) << run.standardError;
   }
   EXPECT_TRUE(std::filesystem::is_fifo(Home() / "pipe.bmp"));
@@ -200,7 +204,8 @@ TEST_F(WallpaperRun, AnotherUsersLinkInASharedFolderDoesNotRedirectTheOutput) {
 }
 
 TEST_F(WallpaperRun, TheOutputMayReplaceTheCanvas) {
-  EXPECT_EQ(user.Run({"canvas.bmp,", "inset.bmp,", "0,", "0,", "2,", "2,", "canvas.bmp"}).exitCode, 0);
+  EXPECT_EQ(user.Run({"canvas.bmp,", "inset.bmp,", "0,", "0,", "2,", "2,", "canvas.bmp"}).exitCode,
+            0);
   EXPECT_EQ(ReadBmp(Home() / "canvas.bmp").Pixel(1, 1), (Bgr{1, 1, 2}));
   EXPECT_EQ(ReadBmp(Home() / "canvas.bmp").Pixel(2, 2), (Bgr{2, 2, 1}));
 }
@@ -216,8 +221,9 @@ class SavedSettingsRun : public WallpaperRun {
   void Configure(const std::string& insetFolder) {
     std::filesystem::create_directories(Home() / "insets");
     WriteWholeFile(user.ConfigFolder() / "Tessarin.ini",
-              "[App]\nFirstRun=1\nOutputFile=" + Path("wall.bmp") + "\nCanvas=" + Path("canvas.bmp") +
-                  "\nInsertDir=" + insetFolder + "\nX=3\nY=4\nH=2\nW=6\n");
+                   "[App]\nFirstRun=1\nOutputFile=" + Path("wall.bmp") +
+                       "\nCanvas=" + Path("canvas.bmp") + "\nInsertDir=" + insetFolder +
+                       "\nX=3\nY=4\nH=2\nW=6\n");
   }
 };
 
@@ -243,7 +249,8 @@ TEST_F(SavedSettingsRun, AnIncompleteConfigurationShowsTheNoticeThenNeedsTheWind
   WriteWholeFile(user.ConfigFolder() / "Tessarin.ini", settings);
   const auto run = user.Run({});
   EXPECT_EQ(run.exitCode, 5);
-  EXPECT_EQ(run.standardError, kNotice + "Tessarin stopped: The configuration window needs a display.\n");
+  EXPECT_EQ(run.standardError,
+            kNotice + "Tessarin stopped: The configuration window needs a display.\n");
   EXPECT_FALSE(std::filesystem::exists(Home() / "wall.bmp"));
 }
 

@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "linux/temporary_config_home.h"
 #include "base/failure.h"
+#include "linux/temporary_config_home.h"
 
 namespace tessarin::linux_platform {
 namespace {

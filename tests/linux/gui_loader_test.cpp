@@ -22,8 +22,9 @@ using testing::FakePathRules;
 using testing::RecordingSettings;
 
 TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
-  EXPECT_EQ(modules::ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
-            (std::vector<fs::path>{"/opt/t/bin/tessarin-gui.so", "/opt/t/lib/tessarin/tessarin-gui.so"}));
+  EXPECT_EQ(
+      modules::ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
+      (std::vector<fs::path>{"/opt/t/bin/tessarin-gui.so", "/opt/t/lib/tessarin/tessarin-gui.so"}));
 }
 
 TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
@@ -34,7 +35,8 @@ TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
   EXPECT_FALSE(libc.Find("tessarin_no_such_symbol", length));
   const modules::LoadedModule missing("/nonexistent/tessarin-gui.so");
   EXPECT_FALSE(missing.Loaded());
-  EXPECT_NE(missing.Error().find("/nonexistent/tessarin-gui.so"), std::string::npos) << missing.Error();
+  EXPECT_NE(missing.Error().find("/nonexistent/tessarin-gui.so"), std::string::npos)
+      << missing.Error();
   EXPECT_FALSE(missing.Find("strlen", length));
 }
 

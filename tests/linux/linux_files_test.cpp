@@ -84,11 +84,12 @@ TEST(LinuxFiles, SmallAndLargeReadsAnywhereGiveTheFilesBytes) {
     const std::uint64_t offset = random() % 310000;
     std::vector<std::uint8_t> piece(i % 10 == 0 ? 100000 : random() % 300);
     const std::size_t n = input->ReadAt(offset, piece);
-    const std::size_t expected = offset >= content.size()
-                                     ? 0
-                                     : std::min<std::size_t>(piece.size(), content.size() - offset);
+    const std::size_t expected =
+        offset >= content.size() ? 0 : std::min<std::size_t>(piece.size(), content.size() - offset);
     ASSERT_EQ(n, expected) << "at " << offset;
-    ASSERT_EQ(std::memcmp(piece.data(), content.data() + std::min<std::size_t>(offset, content.size()), n), 0)
+    ASSERT_EQ(std::memcmp(piece.data(),
+                          content.data() + std::min<std::size_t>(offset, content.size()), n),
+              0)
         << "at " << offset;
   }
 }
@@ -116,7 +117,8 @@ TEST(LinuxFiles, ALinkLeftByAKilledRunIsClearedByTheNextCommit) {
   TemporaryFolder folder;
   LinuxFiles files;
   const std::vector<std::string> kept = {".other.bmp.tessarin-0123456789abcdef",
-                                         ".out.bmp.tessarin-by-hand", ".out.bmp.tessarin-fedcba9876543210"};
+                                         ".out.bmp.tessarin-by-hand",
+                                         ".out.bmp.tessarin-fedcba9876543210"};
   for (const auto& name : kept) WriteWholeFile(folder / name, "not a leftover of out.bmp");
   WriteWholeFile(folder / ".out.bmp.tessarin-0123456789abcdef", "left by a killed run");
   const FileDescriptor running(::open((folder / kept.back()).c_str(), O_RDONLY | O_CLOEXEC));

@@ -17,7 +17,10 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
   testing::TemporaryFolder folder;
   const std::vector<Rgb> palette = {{10, 20, 30}, {40, 50, 60}};
   const std::pair<std::string, Bytes> pictureFiles[] = {
-      {"photo.bmp", testing::EncodeJpeg(20, 10, [](int, int) { return Rgb{250, 250, 250}; })},
+      {"photo.bmp", testing::EncodeJpeg(20, 10,
+                                        [](int, int) {
+                                          return Rgb{250, 250, 250};
+                                        })},
       {"anim.jpg", testing::EncodeGif(20, 10, std::vector<std::uint8_t>(200, 1), palette)},
       {"noext", testing::EncodePng(20, 10, Bytes(600, 40))},
   };
@@ -29,7 +32,10 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
     auto source = pictures.Open(folder / name);
     ASSERT_EQ(source->Width(), 20) << name;
     const ports::Bitmap image = testing::ReadWhole(*source);
-    EXPECT_EQ(testing::PixelOf(image, 19, 9).g / 10, name == "photo.bmp" ? 25 : name == "anim.jpg" ? 5 : 4) << name;
+    EXPECT_EQ(testing::PixelOf(image, 19, 9).g / 10, name == "photo.bmp"  ? 25
+                                                     : name == "anim.jpg" ? 5
+                                                                          : 4)
+        << name;
   }
   testing::WriteWholeFile(folder / "notes.jpg", "not a picture at all");
   try {

@@ -70,7 +70,8 @@ std::string WriteAsNobody(const std::function<std::string()>& write) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(channel[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(1);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+      ::_exit(1);
     const std::string text = write();
     const ssize_t written = ::write(channel[1], text.data(), text.size());
     ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
@@ -78,7 +79,8 @@ std::string WriteAsNobody(const std::function<std::string()>& write) {
   ::close(channel[1]);
   std::string text;
   char buffer[512];
-  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(n));
   ::close(channel[0]);
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -167,8 +169,10 @@ bool MakeSocket(const fs::path& path) {
 
 // Opening a named pipe would block the run: an alarm ends the test instead.
 TEST_P(ReplacedFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
-  const std::pair<const char*, bool (*)(const fs::path&)> kinds[] = {
-      {"folder", MakeFolder}, {"named pipe", MakePipe}, {"device", MakeDevice}, {"socket", MakeSocket}};
+  const std::pair<const char*, bool (*)(const fs::path&)> kinds[] = {{"folder", MakeFolder},
+                                                                     {"named pipe", MakePipe},
+                                                                     {"device", MakeDevice},
+                                                                     {"socket", MakeSocket}};
   for (const auto& [kind, make] : kinds) {
     if (!make(File())) {
       std::cout << "cannot make a " << kind << " here; not tried\n";
@@ -182,7 +186,8 @@ TEST_P(ReplacedFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
     const struct stat after = Status(File());
     EXPECT_EQ(after.st_ino, before.st_ino) << kind;
     EXPECT_EQ(after.st_mode, before.st_mode) << kind;
-    EXPECT_EQ(FolderEntries(File().parent_path()), std::vector<std::string>{GetParam().fileName}) << kind;
+    EXPECT_EQ(FolderEntries(File().parent_path()), std::vector<std::string>{GetParam().fileName})
+        << kind;
     fs::remove_all(File());
   }
 }

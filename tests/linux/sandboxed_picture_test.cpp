@@ -13,11 +13,11 @@
 
 #include "base/failure.h"
 #include "linux/linux_files.h"
-#include "linux/picture_sandbox/linux_pictures.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
-#include "pictures/metafile_source.h"
 #include "linux/metafile_renderer.h"
+#include "linux/picture_sandbox/decoder_bounds.h"
+#include "linux/picture_sandbox/linux_pictures.h"
 #include "pictures/held/held_picture.h"
+#include "pictures/metafile_source.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 #include "support/temporary_folder.h"
@@ -37,7 +37,8 @@ class NumberedRows : public ports::Picture {
   ports::RowOrder Order() const override { return ports::RowOrder::BottomUp; }
   void ReadRows(std::uint8_t* out, int rows) override {
     for (int i = 0; i < rows; ++i, ++next_) {
-      if (next_ == failAt_) throw Failure::InFile(FailureKind::DamagedPicture, "rows.bmp", "damaged row");
+      if (next_ == failAt_)
+        throw Failure::InFile(FailureKind::DamagedPicture, "rows.bmp", "damaged row");
       std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3,
                   static_cast<std::uint8_t>(next_));
     }
@@ -156,8 +157,8 @@ TEST_F(SandboxedPictureTest, EveryDecoderOfTheRunTakesFromOneAllowance) {
   const auto holding = [this](std::uint64_t mib) {
     return [this, mib](std::unique_ptr<ports::InputFile> file) {
       auto held = setup_.allowance.Take(file->Path(), mib << 20);
-      return std::make_unique<pictures::HeldPicture>(ports::Bitmap{1, 1, {0, 0, 0}},
-                                                     file->Path(), std::move(held));
+      return std::make_unique<pictures::HeldPicture>(ports::Bitmap{1, 1, {0, 0, 0}}, file->Path(),
+                                                     std::move(held));
     };
   };
   auto first = Open(holding(200));

@@ -69,7 +69,8 @@ TEST(GifSource, WidensAScreenSmallerThanTheImage) {
   testing::GifOptions options;
   options.screenWidth = 2;
   options.screenHeight = 2;
-  const Bytes file = testing::EncodeGif(5, 4, std::vector<std::uint8_t>(5 * 4, 3), kPalette, options);
+  const Bytes file =
+      testing::EncodeGif(5, 4, std::vector<std::uint8_t>(5 * 4, 3), kPalette, options);
   const ports::Bitmap image =
       testing::ReadWhole(*OpenGif(testing::InMemory(file), testing::ProgramDecoding()));
   ASSERT_EQ(image.width, 5);

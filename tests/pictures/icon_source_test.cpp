@@ -22,7 +22,8 @@ struct IconImage {
 // A bitmap icon image of one colour: 24 or 32 bits, height doubled, AND mask
 // set where `masked(x, y)` (y from the top).
 template <typename Masked>
-IconImage BitmapImage(int width, int height, int bits, Rgb colour, std::uint8_t alpha, Masked masked) {
+IconImage BitmapImage(int width, int height, int bits, Rgb colour, std::uint8_t alpha,
+                      Masked masked) {
   Bytes out;
   MetafileBuilder::Put32(out, 40);
   MetafileBuilder::Put32(out, static_cast<std::uint32_t>(width));
@@ -43,7 +44,8 @@ IconImage BitmapImage(int width, int height, int bits, Rgb colour, std::uint8_t 
   for (int y = height - 1; y >= 0; --y) {
     Bytes row(maskStride, 0);
     for (int x = 0; x < width; ++x)
-      if (masked(x, y)) row[static_cast<std::size_t>(x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if (masked(x, y))
+        row[static_cast<std::size_t>(x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     out.insert(out.end(), row.begin(), row.end());
   }
   return {out, width};
@@ -66,14 +68,16 @@ Bytes Icon(const std::vector<IconImage>& images) {
   MetafileBuilder::Put16(out, static_cast<std::uint16_t>(images.size()));
   std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * images.size());
   for (const IconImage& image : images) {
-    out.insert(out.end(), {static_cast<std::uint8_t>(image.declaredWidth), static_cast<std::uint8_t>(image.declaredWidth), 0, 0});
+    out.insert(out.end(), {static_cast<std::uint8_t>(image.declaredWidth),
+                           static_cast<std::uint8_t>(image.declaredWidth), 0, 0});
     MetafileBuilder::Put16(out, 1);
     MetafileBuilder::Put16(out, 32);
     MetafileBuilder::Put32(out, static_cast<std::uint32_t>(image.bytes.size()));
     MetafileBuilder::Put32(out, offset);
     offset += static_cast<std::uint32_t>(image.bytes.size());
   }
-  for (const IconImage& image : images) out.insert(out.end(), image.bytes.begin(), image.bytes.end());
+  for (const IconImage& image : images)
+    out.insert(out.end(), image.bytes.begin(), image.bytes.end());
   return out;
 }
 
@@ -86,12 +90,14 @@ constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kBlack{0, 0,
 TEST(IconSource, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
   IconImage lying = Solid(16, 32, kRed);
   lying.declaredWidth = 0;  // claims 256
-  const ports::Bitmap chosen = Decode(Icon({lying, Solid(32, 24, kGreen), Solid(32, 32, kBlue), Solid(24, 32, kRed)}));
+  const ports::Bitmap chosen =
+      Decode(Icon({lying, Solid(32, 24, kGreen), Solid(32, 32, kBlue), Solid(24, 32, kRed)}));
   ASSERT_EQ(chosen.width, 32);
   ASSERT_EQ(chosen.height, 32);
   EXPECT_EQ(testing::PixelOf(chosen, 10, 10), kBlue);
   // Same size and depth: the first one listed.
-  EXPECT_EQ(testing::PixelOf(Decode(Icon({Solid(8, 24, kGreen), Solid(8, 24, kRed)})), 1, 1), kGreen);
+  EXPECT_EQ(testing::PixelOf(Decode(Icon({Solid(8, 24, kGreen), Solid(8, 24, kRed)})), 1, 1),
+            kGreen);
 }
 
 TEST(IconSource, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
@@ -99,14 +105,15 @@ TEST(IconSource, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
   ASSERT_EQ(png.width, 20);
   EXPECT_EQ(testing::PixelOf(png, 19, 19), kGreen);
 
-  const ports::Bitmap masked =
-      Decode(Icon({BitmapImage(8, 6, 24, kBlue, 255, [](int x, int y) { return x < 4 && y < 2; })}));
+  const ports::Bitmap masked = Decode(
+      Icon({BitmapImage(8, 6, 24, kBlue, 255, [](int x, int y) { return x < 4 && y < 2; })}));
   ASSERT_EQ(masked.height, 6);
   EXPECT_EQ(testing::PixelOf(masked, 1, 0), kBlack);
   EXPECT_EQ(testing::PixelOf(masked, 5, 0), kBlue);
   EXPECT_EQ(testing::PixelOf(masked, 1, 3), kBlue);
 
-  const ports::Bitmap half = Decode(Icon({BitmapImage(4, 4, 32, {200, 100, 50}, 128, [](int, int) { return false; })}));
+  const ports::Bitmap half =
+      Decode(Icon({BitmapImage(4, 4, 32, {200, 100, 50}, 128, [](int, int) { return false; })}));
   const Rgb c = testing::PixelOf(half, 2, 2);
   EXPECT_NEAR(c.r, 100, 1);
   EXPECT_NEAR(c.g, 50, 1);

@@ -72,9 +72,12 @@ TEST(JpegSource, StreamsRowsInSeveralCalls) {
 // The block's last column sits on a 16-pixel boundary in the first case: the
 // crop must still deliver it exactly as the full decode does.
 TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
-  const Bytes file = testing::EncodeJpeg(
-      200, 120, [](int x, int y) { return Rgb{std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)}; },
-      {JpegKind::Baseline, 0, 90});
+  const Bytes file =
+      testing::EncodeJpeg(200, 120,
+                          [](int x, int y) {
+                            return Rgb{std::uint8_t(x), std::uint8_t(y * 2), std::uint8_t(x ^ y)};
+                          },
+                          {JpegKind::Baseline, 0, 90});
   const ports::Bitmap whole =
       testing::ReadWhole(*OpenJpeg(testing::InMemory(file), testing::ProgramDecoding()));
   for (auto [w, h] : {std::pair{32, 16}, {33, 17}, {199, 119}, {500, 500}, {1, 1}}) {

@@ -21,14 +21,39 @@ constexpr Rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 2
     kWhite{255, 255, 255}, kYellow{255, 255, 0};
 
 enum : std::uint16_t {
-  kSaveDc = 0x001E, kSetBkMode = 0x0102, kSetMapMode = 0x0103, kSetPolyFillMode = 0x0106,
-  kRestoreDc = 0x0127, kSelectObject = 0x012D, kSetTextAlign = 0x012E, kDeleteObject = 0x01F0,
-  kSetBkColor = 0x0201, kSetTextColor = 0x0209, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C,
-  kSetViewportOrg = 0x020D, kLineTo = 0x0213, kMoveTo = 0x0214, kCreatePen = 0x02FA,
-  kCreateFont = 0x02FB, kCreateBrush = 0x02FC, kPolygon = 0x0324, kPolyline = 0x0325,
-  kEllipse = 0x0418, kRectangle = 0x041B, kTextOut = 0x0521, kPolyPolygon = 0x0538,
-  kRoundRect = 0x061C, kArc = 0x0817, kPie = 0x081A, kChord = 0x0830, kDibBitBlt = 0x0940,
-  kExtTextOut = 0x0A32, kDibStretchBlt = 0x0B41, kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
+  kSaveDc = 0x001E,
+  kSetBkMode = 0x0102,
+  kSetMapMode = 0x0103,
+  kSetPolyFillMode = 0x0106,
+  kRestoreDc = 0x0127,
+  kSelectObject = 0x012D,
+  kSetTextAlign = 0x012E,
+  kDeleteObject = 0x01F0,
+  kSetBkColor = 0x0201,
+  kSetTextColor = 0x0209,
+  kSetWindowOrg = 0x020B,
+  kSetWindowExt = 0x020C,
+  kSetViewportOrg = 0x020D,
+  kLineTo = 0x0213,
+  kMoveTo = 0x0214,
+  kCreatePen = 0x02FA,
+  kCreateFont = 0x02FB,
+  kCreateBrush = 0x02FC,
+  kPolygon = 0x0324,
+  kPolyline = 0x0325,
+  kEllipse = 0x0418,
+  kRectangle = 0x041B,
+  kTextOut = 0x0521,
+  kPolyPolygon = 0x0538,
+  kRoundRect = 0x061C,
+  kArc = 0x0817,
+  kPie = 0x081A,
+  kChord = 0x0830,
+  kDibBitBlt = 0x0940,
+  kExtTextOut = 0x0A32,
+  kDibStretchBlt = 0x0B41,
+  kSetDibToDev = 0x0D33,
+  kStretchDib = 0x0F43,
 };
 
 // Only what the tests put in: 24-bit bottom-up DIBs.
@@ -79,7 +104,10 @@ MetafileBuilder& PenAndBrush(MetafileBuilder& b, Rgb pen, Rgb brush, int penStyl
   auto brushWords = std::vector<std::int32_t>{0};
   for (auto w : ColorRef(brush.r, brush.g, brush.b)) brushWords.push_back(w);
   brushWords.push_back(0);
-  return b.Record(kCreatePen, penWords).Record(kCreateBrush, brushWords).Record(kSelectObject, {0}).Record(kSelectObject, {1});
+  return b.Record(kCreatePen, penWords)
+      .Record(kCreateBrush, brushWords)
+      .Record(kSelectObject, {0})
+      .Record(kSelectObject, {1});
 }
 
 Rgb At(const ports::Bitmap& image, int x, int y) { return testing::PixelOf(image, x, y); }
@@ -106,26 +134,26 @@ TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
 TEST(MetafilePlayer, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
   MetafileBuilder b = Pixels();
   PenAndBrush(b, kRed, kBlue)
-      .Record(kRectangle, {20, 30, 2, 2})             // bottom, right, top, left
-      .Record(kRoundRect, {8, 8, 20, 70, 2, 40})      // corner h, w, then the box
+      .Record(kRectangle, {20, 30, 2, 2})         // bottom, right, top, left
+      .Record(kRoundRect, {8, 8, 20, 70, 2, 40})  // corner h, w, then the box
       .Record(kEllipse, {50, 30, 30, 2})
-      .Record(kPolygon, {3, 40, 30, 60, 30, 50, 50})  // triangle
-      .Record(kPie, {60, 70, 60, 99, 79, 99, 40, 61}) // from the right over the top to the left
+      .Record(kPolygon, {3, 40, 30, 60, 30, 50, 50})   // triangle
+      .Record(kPie, {60, 70, 60, 99, 79, 99, 40, 61})  // from the right over the top to the left
       .Record(kChord, {79, 60, 61, 60, 79, 59, 61, 40});
   const ports::Bitmap image = Render(b);
-  EXPECT_EQ(At(image, 15, 10), kBlue);  // rectangle inside
-  EXPECT_EQ(At(image, 2, 10), kRed);    // its left edge
-  EXPECT_EQ(At(image, 29, 10), kRed);   // its right edge, inside the box
-  EXPECT_EQ(At(image, 30, 10), kBlack); // the box's right bound is not drawn
-  EXPECT_EQ(At(image, 55, 10), kBlue);  // round rectangle
-  EXPECT_EQ(At(image, 40, 2), kBlack);  // its rounded corner
-  EXPECT_EQ(At(image, 16, 40), kBlue);  // ellipse centre
-  EXPECT_EQ(At(image, 3, 31), kBlack);  // outside the ellipse, inside its box
-  EXPECT_EQ(At(image, 50, 40), kBlue);  // triangle
-  EXPECT_EQ(At(image, 85, 50), kBlue);  // pie: the upper half...
-  EXPECT_EQ(At(image, 80, 70), kBlack); // ...not the lower one
-  EXPECT_EQ(At(image, 50, 65), kBlue);  // chord: left of its straight side
-  EXPECT_EQ(At(image, 58, 70), kBlack); // right of it, still inside the ellipse
+  EXPECT_EQ(At(image, 15, 10), kBlue);   // rectangle inside
+  EXPECT_EQ(At(image, 2, 10), kRed);     // its left edge
+  EXPECT_EQ(At(image, 29, 10), kRed);    // its right edge, inside the box
+  EXPECT_EQ(At(image, 30, 10), kBlack);  // the box's right bound is not drawn
+  EXPECT_EQ(At(image, 55, 10), kBlue);   // round rectangle
+  EXPECT_EQ(At(image, 40, 2), kBlack);   // its rounded corner
+  EXPECT_EQ(At(image, 16, 40), kBlue);   // ellipse centre
+  EXPECT_EQ(At(image, 3, 31), kBlack);   // outside the ellipse, inside its box
+  EXPECT_EQ(At(image, 50, 40), kBlue);   // triangle
+  EXPECT_EQ(At(image, 85, 50), kBlue);   // pie: the upper half...
+  EXPECT_EQ(At(image, 80, 70), kBlack);  // ...not the lower one
+  EXPECT_EQ(At(image, 50, 65), kBlue);   // chord: left of its straight side
+  EXPECT_EQ(At(image, 58, 70), kBlack);  // right of it, still inside the ellipse
 }
 
 TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
@@ -133,7 +161,8 @@ TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
     MetafileBuilder b = Pixels();
     PenAndBrush(b, kBlue, kGreen, 5)  // PS_NULL: fill only
         .Record(kSetPolyFillMode, {mode})
-        .Record(kPolyPolygon, {2, 4, 4, 10, 10, 50, 10, 50, 50, 10, 50, 30, 30, 70, 30, 70, 70, 30, 70});
+        .Record(kPolyPolygon,
+                {2, 4, 4, 10, 10, 50, 10, 50, 50, 10, 50, 30, 30, 70, 30, 70, 70, 30, 70});
     const ports::Bitmap image = Render(b);
     EXPECT_EQ(At(image, 20, 20), kGreen);
     EXPECT_EQ(At(image, 60, 60), kGreen);
@@ -147,8 +176,12 @@ TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
   for (auto w : ColorRef(255, 255, 0)) hatched.push_back(w);
   hatched.push_back(4);  // HS_CROSS
   auto background = ColorRef(0, 0, 255);
-  b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0}).Record(kCreateBrush, hatched)
-      .Record(kSelectObject, {1}).Record(kSetBkColor, background).Record(kRectangle, {40, 40, 0, 0});
+  b.Record(kCreatePen, {5, 0, 0, 0, 0})
+      .Record(kSelectObject, {0})
+      .Record(kCreateBrush, hatched)
+      .Record(kSelectObject, {1})
+      .Record(kSetBkColor, background)
+      .Record(kRectangle, {40, 40, 0, 0});
   const ports::Bitmap image = Render(b);
   int lines = 0, back = 0;
   for (int y = 0; y < 40; ++y) {
@@ -169,9 +202,12 @@ TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
 TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
   // Anisotropic: a 10 x 10 window over the whole 100 x 80 frame.
   MetafileBuilder scaled;
-  scaled.Placeable(0, 0, 1500, 1200, 1440).Record(kSetMapMode, {8}).Record(kSetWindowOrg, {0, 0})
+  scaled.Placeable(0, 0, 1500, 1200, 1440)
+      .Record(kSetMapMode, {8})
+      .Record(kSetWindowOrg, {0, 0})
       .Record(kSetWindowExt, {10, 10});
-  PenAndBrush(scaled, kGreen, kGreen).Record(kRectangle, {10, 10, 5, 5});  // the bottom-right quarter
+  PenAndBrush(scaled, kGreen, kGreen)
+      .Record(kRectangle, {10, 10, 5, 5});  // the bottom-right quarter
   const ports::Bitmap a = Render(scaled);
   EXPECT_EQ(At(a, 75, 60), kGreen);
   EXPECT_EQ(At(a, 45, 35), kBlack);
@@ -196,19 +232,19 @@ TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
     w.push_back(0);
     return w;
   };
-  b.Record(kCreateBrush, brush(kRed))      // object 1
-      .Record(kCreateBrush, brush(kGreen)) // object 2
+  b.Record(kCreateBrush, brush(kRed))       // object 1
+      .Record(kCreateBrush, brush(kGreen))  // object 2
       .Record(kSelectObject, {1})
       .Record(kSaveDc, {})
       .Record(kSelectObject, {2})
       .Record(kRectangle, {10, 10, 0, 0})  // green
       .Record(kRestoreDc, {-1})
-      .Record(kRectangle, {10, 20, 0, 10}) // red again
+      .Record(kRectangle, {10, 20, 0, 10})  // red again
       .Record(kDeleteObject, {1})
-      .Record(kCreateBrush, brush(kWhite)) // takes the freed slot 1
+      .Record(kCreateBrush, brush(kWhite))  // takes the freed slot 1
       .Record(kSelectObject, {1})
       .Record(kRectangle, {10, 30, 0, 20})
-      .Record(0x0999, {1, 2, 3})            // unknown: skipped
+      .Record(0x0999, {1, 2, 3})  // unknown: skipped
       .Record(kSelectObject, {2})
       .Record(kRectangle, {10, 40, 0, 30});
   const ports::Bitmap image = Render(b);
@@ -222,24 +258,27 @@ TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
   MetafileBuilder b = Pixels();
   PenAndBrush(b, kYellow, kBlue)
       .Record(kMoveTo, {5, 0})
-      .Record(kLineTo, {5, 50})                 // row 5, x 0..49
+      .Record(kLineTo, {5, 50})  // row 5, x 0..49
       .Record(kPolyline, {3, 0, 20, 30, 20, 30, 40})
-      .Record(kArc, {60, 40, 60, 80, 79, 80, 41, 40});  // from the right, up over the top, to the left
+      .Record(kArc,
+              {60, 40, 60, 80, 79, 80, 41, 40});  // from the right, up over the top, to the left
   const ports::Bitmap image = Render(b);
   EXPECT_EQ(At(image, 25, 5), kYellow);
   EXPECT_EQ(At(image, 25, 6), kBlack);
   EXPECT_EQ(At(image, 15, 20), kYellow);
   EXPECT_EQ(At(image, 30, 30), kYellow);
-  EXPECT_EQ(At(image, 60, 41), kYellow);   // top of the arc
-  EXPECT_EQ(At(image, 60, 78), kBlack);    // the bottom half is not drawn
-  EXPECT_EQ(At(image, 60, 60), kBlack);    // nor filled
+  EXPECT_EQ(At(image, 60, 41), kYellow);  // top of the arc
+  EXPECT_EQ(At(image, 60, 78), kBlack);   // the bottom half is not drawn
+  EXPECT_EQ(At(image, 60, 60), kBlack);   // nor filled
 }
 
 TEST(MetafilePlayer, OnlyAOnePixelPenIsDashed) {
   for (int width : {1, 3}) {
     MetafileBuilder b = Pixels();
-    b.Record(kCreatePen, {1, width, 0, 0xFFFF, 0x00FF}).Record(kSelectObject, {0})  // PS_DASH, white
-        .Record(kMoveTo, {40, 0}).Record(kLineTo, {40, 99});
+    b.Record(kCreatePen, {1, width, 0, 0xFFFF, 0x00FF})
+        .Record(kSelectObject, {0})  // PS_DASH, white
+        .Record(kMoveTo, {40, 0})
+        .Record(kLineTo, {40, 99});
     const ports::Bitmap image = Render(b);
     EXPECT_EQ(At(image, 20, 40), width == 1 ? kBlack : kWhite) << width;  // in the first gap
     EXPECT_EQ(At(image, 10, 40), kWhite) << width;
@@ -261,13 +300,14 @@ TEST(MetafilePlayer, TextIsDrawnInTheTextColourOnItsBackground) {
       .Record(kSetTextColor, ColorRef(255, 255, 255))
       .Record(kSetBkColor, ColorRef(0, 0, 255))
       .WithBytes(kTextOut, {4}, {'H', 'H', 'H', 'H'}, {5, 5});  // y, x after the text
-  auto ext = std::vector<std::int32_t>{50, 5, 3, 2, 0, 45, 99, 79};  // y, x, count, ETO_OPAQUE, rect
+  auto ext =
+      std::vector<std::int32_t>{50, 5, 3, 2, 0, 45, 99, 79};  // y, x, count, ETO_OPAQUE, rect
   b.Record(kSetBkMode, {1}).WithBytes(kExtTextOut, ext, {'M', 'M', 'M'});
   const ports::Bitmap image = Render(b);
   EXPECT_GT(CountColour(image, kWhite, 5, 5, 60, 30), 40);
   EXPECT_GT(CountColour(image, kBlue, 5, 5, 60, 30), 40);  // the opaque background
   EXPECT_GT(CountColour(image, kWhite, 0, 45, 99, 79), 40);
-  EXPECT_EQ(At(image, 95, 75), kBlue);                     // the opaque rectangle
+  EXPECT_EQ(At(image, 95, 75), kBlue);  // the opaque rectangle
   EXPECT_EQ(CountColour(image, kBlue, 0, 31, 100, 44), 0);
 }
 
@@ -280,7 +320,8 @@ TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
       .WithBytes(kDibStretchBlt, {srcCopy[0], srcCopy[1], 2, 2, 0, 0, 20, 20, 0, 30}, dib)
       .WithBytes(kDibBitBlt, {srcCopy[0], srcCopy[1], 0, 0, 2, 2, 0, 60}, dib)
       .WithBytes(kSetDibToDev, {0, 2, 0, 0, 0, 2, 2, 30, 0}, dib)
-      .WithBytes(kStretchDib, {srcCopy[0], srcCopy[1], 0, 1, 1, 1, 1, 10, 10, 40, 0}, dib);  // one source pixel
+      .WithBytes(kStretchDib, {srcCopy[0], srcCopy[1], 0, 1, 1, 1, 1, 10, 10, 40, 0},
+                 dib);  // one source pixel
   const ports::Bitmap image = Render(b);
   for (int x0 : {0, 30}) {
     EXPECT_EQ(At(image, x0 + 5, 5), kRed) << x0;
@@ -330,10 +371,14 @@ TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
 // decoded, one beyond the memory left is refused unread.
 TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
   int decoded = 0;
-  auto counting = [&decoded](std::span<const std::uint8_t> dib) { ++decoded; return DecodeTestDib(dib); };
+  auto counting = [&decoded](std::span<const std::uint8_t> dib) {
+    ++decoded;
+    return DecodeTestDib(dib);
+  };
   const auto dib = testing::Dib24(2, 2, std::vector<std::uint8_t>(12, 0x80));
   MetafileBuilder empty = Pixels();
-  empty.WithBytes(kDibBitBlt, {0x0020, 0x00CC, 0, 0, 2, 0, 0, 0}, dib)  // 0 pixels wide
+  empty
+      .WithBytes(kDibBitBlt, {0x0020, 0x00CC, 0, 0, 2, 0, 0, 0}, dib)             // 0 pixels wide
       .WithBytes(kStretchDib, {0x0020, 0x00CC, 0, 2, 2, 0, 0, 0, 0, 0, 0}, dib);  // to nothing
   const auto bytes = empty.Build();
   RenderMetafile(Request(bytes, counting));
@@ -377,7 +422,8 @@ std::vector<std::uint8_t> PiledLetters(int count) {
 
 MetafileBuilder PiledText(int count, int pixels) {
   MetafileBuilder b = Pixels();
-  b.WithBytes(kCreateFont, {-pixels, 0, 0, 0, 400, 0, 0, 0, 0}, {'S', 'a', 'n', 's', 0}).Record(kSelectObject, {0});
+  b.WithBytes(kCreateFont, {-pixels, 0, 0, 0, 400, 0, 0, 0, 0}, {'S', 'a', 'n', 's', 0})
+      .Record(kSelectObject, {0});
   return b.WithBytes(kExtTextOut, {0, 0, count, 0}, PiledLetters(count),
                      std::vector<std::int32_t>(std::size_t(count), 0));
 }
@@ -404,7 +450,8 @@ TEST(MetafilePlayer, TextLeavesNoGlyphImagesBehindAcrossDrawings) {
   for (int i = 0; i < 20; ++i) {
     MetafileBuilder b;
     b.Placeable(0, 0, 300, 300, 96)
-        .WithBytes(kCreateFont, {-(1000 + 8 * i), 0, 0, 0, 400, 0, 0, 0, 0}, {'S', 'a', 'n', 's', 0})
+        .WithBytes(kCreateFont, {-(1000 + 8 * i), 0, 0, 0, 400, 0, 0, 0, 0},
+                   {'S', 'a', 'n', 's', 0})
         .Record(kSelectObject, {0})
         .WithBytes(kTextOut, {40}, std::vector<std::uint8_t>(PiledLetters(40)), {0, 0});
     Render(b);

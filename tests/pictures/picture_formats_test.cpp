@@ -25,8 +25,9 @@ TEST(RecognisePicture, GoesByTheFirstBytesOnly) {
   EXPECT_EQ(Recognise({0xD7, 0xCD, 0xC6, 0x9A, 0, 0}), PictureFormat::Metafile);
   EXPECT_EQ(Recognise({1, 0, 9, 0, 0, 3}), PictureFormat::Metafile);
   EXPECT_EQ(Recognise({2, 0, 9, 0, 0, 1}), PictureFormat::Metafile);
-  for (const Bytes& other : {Bytes{}, Bytes{'G', 'I', 'F', '8', '8', 'a'}, Bytes{0, 0, 2, 0},
-                             Bytes{1, 0, 9, 0, 0, 2}, Bytes{0xFF, 0xD8}, Bytes{'<', 's', 'v', 'g'}}) {
+  for (const Bytes& other :
+       {Bytes{}, Bytes{'G', 'I', 'F', '8', '8', 'a'}, Bytes{0, 0, 2, 0}, Bytes{1, 0, 9, 0, 0, 2},
+        Bytes{0xFF, 0xD8}, Bytes{'<', 's', 'v', 'g'}}) {
     EXPECT_EQ(Recognise(other), PictureFormat::Unknown);
   }
 }
@@ -41,9 +42,10 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
   interlacedPng.interlaced = true;
   const Bytes indexes(12, 0);
   const Bytes raw(36, 9);
-  for (const Bytes& file : {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
-                            testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced),
-                            testing::EncodePng(4, 3, raw), testing::EncodePng(4, 3, raw, interlacedPng)}) {
+  for (const Bytes& file :
+       {testing::EncodeJpeg(4, 3, solid), testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}),
+        testing::EncodeGif(4, 3, indexes, {{1, 2, 3}}, interlaced), testing::EncodePng(4, 3, raw),
+        testing::EncodePng(4, 3, raw, interlacedPng)}) {
     const auto source =
         OpenPicture(testing::InMemory(file, "four.pic"), testing::ProgramDecoding());
     std::vector<std::uint8_t> rows(4 * 3 * 3);

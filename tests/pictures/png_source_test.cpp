@@ -46,7 +46,7 @@ struct Variant {
   const char* name;
   testing::PngOptions options;
   std::function<std::vector<int>(int, int)> samples;  // the pixel's samples
-  std::function<Rgb(int, int)> expected;               // its colour after flattening
+  std::function<Rgb(int, int)> expected;              // its colour after flattening
 };
 
 testing::PngOptions Options(std::uint8_t colorType, int depth) {
@@ -74,17 +74,25 @@ std::vector<Variant> Variants() {
   for (int depth : {8, 16}) {
     const int step = depth == 16 ? 5000 : 20;
     out.push_back({"rgb", Options(SPNG_COLOR_TYPE_TRUECOLOR, depth),
-                   [=](int x, int y) { return std::vector<int>{x * step, y * step, (x + y) * step / 2}; },
+                   [=](int x, int y) {
+                     return std::vector<int>{x * step, y * step, (x + y) * step / 2};
+                   },
                    [=](int x, int y) {
                      return Rgb{Scale(x * step, depth), Scale(y * step, depth),
                                 Scale((x + y) * step / 2, depth)};
                    }});
     const int full = (1 << depth) - 1;
     out.push_back({"gray+alpha", Options(SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, depth),
-                   [=](int x, int) { return std::vector<int>{full, x % 2 ? full : 0}; },
-                   [=](int x, int) { return x % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; }});
+                   [=](int x, int) {
+                     return std::vector<int>{full, x % 2 ? full : 0};
+                   },
+                   [=](int x, int) {
+                     return x % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0};
+                   }});
     out.push_back({"rgba", Options(SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, depth),
-                   [=](int, int y) { return std::vector<int>{full, full / 2, 0, y == 0 ? full : full / 2}; },
+                   [=](int, int y) {
+                     return std::vector<int>{full, full / 2, 0, y == 0 ? full : full / 2};
+                   },
                    [=](int, int y) {
                      return y == 0 ? Rgb{255, 127, 0} : Rgb{127, 64, 0};
                    }});
@@ -95,18 +103,27 @@ std::vector<Variant> Variants() {
     options.palette = palette;
     options.paletteAlpha = {255, 0};  // entry 1 transparent
     out.push_back({"palette", options, [](int x, int y) { return std::vector<int>{(x + y) % 4}; },
-                   [=](int x, int y) { return (x + y) % 4 == 1 ? Rgb{0, 0, 0} : palette[(x + y) % 4]; }});
+                   [=](int x, int y) {
+                     return (x + y) % 4 == 1 ? Rgb{0, 0, 0} : palette[(x + y) % 4];
+                   }});
   }
   testing::PngOptions grayKey = Options(SPNG_COLOR_TYPE_GRAYSCALE, 8);
   grayKey.transparentGray = 77;
   out.push_back({"gray key", grayKey, [](int x, int) { return std::vector<int>{x ? 77 : 78}; },
-                 [](int x, int) { return x ? Rgb{0, 0, 0} : Rgb{78, 78, 78}; }});
+                 [](int x, int) {
+                   return x ? Rgb{0, 0, 0} : Rgb{78, 78, 78};
+                 }});
   testing::PngOptions rgbKey = Options(SPNG_COLOR_TYPE_TRUECOLOR, 8);
   rgbKey.transparentRed = 1;
   rgbKey.transparentGreen = 2;
   rgbKey.transparentBlue = 3;
-  out.push_back({"rgb key", rgbKey, [](int, int y) { return std::vector<int>{1, 2, y ? 3 : 4}; },
-                 [](int, int y) { return y ? Rgb{0, 0, 0} : Rgb{1, 2, 4}; }});
+  out.push_back({"rgb key", rgbKey,
+                 [](int, int y) {
+                   return std::vector<int>{1, 2, y ? 3 : 4};
+                 },
+                 [](int, int y) {
+                   return y ? Rgb{0, 0, 0} : Rgb{1, 2, 4};
+                 }});
   return out;
 }
 
@@ -134,8 +151,8 @@ void ExpectPixels(const ports::Bitmap& image, const Variant& variant) {
 TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
   for (const Variant& variant : Variants()) {
     for (bool interlaced : {false, true}) {
-      SCOPED_TRACE(std::string(variant.name) + " depth " + std::to_string(variant.options.bitDepth) +
-                   (interlaced ? " interlaced" : ""));
+      SCOPED_TRACE(std::string(variant.name) + " depth " +
+                   std::to_string(variant.options.bitDepth) + (interlaced ? " interlaced" : ""));
       auto source =
           OpenPng(testing::InMemory(Encode(variant, interlaced)), testing::ProgramDecoding());
       ExpectPixels(testing::ReadWhole(*source), variant);
@@ -185,7 +202,8 @@ TEST(PngSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
   }
   crc ^= 0xFFFFFFFF;
-  for (int k = 0; k < 4; ++k) huge[29 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
+  for (int k = 0; k < 4; ++k)
+    huge[29 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
   try {
     OpenPng(testing::InMemory(huge, "big.png"), testing::ProgramDecoding());
     ADD_FAILURE() << "opened";

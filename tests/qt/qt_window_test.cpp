@@ -81,7 +81,8 @@ class ConfigWindowTest : public QObject {
       if (auto* label = qobject_cast<QLabel*>(widget)) {
         QCOMPARE(label->text(), Name(c.caption));
         QVERIFY(!label->autoFillBackground());
-        QCOMPARE(bool(label->alignment() & Qt::AlignRight), c.alignment == layout::Alignment::Right);
+        QCOMPARE(bool(label->alignment() & Qt::AlignRight),
+                 c.alignment == layout::Alignment::Right);
       }
     }
     for (int n = 1; n <= 7; ++n) {
@@ -122,8 +123,8 @@ class ConfigWindowTest : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       visited << QApplication::focusWidget()->objectName();
     }
-    QCOMPARE(visited, QStringList({"Text2", "Text3", "Command1", "Text4", "Text5", "Text6",
-                                   "Text7", "Text1"}));
+    QCOMPARE(visited, QStringList({"Text2", "Text3", "Command1", "Text4", "Text5", "Text6", "Text7",
+                                   "Text1"}));
   }
 
   void altOSavesTheTrimmedBoxesAndEnds() {
@@ -315,7 +316,8 @@ class MessageBoxTest : public QObject {
   }
 
   void bytesThatAreNotUtf8ShowAsLatin1() {
-    QCOMPARE(Show("Not found: /tmp/\xE9t\xE9.jpg").text, QStringLiteral("Not found: /tmp/\u00E9t\u00E9.jpg"));
+    QCOMPARE(Show("Not found: /tmp/\xE9t\xE9.jpg").text,
+             QStringLiteral("Not found: /tmp/\u00E9t\u00E9.jpg"));
   }
 };
 

@@ -69,7 +69,9 @@ class FakeSettings : public ports::SettingsBackend {
     values[application + "/" + section + "/" + key] = value;
   }
   // Section App of application Tessarin.
-  void Set(const std::string& key, const std::string& value) { values["Tessarin/App/" + key] = value; }
+  void Set(const std::string& key, const std::string& value) {
+    values["Tessarin/App/" + key] = value;
+  }
   std::optional<std::string> Get(const std::string& key) const {
     const auto found = values.find("Tessarin/App/" + key);
     if (found == values.end()) return std::nullopt;
@@ -90,15 +92,17 @@ class FakeFiles : public ports::Files {
   bool IsOrdinaryFile(const std::string& path) override { return ordinaryFiles.count(path) > 0; }
   std::vector<std::string> ListOrdinaryFiles(const std::string& folder) override {
     const auto found = folders.find(folder);
-    if (found == folders.end()) throw Failure::InFile(FailureKind::InsetFolderMissing, folder, "No such file or directory");
+    if (found == folders.end())
+      throw Failure::InFile(FailureKind::InsetFolderMissing, folder, "No such file or directory");
     return found->second;
   }
   std::unique_ptr<ports::InputFile> OpenForReading(const std::string& path) override {
     throw Failure::InFile(FailureKind::PictureUnreadable, path, "the fake has no file contents");
   }
   std::unique_ptr<ports::OutputFile> CreateReplacement(const std::string& path,
-                                                          std::uint64_t size) override {
-    if (failCreate) throw Failure::InFile(FailureKind::OutputRefused, path, "No such file or directory");
+                                                       std::uint64_t size) override {
+    if (failCreate)
+      throw Failure::InFile(FailureKind::OutputRefused, path, "No such file or directory");
     ++replacementsCreated;
     return std::make_unique<Output>(*this, path, size);
   }
@@ -109,8 +113,10 @@ class FakeFiles : public ports::Files {
     Output(FakeFiles& files, std::string path, std::uint64_t size)
         : files_(files), path_(std::move(path)), bytes_(size) {}
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-      if (files_.failWrites) throw Failure::InFile(FailureKind::OutputRefused, path_, "No space left on device");
-      if (offset + bytes.size() > bytes_.size()) throw Failure::InFile(FailureKind::OutputRefused, path_, "write past the size");
+      if (files_.failWrites)
+        throw Failure::InFile(FailureKind::OutputRefused, path_, "No space left on device");
+      if (offset + bytes.size() > bytes_.size())
+        throw Failure::InFile(FailureKind::OutputRefused, path_, "write past the size");
       std::memcpy(bytes_.data() + offset, bytes.data(), bytes.size());
     }
     void Commit() override { files_.written[path_] = bytes_; }
@@ -128,8 +134,11 @@ class FakeSource : public ports::Picture {
  public:
   FakeSource(std::string path, ports::Bitmap image, ports::RowOrder order,
              std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks)
-      : path_(std::move(path)), image_(std::move(image)), order_(order),
-        damagedFrom_(damagedFrom), blocks_(blocks) {}
+      : path_(std::move(path)),
+        image_(std::move(image)),
+        order_(order),
+        damagedFrom_(damagedFrom),
+        blocks_(blocks) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   ports::RowOrder Order() const override { return order_; }
@@ -137,7 +146,8 @@ class FakeSource : public ports::Picture {
     const std::size_t rowBytes = static_cast<std::size_t>(image_.width) * 3;
     for (int i = 0; i < rows; ++i, ++next_) {
       const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
-      if (damagedFrom_ && y >= *damagedFrom_) throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
+      if (damagedFrom_ && y >= *damagedFrom_)
+        throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
       std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
                   image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
     }
@@ -165,13 +175,14 @@ class FakePictures : public ports::Pictures {
   ports::RowOrder order = ports::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
-  std::function<void()> whenOpening;  // may throw what a platform could
+  std::function<void()> whenOpening;            // may throw what a platform could
 
   std::unique_ptr<ports::Picture> Open(const std::string& path) override {
     opened.push_back(path);
     if (whenOpening) whenOpening();
     const auto found = images.find(path);
-    if (found == images.end()) throw Failure::InFile(FailureKind::DamagedPicture, path, "not a picture");
+    if (found == images.end())
+      throw Failure::InFile(FailureKind::DamagedPicture, path, "not a picture");
     const auto damaged = damagedFrom.find(path);
     return std::make_unique<FakeSource>(
         path, found->second, order,

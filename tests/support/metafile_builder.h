@@ -39,7 +39,8 @@ class MetafileBuilder {
     std::vector<std::uint16_t> params;
     for (std::int32_t w : words) params.push_back(static_cast<std::uint16_t>(w));
     for (std::size_t i = 0; i < bytes.size(); i += 2) {
-      params.push_back(static_cast<std::uint16_t>(bytes[i] | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)));
+      params.push_back(
+          static_cast<std::uint16_t>(bytes[i] | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0)));
     }
     for (std::int32_t w : after) params.push_back(static_cast<std::uint16_t>(w));
     return Raw(function, params);
@@ -104,7 +105,8 @@ inline std::vector<std::int32_t> ColorRef(std::uint8_t r, std::uint8_t g, std::u
 
 // A 24-bit bottom-up DIB (info header, no file header) of `pixels` given as
 // B, G, R top row first.
-inline std::vector<std::uint8_t> Dib24(int width, int height, const std::vector<std::uint8_t>& bgrTopDown) {
+inline std::vector<std::uint8_t> Dib24(int width, int height,
+                                       const std::vector<std::uint8_t>& bgrTopDown) {
   std::vector<std::uint8_t> out;
   MetafileBuilder::Put32(out, 40);
   MetafileBuilder::Put32(out, static_cast<std::uint32_t>(width));

@@ -4,6 +4,7 @@
 // use, so that tests and the fuzz corpus start from real, known pixels.
 
 #include <gif_lib.h>
+#include <jpeglib.h>
 #include <spng.h>
 
 #include <cstdio>
@@ -13,8 +14,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "memory_file.h"
 #include "ports/pictures.h"
@@ -27,8 +26,7 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-inline std::unique_ptr<ports::InputFile> InMemory(Bytes bytes,
-                                                     std::string path = "picture") {
+inline std::unique_ptr<ports::InputFile> InMemory(Bytes bytes, std::string path = "picture") {
   return std::make_unique<MemoryInputFile>(std::move(path), std::move(bytes));
 }
 
@@ -158,9 +156,9 @@ struct PngOptions {
   std::uint8_t colorType = SPNG_COLOR_TYPE_TRUECOLOR;
   std::uint8_t bitDepth = 8;
   bool interlaced = false;
-  std::vector<Rgb> palette;          // colour type 3
-  std::vector<std::uint8_t> paletteAlpha;  // tRNS for colour type 3
-  int transparentGray = -1;          // tRNS for colour type 0
+  std::vector<Rgb> palette;                                              // colour type 3
+  std::vector<std::uint8_t> paletteAlpha;                                // tRNS for colour type 3
+  int transparentGray = -1;                                              // tRNS for colour type 0
   int transparentRed = -1, transparentGreen = -1, transparentBlue = -1;  // type 2
 };
 
@@ -202,8 +200,8 @@ inline Bytes EncodePng(int width, int height, const Bytes& raw, PngOptions optio
     hasTrns = true;
   }
   if (hasTrns) spng_set_trns(ctx, &trns);
-  const int status = spng_encode_image(ctx, raw.data(), raw.size(), SPNG_FMT_PNG,
-                                       SPNG_ENCODE_FINALIZE);
+  const int status =
+      spng_encode_image(ctx, raw.data(), raw.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
   if (status != 0) {
     spng_ctx_free(ctx);
     throw std::runtime_error(std::string("spng_encode_image: ") + spng_strerror(status));

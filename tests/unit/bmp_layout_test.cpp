@@ -32,8 +32,8 @@ TEST(BmpLayout, HeaderDescribesA24BitUncompressedBottomUpBitmap) {
 TEST(BmpLayout, RefusesPicturesThatDoNotFitTheSizeField) {
   EXPECT_FALSE(BmpLayout::For(0, 10));
   EXPECT_FALSE(BmpLayout::For(10, -1));
-  EXPECT_FALSE(BmpLayout::For(40000, 40000));       // 4.8 GB
-  EXPECT_TRUE(BmpLayout::For(16384, 16384));        // 805 MB still fits
+  EXPECT_FALSE(BmpLayout::For(40000, 40000));  // 4.8 GB
+  EXPECT_TRUE(BmpLayout::For(16384, 16384));   // 805 MB still fits
   EXPECT_FALSE(BmpLayout::For(2147483647, 2147483647));
 }
 

@@ -54,14 +54,18 @@ class ConfigFormTest : public ::testing::Test {
 };
 
 TEST_F(ConfigFormTest, LoadFillsEachBoxFromItsKey) {
-  const std::vector<std::pair<std::string, std::string>> saved = {
-      {"OutputFile", "/o/w.bmp"}, {"Canvas", "/c.bmp"}, {"InsertDir", "/pics/"},
-      {"X", "0"}, {"Y", "20"}, {"H", "30"}, {"W", "40"}};
+  const std::vector<std::pair<std::string, std::string>> saved = {{"OutputFile", "/o/w.bmp"},
+                                                                  {"Canvas", "/c.bmp"},
+                                                                  {"InsertDir", "/pics/"},
+                                                                  {"X", "0"},
+                                                                  {"Y", "20"},
+                                                                  {"H", "30"},
+                                                                  {"W", "40"}};
   for (const auto& [key, value] : saved) settings.Set(key, value);
   view.boxes.fill("stale");
   form.Load();
-  EXPECT_EQ(view.boxes, (std::array<std::string, 7>{"/o/w.bmp", "/c.bmp", "/pics/", "0", "20",
-                                                     "30", "40"}));
+  EXPECT_EQ(view.boxes,
+            (std::array<std::string, 7>{"/o/w.bmp", "/c.bmp", "/pics/", "0", "20", "30", "40"}));
   EXPECT_TRUE(settings.writes.empty());
 }
 
@@ -73,7 +77,8 @@ TEST_F(ConfigFormTest, LoadLeavesBoxesOfMissingKeysEmpty) {
 }
 
 TEST_F(ConfigFormTest, OkSavesEveryBoxTrimmedInOrderThenClosesAndEnds) {
-  view.boxes = {" /o/w.bmp", "/c.bmp ", "/pics/", "  12  ", "0", "30", "40"};  // only Text3 gains "/"
+  view.boxes = {" /o/w.bmp", "/c.bmp ", "/pics/", "  12  ",
+                "0",         "30",      "40"};  // only Text3 gains "/"
   EXPECT_EQ(PressOk(), ExitCode::Done);
   EXPECT_EQ(settings.writes,
             (std::vector<std::string>{"OutputFile", "Canvas", "InsertDir", "X", "Y", "H", "W"}));

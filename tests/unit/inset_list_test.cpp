@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fake_platform.h"
 #include "text/ascii_text.h"
 #include "text/text_fields.h"
-#include "support/fake_platform.h"
 
 namespace tessarin::testing {
 namespace {
@@ -30,10 +30,10 @@ TEST(InsetPatterns, MatchWithoutRegardToLetterCase) {
 
 TEST(ListInsets, KeepsOnlyTheMatchingNames) {
   FakeFiles files;
-  files.folders["/p"] = {"notes.txt", "photo.png", "PHOTO.JPG", "b.gif", "c.Bmp", "d.ico",
-                         "e.WMF", "f.jpeg", "g.jpe"};
-  EXPECT_EQ(ListInsets(files, "/p"), (std::vector<std::string>{"PHOTO.JPG", "b.gif", "c.Bmp",
-                                                                "d.ico", "e.WMF", "f.jpeg"}));
+  files.folders["/p"] = {"notes.txt", "photo.png", "PHOTO.JPG", "b.gif", "c.Bmp",
+                         "d.ico",     "e.WMF",     "f.jpeg",    "g.jpe"};
+  EXPECT_EQ(ListInsets(files, "/p"),
+            (std::vector<std::string>{"PHOTO.JPG", "b.gif", "c.Bmp", "d.ico", "e.WMF", "f.jpeg"}));
   EXPECT_THROW(ListInsets(files, "/missing"), Failure);
 }
 
@@ -52,7 +52,8 @@ TEST(AsciiText, EachBlankSetTrimsItsOwnBlanksOnly) {
 }
 
 TEST(AsciiText, LowerCasesAsciiLettersOnlyAndQuotesWithBackslashes) {
-  EXPECT_EQ(AsciiLower("AZaz09-\xC3\x84"), "azaz09-\xC3\x84");  // the UTF-8 of a capital umlaut stays
+  EXPECT_EQ(AsciiLower("AZaz09-\xC3\x84"),
+            "azaz09-\xC3\x84");  // the UTF-8 of a capital umlaut stays
   EXPECT_EQ(BackslashQuoted("a'b\"c\\d", '\''), "'a\\'b\"c\\\\d'");
   EXPECT_EQ(BackslashQuoted("a'b\"c", '"'), "\"a'b\\\"c\"");
 }

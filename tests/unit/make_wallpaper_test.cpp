@@ -35,7 +35,8 @@ class MakeWallpaperTest : public ::testing::Test {
     ASSERT_EQ(out.Height(), 48);
     for (int y = 0; y < out.Height(); ++y) {
       for (int x = 0; x < out.Width(); ++x) {
-        const bool inside = x >= canvasX && x < canvasX + width && y >= canvasY && y < canvasY + height;
+        const bool inside =
+            x >= canvasX && x < canvasX + width && y >= canvasY && y < canvasY + height;
         const Bgr expected =
             inside ? Bgr{static_cast<std::uint8_t>(x - canvasX + sourceX),
                          static_cast<std::uint8_t>(y - canvasY + sourceY), kInsetTag}
@@ -49,7 +50,8 @@ class MakeWallpaperTest : public ::testing::Test {
 };
 
 TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture, std::nullopt);
+  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture,
+            std::nullopt);
   ExpectBlockAt(10, 20, 0, 0, 12, 8);
   EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"out.bmp"});
   EXPECT_TRUE(fake.messages.shown.empty());
@@ -113,8 +115,9 @@ TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
 
 TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten) {
   fake.pictures.images.erase("inset.bmp");
-  EXPECT_EQ(testing::KindOfFailure([&] { MakeWallpaper(fake.platform, Request("0", "0", "1", "1")); }),
-            FailureKind::DamagedPicture);
+  EXPECT_EQ(
+      testing::KindOfFailure([&] { MakeWallpaper(fake.platform, Request("0", "0", "1", "1")); }),
+      FailureKind::DamagedPicture);
   EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"canvas.bmp", "inset.bmp"}));
   EXPECT_EQ(fake.files.replacementsCreated, 0);
   EXPECT_TRUE(fake.wallpaper.installed.empty());
@@ -148,8 +151,7 @@ TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
 TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
   const WallpaperRequest request{"canvas.bmp", "inset.bmp", "1", "2", "3", "4", "canvas.bmp"};
   EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
-  EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2),
-            (Bgr{0, 0, kInsetTag}));
+  EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2), (Bgr{0, 0, kInsetTag}));
 }
 
 TEST_F(MakeWallpaperTest, ACanvasTooLargeForABmpFileStopsTheRun) {
@@ -196,7 +198,8 @@ class FirstFailureTest : public MakeWallpaperTest, public ::testing::WithParamIn
 
 TEST_P(FirstFailureTest, IsTheOneReported) {
   const Trouble& trouble = GetParam();
-  if (trouble.canvasDamagedFrom) fake.pictures.damagedFrom["canvas.bmp"] = *trouble.canvasDamagedFrom;
+  if (trouble.canvasDamagedFrom)
+    fake.pictures.damagedFrom["canvas.bmp"] = *trouble.canvasDamagedFrom;
   if (trouble.insetDamagedFrom) fake.pictures.damagedFrom["inset.bmp"] = *trouble.insetDamagedFrom;
   fake.files.failCreate = trouble.output == Output::CannotBeCreated;
   fake.files.failWrites = trouble.output == Output::CannotBeWritten;
@@ -221,18 +224,36 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Trouble{"CanvasBeforeHeight", 40, {}, "10", "h?", Output::Fine, "canvas.bmp: "},
         Trouble{"CanvasBeforeX", 40, {}, "x?", "8", Output::Fine, "canvas.bmp: "},
-        Trouble{"CanvasBeforeAMissingFolder", 40, {}, "10", "8", Output::CannotBeCreated, "canvas.bmp: "},
-        Trouble{"CanvasBeforeAFailedWrite", 40, {}, "10", "8", Output::CannotBeWritten, "canvas.bmp: "},
+        Trouble{"CanvasBeforeAMissingFolder",
+                40,
+                {},
+                "10",
+                "8",
+                Output::CannotBeCreated,
+                "canvas.bmp: "},
+        Trouble{
+            "CanvasBeforeAFailedWrite", 40, {}, "10", "8", Output::CannotBeWritten, "canvas.bmp: "},
         Trouble{"CanvasBeforeInset", 40, 4, "10", "8", Output::Fine, "canvas.bmp: "},
         Trouble{"InsetBeforeX", {}, 4, "x?", "8", Output::Fine, "inset.bmp: "},
-        Trouble{"InsetBeforeAMissingFolder", {}, 4, "10", "8", Output::CannotBeCreated, "inset.bmp: "},
+        Trouble{
+            "InsetBeforeAMissingFolder", {}, 4, "10", "8", Output::CannotBeCreated, "inset.bmp: "},
         // Without an area there is no block: the whole inset is read.
         Trouble{"InsetBelowItsBlockBeforeX", {}, 12, "x?", "8", Output::Fine, "inset.bmp: "},
-        Trouble{"AMissingFolderBeforeInsetBelowItsBlock", {}, 12, "10", "8", Output::CannotBeCreated,
+        Trouble{"AMissingFolderBeforeInsetBelowItsBlock",
+                {},
+                12,
+                "10",
+                "8",
+                Output::CannotBeCreated,
                 "out.bmp: "},
         Trouble{"InsetBelowItsBlockIsNotNeeded", {}, 12, "10", "8", Output::Fine, ""},
         Trouble{"HeightBeforeX", {}, {}, "x?", "h?", Output::Fine, "The replacement area's height"},
-        Trouble{"XBeforeAMissingFolder", {}, {}, "x?", "8", Output::CannotBeCreated,
+        Trouble{"XBeforeAMissingFolder",
+                {},
+                {},
+                "x?",
+                "8",
+                Output::CannotBeCreated,
                 "The replacement area's X"}),
     [](const ::testing::TestParamInfo<Trouble>& test) { return test.param.name; });
 

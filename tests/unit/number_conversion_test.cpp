@@ -31,7 +31,10 @@ TEST(ToInt32, UsesTheUsersDecimalSeparatorOnly) {
   EXPECT_EQ(ToInt32("10,5", ","), 10);
   EXPECT_EQ(ToInt32("11,5", ","), 12);
   EXPECT_FALSE(ToInt32("10.5", ","));
-  EXPECT_EQ(ToInt32("3\xd9\xab" "6", "\xd9\xab"), 4);  // a separator of more than one byte
+  EXPECT_EQ(ToInt32("3\xd9\xab"
+                    "6",
+                    "\xd9\xab"),
+            4);  // a separator of more than one byte
 }
 
 TEST(ToInt32, AcceptsExactlyTheSigned32BitRange) {
@@ -46,8 +49,8 @@ TEST(ToInt32, AcceptsExactlyTheSigned32BitRange) {
 }
 
 TEST(ToInt32, RefusesEverythingThatIsNotOneNumber) {
-  for (const char* text : {"", "   ", "abc", "1 2", "12px", "--1", "+", ".", "1.2.3", "0x10", "1e3",
-                           "١٢"}) {
+  for (const char* text :
+       {"", "   ", "abc", "1 2", "12px", "--1", "+", ".", "1.2.3", "0x10", "1e3", "١٢"}) {
     EXPECT_FALSE(ToInt32(text, ".")) << '"' << text << '"';
   }
 }

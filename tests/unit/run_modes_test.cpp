@@ -41,9 +41,13 @@ class RunModesTest : public ::testing::Test {
 
   void SaveConfiguration() {
     for (const auto& [key, value] :
-         std::map<std::string, std::string>{{"OutputFile", "/out/wall.bmp"}, {"Canvas", "a.bmp"},
-                                            {"InsertDir", "/pics/"}, {"X", "10"}, {"Y", "20"},
-                                            {"H", "5"}, {"W", "7"}}) {
+         std::map<std::string, std::string>{{"OutputFile", "/out/wall.bmp"},
+                                            {"Canvas", "a.bmp"},
+                                            {"InsertDir", "/pics/"},
+                                            {"X", "10"},
+                                            {"Y", "20"},
+                                            {"H", "5"},
+                                            {"W", "7"}}) {
       fake.settings.Set(key, value);
     }
     fake.files.folders["/pics/"] = {"one.bmp", "notes.txt", "photo.png", "two.jpg"};
@@ -126,10 +130,12 @@ TEST_F(RunModesTest, SixCommasGiveSevenFieldsEvenWhenSomeAreEmpty) {
 }
 
 TEST_F(RunModesTest, AWindowThatCannotOpenGoesThroughTheFailureStopWithItsOwnStatus) {
-  fake.configWindow.openFails = Failure(FailureKind::NoDisplay, "The configuration window needs a display.");
+  fake.configWindow.openFails =
+      Failure(FailureKind::NoDisplay, "The configuration window needs a display.");
   EXPECT_EQ(Run("/C"), ExitCode::NoDisplay);
-  EXPECT_EQ(fake.messages.shown,
-            std::vector<std::string>{"Tessarin stopped: The configuration window needs a display."});
+  EXPECT_EQ(
+      fake.messages.shown,
+      std::vector<std::string>{"Tessarin stopped: The configuration window needs a display."});
 }
 
 TEST_F(RunModesTest, AMissingPictureEndsTheRunWithItsOwnStatus) {
@@ -196,7 +202,8 @@ TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
   // A failure in one of its events is the failure stop.
   fake.configWindow.failureInAnEvent = "Tessarin.ini: read-only";
   EXPECT_EQ(Run("/C"), ExitCode::FailureStop);
-  EXPECT_EQ(fake.messages.shown, std::vector<std::string>{"Tessarin stopped: Tessarin.ini: read-only"});
+  EXPECT_EQ(fake.messages.shown,
+            std::vector<std::string>{"Tessarin stopped: Tessarin.ini: read-only"});
   // The jobs that make a wallpaper leave no window to run.
   EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.ran, 2);
@@ -215,8 +222,9 @@ TEST_F(RunModesTest, AFolderWithoutMatchingPicturesEndsWithoutWriting) {
   fake.files.folders["/pics/"] = {"notes.txt", "photo.png"};
   EXPECT_EQ(Run(""), ExitCode::NoInsets);
   ASSERT_EQ(fake.messages.shown.size(), 1u);
-  EXPECT_EQ(fake.messages.shown[0],
-            "[/pics/] holds no picture matching *.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf... quitting.");
+  EXPECT_EQ(
+      fake.messages.shown[0],
+      "[/pics/] holds no picture matching *.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf... quitting.");
   EXPECT_TRUE(fake.files.written.empty());
   EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
@@ -260,11 +268,14 @@ TEST_P(AnyExceptionTest, BecomesTheFailureStopWithItsMessage) {
 INSTANTIATE_TEST_SUITE_P(
     RunModes, AnyExceptionTest,
     ::testing::Values(
-        Unexpected{"Failure", [] { throw Failure::InFile(FailureKind::DamagedPicture, "a.bmp", "damaged"); }, "a.bmp: damaged"},
+        Unexpected{"Failure",
+                   [] { throw Failure::InFile(FailureKind::DamagedPicture, "a.bmp", "damaged"); },
+                   "a.bmp: damaged"},
         Unexpected{"SystemError",
                    [] {
-                     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
-                                             "cannot start a thread");
+                     throw std::system_error(
+                         std::make_error_code(std::errc::resource_unavailable_try_again),
+                         "cannot start a thread");
                    },
                    "cannot start a thread"},
         Unexpected{"FilesystemError",

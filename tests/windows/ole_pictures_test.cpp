@@ -6,10 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
-#include "windows/win32_files.h"
 #include "support/bytes.h"
 #include "support/encode_bmp.h"
 #include "windows/helpers/placeable_metafile.h"
+#include "windows/win32_files.h"
 #include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "windows/win32_text.h"
 #include "support/bytes.h"
+#include "windows/win32_text.h"
 #include "windows/windows_temporary_folder.h"
 
 namespace tessarin::win32_platform {
@@ -234,11 +234,10 @@ TEST_F(Win32LongPathsTest, LookupListingReadingAndReplacement) {
 
 TEST_F(Win32LongPathsTest, SlashesAndDotsInALongPathAreResolvedFirst) {
   std::string slashed = deep + "/./canvas.bmp";
-  std::replace(slashed.begin() + static_cast<long>(folder.Path().size()), slashed.end(), '\\',
-               '/');
+  std::replace(slashed.begin() + static_cast<long>(folder.Path().size()), slashed.end(), '\\', '/');
   EXPECT_TRUE(files.IsOrdinaryFile(slashed));
-  EXPECT_TRUE(files.IsOrdinaryFile(deep + "\\..\\" + deep.substr(deep.rfind('\\') + 1) +
-                                   "\\canvas.bmp"));
+  EXPECT_TRUE(
+      files.IsOrdinaryFile(deep + "\\..\\" + deep.substr(deep.rfind('\\') + 1) + "\\canvas.bmp"));
 }
 
 TEST(SystemPath, ShortPathsStayAsGivenLongOnesTakeTheirFullLongForm) {
@@ -248,8 +247,7 @@ TEST(SystemPath, ShortPathsStayAsGivenLongOnesTakeTheirFullLongForm) {
   const std::string name(300, 'n');
   EXPECT_EQ(SystemPath("C:\\Walls\\" + name), Widen("\\\\?\\C:\\Walls\\" + name));
   EXPECT_EQ(SystemPath("C:/Walls/sub/../" + name), Widen("\\\\?\\C:\\Walls\\" + name));
-  EXPECT_EQ(SystemPath("\\\\server\\share\\" + name),
-            Widen("\\\\?\\UNC\\server\\share\\" + name));
+  EXPECT_EQ(SystemPath("\\\\server\\share\\" + name), Widen("\\\\?\\UNC\\server\\share\\" + name));
   EXPECT_EQ(SystemPath("\\\\?\\C:\\Walls\\" + name), Widen("\\\\?\\C:\\Walls\\" + name));
 }
 

@@ -241,8 +241,8 @@ TEST_F(Win32WallpaperTest, ShowsAPathLongerThanTheDesktopTakesByItsShortName) {
   }
   const std::wstring file = deep + L"\\" + std::wstring(300 - deep.size() - 5, L'w') + L".bmp";
   ASSERT_EQ(file.size(), 300u);
-  CloseHandle(CreateFileW(SystemPath(Narrow(file)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  CloseHandle(CreateFileW(SystemPath(Narrow(file)).c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ShowAndKeep(Narrow(file));
   const std::wstring shown = ShownWallpaper();
   ASSERT_LT(shown.size(), static_cast<std::size_t>(MAX_PATH));

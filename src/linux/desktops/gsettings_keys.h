@@ -13,7 +13,7 @@ namespace tessarin::linux_platform {
 struct GSettingsKey {
   const char* schema;
   const char* key;
-  bool takesUri;  // a file:// URI, or else a plain path
+  bool takesUri;          // a file:// URI, or else a plain path
   bool optional = false;  // a schema may lack it: missing, it is passed over silently
 };
 

@@ -61,7 +61,8 @@ DesktopKind ChooseDesktop(const Environment& environment) {
   while (std::getline(desktops, entry, ':')) {
     if (const auto kind = KindNamed(entry); kind != DesktopKind::None) return kind;
   }
-  if (const auto kind = KindNamed(environment.Get("DESKTOP_SESSION")); kind != DesktopKind::None) return kind;
+  if (const auto kind = KindNamed(environment.Get("DESKTOP_SESSION")); kind != DesktopKind::None)
+    return kind;
   if (!environment.Get("SWAYSOCK").empty()) return DesktopKind::Sway;
   if (!environment.Get("DISPLAY").empty()) return DesktopKind::X11Root;
   return DesktopKind::None;
@@ -78,28 +79,36 @@ void LinuxDesktop::ShowAndKeep(const std::string& path) {
 void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
   const DesktopTools desktop{tools_, report_, environment_};
   switch (kind) {
-    case DesktopKind::Gnome: return ApplyGnome(desktop, path);
+    case DesktopKind::Gnome:
+      return ApplyGnome(desktop, path);
     case DesktopKind::GnomeKeys:
       return ApplyGnomeKeys(desktop, path);
     case DesktopKind::Budgie:
       return ApplyBudgie(desktop, path);
-    case DesktopKind::Cinnamon: return ApplyCinnamon(desktop, path);
-    case DesktopKind::Mate: return ApplyMate(desktop, path);
-    case DesktopKind::Deepin: return ApplyDeepin(desktop, path);
-    case DesktopKind::Kde: return ApplyKde(desktop, path);
-    case DesktopKind::Xfce: return ApplyXfce(desktop, path);
+    case DesktopKind::Cinnamon:
+      return ApplyCinnamon(desktop, path);
+    case DesktopKind::Mate:
+      return ApplyMate(desktop, path);
+    case DesktopKind::Deepin:
+      return ApplyDeepin(desktop, path);
+    case DesktopKind::Kde:
+      return ApplyKde(desktop, path);
+    case DesktopKind::Xfce:
+      return ApplyXfce(desktop, path);
     case DesktopKind::Lxqt:
       return ApplyLxqt(desktop, path);
     case DesktopKind::Lxde:
       return ApplyLxde(desktop, path);
-    case DesktopKind::Sway: return ApplySway(desktop, path);
+    case DesktopKind::Sway:
+      return ApplySway(desktop, path);
     case DesktopKind::X11Root: {
       const auto outcome = RunInChild(
           [&] { return SetX11RootPicture(environment_.Get("DISPLAY"), path, pictures_); });
       if (outcome.Succeeded() && !outcome.output.empty()) desktop.Report(outcome.output);
       return;
     }
-    case DesktopKind::None: return;
+    case DesktopKind::None:
+      return;
   }
 }
 

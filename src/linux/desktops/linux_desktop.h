@@ -42,7 +42,10 @@ class LinuxDesktop : public ports::Wallpaper {
  public:
   LinuxDesktop(Environment environment, ToolRunner& tools, ports::Pictures& pictures,
                ReportLine report = WriteToStderr)
-      : environment_(std::move(environment)), tools_(tools), pictures_(pictures), report_(std::move(report)) {}
+      : environment_(std::move(environment)),
+        tools_(tools),
+        pictures_(pictures),
+        report_(std::move(report)) {}
 
   void ShowAndKeep(const std::string& path) override;
 

@@ -61,7 +61,8 @@ ToolOutcome WaitForChild(pid_t child, int outputFd, std::chrono::milliseconds li
   bool pipeOpen = true;
   int status = 0;
   while (::waitpid(child, &status, WNOHANG) != child) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) {
       ::kill(-child, SIGKILL);
       ::kill(child, SIGKILL);
@@ -82,14 +83,16 @@ ToolOutcome WaitForChild(pid_t child, int outputFd, std::chrono::milliseconds li
 
 bool IsExecutableFile(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace
 
 std::string ProcessToolRunner::FindTool(const std::string& tool) const {
   if (tool.find('/') != std::string::npos) return IsExecutableFile(tool) ? tool : std::string();
-  std::string folders = environment_.Has("PATH") ? environment_.Get("PATH") : "/usr/local/bin:/usr/bin:/bin";
+  std::string folders =
+      environment_.Has("PATH") ? environment_.Get("PATH") : "/usr/local/bin:/usr/bin:/bin";
   std::istringstream list(folders);
   std::string folder;
   while (std::getline(list, folder, ':')) {
@@ -99,7 +102,8 @@ std::string ProcessToolRunner::FindTool(const std::string& tool) const {
   return {};
 }
 
-ToolOutcome ProcessToolRunner::Run(const std::string& tool, const std::vector<std::string>& arguments) {
+ToolOutcome ProcessToolRunner::Run(const std::string& tool,
+                                   const std::vector<std::string>& arguments) {
   ToolOutcome outcome;
   const std::string program = FindTool(tool);
   if (program.empty()) {
@@ -133,7 +137,8 @@ ToolOutcome ProcessToolRunner::Run(const std::string& tool, const std::vector<st
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
 
   pid_t child = 0;
-  const int failed = ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+  const int failed =
+      ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   output.CloseWriteEnd();
@@ -157,7 +162,8 @@ ToolOutcome RunInChild(const std::function<std::string()>& work, std::chrono::mi
       const std::string text = work();
       std::size_t written = 0;
       while (written < text.size()) {
-        const ssize_t count = ::write(output.writeEnd, text.data() + written, text.size() - written);
+        const ssize_t count =
+            ::write(output.writeEnd, text.data() + written, text.size() - written);
         if (count <= 0) break;
         written += static_cast<std::size_t>(count);
       }

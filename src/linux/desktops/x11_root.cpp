@@ -42,16 +42,18 @@ struct Xlib {
   bool Load() {
     const modules::LoadedModule library("libX11.so.6");
     return library.Find("XOpenDisplay", OpenDisplay) &&
-           library.Find("XCloseDisplay", CloseDisplay) && library.Find("XSetErrorHandler", SetErrorHandler) &&
-           library.Find("XInternAtom", InternAtom) && library.Find("XGetWindowProperty", GetWindowProperty) &&
+           library.Find("XCloseDisplay", CloseDisplay) &&
+           library.Find("XSetErrorHandler", SetErrorHandler) &&
+           library.Find("XInternAtom", InternAtom) &&
+           library.Find("XGetWindowProperty", GetWindowProperty) &&
            library.Find("XChangeProperty", ChangeProperty) && library.Find("XFree", Free) &&
            library.Find("XKillClient", KillClient) && library.Find("XCreatePixmap", CreatePixmap) &&
            library.Find("XFreePixmap", FreePixmap) && library.Find("XCreateGC", CreateGC) &&
            library.Find("XFreeGC", FreeGC) && library.Find("XFillRectangle", FillRectangle) &&
            library.Find("XCreateImage", CreateImage) && library.Find("XPutImage", PutImage) &&
            library.Find("XSetWindowBackgroundPixmap", SetWindowBackgroundPixmap) &&
-           library.Find("XClearWindow", ClearWindow) && library.Find("XSetCloseDownMode", SetCloseDownMode) &&
-           library.Find("XSync", Sync);
+           library.Find("XClearWindow", ClearWindow) &&
+           library.Find("XSetCloseDownMode", SetCloseDownMode) && library.Find("XSync", Sync);
   }
 };
 
@@ -66,7 +68,8 @@ struct PixelField {
   explicit PixelField(unsigned long mask)
       : shift(mask == 0 ? 0 : std::countr_zero(mask)), bits(std::popcount(mask)) {}
   unsigned long Of(std::uint8_t value) const {
-    const unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
+    const unsigned long scaled =
+        bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8) : value >> (8 - bits);
     return scaled << shift;
   }
 };
@@ -113,25 +116,30 @@ class RootPainter {
   }
 
   Window Root() const { return DefaultRootWindow(display_); }
-  unsigned Depth() const { return static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_))); }
+  unsigned Depth() const {
+    return static_cast<unsigned>(DefaultDepth(display_, DefaultScreen(display_)));
+  }
   Visual* TheVisual() const { return DefaultVisual(display_, DefaultScreen(display_)); }
 
  private:
   // Rows [firstY, firstY + count) of the picture, as read (bottom row first
   // for a bottom-up file); rows at or below `height` are not shown.
-  void PutStrip(Pixmap tile, GC gc, const std::vector<std::uint8_t>& rows, int pictureWidth, int width,
-                int firstY, int count, bool bottomUp, int height) const {
+  void PutStrip(Pixmap tile, GC gc, const std::vector<std::uint8_t>& rows, int pictureWidth,
+                int width, int firstY, int count, bool bottomUp, int height) const {
     const int shownRows = std::min(firstY + count, height) - firstY;
     if (shownRows <= 0) return;
-    XImage* image = x_.CreateImage(display_, TheVisual(), Depth(), ZPixmap, 0, nullptr,
-                                   static_cast<unsigned>(width), static_cast<unsigned>(shownRows), 32, 0);
+    XImage* image =
+        x_.CreateImage(display_, TheVisual(), Depth(), ZPixmap, 0, nullptr,
+                       static_cast<unsigned>(width), static_cast<unsigned>(shownRows), 32, 0);
     if (image == nullptr) return;
     std::vector<char> pixels(static_cast<std::size_t>(image->bytes_per_line) * shownRows);
     image->data = pixels.data();
-    const PixelField red(TheVisual()->red_mask), green(TheVisual()->green_mask), blue(TheVisual()->blue_mask);
+    const PixelField red(TheVisual()->red_mask), green(TheVisual()->green_mask),
+        blue(TheVisual()->blue_mask);
     for (int y = 0; y < shownRows; ++y) {
       const int readIndex = bottomUp ? count - 1 - y : y;
-      const std::uint8_t* bgr = rows.data() + static_cast<std::size_t>(readIndex) * pictureWidth * 3;
+      const std::uint8_t* bgr =
+          rows.data() + static_cast<std::size_t>(readIndex) * pictureWidth * 3;
       for (int column = 0; column < width; ++column, bgr += 3) {
         XPutPixel(image, column, y, red.Of(bgr[2]) | green.Of(bgr[1]) | blue.Of(bgr[0]));
       }
@@ -152,8 +160,8 @@ Pixmap ReadPixmapProperty(Xlib& x, Display* display, Window root, Atom property)
   unsigned long items = 0, after = 0;
   unsigned char* data = nullptr;
   Pixmap pixmap = None;
-  if (x.GetWindowProperty(display, root, property, 0, 1, False, XA_PIXMAP, &type, &format, &items, &after,
-                          &data) == Success &&
+  if (x.GetWindowProperty(display, root, property, 0, 1, False, XA_PIXMAP, &type, &format, &items,
+                          &after, &data) == Success &&
       type == XA_PIXMAP && format == 32 && items == 1 && data != nullptr) {
     unsigned long value = 0;  // Xlib hands 32-bit items over as longs
     std::memcpy(&value, data, sizeof value);
@@ -208,7 +216,8 @@ std::string SetX11RootPicture(const std::string& displayName, const std::string&
   const bool published = ReadPixmapProperty(x, display, root, rootPixmap) == full &&
                          ReadPixmapProperty(x, display, root, esetroot) == full;
   x.CloseDisplay(display);
-  return published ? std::string() : "the X root window's pixmap properties do not name the new pixmap";
+  return published ? std::string()
+                   : "the X root window's pixmap properties do not name the new pixmap";
 }
 
 }  // namespace tessarin::linux_platform

@@ -46,7 +46,8 @@ std::optional<std::string> ValueOf(ToolRunner& tools, const std::string& propert
   return found;
 }
 
-void ReadBack(const DesktopTools& desktop, const std::string& property, const std::string& expected) {
+void ReadBack(const DesktopTools& desktop, const std::string& property,
+              const std::string& expected) {
   const auto found = ValueOf(desktop.tools, property);
   if (found && *found != expected) desktop.ReportMismatch("xfconf " + property, expected, *found);
 }
@@ -57,7 +58,8 @@ void ShowPicture(const DesktopTools& desktop, const std::string& styleProperty) 
   constexpr const char* kNone = "0";
   constexpr const char* kZoomed = "5";
   if (ValueOf(desktop.tools, styleProperty) != kNone) return;
-  const auto set = desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", styleProperty, "-s", kZoomed});
+  const auto set =
+      desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", styleProperty, "-s", kZoomed});
   if (set.Succeeded()) ReadBack(desktop, styleProperty, kZoomed);
 }
 
@@ -79,10 +81,11 @@ void ApplyXfce(const DesktopTools& desktop, const std::string& path) {
   if (!listing.Succeeded()) return;
   const auto properties = LastImageProperties(listing.output);
   for (const auto& property : properties) {
-    const auto nudge = desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s",
-                                                        SameFileOtherSpelling(path)});
+    const auto nudge = desktop.tools.Run(
+        "xfconf-query", {"-c", kChannel, "-p", property, "-s", SameFileOtherSpelling(path)});
     if (nudge.Unreachable()) return;
-    const auto set = desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s", path});
+    const auto set =
+        desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-s", path});
     if (set.Unreachable()) return;
     if (!set.Succeeded()) continue;
     ReadBack(desktop, property, path);
@@ -91,8 +94,8 @@ void ApplyXfce(const DesktopTools& desktop, const std::string& path) {
   if (!properties.empty()) return;
   for (const auto& monitor : MonitorsOfAFreshInstall(desktop.tools)) {
     const std::string property = "/backdrop/screen0/" + monitor + "/workspace0/last-image";
-    const auto created = desktop.tools.Run("xfconf-query", {"-c", kChannel, "-p", property, "-n", "-t",
-                                                          "string", "-s", path});
+    const auto created = desktop.tools.Run(
+        "xfconf-query", {"-c", kChannel, "-p", property, "-n", "-t", "string", "-s", path});
     if (created.Unreachable()) return;
     if (created.Succeeded()) ReadBack(desktop, property, path);
   }

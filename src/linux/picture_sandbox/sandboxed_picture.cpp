@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <array>
 #include <cstring>
+#include <map>
 #include <new>
 
 #include "base/failure.h"
@@ -59,8 +59,9 @@ SandboxedPicture::SandboxedPicture(std::unique_ptr<ports::InputFile> file, int f
   Start(std::move(file), fileDescriptor, steps);
   const Message header = Receive();
   // Nothing the decoder says is taken on trust: it may have been taken over.
-  if (header.kind != MessageKind::Header || header.a <= 0 || header.a > setup_.limits.maxPictureWidth ||
-      header.b <= 0 || (header.c != 0 && header.c != 1)) {
+  if (header.kind != MessageKind::Header || header.a <= 0 ||
+      header.a > setup_.limits.maxPictureWidth || header.b <= 0 ||
+      (header.c != 0 && header.c != 1)) {
     ThrowWhyItEnded();
   }
   width_ = header.a;

@@ -25,7 +25,8 @@ ports::Bitmap BlankTopLeft(int width, int height, int fullWidth, int fullHeight)
 
 void CheckRowsLeft(const std::string& path, int rowsRead, int rows, int height) {
   if (rows < 0 || rows > height - rowsRead) {
-    throw Failure::InFile(FailureKind::DamagedPicture, path, "the picture was read past its last row");
+    throw Failure::InFile(FailureKind::DamagedPicture, path,
+                          "the picture was read past its last row");
   }
 }
 
@@ -42,10 +43,12 @@ void HeldPicture::ReadRows(std::uint8_t* out, int rows) {
 // picture is never held twice.
 ports::Bitmap HeldPicture::ReadTopLeft(int width, int height) {
   if (width <= 0 || height <= 0) return {};
-  const int blockWidth = std::min(width, image_.width), blockHeight = std::min(height, image_.height);
+  const int blockWidth = std::min(width, image_.width),
+            blockHeight = std::min(height, image_.height);
   for (int y = 0; y < blockHeight; ++y) {
     std::memmove(image_.bgr.data() + RowBytes(blockWidth) * static_cast<std::size_t>(y),
-                 image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(y), RowBytes(blockWidth));
+                 image_.bgr.data() + RowBytes(image_.width) * static_cast<std::size_t>(y),
+                 RowBytes(blockWidth));
   }
   image_.bgr.resize(RowBytes(blockWidth) * static_cast<std::size_t>(blockHeight));
   image_.width = blockWidth;

@@ -10,15 +10,15 @@ namespace tessarin::metafile {
 namespace {
 
 using detail::Frame;
-using detail::Params;
-using detail::Point;
-using detail::kEof;
-using detail::kSetWindowExt;
-using detail::kSetWindowOrg;
 using detail::kAnisotropic;
+using detail::kEof;
 using detail::kMaxCairoSide;
 using detail::kPixelsPerInch;
+using detail::kSetWindowExt;
+using detail::kSetWindowOrg;
 using detail::Malformed;
+using detail::Params;
+using detail::Point;
 
 std::uint16_t U16At(std::span<const std::uint8_t> b, std::size_t at) {
   if (at + 2 > b.size()) throw MetafileError("the file ends early");
@@ -44,7 +44,8 @@ void FindWindow(std::span<const std::uint8_t> b, Frame& frame) {
     if (function == kSetWindowExt) extent = Point{double(p.I16(1)), double(p.I16(0))};
     at += words * 2;
   }
-  if (!extent || extent->x == 0 || extent->y == 0) throw MetafileError("the metafile gives no picture size");
+  if (!extent || extent->x == 0 || extent->y == 0)
+    throw MetafileError("the metafile gives no picture size");
   frame.width = static_cast<int>(std::abs(extent->x));
   frame.height = static_cast<int>(std::abs(extent->y));
   frame.map.mode = kAnisotropic;
@@ -62,12 +63,16 @@ Frame ReadFrame(const RenderRequest& request) {
   std::size_t header = 0;
   const bool placeable = b.size() >= 4 && U32At(b, 0) == 0x9AC6CDD7u;
   if (placeable) {
-    const auto left = static_cast<std::int16_t>(U16At(b, 6)), top = static_cast<std::int16_t>(U16At(b, 8));
-    const auto right = static_cast<std::int16_t>(U16At(b, 10)), bottom = static_cast<std::int16_t>(U16At(b, 12));
+    const auto left = static_cast<std::int16_t>(U16At(b, 6)),
+               top = static_cast<std::int16_t>(U16At(b, 8));
+    const auto right = static_cast<std::int16_t>(U16At(b, 10)),
+               bottom = static_cast<std::int16_t>(U16At(b, 12));
     const std::uint16_t inch = U16At(b, 14);
     if (inch == 0) throw MetafileError("the metafile gives no units per inch");
-    frame.width = static_cast<int>(std::lround(std::abs(right - left) * double(kPixelsPerInch) / inch));
-    frame.height = static_cast<int>(std::lround(std::abs(bottom - top) * double(kPixelsPerInch) / inch));
+    frame.width =
+        static_cast<int>(std::lround(std::abs(right - left) * double(kPixelsPerInch) / inch));
+    frame.height =
+        static_cast<int>(std::lround(std::abs(bottom - top) * double(kPixelsPerInch) / inch));
     frame.map.mode = kAnisotropic;
     frame.map.windowX = left, frame.map.windowY = top;
     frame.map.windowW = right - left, frame.map.windowH = bottom - top;
@@ -81,7 +86,8 @@ Frame ReadFrame(const RenderRequest& request) {
   frame.objectCount = U16At(b, header + 10);
   frame.recordsStart = header + 18;
   frame.recordsEnd = header + static_cast<std::size_t>(fileWords) * 2;
-  if (frame.recordsEnd < frame.recordsStart) throw MetafileError("the metafile's header is damaged");
+  if (frame.recordsEnd < frame.recordsStart)
+    throw MetafileError("the metafile's header is damaged");
   if (!placeable) FindWindow(b, frame);
   if (frame.width <= 0 || frame.height <= 0) throw MetafileError("the picture has no pixels");
   if (frame.width > kMaxCairoSide || frame.height > kMaxCairoSide ||

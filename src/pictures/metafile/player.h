@@ -87,7 +87,16 @@ enum Function : std::uint16_t {
   kStretchDib = 0x0F43,
 };
 
-enum MapMode { kText = 1, kLoMetric, kHiMetric, kLoEnglish, kHiEnglish, kTwips, kIsotropic, kAnisotropic };
+enum MapMode {
+  kText = 1,
+  kLoMetric,
+  kHiMetric,
+  kLoEnglish,
+  kHiEnglish,
+  kTwips,
+  kIsotropic,
+  kAnisotropic
+};
 
 constexpr std::uint32_t kSrcCopy = 0x00CC0020, kSrcPaint = 0x00EE0086, kSrcAnd = 0x008800C6;
 constexpr std::uint32_t kPatCopy = 0x00F00021, kBlackness = 0x00000042, kWhiteness = 0x00FF0062;
@@ -188,7 +197,6 @@ struct Point {
   double x, y;
 };
 
-
 // The code page 1252 text of a record as UTF-8 for Cairo.
 std::string Utf8FromAnsi(std::span<const std::uint8_t> text);
 
@@ -199,7 +207,6 @@ struct Frame {
   std::size_t recordsStart = 0, recordsEnd = 0;
   std::size_t objectCount = 0;
 };
-
 
 // Plays the records onto a surface of the frame's size, one record at a time.
 class Player {

@@ -1,9 +1,9 @@
 // Bitmaps: the DIB records and DIB pattern brushes.
 
-#include "pictures/metafile/player.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "pictures/metafile/player.h"
 
 namespace tessarin::metafile::detail {
 
@@ -81,12 +81,14 @@ void Player::DibRecord(std::uint16_t function, const Params& p) {
   const bool hasBitmap = p.Size() > static_cast<std::size_t>(function >> 8) * 2;
   switch (function) {
     case kDibBitBlt:  // rop, ySrc, xSrc, [reserved], h, w, yDest, xDest, DIB
-      if (!hasBitmap) return PatBlt(b.rop, Box(p.I16(8), p.I16(7), p.I16(8) + p.I16(6), p.I16(7) + p.I16(5)));
+      if (!hasBitmap)
+        return PatBlt(b.rop, Box(p.I16(8), p.I16(7), p.I16(8) + p.I16(6), p.I16(7) + p.I16(5)));
       b.srcY = p.I16(2), b.srcX = p.I16(3), b.h = b.srcH = p.I16(4), b.w = b.srcW = p.I16(5);
       b.y = p.I16(6), b.x = p.I16(7), b.dibWord = 8;
       break;
     case kDibStretchBlt:  // rop, hSrc, wSrc, ySrc, xSrc, [reserved], h, w, yDest, xDest, DIB
-      if (!hasBitmap) return PatBlt(b.rop, Box(p.I16(10), p.I16(9), p.I16(10) + p.I16(8), p.I16(9) + p.I16(7)));
+      if (!hasBitmap)
+        return PatBlt(b.rop, Box(p.I16(10), p.I16(9), p.I16(10) + p.I16(8), p.I16(9) + p.I16(7)));
       b.srcH = p.I16(2), b.srcW = p.I16(3), b.srcY = p.I16(4), b.srcX = p.I16(5);
       b.h = p.I16(6), b.w = p.I16(7), b.y = p.I16(8), b.x = p.I16(9), b.dibWord = 10;
       break;
@@ -116,7 +118,8 @@ void Player::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point f
   const Surface surface = SurfaceOf(image);
   const double top = b.srcFromBottom ? image.height - b.srcY - std::abs(b.srcH) : b.srcY;
   cairo_save(cr_);
-  cairo_rectangle(cr_, std::min(a.x, far.x), std::min(a.y, far.y), std::abs(far.x - a.x), std::abs(far.y - a.y));
+  cairo_rectangle(cr_, std::min(a.x, far.x), std::min(a.y, far.y), std::abs(far.x - a.x),
+                  std::abs(far.y - a.y));
   cairo_clip(cr_);
   cairo_translate(cr_, a.x, a.y);
   cairo_scale(cr_, (far.x - a.x) / b.srcW, (far.y - a.y) / b.srcH);

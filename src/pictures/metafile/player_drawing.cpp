@@ -1,9 +1,9 @@
 // Shapes, lines and fills: the pen and the brush.
 
-#include "pictures/metafile/player.h"
-
 #include <algorithm>
 #include <cmath>
+
+#include "pictures/metafile/player.h"
 
 namespace tessarin::metafile::detail {
 
@@ -61,7 +61,8 @@ void Player::StrokePath() {
   cairo_set_line_width(cr_, width);
   cairo_set_line_cap(cr_, width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
   cairo_set_line_join(cr_, width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
-  static const std::vector<double> kDashes[] = {{}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
+  static const std::vector<double> kDashes[] = {
+      {}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
   // As in GDI, only a pen one pixel wide is dashed; a wider one draws solid
   // (dashes shorter than the pen is wide would each be a blob of their own).
   const bool dashed = width <= 1 && pen.style >= 1 && pen.style <= 4;
@@ -84,12 +85,14 @@ void Player::StrokePath() {
 double Player::PathLength() const {
   cairo_path_t* path = cairo_copy_path_flat(cr_);
   double length = 0, x = 0, y = 0, startX = 0, startY = 0;
-  for (int i = 0; path->status == CAIRO_STATUS_SUCCESS && i < path->num_data; i += path->data[i].header.length) {
+  for (int i = 0; path->status == CAIRO_STATUS_SUCCESS && i < path->num_data;
+       i += path->data[i].header.length) {
     const cairo_path_data_t& item = path->data[i];
     if (item.header.type == CAIRO_PATH_MOVE_TO) {
       x = startX = path->data[i + 1].point.x;
       y = startY = path->data[i + 1].point.y;
-    } else if (item.header.type == CAIRO_PATH_LINE_TO || item.header.type == CAIRO_PATH_CLOSE_PATH) {
+    } else if (item.header.type == CAIRO_PATH_LINE_TO ||
+               item.header.type == CAIRO_PATH_CLOSE_PATH) {
       const bool close = item.header.type == CAIRO_PATH_CLOSE_PATH;
       const double toX = close ? startX : path->data[i + 1].point.x;
       const double toY = close ? startY : path->data[i + 1].point.y;
@@ -131,7 +134,8 @@ void Player::Rectangle(const Params& p) {
   const Rect r = RecordBox(p, 0);
   Shape(r, [&](double inset) {
     if (r.Width() > 2 * inset && r.Height() > 2 * inset)
-      cairo_rectangle(cr_, r.left + inset, r.top + inset, r.Width() - 2 * inset, r.Height() - 2 * inset);
+      cairo_rectangle(cr_, r.left + inset, r.top + inset, r.Width() - 2 * inset,
+                      r.Height() - 2 * inset);
   });
 }
 
@@ -148,7 +152,8 @@ void Player::RoundRect(const Params& p) {
       cairo_rectangle(cr_, l, t, rr - l, b - t);
       return;
     }
-    const Point corners[] = {{rr - rx, t + ry}, {rr - rx, b - ry}, {l + rx, b - ry}, {l + rx, t + ry}};
+    const Point corners[] = {
+        {rr - rx, t + ry}, {rr - rx, b - ry}, {l + rx, b - ry}, {l + rx, t + ry}};
     cairo_new_sub_path(cr_);
     for (int i = 0; i < 4; ++i) {
       cairo_save(cr_);
@@ -210,7 +215,8 @@ std::vector<Point> Player::Points(const Params& p, std::size_t word, std::size_t
 Player::Rect Player::Bounds(const std::vector<Point>& points) {
   Rect r{1e9, 1e9, -1e9, -1e9};
   for (const Point& q : points) {
-    r = {std::min(r.left, q.x), std::min(r.top, q.y), std::max(r.right, q.x), std::max(r.bottom, q.y)};
+    r = {std::min(r.left, q.x), std::min(r.top, q.y), std::max(r.right, q.x),
+         std::max(r.bottom, q.y)};
   }
   return r;
 }
@@ -239,7 +245,7 @@ void Player::Polyline(const Params& p) {
 }
 
 void Player::Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
-              std::size_t firstPointWord) {
+                      std::size_t firstPointWord) {
   std::vector<std::vector<Point>> polygons;
   std::size_t at = word + firstPointWord;
   std::vector<Point> all;

@@ -1,12 +1,12 @@
 // The player's record loop, its mapping, work cap, object table and saved
 // states, and the finished picture.
 
-#include "pictures/metafile/player.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numeric>
+
+#include "pictures/metafile/player.h"
 
 namespace tessarin::metafile::detail {
 

@@ -6,7 +6,6 @@
 #include <iterator>
 
 #include "pictures/metafile/metafile_player.h"
-
 #include "pictures/metafile/player.h"
 #include "text/utf8.h"
 
@@ -24,7 +23,6 @@ std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
   }
   return out;
 }
-
 
 }  // namespace tessarin::metafile::detail
 
@@ -47,13 +45,15 @@ cairo_font_face_t* KeptFace(std::size_t family, bool bold) {
 bool NamesAny(const std::string& face, std::initializer_list<const char*> words) {
   std::string lower;
   for (char c : face) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return std::any_of(words.begin(), words.end(), [&](const char* w) { return lower.find(w) != std::string::npos; });
+  return std::any_of(words.begin(), words.end(),
+                     [&](const char* w) { return lower.find(w) != std::string::npos; });
 }
 
 // Which of the families a metafile's face name stands for.
 std::size_t FamilyOf(const std::string& face) {
   if (NamesAny(face, {"mono", "courier", "console", "fixed", "terminal"})) return 2;
-  if (NamesAny(face, {"serif", "times", "roman", "georgia", "garamond", "book"}) && !NamesAny(face, {"sans"})) {
+  if (NamesAny(face, {"serif", "times", "roman", "georgia", "garamond", "book"}) &&
+      !NamesAny(face, {"sans"})) {
     return 1;
   }
   return 0;
@@ -103,8 +103,9 @@ void Player::SelectFont() {
 
 // Draws `text` at logical (x, y) by the text alignment; `advances` (device
 // pixels, may be empty) places each character.
-void Player::DrawText(double x, double y, const std::string& text, std::span<const std::uint8_t> ansi,
-              const std::vector<double>& advances, std::optional<Rect> opaque, bool clip) {
+void Player::DrawText(double x, double y, const std::string& text,
+                      std::span<const std::uint8_t> ansi, const std::vector<double>& advances,
+                      std::optional<Rect> opaque, bool clip) {
   const bool updateCp = state_.textAlign & 1;
   if (updateCp) x = state_.x, y = state_.y;
   Point at = Device(x, y);
@@ -120,7 +121,9 @@ void Player::DrawText(double x, double y, const std::string& text, std::span<con
   }
   const int horizontal = state_.textAlign & 6, vertical = state_.textAlign & 24;
   double left = horizontal == 6 ? at.x - width / 2 : horizontal == 2 ? at.x - width : at.x;
-  const double baseline = vertical == 24 ? at.y : vertical == 8 ? at.y - fe.descent : at.y + fe.ascent;
+  const double baseline = vertical == 24  ? at.y
+                          : vertical == 8 ? at.y - fe.descent
+                                          : at.y + fe.ascent;
   Spend(kGlyphCost * static_cast<double>(ansi.size()));
   Charge({left, baseline - fe.ascent, left + width, baseline + fe.descent});
   ChargeGlyphs(left, baseline, width, ansi.size(), advances);
