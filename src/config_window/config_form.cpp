@@ -3,7 +3,7 @@
 #include <array>
 
 #include "settings/settings.h"
-#include "text/text_fields.h"
+#include "text/ascii_text.h"
 
 namespace tessarin {
 namespace {

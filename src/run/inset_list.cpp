@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "text/ascii_text.h"
-#include "text/text_fields.h"
 
 namespace tessarin {
 

@@ -7,7 +7,9 @@
 #include "run/inset_list.h"
 #include "run/report_message.h"
 #include "settings/settings.h"
-#include "text/text_fields.h"
+#include "text/ascii_text.h"
+#include "text/comma_fields.h"
+#include "text/join_path.h"
 #include "wallpaper/make_wallpaper.h"
 
 namespace tessarin::run_modes {

@@ -4,9 +4,9 @@
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 #include "wallpaper/compose.h"
+#include "wallpaper/failure_ordered_picture.h"
 #include "wallpaper/install_wallpaper.h"
 #include "wallpaper/number_conversion.h"
-#include "wallpaper/tracked_picture.h"
 
 namespace tessarin {
 namespace {
@@ -70,9 +70,9 @@ WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperR
     if (!platform.files.IsOrdinaryFile(*picture)) return {*picture};
   }
   // Both headers are checked before anything is written.
-  TrackedPicture canvas(platform.pictures.Open(request.canvasPath));
+  FailureOrderedPicture canvas(platform.pictures.Open(request.canvasPath));
   const BmpLayout layout = OutputLayout(canvas, request.canvasPath);
-  TrackedPicture inset(platform.pictures.Open(request.insetPath));
+  FailureOrderedPicture inset(platform.pictures.Open(request.insetPath));
   try {
     ComposeAndWrite(platform, request, canvas, inset, layout);
   } catch (...) {

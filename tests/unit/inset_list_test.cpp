@@ -4,7 +4,8 @@
 
 #include "support/fake_platform.h"
 #include "text/ascii_text.h"
-#include "text/text_fields.h"
+#include "text/comma_fields.h"
+#include "text/join_path.h"
 
 namespace tessarin::testing {
 namespace {

@@ -9,9 +9,10 @@ namespace tessarin {
 // A picture as MakeWallpaper reads it: it knows how far it was read and
 // whether it failed, so that when a later step fails first, the picture can
 // still be read to its end and its own failure reported before the later one.
-class TrackedPicture : public ports::Picture {
+class FailureOrderedPicture : public ports::Picture {
  public:
-  explicit TrackedPicture(std::unique_ptr<ports::Picture> source) : source_(std::move(source)) {}
+  explicit FailureOrderedPicture(std::unique_ptr<ports::Picture> source)
+      : source_(std::move(source)) {}
 
   int Width() const override { return source_->Width(); }
   int Height() const override { return source_->Height(); }

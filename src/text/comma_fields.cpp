@@ -1,4 +1,4 @@
-#include "text/text_fields.h"
+#include "text/comma_fields.h"
 
 namespace tessarin {
 
@@ -10,11 +10,6 @@ std::vector<std::string> SplitAtCommas(const std::string& text) {
   }
   fields.push_back(text.substr(start));
   return fields;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name, char separator) {
-  if (!folder.empty() && folder.back() == separator) return folder + name;
-  return folder + separator + name;
 }
 
 }  // namespace tessarin

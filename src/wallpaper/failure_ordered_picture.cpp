@@ -1,10 +1,10 @@
-#include "wallpaper/tracked_picture.h"
+#include "wallpaper/failure_ordered_picture.h"
 
 #include <vector>
 
 namespace tessarin {
 
-void TrackedPicture::ReadRows(std::uint8_t* out, int rows) {
+void FailureOrderedPicture::ReadRows(std::uint8_t* out, int rows) {
   try {
     source_->ReadRows(out, rows);
   } catch (...) {
@@ -14,13 +14,13 @@ void TrackedPicture::ReadRows(std::uint8_t* out, int rows) {
   rowsRead_ += rows;
 }
 
-ports::Bitmap TrackedPicture::ReadTopLeft(int width, int height) {
+ports::Bitmap FailureOrderedPicture::ReadTopLeft(int width, int height) {
   finished_ = true;
   if (width <= 0 || height <= 0) return {};
   return source_->ReadTopLeft(width, height);
 }
 
-void TrackedPicture::ReadToTheEnd() {
+void FailureOrderedPicture::ReadToTheEnd() {
   if (finished_ || rowsRead_ >= Height()) return;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * ports::kBytesPerPixel);
   while (rowsRead_ < Height()) ReadRows(row.data(), 1);

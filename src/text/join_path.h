@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace tessarin {
+
+// The folder and the name joined by exactly one separator.
+std::string JoinPath(const std::string& folder, const std::string& name, char separator);
+
+}  // namespace tessarin
