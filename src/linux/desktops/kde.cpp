@@ -6,6 +6,7 @@
 #include "linux/desktops/backends.h"
 #include "linux/desktops/desktop_values.h"
 #include "text/ascii_text.h"
+#include "text/text_lines.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -81,9 +82,7 @@ void ApplyKde(const DesktopTools& desktop, const std::string& path) {
   }
   if (!outcome.Succeeded()) return;
   const std::string wanted = FileUri(path);
-  std::istringstream lines(outcome.output);
-  std::string line;
-  while (std::getline(lines, line)) {
+  for (const std::string& line : LinesOf(outcome.output)) {
     const std::string found(TrimStart(line, kSpacesAndTabs));
     if (found.empty()) continue;
     if (found != wanted) {
