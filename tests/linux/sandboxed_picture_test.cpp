@@ -226,18 +226,20 @@ class SlowRows : public NumberedRows {
   }
 };
 
-const std::string kTooLong =
-    "the picture took longer than " + std::to_string(kDecodeSeconds) + " seconds to decode";
+const std::string kTooLong = "the picture took longer than " +
+                             std::to_string(pictures::DecodeLimits{}.decodeSeconds) +
+                             " seconds to decode";
 
 INSTANTIATE_TEST_SUITE_P(
     SandboxedPicture, KernelBounds,
     ::testing::Values(
         Bomb{"MemoryBeyondTheLimit",
              [](auto) -> std::unique_ptr<ports::Picture> {
-               std::vector<std::uint8_t> bomb((kDecoderMiB + 1) << 20, 1);
+               std::vector<std::uint8_t> bomb((pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
                return std::make_unique<NumberedRows>(1, bomb[7]);
              },
-             "the picture needs more than " + std::to_string(kDecoderMiB) + " MiB"},
+             "the picture needs more than " + std::to_string(pictures::DecodeLimits{}.decoderMiB) +
+                 " MiB"},
         Bomb{"AHeaderThatNeverEnds",
              [](auto) -> std::unique_ptr<ports::Picture> {
                while (forever) {
@@ -302,10 +304,12 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   EXPECT_NE(status.find("Seccomp:\t2\n"), std::string::npos) << status;
   EXPECT_NE(status.find("NoNewPrivs:\t1\n"), std::string::npos) << status;
   const std::string limits = ProcFile(decoder, "limits");
-  EXPECT_NE(limits.find("Max data size             " + std::to_string(kDecoderMiB << 20)),
+  EXPECT_NE(limits.find("Max data size             " +
+                        std::to_string(pictures::DecodeLimits{}.decoderMiB << 20)),
             std::string::npos)
       << limits;
-  EXPECT_NE(limits.find("Max cpu time              " + std::to_string(kDecodeSeconds + 1)),
+  EXPECT_NE(limits.find("Max cpu time              " +
+                        std::to_string(pictures::DecodeLimits{}.decodeSeconds + 1)),
             std::string::npos)
       << limits;
   std::vector<std::string> held;

@@ -56,11 +56,12 @@ void CloseAllDescriptorsBut(int file, int channel) {
   if (::close_range(static_cast<unsigned>(high + 1), ~0U, 0) != 0) Refused();
 }
 
-void LimitResources() {
-  const rlim_t data = kDecoderMiB << 20;
+void LimitResources(const pictures::DecodeLimits& limits) {
+  const rlim_t data = limits.decoderMiB << 20;
   Limit(RLIMIT_DATA, data, data);
   // SIGXCPU at the soft limit, SIGKILL at the hard one.
-  Limit(RLIMIT_CPU, kDecodeSeconds + 1, kDecodeSeconds + 2);
+  const auto seconds = static_cast<rlim_t>(limits.decodeSeconds);
+  Limit(RLIMIT_CPU, seconds + 1, seconds + 2);
   Limit(RLIMIT_CORE, 0, 0);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pictures/held/decode_limits.h"
+
 namespace tessarin::linux_platform {
 
 // The steps that shut a decoder process in, called in this order in the
@@ -9,9 +11,10 @@ namespace tessarin::linux_platform {
 // Closes every file descriptor but the picture's and the channel's.
 void CloseAllDescriptorsBut(int file, int channel);
 
-// The kernel's bounds: kDecoderMiB of data, CPU time a little past
-// kDecodeSeconds (the run kills it at kDecodeSeconds of waiting first).
-void LimitResources();
+// The kernel's bounds: the limits' decoderMiB of data, CPU time a little
+// past their decodeSeconds (the run kills it at decodeSeconds of waiting
+// first).
+void LimitResources(const pictures::DecodeLimits& limits);
 
 // no_new_privs, then a seccomp filter that lets the process read its file,
 // talk on its channel, manage memory, read the clock and exit; anything else

@@ -193,14 +193,14 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup) {
 }
 
 void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel,
-                       void* ring, const RingShape& shape, pictures::MemoryAllowance& allowance,
+                       void* ring, const RingShape& shape, pictures::DecodeSetup& setup,
                        std::atomic<std::uint64_t>& sharedAllowance, const DecoderSteps& steps) {
   std::set_new_handler(OutOfMemory);
   CloseAllDescriptorsBut(fileDescriptor, channel);
-  allowance.CountIn(sharedAllowance, &static_cast<RingHeader*>(ring)->held);
+  setup.allowance.CountIn(sharedAllowance, &static_cast<RingHeader*>(ring)->held);
   DecoderSide side(channel, ring, shape);
   if (!side.Prepare(*file, steps)) ::_exit(0);
-  LimitResources();
+  LimitResources(setup.limits);
   AllowOnlyDecoding(fileDescriptor, channel);
   side.Serve(std::move(file), steps);
   ::_exit(0);

@@ -30,10 +30,11 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup);
 // picture, sends its header, then the rows or the block the run asks for,
 // strip by strip through `ring`; a failure goes back as its message. Ends
 // the process.
-// `allowance` is the setup's, counted from then on in `sharedAllowance`.
+// Within the setup's limits; its allowance is counted from then on in
+// `sharedAllowance`.
 [[noreturn]] void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
                                     int channel, void* ring, const RingShape& shape,
-                                    pictures::MemoryAllowance& allowance,
+                                    pictures::DecodeSetup& setup,
                                     std::atomic<std::uint64_t>& sharedAllowance,
                                     const DecoderSteps& steps);
 

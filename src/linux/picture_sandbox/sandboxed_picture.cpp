@@ -21,7 +21,6 @@ namespace tessarin::linux_platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr Clock::duration kDeadline = std::chrono::seconds(kDecodeSeconds);
 
 void* MapShared(std::size_t bytes) {
   void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
@@ -47,8 +46,9 @@ std::string SignalReason(int signal) {
   return "the picture's decoder stopped (signal " + std::to_string(signal) + ")";
 }
 
-std::string TimeReason() {
-  return "the picture took longer than " + std::to_string(kDecodeSeconds) + " seconds to decode";
+std::string TimeReason(const pictures::DecodeLimits& limits) {
+  return "the picture took longer than " + std::to_string(limits.decodeSeconds) +
+         " seconds to decode";
 }
 
 }  // namespace
@@ -82,8 +82,8 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
   new (ring_) RingHeader;
   pid_ = ::fork();
   if (pid_ == 0)
-    RunDecoderProcess(std::move(file), fileDescriptor, ends[1], ring_, shape_, setup_.allowance,
-                      allowance, steps);
+    RunDecoderProcess(std::move(file), fileDescriptor, ends[1], ring_, shape_, setup_, allowance,
+                      steps);
   const int error = errno;
   ::close(ends[1]);
   if (pid_ < 0) {
@@ -174,7 +174,8 @@ Message SandboxedPicture::Receive() {
   std::array<char, sizeof(Message) + kMaxFailureText> packet{};
   for (;;) {
     pollfd ready{channel_->Get(), POLLIN, 0};
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(kDeadline - waited_);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        std::chrono::seconds(setup_.limits.decodeSeconds) - waited_);
     const Clock::time_point start = Clock::now();
     const int polled = ::poll(&ready, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
     waited_ += Clock::now() - start;
@@ -207,9 +208,9 @@ void SandboxedPicture::ThrowWhyItEnded() {
   std::string reason =
       "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
   if (killed_ || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
-    reason = TimeReason();
+    reason = TimeReason(setup_.limits);
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {
-    reason = "the picture needs more than " + std::to_string(kDecoderMiB) + " MiB";
+    reason = "the picture needs more than " + std::to_string(setup_.limits.decoderMiB) + " MiB";
   } else if (WIFSIGNALED(status)) {
     reason = SignalReason(WTERMSIG(status));
   }
