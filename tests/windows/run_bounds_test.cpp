@@ -1,7 +1,6 @@
 // The run's job: the process is in it, and it limits the process's memory.
-// Wine (8.0) places the process in the job but keeps none of its limits: it
-// reads them back as none and commits past them, so those tests run on
-// Windows only.
+// Wine (8.0) places the process in the job but keeps none of its limits (it
+// reads them back as none and commits past them): those are checked on Windows.
 
 #include "windows/run_bounds.h"
 
@@ -11,31 +10,22 @@
 namespace tessarin::win32_platform {
 namespace {
 
-HANDLE RunJob() {
-  static HANDLE const job = PlaceRunInMemoryJob();
-  return job;
-}
-
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-constexpr SIZE_T kLimitBytes = SIZE_T{384} << 20;
-
-TEST(RunBounds, TheProcessIsInTheRunsJob) {
-  ASSERT_NE(RunJob(), nullptr) << GetLastError();
+TEST(RunBounds, TheProcessIsInAJobLimitingItsMemoryTo384MiB) {
+  HANDLE job = PlaceRunInMemoryJob();
+  ASSERT_NE(job, nullptr) << GetLastError();
   BOOL inJob = FALSE;
-  ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), RunJob(), &inJob));
+  ASSERT_TRUE(IsProcessInJob(GetCurrentProcess(), job, &inJob));
   EXPECT_TRUE(inJob);
-}
-
-TEST(RunBounds, TheJobLimitsTheProcessTo384MiB) {
-  ASSERT_NE(RunJob(), nullptr) << GetLastError();
   if (UnderWine()) GTEST_SKIP() << "Wine keeps no job limits";
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  ASSERT_TRUE(QueryInformationJobObject(RunJob(), JobObjectExtendedLimitInformation, &limits,
+  ASSERT_TRUE(QueryInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
                                         sizeof limits, nullptr));
   EXPECT_EQ(limits.BasicLimitInformation.LimitFlags, JOB_OBJECT_LIMIT_PROCESS_MEMORY);
+  constexpr SIZE_T kLimitBytes = SIZE_T{384} << 20;
   EXPECT_EQ(limits.ProcessMemoryLimit, kLimitBytes);
   void* pastTheLimit = VirtualAlloc(nullptr, kLimitBytes, MEM_COMMIT, PAGE_READWRITE);
   EXPECT_EQ(pastTheLimit, nullptr);
