@@ -6,6 +6,7 @@
 #include "run/program.h"
 #include "windows/ole_pictures.h"
 #include "windows/registry_settings.h"
+#include "windows/run_bounds.h"
 #include "windows/win32_config_window.h"
 #include "windows/win32_files.h"
 #include "windows/win32_locale.h"
@@ -20,6 +21,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace tessarin::win32_platform;
   // The window's pixel sizes are scaled by the screen's DPI here, not by the system.
   SetProcessDPIAware();
+  // The system's decoders run in this process: the whole run is what is bounded.
+  PlaceRunInMemoryJob();
   Win32Process process;
   Win32Messages messages;
   RegistrySettings settings;

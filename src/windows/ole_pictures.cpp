@@ -7,10 +7,15 @@
 // clang-format on
 
 #include <cstring>
+#include <exception>
+#include <future>
+#include <new>
+#include <thread>
 #include <vector>
 
 #include "base/failure.h"
 #include "pictures/held/held_picture.h"
+#include "windows/run_bounds.h"
 
 namespace tessarin::win32_platform {
 namespace {
@@ -18,11 +23,19 @@ namespace {
 constexpr const char* kUnreadable =
     "not a picture Windows can read (BMP, JPEG, GIF, icon or Windows metafile)";
 
-// OleLoadPicture hands JPEG and GIF to COM components.
-void EnsureComIsInitialised() {
-  static const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  (void)initialised;
-}
+// COM on the current thread for as long as this lives.
+class ComApartment {
+ public:
+  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComApartment() {
+    if (initialised_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_;
+};
 
 // Releases the COM object when it goes out of scope.
 template <typename Interface>
@@ -166,17 +179,15 @@ bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
 
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
                             const pictures::DecodeLimits& limits) {
-  EnsureComIsInitialised();
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF)
     throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   ComReference<IStream> stream;
-  if (!OpenStreamOver(bytes, stream))
-    throw Failure::InFile(FailureKind::PictureTooLarge, path, "out of memory");
+  if (!OpenStreamOver(bytes, stream)) throw PictureNeedsTooMuchMemory(path);
   ComReference<IPicture> picture;
-  if (FAILED(OleLoadPicture(stream.operator->(), static_cast<LONG>(bytes.size()), FALSE,
-                            IID_IPicture, picture.OutVoid()))) {
-    throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
-  }
+  const HRESULT loaded = OleLoadPicture(stream.operator->(), static_cast<LONG>(bytes.size()), FALSE,
+                                        IID_IPicture, picture.OutVoid());
+  if (loaded == E_OUTOFMEMORY) throw PictureNeedsTooMuchMemory(path);
+  if (FAILED(loaded)) throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   OLE_XSIZE_HIMETRIC width = 0;
   OLE_YSIZE_HIMETRIC height = 0;
   picture->get_Width(&width);
@@ -188,22 +199,55 @@ ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::stri
   if (static_cast<LONGLONG>(size.cx) * size.cy > limits.maxSystemDecodedPixels) {
     throw Failure::InFile(FailureKind::PictureTooLarge, path, "too large a picture");
   }
+  // Within the limit, a canvas refused is memory refused.
   BlackCanvas canvas(size);
-  if (!canvas.Ready())
-    throw Failure::InFile(FailureKind::PictureTooLarge, path, "too large a picture");
+  if (!canvas.Ready()) throw PictureNeedsTooMuchMemory(path);
   if (!Draw(*picture.operator->(), canvas.Dc(), size, width, height)) {
     throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   }
   return ToBgr(canvas.Bgra(), size);
 }
 
+namespace {
+
+// Runs the decode on a thread of its own, in a COM apartment of its own, and
+// waits for it until the deadline. A decode past it is left running: nothing
+// can stop the system's decoder safely, and the failure stop that follows
+// ends the process, and the thread with it. The thread holds copies of all it
+// uses, so that nothing it touches goes away under it.
+ports::Bitmap DecodeWithinDeadline(const PictureDecoder& decode, std::vector<std::uint8_t> bytes,
+                                   const std::string& path, const pictures::DecodeLimits& limits) {
+  std::promise<ports::Bitmap> promise;
+  std::future<ports::Bitmap> decoded = promise.get_future();
+  std::thread([decode, bytes = std::move(bytes), path, limits,
+               promise = std::move(promise)]() mutable {
+    const ComApartment apartment;
+    try {
+      promise.set_value(decode(bytes, path, limits));
+    } catch (...) {
+      promise.set_exception(std::current_exception());
+    }
+  }).detach();
+  if (decoded.wait_for(kDecodeDeadline) == std::future_status::timeout)
+    throw PictureTookTooLong(path);
+  return decoded.get();
+}
+
+}  // namespace
+
 std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   const auto file = files_.OpenForReading(path);
   if (file->Size() > 0x7FFFFFFF)
     throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
-  bytes.resize(file->ReadAt(0, bytes));
-  return std::make_unique<pictures::HeldPicture>(DecodeWithOle(bytes, path, limits_), path);
+  try {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
+    bytes.resize(file->ReadAt(0, bytes));
+    return std::make_unique<pictures::HeldPicture>(
+        DecodeWithinDeadline(decode_, std::move(bytes), path, limits_), path);
+  } catch (const std::bad_alloc&) {
+    // Under the run's job, the memory limit is what refuses an allocation.
+    throw PictureNeedsTooMuchMemory(path);
+  }
 }
 
 }  // namespace tessarin::win32_platform

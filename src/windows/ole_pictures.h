@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -14,20 +16,29 @@ namespace tessarin::win32_platform {
 // (OleLoadPicture: BMP, JPEG, GIF, icon, Windows metafile), rendered at the
 // picture's own size onto black, so that transparent parts become 0,0,0.
 // `path` names the file in a failure; pictures beyond
-// limits.maxSystemDecodedPixels are refused.
+// limits.maxSystemDecodedPixels are refused. The calling thread has COM
+// initialised (JPEG and GIF go to COM components).
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
                             const pictures::DecodeLimits& limits);
 
-// Pictures decoded whole by DecodeWithOle and served row by row.
+using PictureDecoder = std::function<ports::Bitmap(
+    std::span<const std::uint8_t>, const std::string&, const pictures::DecodeLimits&)>;
+
+// Pictures decoded whole, by DecodeWithOle unless told otherwise, and served
+// row by row. Each is decoded on a thread of its own, waited for no longer
+// than kDecodeDeadline: past it, a failure stop, and the thread is left to
+// the end of the process.
 class OlePictures : public ports::Pictures {
  public:
-  OlePictures(ports::Files& files, const pictures::DecodeLimits& limits)
-      : files_(files), limits_(limits) {}
+  OlePictures(ports::Files& files, const pictures::DecodeLimits& limits,
+              PictureDecoder decode = DecodeWithOle)
+      : files_(files), limits_(limits), decode_(std::move(decode)) {}
   std::unique_ptr<ports::Picture> Open(const std::string& path) override;
 
  private:
   ports::Files& files_;
   const pictures::DecodeLimits& limits_;
+  PictureDecoder decode_;
 };
 
 }  // namespace tessarin::win32_platform

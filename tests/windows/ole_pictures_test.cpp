@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <thread>
+
 #include "base/failure.h"
 #include "support/bytes.h"
 #include "support/encode_bmp.h"
 #include "windows/helpers/placeable_metafile.h"
+#include "windows/run_bounds.h"
 #include "windows/win32_files.h"
 #include "windows/windows_temporary_folder.h"
 
@@ -161,6 +165,68 @@ TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   EXPECT_EQ(block.height, 7);
   EXPECT_EQ(PixelOf(block, 2, 6), PixelOf(original, 2, 6));
   EXPECT_THROW(pictures.Open(folder / "missing.bmp"), Failure);
+}
+
+// A decode past a bound, on OlePictures' worker thread, and the failure the
+// run stops with.
+struct BoundCase {
+  const char* name;
+  PictureDecoder decode;
+  FailureKind kind;
+  std::string reason;
+};
+
+void PrintTo(const BoundCase& bound, std::ostream* out) { *out << bound.name; }
+
+class OlePicturesBound : public ::testing::TestWithParam<BoundCase> {};
+
+TEST_P(OlePicturesBound, StopsTheRunNamingTheFileAndTheBound) {
+  testing::WindowsTemporaryFolder folder;
+  testing::WriteFileBytes(folder / "bomb.jpg", "any bytes");
+  Win32Files files;
+  OlePictures pictures(files, kLimits, GetParam().decode);
+  try {
+    pictures.Open(folder / "bomb.jpg");
+    ADD_FAILURE() << "opened";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Kind(), GetParam().kind);
+    EXPECT_EQ(failure.what(), folder / "bomb.jpg" + ": " + GetParam().reason);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, OlePicturesBound,
+    ::testing::Values(
+        // Left sleeping when the test ends; the process's exit ends it.
+        BoundCase{"Slow",
+                  [](auto, auto&, auto&) -> ports::Bitmap {
+                    std::this_thread::sleep_for(std::chrono::hours(1));
+                    return {};
+                  },
+                  FailureKind::DecoderStopped, "the picture took longer than 4 seconds to decode"},
+        BoundCase{"OutOfMemory",
+                  [](auto, auto&, auto&) -> ports::Bitmap { throw std::bad_alloc(); },
+                  FailureKind::PictureTooLarge, "the picture needs more than 384 MiB"},
+        BoundCase{"DecoderFailure",
+                  [](auto, const std::string& path, auto&) -> ports::Bitmap {
+                    throw Failure::InFile(FailureKind::DamagedPicture, path, "a bad strip");
+                  },
+                  FailureKind::DamagedPicture, "a bad strip"}),
+    [](const auto& test) { return test.param.name; });
+
+TEST(OlePictures, DecodesOnAThreadOfItsOwnWithCom) {
+  testing::WindowsTemporaryFolder folder;
+  testing::WriteFileBytes(folder / "one.bmp", testing::EncodeBmp(Pattern(1, 1)));
+  Win32Files files;
+  const DWORD caller = GetCurrentThreadId();
+  OlePictures pictures(files, kLimits, [caller](auto, auto&, auto&) {
+    // S_FALSE: this thread has COM in the same apartment model already.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (com != S_FALSE || GetCurrentThreadId() == caller) throw std::logic_error("no own COM");
+    return Pattern(2, 1);
+  });
+  EXPECT_EQ(pictures.Open(folder / "one.bmp")->Width(), 2);
 }
 
 }  // namespace

@@ -1,0 +1,37 @@
+#include "windows/run_bounds.h"
+
+#include <windows.h>
+
+namespace tessarin::win32_platform {
+
+void* PlaceRunInMemoryJob() {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kRunMemoryMiB) * 1024 * 1024;
+  // A process already in a job that forbids another one over it (any job
+  // before Windows 8; since, one the system's nesting rules refuse) cannot be
+  // placed. The run carries on without the memory bound: whoever
+  // made that job has bounded the process as they chose, and the deadline
+  // and the decode limits still hold.
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+      !AssignProcessToJobObject(job, GetCurrentProcess())) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
+
+Failure PictureTookTooLong(const std::string& path) {
+  return Failure::InFile(FailureKind::DecoderStopped, path,
+                         "the picture took longer than " + std::to_string(kDecodeDeadline.count()) +
+                             " seconds to decode");
+}
+
+Failure PictureNeedsTooMuchMemory(const std::string& path) {
+  return Failure::InFile(FailureKind::PictureTooLarge, path,
+                         "the picture needs more than " + std::to_string(kRunMemoryMiB) + " MiB");
+}
+
+}  // namespace tessarin::win32_platform
