@@ -6,6 +6,7 @@
 #include <olectl.h>
 // clang-format on
 
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <future>
@@ -228,8 +229,8 @@ ports::Bitmap DecodeWithinDeadline(const PictureDecoder& decode, std::vector<std
       promise.set_exception(std::current_exception());
     }
   }).detach();
-  if (decoded.wait_for(kDecodeDeadline) == std::future_status::timeout)
-    throw PictureTookTooLong(path);
+  if (decoded.wait_for(std::chrono::seconds(limits.decodeSeconds)) == std::future_status::timeout)
+    throw PictureTookTooLong(path, limits.decodeSeconds);
   return decoded.get();
 }
 

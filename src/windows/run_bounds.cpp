@@ -23,10 +23,10 @@ void* PlaceRunInMemoryJob() {
   return job;
 }
 
-Failure PictureTookTooLong(const std::string& path) {
-  return Failure::InFile(FailureKind::DecoderStopped, path,
-                         "the picture took longer than " + std::to_string(kDecodeDeadline.count()) +
-                             " seconds to decode");
+Failure PictureTookTooLong(const std::string& path, int seconds) {
+  return Failure::InFile(
+      FailureKind::DecoderStopped, path,
+      "the picture took longer than " + std::to_string(seconds) + " seconds to decode");
 }
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {

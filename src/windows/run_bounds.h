@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -10,9 +9,9 @@ namespace tessarin::win32_platform {
 
 // What a run may take on Windows. The system's picture services decode in the
 // program's own process, so the bounds hold the whole run rather than one
-// decoder: the same deadline for one picture's decoding as the Linux run's
-// decoder processes have, and the memory the Linux run keeps within.
-constexpr std::chrono::seconds kDecodeDeadline{4};
+// decoder: the deadline for one picture's decoding is the decode limits'
+// (DecodeLimits::decodeSeconds, as the Linux run's decoder processes have),
+// and the memory is what the Linux run keeps within.
 constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole process
 
 // Puts the process in a job of its own that limits its committed memory to
@@ -22,7 +21,7 @@ constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole p
 void* PlaceRunInMemoryJob();
 
 // The failure stops past a bound, naming the picture's file.
-Failure PictureTookTooLong(const std::string& path);
+Failure PictureTookTooLong(const std::string& path, int seconds);
 Failure PictureNeedsTooMuchMemory(const std::string& path);
 
 }  // namespace tessarin::win32_platform
