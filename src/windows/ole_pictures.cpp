@@ -180,6 +180,9 @@ bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
 
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
                             const pictures::DecodeLimits& limits) {
+  // OleLoadPicture hands JPEG and GIF to COM components: whatever thread
+  // decodes needs COM (a thread that has it already keeps its own).
+  const ComApartment apartment;
   if (bytes.empty() || bytes.size() > 0x7FFFFFFF)
     throw Failure::InFile(FailureKind::DamagedPicture, path, kUnreadable);
   ComReference<IStream> stream;
