@@ -64,8 +64,9 @@ add_executable(end_to_end_tests
   end_to_end/picture_formats_run_test.cpp
   end_to_end/tessarin_process.cpp
   end_to_end/wallpaper_run_test.cpp)
+# The decoders' own bounds (from the sandbox) are checked in a run's decoders.
 target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_decoder_libraries
-  tessarin_test_support tessarin_warnings GTest::gtest_main)
+  tessarin_picture_sandbox tessarin_test_support tessarin_warnings GTest::gtest_main)
 target_compile_definitions(end_to_end_tests PRIVATE TESSARIN_EXECUTABLE="$<TARGET_FILE:tessarin>")
 add_dependencies(end_to_end_tests tessarin)
 gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30)

@@ -104,6 +104,7 @@ check "gone from dpkg" "$(dpkg-query -W -f='${Status}' tessarin 2>/dev/null)" ""
 left=$(while read -r path; do
   case "$path" in /usr | /usr/bin | /usr/lib | /usr/share | /usr/lib/systemd | /usr/lib/systemd/user | \
     /usr/share/applications | /usr/share/doc | /usr/share/icons | /usr/share/icons/hicolor* | \
+    /usr/share/lintian | /usr/share/lintian/overrides | \
     /usr/share/man | /usr/share/man/man1 | /usr/share/metainfo | /.) [ -d "$path" ] && continue ;;
   esac
   [ -e "$path" ] && echo "$path"

@@ -3,9 +3,11 @@
 // and pcmanfm through fake tools on PATH that record how they were called.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "desktops/desktop_test_support.h"
 #include "linux/desktops/backends.h"
@@ -160,6 +162,30 @@ TEST(ShellToolDesktops, PcmanfmGetsAnotherSpellingFirstThenTheFile) {
                                                      {"--set-wallpaper", expectedPath}}))
         << desktop;
   }
+}
+
+// A desktop too busy to answer within the time limit may still take the cut-off
+// call and save its profile after the run's own change: the mode is kept over
+// that save.
+TEST(ShellToolDesktops, PcmanfmQtKeepsTheModeOverTheSaveOfACallCutOff) {
+  ThrowAwaySession session;
+  const auto own = WriteProfile(session, "[Desktop]\nWallpaperMode=stretch\n");
+  // The other spelling's call, saved by the desktop after the run cut it off;
+  // each save writes the mode the desktop started with.
+  session.MakeFakeTool("pcmanfm-qt",
+                       "case \"$2\" in */./*)\n"
+                       "  setsid -f sh -c 'sleep 2.3; printf \"[Desktop]\\nWallpaper=%s"
+                       "\\nWallpaperMode=none\\n\" \"$1\" > \"$2.new\";"
+                       " mv \"$2.new\" \"$2\"' sh \"$2\" '" +
+                           own.string() + "'\n  sleep 10;;\nesac");
+  const std::string path = (session.Folder() / "out.bmp").string();
+  const std::string nudge = linux_platform::SameFileOtherSpelling(path);
+  EXPECT_EQ(ApplyIn(session, "LXQt", path), "");
+  const auto saved = "[Desktop]\nWallpaper=" + nudge + "\nWallpaperMode=";
+  for (int tries = 0; tries < 100 && !ReadWholeFile(own).starts_with(saved); ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(ReadWholeFile(own), saved + "stretch\n");
 }
 
 }  // namespace

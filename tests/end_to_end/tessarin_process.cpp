@@ -13,8 +13,9 @@ extern char** environ;
 
 namespace tessarin::testing {
 
-int ThrowAwayUser::Start(const std::vector<std::string>& arguments) const {
-  return Spawn(arguments, {}, "/dev/null");
+int ThrowAwayUser::Start(const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& launcher) const {
+  return Spawn(arguments, {}, "/dev/null", launcher);
 }
 
 RunResult ThrowAwayUser::Run(const std::vector<std::string>& arguments,

@@ -28,8 +28,10 @@ class ThrowAwayUser {
   RunResult Run(const std::vector<std::string>& arguments,
                 const std::vector<std::string>& extraEnvironment = {},
                 const std::vector<std::string>& launcher = {}) const;
-  // Starts it without waiting; returns the process id.
-  int Start(const std::vector<std::string>& arguments) const;
+  // Starts it without waiting (through `launcher`, when given); returns the
+  // process id.
+  int Start(const std::vector<std::string>& arguments,
+            const std::vector<std::string>& launcher = {}) const;
   // Runs it once without arguments so that the first-run notice is behind us.
   void PassFirstRun() const;
 

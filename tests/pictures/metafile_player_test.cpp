@@ -97,15 +97,20 @@ MetafileBuilder Pixels() {
   return b;
 }
 
+// The words of a CreateBrushIndirect record: a solid brush.
+std::vector<std::int32_t> SolidBrush(Rgb c) {
+  auto words = std::vector<std::int32_t>{0};
+  for (auto w : ColorRef(c.r, c.g, c.b)) words.push_back(w);
+  words.push_back(0);
+  return words;
+}
+
 // Pen (object 0) and brush (object 1), selected.
 MetafileBuilder& PenAndBrush(MetafileBuilder& b, Rgb pen, Rgb brush, int penStyle = 0) {
   auto penWords = std::vector<std::int32_t>{penStyle, 1, 0};
   for (auto w : ColorRef(pen.r, pen.g, pen.b)) penWords.push_back(w);
-  auto brushWords = std::vector<std::int32_t>{0};
-  for (auto w : ColorRef(brush.r, brush.g, brush.b)) brushWords.push_back(w);
-  brushWords.push_back(0);
   return b.Record(kCreatePen, penWords)
-      .Record(kCreateBrush, brushWords)
+      .Record(kCreateBrush, SolidBrush(brush))
       .Record(kSelectObject, {0})
       .Record(kSelectObject, {1});
 }
@@ -226,14 +231,8 @@ TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
 TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
   MetafileBuilder b = Pixels();
   b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0});
-  auto brush = [](Rgb c) {
-    auto w = std::vector<std::int32_t>{0};
-    for (auto v : ColorRef(c.r, c.g, c.b)) w.push_back(v);
-    w.push_back(0);
-    return w;
-  };
-  b.Record(kCreateBrush, brush(kRed))       // object 1
-      .Record(kCreateBrush, brush(kGreen))  // object 2
+  b.Record(kCreateBrush, SolidBrush(kRed))       // object 1
+      .Record(kCreateBrush, SolidBrush(kGreen))  // object 2
       .Record(kSelectObject, {1})
       .Record(kSaveDc, {})
       .Record(kSelectObject, {2})
@@ -241,7 +240,7 @@ TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
       .Record(kRestoreDc, {-1})
       .Record(kRectangle, {10, 20, 0, 10})  // red again
       .Record(kDeleteObject, {1})
-      .Record(kCreateBrush, brush(kWhite))  // takes the freed slot 1
+      .Record(kCreateBrush, SolidBrush(kWhite))  // takes the freed slot 1
       .Record(kSelectObject, {1})
       .Record(kRectangle, {10, 30, 0, 20})
       .Record(0x0999, {1, 2, 3})  // unknown: skipped
@@ -394,10 +393,8 @@ TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
   EXPECT_EQ(decoded, 0);
 }
 
-// A mapping that makes coordinates infinite or not a number still pays, and
-// saved states beyond the depth cap are not kept (RestoreDC goes back to the
-// last one that was).
-TEST(MetafilePlayer, WorkStaysCountedWhateverTheMappingAndTheDepth) {
+// A mapping that makes coordinates infinite or not a number still pays.
+TEST(MetafilePlayer, WorkStaysCountedWhateverTheMapping) {
   MetafileBuilder endless = Pixels();
   PenAndBrush(endless, kRed, kRed).Record(kSaveDc, {});
   for (int i = 0; i < 70; ++i) endless.Record(0x0412, {1, 0, 1, 32767});  // ScaleViewportExt
@@ -405,12 +402,27 @@ TEST(MetafilePlayer, WorkStaysCountedWhateverTheMappingAndTheDepth) {
   for (int i = 0; i < 20000; ++i) endless.Record(kRectangle, {80, 100, 0, 0});
   const auto bytes = endless.Build();
   EXPECT_THROW(RenderMetafile(Request(bytes)), MetafileError);
+}
 
-  MetafileBuilder deep = Pixels();
-  PenAndBrush(deep, kGreen, kGreen);
-  for (int i = 0; i < 5000; ++i) deep.Record(kSaveDc, {});
-  PenAndBrush(deep, kBlue, kBlue).Record(kRestoreDc, {-1}).Record(kRectangle, {10, 10, 0, 0});
-  EXPECT_EQ(At(Render(deep), 5, 5), kGreen);
+// Saved states beyond the depth cap are not kept, as when GDI runs out of
+// memory: a RestoreDC goes back to the last state that was kept.
+TEST(MetafilePlayer, SavedStatesBeyondTheDepthCapAreNotKept) {
+  // `greenSaves` saves with the green brush, one with the blue, then red is
+  // selected: RestoreDC brings back blue if that save was kept, else green.
+  const auto restoredBrush = [](int greenSaves) {
+    MetafileBuilder b = Pixels();
+    b.Record(kCreateBrush, SolidBrush(kGreen))  // object 0
+        .Record(kCreateBrush, SolidBrush(kBlue))
+        .Record(kCreateBrush, SolidBrush(kRed))
+        .Record(kSelectObject, {0});
+    for (int i = 0; i < greenSaves; ++i) b.Record(kSaveDc, {});
+    b.Record(kSelectObject, {1}).Record(kSaveDc, {}).Record(kSelectObject, {2});
+    b.Record(kRestoreDc, {-1}).Record(kRectangle, {10, 10, 0, 0});
+    return At(Render(b), 5, 5);
+  };
+  const auto cap = static_cast<int>(pictures::DecodeLimits{}.metafileMaxSavedStates);
+  EXPECT_EQ(restoredBrush(cap - 1), kBlue);  // the last save the cap keeps
+  EXPECT_EQ(restoredBrush(cap), kGreen);
 }
 
 // Text of `count` glyphs (58 kinds), `pixels` high, each drawn over the last.

@@ -1,7 +1,9 @@
 // LXQt and LXDE: pcmanfm-qt and pcmanfm take the wallpaper on their command line.
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "base/failure.h"
@@ -16,14 +18,21 @@ namespace {
 
 // pcmanfm saves the wallpaper in its own configuration; it reloads only a
 // path that differs from the one it shows, hence the other spelling first.
-// `last` goes after the file's own path on the final call.
-void SetWallpaper(const DesktopTools& desktop, const std::string& tool, const std::string& path,
-                  const std::vector<std::string>& last = {}) {
-  const auto nudge = desktop.tools.Run(tool, {"--set-wallpaper", SameFileOtherSpelling(path)});
-  if (nudge.Unreachable()) return;
+// `last` goes after the file's own path on the final call. Returns the path
+// of a call cut off at the time limit: the desktop may still take it later.
+std::optional<std::string> SetWallpaper(const DesktopTools& desktop, const std::string& tool,
+                                        const std::string& path,
+                                        const std::vector<std::string>& last = {}) {
+  const std::string nudgePath = SameFileOtherSpelling(path);
+  const auto nudge = desktop.tools.Run(tool, {"--set-wallpaper", nudgePath});
+  if (nudge.Unreachable()) {
+    if (nudge.status == ToolOutcome::Status::TimedOut) return nudgePath;
+    return std::nullopt;
+  }
   std::vector<std::string> arguments{"--set-wallpaper", path};
   arguments.insert(arguments.end(), last.begin(), last.end());
-  desktop.tools.Run(tool, arguments);
+  if (desktop.tools.Run(tool, arguments).status == ToolOutcome::Status::TimedOut) return path;
+  return std::nullopt;
 }
 
 // The profile the LXQt session starts pcmanfm-qt's desktop with.
@@ -63,19 +72,40 @@ bool HidesPictures(const std::optional<std::filesystem::path>& settings) {
 
 constexpr const char* kShowingMode = "stretch";
 
+// The wallpaper a profile names; none while it cannot be read.
+std::optional<std::string> ProfileWallpaper(const std::filesystem::path& settings) {
+  try {
+    return IniValue(ReadStoredFile(settings), "Desktop", "Wallpaper");
+  } catch (const Failure&) {
+    return std::nullopt;
+  }
+}
+
+// pcmanfm-qt saves its profile as it takes each wallpaper, before its client
+// returns; a busy desktop may take a call cut off at the time limit later, and
+// that save would undo a mode kept before it. So such a call's save is
+// awaited, for as long again.
+void AwaitSaveOf(const std::filesystem::path& settings, const std::string& wallpaper) {
+  const auto deadline = std::chrono::steady_clock::now() + kToolTimeLimit;
+  while (ProfileWallpaper(settings) != wallpaper && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 // pcmanfm-qt 1.2 does not save a mode given on its command line: its desktop
 // switches, but each save (as of every new wallpaper) writes the mode it
 // started with. So a profile of the user's own that still names the hiding
 // mode after the change gets the showing one, for the next logon. No profile
 // is made: a new one would hide the system's profile from pcmanfm-qt.
-void KeepShowingMode(const DesktopTools& desktop) {
+void KeepShowingMode(const DesktopTools& desktop, const std::optional<std::string>& cutOff) {
   const auto settings = ProfileSettings(desktop.environment);
   const auto own =
       ConfigHome(desktop.environment.Get("XDG_CONFIG_HOME"), desktop.environment.Get("HOME")) /
       kLxqtProfile / "settings.conf";
   std::error_code error;
-  if (settings != own || !std::filesystem::is_regular_file(own, error) || !HidesPictures(own))
-    return;
+  if (settings != own || !std::filesystem::is_regular_file(own, error)) return;
+  if (cutOff) AwaitSaveOf(own, *cutOff);
+  if (!HidesPictures(own)) return;
   try {
     UpdateFileAtomically(own, [](const std::string& content) {
       return IniWithValue(content, "Desktop", "WallpaperMode", kShowingMode);
@@ -96,12 +126,11 @@ void ApplyLxde(const DesktopTools& desktop, const std::string& path) {
 // stays. Stretch rather than zoom: pcmanfm-qt 1.2 lists zoom among the modes
 // its command line takes, but its desktop does not switch to it.
 void ApplyLxqt(const DesktopTools& desktop, const std::string& path) {
+  std::vector<std::string> last;
   if (HidesPictures(ProfileSettings(desktop.environment))) {
-    SetWallpaper(desktop, "pcmanfm-qt", path, {"--wallpaper-mode=" + std::string(kShowingMode)});
-  } else {
-    SetWallpaper(desktop, "pcmanfm-qt", path);
+    last.push_back("--wallpaper-mode=" + std::string(kShowingMode));
   }
-  KeepShowingMode(desktop);
+  KeepShowingMode(desktop, SetWallpaper(desktop, "pcmanfm-qt", path, last));
 }
 
 }  // namespace tessarin::linux_platform
