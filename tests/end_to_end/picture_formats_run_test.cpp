@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "end_to_end/tessarin_process.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
+#include "pictures/held/decode_limits.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 #include "support/metafile_builder.h"
@@ -120,11 +120,11 @@ TEST_F(PictureFormatsRun, ComposesUnderTheLimitsOfWhoeverStartsIt) {
   ::waitpid(run, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(Output().Pixel(10, 10), (Bgr{200, 200, 200}));
-  using linux_platform::kDecoderMiB, linux_platform::kDecodeSeconds;
+  const pictures::DecodeLimits bounds;  // the program's own
   for (const std::string& limit : std::vector<std::string>{
            "Max stack size            4096000000", "Max address space         3072000000",
-           "Max data size             " + std::to_string(kDecoderMiB << 20),
-           "Max cpu time              " + std::to_string(kDecodeSeconds + 1)}) {
+           "Max data size             " + std::to_string(bounds.decoderMiB << 20),
+           "Max cpu time              " + std::to_string(bounds.decodeSeconds + 1)}) {
     EXPECT_NE(limits.find(limit), std::string::npos) << limits;
   }
 }
