@@ -188,6 +188,38 @@ TEST(ShellToolDesktops, PcmanfmQtKeepsTheModeOverTheSaveOfACallCutOff) {
   EXPECT_EQ(ReadWholeFile(own), saved + "stretch\n");
 }
 
+// A running desktop saves its profile as it takes each wallpaper: pcmanfm-qt
+// 1.2 with the mode it started with, whatever its command line said, and so
+// again as it ends; a desktop that keeps the mode given is left unwarned.
+struct LxqtSaveCase {
+  const char* name;
+  const char* savedMode;  // shell text: the mode the fake desktop saves
+  bool warned;
+};
+
+void PrintTo(const LxqtSaveCase& save, std::ostream* out) { *out << save.name; }
+
+class LxqtDesktopSave : public ::testing::TestWithParam<LxqtSaveCase> {};
+
+TEST_P(LxqtDesktopSave, AModeTheDesktopWillUndoIsSaid) {
+  ThrowAwaySession session;
+  const auto own = WriteProfile(session, "[Desktop]\nWallpaperMode=none\n");
+  session.MakeFakeTool("pcmanfm-qt", std::string("printf '[Desktop]\\nWallpaper=%s\\n"
+                                                 "WallpaperMode=%s\\n' \"$2\" ") +
+                                         GetParam().savedMode + " > '" + own.string() + "'");
+  const std::string said = ApplyIn(session, "LXQt", (session.Folder() / "out.bmp").string());
+  EXPECT_EQ(said.find("pcmanfm-qt will hide it again at the next logon") != std::string::npos,
+            GetParam().warned)
+      << said;
+  EXPECT_NE(ReadWholeFile(own).find("WallpaperMode=stretch\n"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, LxqtDesktopSave,
+                         ::testing::Values(LxqtSaveCase{"KeepsTheModeItStartedWith", "none", true},
+                                           LxqtSaveCase{"KeepsTheModeGiven",
+                                                        "\"${3#--wallpaper-mode=}\"", false}),
+                         [](const auto& test) { return std::string(test.param.name); });
+
 }  // namespace
 }  // namespace tessarin::testing
 

@@ -92,12 +92,16 @@ void AwaitSaveOf(const std::filesystem::path& settings, const std::string& wallp
   }
 }
 
-// pcmanfm-qt 1.2 does not save a mode given on its command line: its desktop
-// switches, but each save (as of every new wallpaper) writes the mode it
-// started with. So a profile of the user's own that still names the hiding
-// mode after the change gets the showing one, for the next logon. No profile
-// is made: a new one would hide the system's profile from pcmanfm-qt.
-void KeepShowingMode(const DesktopTools& desktop, const std::optional<std::string>& cutOff) {
+// pcmanfm-qt 1.2 does not keep a mode given on its command line: its desktop
+// switches, but each save (as of every new wallpaper, and as it ends at the
+// logout) writes the mode it started with. So a profile of the user's own that
+// still names the hiding mode after the change gets the showing one, which the
+// next logon reads when the desktop ended without its save; where the desktop
+// saved our wallpaper with the hiding mode, its save at the logout will undo
+// that, and the user is told. No profile is made: a new one would hide the
+// system's profile from pcmanfm-qt.
+void KeepShowingMode(const DesktopTools& desktop, const std::string& path,
+                     const std::optional<std::string>& cutOff) {
   const auto settings = ProfileSettings(desktop.environment);
   const auto own =
       ConfigHome(desktop.environment.Get("XDG_CONFIG_HOME"), desktop.environment.Get("HOME")) /
@@ -106,6 +110,7 @@ void KeepShowingMode(const DesktopTools& desktop, const std::optional<std::strin
   if (settings != own || !std::filesystem::is_regular_file(own, error)) return;
   if (cutOff) AwaitSaveOf(own, *cutOff);
   if (!HidesPictures(own)) return;
+  const bool desktopKeepsHidingMode = ProfileWallpaper(own) == path;
   try {
     UpdateFileAtomically(own, [](const std::string& content) {
       return IniWithValue(content, "Desktop", "WallpaperMode", kShowingMode);
@@ -113,6 +118,13 @@ void KeepShowingMode(const DesktopTools& desktop, const std::optional<std::strin
   } catch (const Failure& failure) {
     desktop.Report("pcmanfm-qt's wallpaper mode is not kept for the next logon: " +
                    std::string(failure.what()));
+    return;
+  }
+  if (desktopKeepsHidingMode) {
+    desktop.Report(
+        "pcmanfm-qt will hide it again at the next logon: its desktop saves the wallpaper mode "
+        "it started with (none) as it ends; another mode chosen in its desktop preferences "
+        "keeps the wallpaper");
   }
 }
 
@@ -130,7 +142,7 @@ void ApplyLxqt(const DesktopTools& desktop, const std::string& path) {
   if (HidesPictures(ProfileSettings(desktop.environment))) {
     last.push_back("--wallpaper-mode=" + std::string(kShowingMode));
   }
-  KeepShowingMode(desktop, SetWallpaper(desktop, "pcmanfm-qt", path, last));
+  KeepShowingMode(desktop, path, SetWallpaper(desktop, "pcmanfm-qt", path, last));
 }
 
 }  // namespace tessarin::linux_platform
