@@ -38,9 +38,10 @@ int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink 
     }
     std::memcpy(pixels, image.bgr.data(), image.bgr.size());
     return metafile::kDrawn;
-  } catch (const std::exception& error) {
-    metafile::WriteMessage(error.what(), message, messageSize);
   } catch (...) {
+    // The failure names the file and its kind already; it is what the run
+    // reports once the module gives up.
+    drawing.failure = std::current_exception();
     metafile::WriteMessage("the metafile's bitmap cannot be decoded", message, messageSize);
   }
   return metafile::kNotDrawn;

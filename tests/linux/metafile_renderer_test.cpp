@@ -32,8 +32,14 @@ TEST(MetafileRenderer, DrawsThroughTheModuleAndReportsFailuresByFile) {
   Bytes damagedDib = dib;
   damagedDib[14] = 7;  // 7 bits per pixel
   broken.WithBytes(0x0F43, {0x0020, 0x00CC, 0, 1, 1, 0, 0, 10, 20, 0, 0}, damagedDib);
-  EXPECT_THROW(pictures::OpenMetafile(testing::InMemory(broken.Build(), "clip.wmf"), decoding),
-               Failure);
+  try {
+    pictures::OpenMetafile(testing::InMemory(broken.Build(), "clip.wmf"), decoding);
+    ADD_FAILURE() << "drawn";
+  } catch (const Failure& failure) {  // the bitmap's failure, the file named once
+    EXPECT_EQ(failure.Kind(), FailureKind::DamagedPicture);
+    EXPECT_TRUE(std::string(failure.what()).starts_with("clip.wmf: "));
+    EXPECT_EQ(std::string(failure.what()).find("clip.wmf", 1), std::string::npos) << failure.what();
+  }
   try {
     pictures::OpenMetafile(testing::InMemory(b.Build(), "clip.wmf"), nowhere);
     ADD_FAILURE() << "loaded";
