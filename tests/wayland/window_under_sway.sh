@@ -15,7 +15,8 @@ sway_pid=""
 program_pid=""
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-  [ -n "$sway_pid" ] && kill "$sway_pid" 2>/dev/null || true
+  # $! is the subshell that runs as_user; sway is its child.
+  [ -n "$sway_pid" ] && { pkill -P "$sway_pid" 2>/dev/null; kill "$sway_pid" 2>/dev/null; } || true
   rm -rf "$work"
 }
 trap cleanup EXIT
