@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -60,6 +61,10 @@ std::optional<std::filesystem::path> ProfileSettings(const Environment& environm
 
 // The mode the profile names; "none" draws the background colour alone, and
 // is what pcmanfm-qt uses where its profile names no mode.
+bool NamesHidingMode(std::string_view content) {
+  return IniValue(content, "Desktop", "WallpaperMode").value_or("none") == "none";
+}
+
 bool HidesPictures(const std::optional<std::filesystem::path>& settings) {
   std::string content;
   try {
@@ -67,7 +72,7 @@ bool HidesPictures(const std::optional<std::filesystem::path>& settings) {
   } catch (const Failure&) {
     return false;  // what pcmanfm-qt would read is not known: the mode stays
   }
-  return IniValue(content, "Desktop", "WallpaperMode").value_or("none") == "none";
+  return NamesHidingMode(content);
 }
 
 constexpr const char* kShowingMode = "stretch";
@@ -109,8 +114,14 @@ void KeepShowingMode(const DesktopTools& desktop, const std::string& path,
   std::error_code error;
   if (settings != own || !std::filesystem::is_regular_file(own, error)) return;
   if (cutOff) AwaitSaveOf(own, *cutOff);
-  if (!HidesPictures(own)) return;
-  const bool desktopKeepsHidingMode = ProfileWallpaper(own) == path;
+  std::string saved;
+  try {
+    saved = ReadStoredFile(own);
+  } catch (const Failure&) {
+    return;  // what pcmanfm-qt would read is not known: the mode stays
+  }
+  if (!NamesHidingMode(saved)) return;
+  const bool desktopKeepsHidingMode = IniValue(saved, "Desktop", "Wallpaper") == path;
   try {
     UpdateFileAtomically(own, [](const std::string& content) {
       return IniWithValue(content, "Desktop", "WallpaperMode", kShowingMode);
