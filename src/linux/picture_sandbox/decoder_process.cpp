@@ -192,17 +192,15 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup) {
           }};
 }
 
-void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel,
-                       void* ring, const RingShape& shape, pictures::DecodeSetup& setup,
-                       std::atomic<std::uint64_t>& sharedAllowance, const DecoderSteps& steps) {
+void RunDecoderProcess(DecoderChild& child) {
   std::set_new_handler(OutOfMemory);
-  CloseAllDescriptorsBut(fileDescriptor, channel);
-  setup.allowance.CountIn(sharedAllowance, &static_cast<RingHeader*>(ring)->held);
-  DecoderSide side(channel, ring, shape);
-  if (!side.Prepare(*file, steps)) ::_exit(0);
-  LimitResources(setup.limits);
-  AllowOnlyDecoding(fileDescriptor, channel);
-  side.Serve(std::move(file), steps);
+  CloseAllDescriptorsBut(child.fileDescriptor, child.channel);
+  child.setup.allowance.CountIn(child.pool, static_cast<RingHeader*>(child.ring)->held);
+  DecoderSide side(child.channel, child.ring, child.shape);
+  if (!side.Prepare(*child.file, child.steps)) ::_exit(0);
+  LimitResources(child.setup.limits);
+  AllowOnlyDecoding(child.fileDescriptor, child.channel);
+  side.Serve(std::move(child.file), child.steps);
   ::_exit(0);
 }
 
