@@ -19,7 +19,7 @@ fi
 seconds="${1:-60}"
 shift || true
 build="${TESSARIN_FUZZ_BUILD:-build-fuzz}"
-all=(bmp icon gif jpeg png wmf compose)
+all=(bmp icon gif jpeg png wmf compose sandbox)
 [[ $# -gt 0 ]] && targets=("$@") || targets=("${all[@]}")
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DTESSARIN_FUZZ=ON -DTESSARIN_TESTS=OFF \
@@ -35,7 +35,7 @@ mkdir -p "$build/logs"
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   crashes="fuzz/crashes/$target"
-  mkdir -p "$corpus" "$crashes"
+  mkdir -p "$corpus" "$crashes" "$build/seeds/$target"
   echo "== $target: ${seconds}s"
   nice "$build/fuzz/fuzz_$target" "$corpus" "$build/seeds/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=384 -max_len=65536 \
