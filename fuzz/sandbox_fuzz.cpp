@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "base/failure.h"
@@ -38,6 +40,17 @@ pictures::DecodeLimits Limits() {
   limits.decodeProcessorSeconds = 1;
   limits.decodeWaitSeconds = 1;
   return limits;
+}
+
+// A file for the decoder to hold (its bytes are never read): the files the
+// program opens are regular ones.
+const std::string& AnyFile() {
+  static const std::string path = [] {
+    char name[] = "/tmp/tessarin-fuzz-XXXXXX";
+    ::close(::mkstemp(name));
+    return std::string(name);
+  }();
+  return path;
 }
 
 // Reads the script a byte or a number at a time; zeros past its end.
@@ -133,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   linux_platform::DecoderPool pool(setup.allowance);
   const std::vector<std::uint8_t> bytes(data, data + size);
   try {
-    auto file = files.OpenForReading("/dev/null");
+    auto file = files.OpenForReading(fuzzing::AnyFile());
     const int descriptor = linux_platform::DescriptorOf(*file);
     linux_platform::SandboxedPicture picture(
         std::move(file), descriptor, {}, setup, pool,
