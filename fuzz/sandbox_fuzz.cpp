@@ -8,6 +8,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,9 +46,10 @@ pictures::DecodeLimits Limits() {
 // A file for the decoder to hold (its bytes are never read): the files the
 // program opens are regular ones.
 const std::string& AnyFile() {
+  static char name[] = "/tmp/tessarin-fuzz-XXXXXX";
   static const std::string path = [] {
-    char name[] = "/tmp/tessarin-fuzz-XXXXXX";
     ::close(::mkstemp(name));
+    std::atexit([] { ::unlink(name); });
     return std::string(name);
   }();
   return path;
@@ -75,8 +77,9 @@ class Script {
 };
 
 // What the scripted decoder does, step by step; at the script's end it
-// leaves or, by the script's first byte, waits for ever.
+// leaves or, for two values of the script's first byte, waits for ever.
 [[noreturn]] void ScriptedDecoder(DecoderChild& child, const std::vector<std::uint8_t>& bytes) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a waiting script ends with the fuzzer
   Script script(bytes.data() + 1, bytes.size() - 1);
   const std::size_t ringBytes = child.shape.Bytes();
   auto* ring = static_cast<std::uint8_t*>(child.ring);
@@ -105,7 +108,8 @@ class Script {
       }
       case 4: {  // a failure, with words of any bytes (nothing allocated: the
                  // fuzzer's threads may hold the allocator's locks)
-        std::array<char, sizeof(Message) + linux_platform::kMaxFailureText> packet{};
+        // Up to 16 bytes short of the longest failure text, and past it.
+        std::array<char, sizeof(Message) + 255 * 16> packet{};
         const Message failure{MessageKind::Failure, script.Number()};
         std::memcpy(packet.data(), &failure, sizeof failure);
         const std::size_t length = sizeof failure + script.Byte() * 16u;
@@ -131,7 +135,7 @@ class Script {
         break;
     }
   }
-  if (bytes[0] & 1) ::pause();
+  if (bytes[0] == 0x01 || bytes[0] == 0x03) ::pause();  // rarely: each costs the net
   ::_exit(0);
 }
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,6 +28,13 @@ namespace tessarin::linux_platform {
 namespace {
 
 using testing::Bytes;
+
+std::string ProcFile(pid_t pid, const std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // Rows whose every byte is the row's number; fails at row `failAt` if set.
 class NumberedRows : public ports::Picture {
@@ -67,11 +75,17 @@ class SandboxedPictureTest : public ::testing::Test {
   std::unique_ptr<SandboxedPicture> Open(
       Decode decode, std::function<void(ports::InputFile&)> prepare = [](ports::InputFile&) {},
       const DecoderLife& life = RunDecoderProcess) {
+    return OpenWithin(setup_, pool_, std::move(decode), std::move(prepare), life);
+  }
+  std::unique_ptr<SandboxedPicture> OpenWithin(pictures::DecodeSetup& setup, DecoderPool& pool,
+                                               Decode decode,
+                                               std::function<void(ports::InputFile&)> prepare,
+                                               const DecoderLife& life) {
     auto file = files_.OpenForReading(folder_ / "rows.bmp");
     const int descriptor = DescriptorOf(*file);
     return std::make_unique<SandboxedPicture>(std::move(file), descriptor,
                                               DecoderSteps{std::move(prepare), std::move(decode)},
-                                              setup_, pool_, life);
+                                              setup, pool, life);
   }
 
   static Decode Rows(int width, int height, int failAt = -1) {
@@ -80,13 +94,13 @@ class SandboxedPictureTest : public ::testing::Test {
     };
   }
 
-  // The program's limits, but a processor bound of 1 s and a net of 8 s (the
-  // net a few times the bound, as the program's, so that a busy machine
-  // does not reach it first).
+  // The program's limits, but a processor bound of 1 s and a net of 30 s
+  // (many times the bound, as the program's, so that a busy machine does not
+  // reach it first).
   static pictures::DecodeLimits ShortLimits() {
     pictures::DecodeLimits limits;
     limits.decodeProcessorSeconds = 1;
-    limits.decodeWaitSeconds = 8;
+    limits.decodeWaitSeconds = 30;
     return limits;
   }
   std::string InFile(const std::string& reason) const {
@@ -248,42 +262,30 @@ const std::string kTooLong = "the picture took more than 1 seconds of processor 
 
 INSTANTIATE_TEST_SUITE_P(
     SandboxedPicture, KernelBounds,
-    ::testing::Values(
-        Bomb{"MemoryBeyondTheLimit",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               std::vector<std::uint8_t> bomb((pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
-               return std::make_unique<NumberedRows>(1, bomb[7]);
-             },
-             "the picture needs more than " + std::to_string(pictures::DecodeLimits{}.decoderMiB) +
-                 " MiB"},
-        Bomb{"AHeaderThatNeverEnds",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               while (forever) {
-               }
-               return nullptr;
-             },
-             kTooLong},
-        Bomb{"RowsThatNeverEnd", [](auto) { return std::make_unique<SlowRows>(); }, kTooLong},
-        Bomb{"ADecoderThatWaitsForever",  // no processor time spent: the run's net stops it
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               ::poll(nullptr, 0, -1);
-               return nullptr;
-             },
-             "the picture's decoder kept the run waiting more than 8 seconds"},
-        Bomb{"ACrash",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               *static_cast<volatile int*>(nullptr) = 1;
-               return nullptr;
-             },
-             "the picture's decoder stopped (signal 11)"}),
+    ::testing::Values(Bomb{"MemoryBeyondTheLimit",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             std::vector<std::uint8_t> bomb(
+                                 (pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
+                             return std::make_unique<NumberedRows>(1, bomb[7]);
+                           },
+                           "the picture needs more than " +
+                               std::to_string(pictures::DecodeLimits{}.decoderMiB) + " MiB"},
+                      Bomb{"AHeaderThatNeverEnds",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             while (forever) {
+                             }
+                             return nullptr;
+                           },
+                           kTooLong},
+                      Bomb{"RowsThatNeverEnd", [](auto) { return std::make_unique<SlowRows>(); },
+                           kTooLong},
+                      Bomb{"ACrash",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             *static_cast<volatile int*>(nullptr) = 1;
+                             return nullptr;
+                           },
+                           "the picture's decoder stopped (signal 11)"}),
     [](const auto& test) { return test.param.name; });
-
-std::string ProcFile(pid_t pid, const std::string& name) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/" + name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The decoders of a run, for a streamed picture and for a metafile with text
 // (its renderer and fonts loaded before the filter): confined, bounded, and
@@ -349,6 +351,49 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
 INSTANTIATE_TEST_SUITE_P(SandboxedPicture, RealDecoders,
                          ::testing::Values("picture.png", "text.wmf"),
                          [](const auto& test) { return std::string(test.param).substr(0, 4); });
+
+// A decoder that waits without working meets the wall clock's net (here of
+// 2 s), not its processor time.
+TEST_F(SandboxedPictureTest, ADecoderThatWaitsForeverMeetsTheNet) {
+  pictures::DecodeLimits limits = ShortLimits();
+  limits.decodeWaitSeconds = 2;
+  pictures::DecodeSetup setup(limits);
+  DecoderPool pool(setup.allowance);
+  const Decode waitsForever = [](auto) -> std::unique_ptr<ports::Picture> {
+    ::poll(nullptr, 0, -1);
+    return nullptr;
+  };
+  EXPECT_EQ(FailureOf([&] {
+              return OpenWithin(
+                  setup, pool, waitsForever, [](ports::InputFile&) {}, RunDecoderProcess);
+            }),
+            InFile("the picture's decoder kept the run waiting more than 2 seconds"));
+  EXPECT_EQ(kind_, FailureKind::DecoderStopped);
+}
+
+// A run that ends, however it ends, takes its decoder with it, even one
+// that waits for nothing.
+TEST_F(SandboxedPictureTest, ADecoderEndsWithItsRun) {
+  const pid_t run = ::fork();
+  if (run == 0) {
+    Open([](auto) -> std::unique_ptr<ports::Picture> {
+      ::poll(nullptr, 0, -1);
+      return nullptr;
+    });
+    ::_exit(0);
+  }
+  pid_t decoder = 0;
+  for (int i = 0; i < 250 && decoder == 0; ++i) {
+    std::istringstream(ProcFile(run, "task/" + std::to_string(run) + "/children")) >> decoder;
+    ::usleep(20'000);
+  }
+  ASSERT_GT(decoder, 0);
+  ::kill(run, SIGKILL);
+  ::waitpid(run, nullptr, 0);
+  for (int i = 0; i < 100 && ::kill(decoder, 0) == 0; ++i) ::usleep(20'000);
+  EXPECT_NE(::kill(decoder, 0), 0);  // gone (and reaped by init)
+  ::kill(decoder, SIGKILL);          // should it not be
+}
 
 // The kernel's bound stands behind the run's: a decoder that spins while
 // the run is not waiting for it is stopped by the kernel, and reported alike.

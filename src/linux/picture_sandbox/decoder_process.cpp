@@ -1,7 +1,9 @@
 #include "linux/picture_sandbox/decoder_process.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -193,6 +195,8 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup) {
 }
 
 void RunDecoderProcess(DecoderChild& child) {
+  // A run that ends takes its decoder with it, whatever the decoder waits for.
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != child.run) ::_exit(1);
   std::set_new_handler(OutOfMemory);
   CloseAllDescriptorsBut(child.fileDescriptor, child.channel);
   child.setup.allowance.CountIn(child.pool, static_cast<RingHeader*>(child.ring)->held);

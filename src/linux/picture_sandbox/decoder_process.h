@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -28,7 +30,7 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup);
 
 // What a forked decoder process is given: its file, its end of the channel,
 // its ring (the strips and its own count of the allowance), the setup and
-// the count every decoder of the run shares.
+// the count every decoder of the run shares, and the run's process.
 struct DecoderChild {
   std::unique_ptr<ports::InputFile> file;
   int fileDescriptor;
@@ -38,6 +40,7 @@ struct DecoderChild {
   pictures::DecodeSetup& setup;
   std::atomic<std::uint64_t>& pool;
   const DecoderSteps& steps;
+  pid_t run;
 };
 
 // The forked child's whole life: shuts itself in (confinement.h), opens the

@@ -151,10 +151,11 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
   }
   channel_.emplace(ends[0]);
   new (ring_.Get()) RingHeader;
+  const pid_t run = ::getpid();
   pid_ = ::fork();
   if (pid_ == 0) {
-    DecoderChild child{std::move(file), fileDescriptor, ends[1],      ring_.Get(),
-                       shape_,          setup_,         pool.Count(), steps};
+    DecoderChild child{std::move(file), fileDescriptor, ends[1], ring_.Get(), shape_,
+                       setup_,          pool.Count(),   steps,   run};
     life(child);
     ::_exit(0);
   }
