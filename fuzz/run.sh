@@ -35,7 +35,7 @@ mkdir -p "$build/logs"
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   crashes="fuzz/crashes/$target"
-  mkdir -p "$corpus" "$crashes" "$build/seeds/$target"
+  mkdir -p "$corpus" "$crashes"
   echo "== $target: ${seconds}s"
   nice "$build/fuzz/fuzz_$target" "$corpus" "$build/seeds/$target" \
     -max_total_time="$seconds" -timeout=10 -rss_limit_mb=384 -max_len=65536 \
