@@ -167,6 +167,24 @@ void OtherSeeds(const fs::path& folder) {
   }
 }
 
+// Scripts of honest decoders for the sandbox target (sandbox_fuzz.cpp says
+// the steps): an 8 x 10 picture's header, then its rows in two strips, its
+// 4 x 10 block, or a failure.
+void SandboxSeeds(const fs::path& folder) {
+  const Bytes header = {0, 0, 16, 18, 8};  // Header 8, 10, top-down
+  const Bytes scripts[] = {
+      {0x00, 1, 0xF0, 0, 0, 0x10, 0, 1, 0x55, 0, 1, 8, 15, 8, 0, 1, 9, 11, 8},  // rows
+      {0x12, 0, 2, 12, 18, 8, 0, 1, 8, 18, 8},                                 // block
+      {0x00, 4, 10, 1, 'e', 'n', 'd', 's', ' ', 'e', 'a', 'r', 'l', 'y'}};      // failure
+  int n = 0;
+  for (const Bytes& script : scripts) {
+    Bytes seed(script.begin(), script.begin() + 1);
+    seed.insert(seed.end(), header.begin(), header.end());
+    seed.insert(seed.end(), script.begin() + 1, script.end());
+    Write(folder, "sandbox", "script" + std::to_string(n++), seed);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,5 +195,6 @@ int main(int argc, char** argv) {
   PngSeeds(folder);
   BmpSeeds(folder);
   OtherSeeds(folder);
+  SandboxSeeds(folder);
   return 0;
 }

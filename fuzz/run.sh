@@ -19,7 +19,7 @@ fi
 seconds="${1:-60}"
 shift || true
 build="${TESSARIN_FUZZ_BUILD:-build-fuzz}"
-all=(bmp icon gif jpeg png wmf compose)
+all=(bmp icon gif jpeg png wmf compose sandbox)
 [[ $# -gt 0 ]] && targets=("$@") || targets=("${all[@]}")
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) -DTESSARIN_FUZZ=ON -DTESSARIN_TESTS=OFF \

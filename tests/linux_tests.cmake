@@ -62,6 +62,7 @@ add_executable(end_to_end_tests
   end_to_end/gui_loading_test.cpp
   end_to_end/killed_run_test.cpp
   end_to_end/picture_formats_run_test.cpp
+  end_to_end/starved_run_test.cpp
   end_to_end/tessarin_process.cpp
   end_to_end/wallpaper_run_test.cpp)
 # The decoders' own bounds (from the sandbox) are checked in a run's decoders.
@@ -69,7 +70,11 @@ target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_held_pict
   tessarin_picture_sandbox tessarin_test_support tessarin_warnings GTest::gtest_main)
 target_compile_definitions(end_to_end_tests PRIVATE TESSARIN_EXECUTABLE="$<TARGET_FILE:tessarin>")
 add_dependencies(end_to_end_tests tessarin)
-gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30 TEST_FILTER -StarvedRun.*)
+# A run held stopped 95 % of the time: slow, and alone, so that the machine's
+# other tests do not starve it further.
+gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30 TEST_FILTER StarvedRun.*
+  PROPERTIES LABELS slow RUN_SERIAL TRUE TIMEOUT 120)
 
 # The GUI module's window and boxes on Qt's offscreen platform.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)

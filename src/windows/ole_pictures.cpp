@@ -232,8 +232,9 @@ ports::Bitmap DecodeWithinDeadline(const PictureDecoder& decode, std::vector<std
       promise.set_exception(std::current_exception());
     }
   }).detach();
-  if (decoded.wait_for(std::chrono::seconds(limits.decodeSeconds)) == std::future_status::timeout)
-    throw PictureTookTooLong(path, limits.decodeSeconds);
+  if (decoded.wait_for(std::chrono::seconds(limits.decodeProcessorSeconds)) ==
+      std::future_status::timeout)
+    throw PictureTookTooLong(path, limits.decodeProcessorSeconds);
   return decoded.get();
 }
 

@@ -26,7 +26,7 @@ using PictureDecoder = std::function<ports::Bitmap(
 
 // Pictures decoded whole, by DecodeWithOle unless told otherwise, and served
 // row by row. Each is decoded on a thread of its own, waited for no longer
-// than limits.decodeSeconds: past it, a failure stop, and the thread is left to
+// than limits.decodeProcessorSeconds: past it, a failure stop, and the thread is left to
 // the end of the process.
 class OlePictures : public ports::Pictures {
  public:

@@ -10,7 +10,7 @@ namespace tessarin::win32_platform {
 // What a run may take on Windows. The system's picture services decode in the
 // program's own process, so the bounds hold the whole run rather than one
 // decoder: the deadline for one picture's decoding is the decode limits'
-// (DecodeLimits::decodeSeconds, as the Linux run's decoder processes have),
+// (DecodeLimits::decodeProcessorSeconds, as the Linux run's decoder processes have),
 // and the memory is what the Linux run keeps within.
 constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole process
 

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include "base/failure.h"
 #include "linux/linux_files.h"
 #include "linux/metafile_renderer.h"
+#include "linux/picture_sandbox/confinement.h"
 #include "linux/picture_sandbox/decoder_bounds.h"
 #include "linux/picture_sandbox/linux_pictures.h"
 #include "pictures/held/held_picture.h"
@@ -27,18 +29,25 @@ namespace {
 
 using testing::Bytes;
 
+std::string ProcFile(pid_t pid, const std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + name);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 // Rows whose every byte is the row's number; fails at row `failAt` if set.
 class NumberedRows : public ports::Picture {
  public:
-  NumberedRows(int width, int height, int failAt = -1)
-      : width_(width), height_(height), failAt_(failAt) {}
+  NumberedRows(int width, int height, int failAt = -1, std::string path = "rows.bmp")
+      : width_(width), height_(height), failAt_(failAt), path_(std::move(path)) {}
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   ports::RowOrder Order() const override { return ports::RowOrder::BottomUp; }
   void ReadRows(std::uint8_t* out, int rows) override {
     for (int i = 0; i < rows; ++i, ++next_) {
       if (next_ == failAt_)
-        throw Failure::InFile(FailureKind::DamagedPicture, "rows.bmp", "damaged row");
+        throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged row");
       std::fill_n(out + static_cast<std::size_t>(i) * width_ * 3, width_ * 3,
                   static_cast<std::uint8_t>(next_));
     }
@@ -53,6 +62,7 @@ class NumberedRows : public ports::Picture {
 
  private:
   int width_, height_, failAt_, next_ = 0;
+  std::string path_;
 };
 
 using Decode = std::function<std::unique_ptr<ports::Picture>(std::unique_ptr<ports::InputFile>)>;
@@ -61,18 +71,40 @@ class SandboxedPictureTest : public ::testing::Test {
  protected:
   SandboxedPictureTest() { testing::WriteWholeFile(folder_ / "rows.bmp", "any bytes"); }
 
-  std::unique_ptr<SandboxedPicture> Open(Decode decode, const std::string& name = "rows.bmp") {
-    auto file = files_.OpenForReading(folder_ / name);
+  // `prepare` runs before the decoder is shut in, `life` is the child's.
+  std::unique_ptr<SandboxedPicture> Open(
+      Decode decode, std::function<void(ports::InputFile&)> prepare = [](ports::InputFile&) {},
+      const DecoderLife& life = RunDecoderProcess) {
+    return OpenWithin(setup_, pool_, std::move(decode), std::move(prepare), life);
+  }
+  std::unique_ptr<SandboxedPicture> OpenWithin(pictures::DecodeSetup& setup, DecoderPool& pool,
+                                               Decode decode,
+                                               std::function<void(ports::InputFile&)> prepare,
+                                               const DecoderLife& life) {
+    auto file = files_.OpenForReading(folder_ / "rows.bmp");
     const int descriptor = DescriptorOf(*file);
-    return std::make_unique<SandboxedPicture>(
-        std::move(file), descriptor, DecoderSteps{[](ports::InputFile&) {}, std::move(decode)},
-        setup_);
+    return std::make_unique<SandboxedPicture>(std::move(file), descriptor,
+                                              DecoderSteps{std::move(prepare), std::move(decode)},
+                                              setup, pool, life);
   }
 
   static Decode Rows(int width, int height, int failAt = -1) {
-    return [=](std::unique_ptr<ports::InputFile>) {
-      return std::make_unique<NumberedRows>(width, height, failAt);
+    return [=](std::unique_ptr<ports::InputFile> file) {
+      return std::make_unique<NumberedRows>(width, height, failAt, file->Path());
     };
+  }
+
+  // The program's limits, but a processor bound of 1 s and a net of 30 s
+  // (many times the bound, as the program's, so that a busy machine does not
+  // reach it first).
+  static pictures::DecodeLimits ShortLimits() {
+    pictures::DecodeLimits limits;
+    limits.decodeProcessorSeconds = 1;
+    limits.decodeWaitSeconds = 30;
+    return limits;
+  }
+  std::string InFile(const std::string& reason) const {
+    return folder_ / "rows.bmp" + ": " + reason;
   }
 
   // The failure's text, thrown by `open` or by reading every row; its kind
@@ -92,7 +124,8 @@ class SandboxedPictureTest : public ::testing::Test {
 
   testing::TemporaryFolder folder_;
   LinuxFiles files_;
-  pictures::DecodeSetup setup_{{}, MetafileRendererAt(TESSARIN_METAFILE_MODULE)};
+  pictures::DecodeSetup setup_{ShortLimits(), MetafileRendererAt(TESSARIN_METAFILE_MODULE)};
+  DecoderPool pool_{setup_.allowance};
   FailureKind kind_ = FailureKind::Platform;
 };
 
@@ -132,14 +165,14 @@ TEST_F(SandboxedPictureTest, PassesTheDecodersFailureUnchangedAfterTheRowsBefore
     picture->ReadRows(row.data(), 1);
     ADD_FAILURE() << "read";
   } catch (const Failure& failure) {
-    EXPECT_STREQ(failure.what(), "rows.bmp: damaged row");
+    EXPECT_EQ(failure.what(), InFile("damaged row"));
   }
   EXPECT_EQ(FailureOf([&] {
               return Open([](auto) -> std::unique_ptr<ports::Picture> {
                 throw Failure(FailureKind::PictureUnreadable, "a header fault");
               });
             }),
-            "a header fault");
+            InFile("a header fault"));
   EXPECT_EQ(kind_, FailureKind::PictureUnreadable);
 }
 
@@ -185,7 +218,7 @@ TEST_P(ForbiddenCalls, KillTheDecoder) {
                 return std::make_unique<NumberedRows>(1, 1);
               });
             }),
-            folder_ / "rows.bmp" + ": the picture's decoder stopped (signal 31)");
+            InFile("the picture's decoder stopped (signal 31)"));
   EXPECT_EQ(kind_, FailureKind::DecoderStopped);
 }
 
@@ -209,8 +242,7 @@ struct Bomb {
 class KernelBounds : public SandboxedPictureTest, public ::testing::WithParamInterface<Bomb> {};
 
 TEST_P(KernelBounds, StopTheDecoderWithItsReason) {
-  EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }),
-            folder_ / "rows.bmp" + ": " + GetParam().reason);
+  EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }), InFile(GetParam().reason));
   EXPECT_EQ(kind_, FailureKind::DecoderStopped);
 }
 
@@ -226,48 +258,34 @@ class SlowRows : public NumberedRows {
   }
 };
 
-const std::string kTooLong = "the picture took longer than " +
-                             std::to_string(pictures::DecodeLimits{}.decodeSeconds) +
-                             " seconds to decode";
+const std::string kTooLong = "the picture took more than 1 seconds of processor time to decode";
 
 INSTANTIATE_TEST_SUITE_P(
     SandboxedPicture, KernelBounds,
-    ::testing::Values(
-        Bomb{"MemoryBeyondTheLimit",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               std::vector<std::uint8_t> bomb((pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
-               return std::make_unique<NumberedRows>(1, bomb[7]);
-             },
-             "the picture needs more than " + std::to_string(pictures::DecodeLimits{}.decoderMiB) +
-                 " MiB"},
-        Bomb{"AHeaderThatNeverEnds",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               while (forever) {
-               }
-               return nullptr;
-             },
-             kTooLong},
-        Bomb{"RowsThatNeverEnd", [](auto) { return std::make_unique<SlowRows>(); }, kTooLong},
-        Bomb{"ADecoderThatWaitsForever",  // no CPU time spent: the run's deadline stops it
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               ::poll(nullptr, 0, -1);
-               return nullptr;
-             },
-             kTooLong},
-        Bomb{"ACrash",
-             [](auto) -> std::unique_ptr<ports::Picture> {
-               *static_cast<volatile int*>(nullptr) = 1;
-               return nullptr;
-             },
-             "the picture's decoder stopped (signal 11)"}),
+    ::testing::Values(Bomb{"MemoryBeyondTheLimit",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             std::vector<std::uint8_t> bomb(
+                                 (pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
+                             return std::make_unique<NumberedRows>(1, bomb[7]);
+                           },
+                           "the picture needs more than " +
+                               std::to_string(pictures::DecodeLimits{}.decoderMiB) + " MiB"},
+                      Bomb{"AHeaderThatNeverEnds",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             while (forever) {
+                             }
+                             return nullptr;
+                           },
+                           kTooLong},
+                      Bomb{"RowsThatNeverEnd", [](auto) { return std::make_unique<SlowRows>(); },
+                           kTooLong},
+                      Bomb{"ACrash",
+                           [](auto) -> std::unique_ptr<ports::Picture> {
+                             *static_cast<volatile int*>(nullptr) = 1;
+                             return nullptr;
+                           },
+                           "the picture's decoder stopped (signal 11)"}),
     [](const auto& test) { return test.param.name; });
-
-std::string ProcFile(pid_t pid, const std::string& name) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/" + name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The decoders of a run, for a streamed picture and for a metafile with text
 // (its renderer and fonts loaded before the filter): confined, bounded, and
@@ -298,7 +316,7 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   testing::WriteWholeFile(folder_ / name, std::string(bytes.begin(), bytes.end()));
   auto file = files_.OpenForReading(folder_ / name);
   const int descriptor = DescriptorOf(*file);
-  SandboxedPicture picture(std::move(file), descriptor, RealDecoderSteps(setup_), setup_);
+  SandboxedPicture picture(std::move(file), descriptor, RealDecoderSteps(setup_), setup_, pool_);
   const pid_t decoder = picture.DecoderProcess();
   const std::string status = ProcFile(decoder, "status");
   EXPECT_NE(status.find("Seccomp:\t2\n"), std::string::npos) << status;
@@ -309,7 +327,7 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
             std::string::npos)
       << limits;
   EXPECT_NE(limits.find("Max cpu time              " +
-                        std::to_string(pictures::DecodeLimits{}.decodeSeconds + 1)),
+                        std::to_string(setup_.limits.decodeProcessorSeconds + 1)),
             std::string::npos)
       << limits;
   std::vector<std::string> held;
@@ -333,6 +351,157 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
 INSTANTIATE_TEST_SUITE_P(SandboxedPicture, RealDecoders,
                          ::testing::Values("picture.png", "text.wmf"),
                          [](const auto& test) { return std::string(test.param).substr(0, 4); });
+
+// A decoder that waits without working meets the wall clock's net (here of
+// 2 s), not its processor time.
+TEST_F(SandboxedPictureTest, ADecoderThatWaitsForeverMeetsTheNet) {
+  pictures::DecodeLimits limits = ShortLimits();
+  limits.decodeWaitSeconds = 2;
+  pictures::DecodeSetup setup(limits);
+  DecoderPool pool(setup.allowance);
+  const Decode waitsForever = [](auto) -> std::unique_ptr<ports::Picture> {
+    ::poll(nullptr, 0, -1);
+    return nullptr;
+  };
+  EXPECT_EQ(FailureOf([&] {
+              return OpenWithin(
+                  setup, pool, waitsForever, [](ports::InputFile&) {}, RunDecoderProcess);
+            }),
+            InFile("the picture's decoder kept the run waiting more than 2 seconds"));
+  EXPECT_EQ(kind_, FailureKind::DecoderStopped);
+}
+
+// A run that ends, however it ends, takes its decoder with it, even one
+// that waits for nothing.
+TEST_F(SandboxedPictureTest, ADecoderEndsWithItsRun) {
+  const pid_t run = ::fork();
+  if (run == 0) {
+    Open([](auto) -> std::unique_ptr<ports::Picture> {
+      ::poll(nullptr, 0, -1);
+      return nullptr;
+    });
+    ::_exit(0);
+  }
+  pid_t decoder = 0;
+  for (int i = 0; i < 250 && decoder == 0; ++i) {
+    std::istringstream(ProcFile(run, "task/" + std::to_string(run) + "/children")) >> decoder;
+    ::usleep(20'000);
+  }
+  ASSERT_GT(decoder, 0);
+  ::kill(run, SIGKILL);
+  ::waitpid(run, nullptr, 0);
+  for (int i = 0; i < 100 && ::kill(decoder, 0) == 0; ++i) ::usleep(20'000);
+  EXPECT_NE(::kill(decoder, 0), 0);  // gone (and reaped by init)
+  ::kill(decoder, SIGKILL);          // should it not be
+}
+
+// The kernel's bound stands behind the run's: a decoder that spins while
+// the run is not waiting for it is stopped by the kernel, and reported alike.
+TEST_F(SandboxedPictureTest, TheKernelsStopIsReportedAsProcessorTime) {
+  auto picture = Open(
+      Rows(1, 1), [](ports::InputFile&) {},
+      [](DecoderChild& child) {
+        LimitResources(child.setup.limits);
+        const Message header{MessageKind::Header, 1, 1, 0};
+        ::send(child.channel, &header, sizeof header, 0);
+        while (forever) {
+        }
+      });
+  ::usleep(3'500'000);  // past the kernel's hard limit, 1 + 2 s of processor time
+  EXPECT_EQ(FailureOf([&] { return std::move(picture); }), InFile(kTooLong));
+}
+
+// What a decoder says of its failure is shown under the run's own path, of a
+// kind a decoder may name, in words bounded and escaped.
+struct Words {
+  const char* name;
+  FailureKind thrown;
+  std::string text;  // "@" stands for the decoder's copy of the file's path
+  std::string shown;
+  FailureKind kind;
+};
+
+class DecodersWords : public SandboxedPictureTest, public ::testing::WithParamInterface<Words> {};
+
+TEST_P(DecodersWords, AreShownUnderTheRunsOwnPath) {
+  const Words words = GetParam();
+  EXPECT_EQ(FailureOf([&] {
+              return Open([words](auto file) -> std::unique_ptr<ports::Picture> {
+                std::string text = words.text;
+                if (text[0] == '@') text = file->Path() + text.substr(1);
+                throw Failure(words.thrown, text);
+              });
+            }),
+            InFile(words.shown));
+  EXPECT_EQ(kind_, words.kind);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SandboxedPicture, DecodersWords,
+    ::testing::Values(Words{"AnHonestDecodersUnchanged", FailureKind::PictureUnreadable,
+                            "@: ends early", "ends early", FailureKind::PictureUnreadable},
+                      Words{"AnotherFileNamedAfterTheRunsPath", FailureKind::DamagedPicture,
+                            "/home/someone/other.png: damaged", "/home/someone/other.png: damaged",
+                            FailureKind::DamagedPicture},
+                      Words{"ControlsAndBytesThatAreNoText", FailureKind::DamagedPicture,
+                            "@: a\nb\x1b[2Jc\xff\xc3(\u202edon't",
+                            "a\\x0Ab\\x1B[2Jc\\xFF\\xC3(\\xE2\\x80\\xAEdon't",
+                            FailureKind::DamagedPicture},
+                      Words{"PrintableUtf8Kept", FailureKind::DamagedPicture, "Größe 5 €",
+                            "Größe 5 €", FailureKind::DamagedPicture},
+                      Words{"LongWordsCut", FailureKind::DamagedPicture, std::string(4000, 'w'),
+                            std::string(200, 'w') + "...", FailureKind::DamagedPicture},
+                      Words{"AKindNoDecoderHas", FailureKind::NoDisplay, "no display", "no display",
+                            FailureKind::DecoderStopped}),
+    [](const auto& test) { return test.param.name; });
+
+// A decoder that writes its own count of the allowance: what the run holds
+// and has left does not move by it.
+class LyingCounts : public SandboxedPictureTest,
+                    public ::testing::WithParamInterface<std::uint64_t> {};
+
+TEST_P(LyingCounts, LeaveTheRunsAllowanceAsItIs) {
+  const std::uint64_t lie = GetParam();
+  auto picture = Open(
+      Rows(400, 700), [](ports::InputFile&) {},
+      [lie](DecoderChild& child) {
+        static_cast<RingHeader*>(child.ring)->held = lie;
+        RunDecoderProcess(child);
+      });
+  const ports::Bitmap block =
+      picture->ReadTopLeft(100, 50);  // the decoder ends, then the run holds it
+  EXPECT_EQ(setup_.allowance.Left(), setup_.allowance.Bytes() - block.bgr.size());
+  picture.reset();
+  EXPECT_EQ(setup_.allowance.Left(), setup_.allowance.Bytes());
+}
+
+INSTANTIATE_TEST_SUITE_P(SandboxedPicture, LyingCounts,
+                         ::testing::Values(~std::uint64_t{0}, std::uint64_t{1} << 40, 7));
+
+// The shared mappings a decoder process sees, as it tells them in its failure.
+std::size_t SharedMappings() {
+  std::ifstream maps("/proc/self/maps");
+  std::size_t shared = 0;
+  for (std::string line; std::getline(maps, line);)
+    shared += line.find(" rw-s ") != std::string::npos;
+  return shared;
+}
+
+TEST_F(SandboxedPictureTest, ADecoderMapsNoEarlierDecodersRing) {
+  const auto sharedInADecoder = [this] {
+    return FailureOf([&] {
+      return Open(Rows(1, 1), [](ports::InputFile&) {
+        throw Failure(FailureKind::DamagedPicture, std::to_string(SharedMappings()));
+      });
+    });
+  };
+  const std::string alone = sharedInADecoder();
+  auto earlier = Open(Rows(10, 100000));  // its decoder runs, its ring mapped here
+  std::vector<std::uint8_t> row(30);
+  earlier->ReadRows(row.data(), 1);
+  EXPECT_EQ(sharedInADecoder(), alone);
+  EXPECT_EQ(alone, InFile("2"));  // its own ring and the pool
+}
 
 }  // namespace
 }  // namespace tessarin::linux_platform

@@ -11,9 +11,9 @@ namespace tessarin::linux_platform {
 // Closes every file descriptor but the picture's and the channel's.
 void CloseAllDescriptorsBut(int file, int channel);
 
-// The kernel's bounds: the limits' decoderMiB of data, CPU time a little
-// past their decodeSeconds (the run kills it at decodeSeconds of waiting
-// first).
+// The kernel's bounds: the limits' decoderMiB of data, processor time a
+// little past their decodeProcessorSeconds (the run, which watches the
+// process's processor clock while it waits, kills it at that first).
 void LimitResources(const pictures::DecodeLimits& limits);
 
 // no_new_privs, then a seccomp filter that lets the process read its file,

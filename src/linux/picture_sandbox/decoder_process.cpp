@@ -1,7 +1,9 @@
 #include "linux/picture_sandbox/decoder_process.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -192,17 +194,17 @@ DecoderSteps RealDecoderSteps(pictures::DecodeSetup& setup) {
           }};
 }
 
-void RunDecoderProcess(std::unique_ptr<ports::InputFile> file, int fileDescriptor, int channel,
-                       void* ring, const RingShape& shape, pictures::DecodeSetup& setup,
-                       std::atomic<std::uint64_t>& sharedAllowance, const DecoderSteps& steps) {
+void RunDecoderProcess(DecoderChild& child) {
+  // A run that ends takes its decoder with it, whatever the decoder waits for.
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != child.run) ::_exit(1);
   std::set_new_handler(OutOfMemory);
-  CloseAllDescriptorsBut(fileDescriptor, channel);
-  setup.allowance.CountIn(sharedAllowance, &static_cast<RingHeader*>(ring)->held);
-  DecoderSide side(channel, ring, shape);
-  if (!side.Prepare(*file, steps)) ::_exit(0);
-  LimitResources(setup.limits);
-  AllowOnlyDecoding(fileDescriptor, channel);
-  side.Serve(std::move(file), steps);
+  CloseAllDescriptorsBut(child.fileDescriptor, child.channel);
+  child.setup.allowance.CountIn(child.pool, static_cast<RingHeader*>(child.ring)->held);
+  DecoderSide side(child.channel, child.ring, child.shape);
+  if (!side.Prepare(*child.file, child.steps)) ::_exit(0);
+  LimitResources(child.setup.limits);
+  AllowOnlyDecoding(child.fileDescriptor, child.channel);
+  side.Serve(std::move(child.file), child.steps);
   ::_exit(0);
 }
 

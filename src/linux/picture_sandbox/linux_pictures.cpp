@@ -8,7 +8,7 @@ namespace tessarin::linux_platform {
 std::unique_ptr<ports::Picture> LinuxPictures::Open(const std::string& path) {
   std::unique_ptr<ports::InputFile> file = files_.OpenForReading(path);
   const int descriptor = DescriptorOf(*file);
-  return std::make_unique<SandboxedPicture>(std::move(file), descriptor, steps_, setup_);
+  return std::make_unique<SandboxedPicture>(std::move(file), descriptor, steps_, setup_, pool_);
 }
 
 }  // namespace tessarin::linux_platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linux/picture_sandbox/decoder_process.h"
+#include "linux/picture_sandbox/shared_memory.h"
 #include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
@@ -16,13 +17,14 @@ class LinuxPictures : public ports::Pictures {
   LinuxPictures(ports::Files& files, pictures::DecodeSetup& setup)
       : LinuxPictures(files, setup, RealDecoderSteps(setup)) {}
   LinuxPictures(ports::Files& files, pictures::DecodeSetup& setup, DecoderSteps steps)
-      : files_(files), setup_(setup), steps_(std::move(steps)) {}
+      : files_(files), setup_(setup), steps_(std::move(steps)), pool_(setup.allowance) {}
   std::unique_ptr<ports::Picture> Open(const std::string& path) override;
 
  private:
   ports::Files& files_;
   pictures::DecodeSetup& setup_;
   DecoderSteps steps_;
+  DecoderPool pool_;  // for the pictures it opens, which must not outlive it
 };
 
 }  // namespace tessarin::linux_platform

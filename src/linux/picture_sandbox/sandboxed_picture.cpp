@@ -2,16 +2,19 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
-#include <map>
+#include <fstream>
+#include <iterator>
 #include <new>
+#include <sstream>
 
 #include "base/failure.h"
 #include "linux/picture_sandbox/decoder_bounds.h"
@@ -22,41 +25,109 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void* MapShared(std::size_t bytes) {
-  void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-  return memory == MAP_FAILED ? nullptr : memory;
-}
+// How often the run looks at a decoder's processor time while it waits.
+constexpr std::chrono::milliseconds kWaitSlice{50};
 
-// The setup's whole-decode allowance, counted in memory every decoder
-// process of the run shares, so that all of them together stay within it.
-std::atomic<std::uint64_t>& SharedAllowance(pictures::MemoryAllowance& allowance) {
-  static std::map<const pictures::MemoryAllowance*, std::atomic<std::uint64_t>*> shared;
-  auto& counter = shared[&allowance];
-  if (counter == nullptr) {
-    void* page = MapShared(sizeof(std::atomic<std::uint64_t>));
-    if (!page) throw std::bad_alloc();
-    counter = new (page) std::atomic<std::uint64_t>(0);
-    allowance.CountIn(*counter, nullptr);
-  }
-  return *counter;
-}
+// The most of a decoder's own words a failure shows.
+constexpr std::size_t kShownWords = 200;
 
 std::string SignalReason(int signal) {
   return "the picture's decoder stopped (signal " + std::to_string(signal) + ")";
 }
 
-std::string TimeReason(const pictures::DecodeLimits& limits) {
-  return "the picture took longer than " + std::to_string(limits.decodeSeconds) +
-         " seconds to decode";
+std::string ProcessorTimeReason(const pictures::DecodeLimits& limits) {
+  return "the picture took more than " + std::to_string(limits.decodeProcessorSeconds) +
+         " seconds of processor time to decode";
+}
+
+std::string WaitReason(const pictures::DecodeLimits& limits) {
+  return "the picture's decoder kept the run waiting more than " +
+         std::to_string(limits.decodeWaitSeconds) + " seconds";
+}
+
+double Seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// User and system time of a process from /proc (where its clock cannot be
+// read), 0 when that cannot be read either.
+double ProcessorSecondsFromProc(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat{std::istreambuf_iterator<char>(in), {}};
+  const std::size_t name = stat.rfind(')');  // the command name may hold anything
+  if (name == std::string::npos) return 0;
+  std::istringstream fields(stat.substr(name + 1));
+  std::string field;
+  double ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) ticks += std::strtod(field.c_str(), nullptr);  // utime, stime
+  }
+  return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// Bytes of the printable character `text` starts with (ASCII or UTF-8), 0
+// for a control character, a format character that reorders or breaks the
+// line, or bytes that are no UTF-8.
+std::size_t PrintableCharacter(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char first = byte(0);
+  if (first < 0x80) return first >= 0x20 && first != 0x7F ? 1 : 0;
+  const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC2 ? 2 : 0;
+  if (length == 0 || first > 0xF4 || text.size() < length) return 0;
+  std::uint32_t code = first & (0x7Fu >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(i) & 0x3Fu);
+  }
+  constexpr std::array<std::uint32_t, 5> kLeast{0, 0, 0x80, 0x800, 0x10000};
+  const bool invalid =
+      code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF);
+  const bool control = code < 0xA0 || code == 0x061C || code == 0x200E || code == 0x200F ||
+                       (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+  return invalid || control ? 0 : length;
+}
+
+// A decoder's words, as the run shows them after its own file's name: the
+// decoder's copy of that name taken off, at most kShownWords bytes, every
+// byte that is no printable character written as \xNN.
+std::string ShownWords(std::string_view words, const std::string& path) {
+  const std::string own = path + ": ";
+  if (words.substr(0, own.size()) == own) words.remove_prefix(own.size());
+  std::string shown;
+  while (!words.empty()) {
+    const std::size_t length = PrintableCharacter(words);
+    std::array<char, 5> escaped{};
+    if (length == 0) {
+      std::snprintf(escaped.data(), escaped.size(), "\\x%02X",
+                    static_cast<unsigned char>(words[0]));
+    }
+    const std::string_view piece =
+        length ? words.substr(0, length) : std::string_view(escaped.data(), 4);
+    if (shown.size() + piece.size() > kShownWords) return shown + "...";
+    shown += piece;
+    words.remove_prefix(std::max<std::size_t>(length, 1));
+  }
+  return shown;
+}
+
+// The kinds a decoder's failure may be of; any other it names is taken for
+// a decoder that stopped.
+FailureKind DecodersKind(std::int32_t kind) {
+  for (FailureKind known :
+       {FailureKind::PictureUnreadable, FailureKind::DamagedPicture, FailureKind::PictureTooLarge,
+        FailureKind::DecoderStopped, FailureKind::Platform}) {
+    if (kind == static_cast<std::int32_t>(known)) return known;
+  }
+  return FailureKind::DecoderStopped;
 }
 
 }  // namespace
 
 SandboxedPicture::SandboxedPicture(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
-                                   const DecoderSteps& steps, pictures::DecodeSetup& setup)
-    : path_(file->Path()), setup_(setup), shape_(setup.limits) {
-  Start(std::move(file), fileDescriptor, steps);
+                                   const DecoderSteps& steps, pictures::DecodeSetup& setup,
+                                   DecoderPool& pool, const DecoderLife& life)
+    : path_(file->Path()), setup_(setup), shape_(setup.limits), ring_(shape_.Bytes()) {
+  Start(std::move(file), fileDescriptor, steps, pool, life);
   const Message header = Receive();
   // Nothing the decoder says is taken on trust: it may have been taken over.
   if (header.kind != MessageKind::Header || header.a <= 0 ||
@@ -69,21 +140,25 @@ SandboxedPicture::SandboxedPicture(std::unique_ptr<ports::InputFile> file, int f
   order_ = static_cast<ports::RowOrder>(header.c);
 }
 
+// The ring is the child's alone: once forked, no later decoder inherits it.
 void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
-                             const DecoderSteps& steps) {
-  std::atomic<std::uint64_t>& allowance = SharedAllowance(setup_.allowance);
-  ring_ = MapShared(shape_.Bytes());
+                             const DecoderSteps& steps, DecoderPool& pool,
+                             const DecoderLife& life) {
   int ends[2];
-  if (!ring_ || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+  if (!ring_.Mapped() || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
     throw Failure::InFile(FailureKind::Platform, path_,
                           "cannot start its decoder: " + ErrnoText(errno));
   }
   channel_.emplace(ends[0]);
-  new (ring_) RingHeader;
+  new (ring_.Get()) RingHeader;
+  const pid_t run = ::getpid();
   pid_ = ::fork();
-  if (pid_ == 0)
-    RunDecoderProcess(std::move(file), fileDescriptor, ends[1], ring_, shape_, setup_, allowance,
-                      steps);
+  if (pid_ == 0) {
+    DecoderChild child{std::move(file), fileDescriptor, ends[1], ring_.Get(), shape_,
+                       setup_,          pool.Count(),   steps,   run};
+    life(child);
+    ::_exit(0);
+  }
   const int error = errno;
   ::close(ends[1]);
   if (pid_ < 0) {
@@ -91,12 +166,17 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
     throw Failure::InFile(FailureKind::Platform, path_,
                           "cannot start its decoder: " + ErrnoText(error));
   }
+  if (!ring_.KeepFromLaterForks()) {
+    const int refused = errno;
+    StopDecoder();
+    throw Failure::InFile(FailureKind::Platform, path_,
+                          "cannot start its decoder: " + ErrnoText(refused));
+  }
+  clockid_t clock{};
+  if (::clock_getcpuclockid(pid_, &clock) == 0) processorClock_ = clock;
 }
 
-SandboxedPicture::~SandboxedPicture() {
-  StopDecoder();
-  if (ring_) ::munmap(ring_, shape_.Bytes());
-}
+SandboxedPicture::~SandboxedPicture() { StopDecoder(); }
 
 void SandboxedPicture::ReadRows(std::uint8_t* out, int rows) {
   pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
@@ -139,7 +219,7 @@ void SandboxedPicture::CopyRows(std::uint8_t* out, int rows, std::size_t stride)
     const int count = std::min(rows, stripRows_ - stripOffset_);
     const std::size_t bytes = stride * static_cast<std::size_t>(count);
     std::memcpy(out,
-                shape_.StripAt(ring_, static_cast<std::size_t>(strip_)) +
+                shape_.StripAt(ring_.Get(), static_cast<std::size_t>(strip_)) +
                     stride * static_cast<std::size_t>(stripOffset_),
                 bytes);
     out += bytes;
@@ -166,53 +246,80 @@ void SandboxedPicture::Send(const Message& message) {
   if (!ended_) ::send(channel_->Get(), &message, sizeof message, MSG_NOSIGNAL);
 }
 
-// The decoder's next message, waited for within what is left of its time.
-// Its failure is thrown as it was sent; a decoder that ends first or runs out
-// of time is a failure of its own.
+// The decoder's next message, waited for a slice at a time: between slices
+// its processor time and the run's wait are checked against their bounds.
+// Its failure is thrown in its words (once); a decoder that ends first or
+// runs out of time is a failure of its own.
 Message SandboxedPicture::Receive() {
   if (failure_) throw *failure_;
   std::array<char, sizeof(Message) + kMaxFailureText> packet{};
   for (;;) {
     pollfd ready{channel_->Get(), POLLIN, 0};
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        std::chrono::seconds(setup_.limits.decodeSeconds) - waited_);
     const Clock::time_point start = Clock::now();
-    const int polled = ::poll(&ready, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+    const int polled = ::poll(&ready, 1, static_cast<int>(kWaitSlice.count()));
     waited_ += Clock::now() - start;
     if (polled < 0 && errno == EINTR) continue;
     if (polled == 0) {
-      killed_ = true;
-      ThrowWhyItEnded();
+      CheckTheDecodersTime();
+      continue;
     }
     const ssize_t got = ::recv(channel_->Get(), packet.data(), packet.size(), 0);
     // A decoder that ends with strips given back unread resets its channel;
     // what it sent before is still there to read.
     if (got < 0 && (errno == EINTR || errno == ECONNRESET)) continue;
-    if (got < static_cast<ssize_t>(sizeof(Message))) ThrowWhyItEnded();
+    if (got < static_cast<ssize_t>(sizeof(Message))) ThrowWhyItEnded(Stop::None);
     Message message{};
     std::memcpy(&message, packet.data(), sizeof message);
     if (message.kind != MessageKind::Failure) return message;
-    StopDecoder();
-    const bool known = message.a >= 0 && message.a <= static_cast<int>(FailureKind::Platform);
-    failure_.emplace(known ? static_cast<FailureKind>(message.a) : FailureKind::DecoderStopped,
-                     std::string(packet.data() + sizeof message,
-                                 static_cast<std::size_t>(got) - sizeof message));
-    throw *failure_;
+    ThrowDecodersFailure(message, std::string_view(packet.data() + sizeof message,
+                                                   static_cast<std::size_t>(got) - sizeof message));
   }
 }
 
-// Also for a decoder that says what it should not: it is stopped first.
-void SandboxedPicture::ThrowWhyItEnded() {
-  if (!ended_) ::kill(pid_, SIGKILL);
-  const int status = ended_ ? 0 : Reap();
+// The processor time is the decoder's bound; the wall clock only a net for
+// a decoder that waits without working.
+void SandboxedPicture::CheckTheDecodersTime() {
+  if (ProcessorSeconds() > setup_.limits.decodeProcessorSeconds)
+    ThrowWhyItEnded(Stop::ProcessorTime);
+  if (waited_ > std::chrono::seconds(setup_.limits.decodeWaitSeconds))
+    ThrowWhyItEnded(Stop::Waiting);
+}
+
+double SandboxedPicture::ProcessorSeconds() const {
+  timespec time{};
+  if (processorClock_ && ::clock_gettime(*processorClock_, &time) == 0)
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
+  return ProcessorSecondsFromProc(pid_);
+}
+
+void SandboxedPicture::ThrowDecodersFailure(const Message& message, std::string_view words) {
+  StopDecoder();
+  failure_ = Failure::InFile(DecodersKind(message.a), path_, ShownWords(words, path_));
+  throw *failure_;
+}
+
+// Also for a decoder that says what it should not: it is stopped first. The
+// kernel's bound on processor time (SIGXCPU, then SIGKILL) is reported as
+// the run's own.
+void SandboxedPicture::ThrowWhyItEnded(Stop why) {
+  const bool running = !ended_;
+  if (running) ::kill(pid_, SIGKILL);
+  double spent = 0;
+  const int status = running ? Reap(&spent) : 0;
+  const bool killedHere = running && why != Stop::None;
+  const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  const bool overTime = signal == SIGXCPU || (signal == SIGKILL && !killedHere &&
+                                              spent >= setup_.limits.decodeProcessorSeconds);
   std::string reason =
       "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
-  if (killed_ || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
-    reason = TimeReason(setup_.limits);
+  if (why == Stop::ProcessorTime || overTime) {
+    reason = ProcessorTimeReason(setup_.limits);
+  } else if (why == Stop::Waiting) {
+    reason = WaitReason(setup_.limits);
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {
     reason = "the picture needs more than " + std::to_string(setup_.limits.decoderMiB) + " MiB";
-  } else if (WIFSIGNALED(status)) {
-    reason = SignalReason(WTERMSIG(status));
+  } else if (signal != 0) {
+    reason = SignalReason(signal);
   }
   failure_ = Failure::InFile(FailureKind::DecoderStopped, path_, reason);
   throw *failure_;
@@ -226,13 +333,16 @@ void SandboxedPicture::StopDecoder() {
   Reap();
 }
 
-// Waits for the decoder's end and gives back what it held of the allowance.
-int SandboxedPicture::Reap() {
+// Waits for the decoder's end and gives back what it held of the allowance
+// (held/memory_allowance.h bounds what that can be).
+int SandboxedPicture::Reap(double* processorSeconds) {
   int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(pid_, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   ended_ = true;
-  setup_.allowance.GiveBackShareOf(static_cast<RingHeader*>(ring_)->held);
+  if (processorSeconds) *processorSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+  setup_.allowance.GiveBackShareOf(static_cast<RingHeader*>(ring_.Get())->held);
   return status;
 }
 

@@ -1,17 +1,20 @@
 #pragma once
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/failure.h"
 #include "linux/file_descriptor.h"
 #include "linux/picture_sandbox/decoder_channel.h"
 #include "linux/picture_sandbox/decoder_process.h"
+#include "linux/picture_sandbox/shared_memory.h"
 #include "pictures/decode_setup.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
@@ -24,14 +27,20 @@ namespace tessarin::linux_platform {
 // time. It decodes a few strips ahead of the reader into memory both map,
 // so that decoding overlaps the writing of the output.
 //
-// Its failures reach the reader unchanged; a decoder stopped for time or
-// memory, or that dies, is a Failure naming the file and why.
+// Its failures reach the reader under the picture's own path, of their kind,
+// in the decoder's words (bounded and escaped: they are not trusted); a
+// decoder stopped for its processor time, its wait or its memory, or that
+// dies, is a Failure naming the file and why.
+//
+// Its ring is mapped for it alone: kept from every decoder forked later.
 class SandboxedPicture final : public ports::Picture {
  public:
   // Starts the decoder and waits for the picture's header. The setup (its
-  // limits and allowance) must outlive the picture.
+  // limits and allowance) and the pool (made for the setup's allowance) must
+  // outlive the picture. `life` is what the forked child does.
   SandboxedPicture(std::unique_ptr<ports::InputFile> file, int fileDescriptor,
-                   const DecoderSteps& steps, pictures::DecodeSetup& setup);
+                   const DecoderSteps& steps, pictures::DecodeSetup& setup, DecoderPool& pool,
+                   const DecoderLife& life = RunDecoderProcess);
   ~SandboxedPicture() override;
   SandboxedPicture(const SandboxedPicture&) = delete;
   SandboxedPicture& operator=(const SandboxedPicture&) = delete;
@@ -46,23 +55,30 @@ class SandboxedPicture final : public ports::Picture {
   pid_t DecoderProcess() const { return ended_ ? 0 : pid_; }
 
  private:
-  void Start(std::unique_ptr<ports::InputFile> file, int fileDescriptor, const DecoderSteps& steps);
+  // Why the run stopped a decoder itself.
+  enum class Stop { None, ProcessorTime, Waiting, Misbehaved };
+
+  void Start(std::unique_ptr<ports::InputFile> file, int fileDescriptor, const DecoderSteps& steps,
+             DecoderPool& pool, const DecoderLife& life);
   void Send(const Message& message);
   Message Receive();
   void TakeStrip(std::size_t stride);
   void CopyRows(std::uint8_t* out, int rows, std::size_t stride);
-  [[noreturn]] void ThrowWhyItEnded();
+  void CheckTheDecodersTime();
+  double ProcessorSeconds() const;
+  [[noreturn]] void ThrowWhyItEnded(Stop why = Stop::Misbehaved);
+  [[noreturn]] void ThrowDecodersFailure(const Message& message, std::string_view words);
   void StopDecoder();
-  int Reap();
+  int Reap(double* processorSeconds = nullptr);
 
   std::string path_;
   pictures::DecodeSetup& setup_;
   RingShape shape_;
-  void* ring_ = nullptr;
+  SharedMemory ring_;
   std::optional<FileDescriptor> channel_;
   pid_t pid_ = 0;
+  std::optional<clockid_t> processorClock_;  // the decoder's, when the system gives it
   bool ended_ = false;
-  bool killed_ = false;  // for its time, by the run
   std::chrono::steady_clock::duration waited_{};
   int width_ = 0, height_ = 0;
   ports::RowOrder order_ = ports::RowOrder::TopDown;

@@ -12,6 +12,19 @@ class HeldMemory;
 // (DecodeLimits::maxHeldBytes): a picture decoded whole, a metafile's file,
 // progressive JPEG coefficients, the inset's block. Safe to use from any
 // thread; it must outlive every HeldMemory taken from it.
+//
+// Where pictures decode in processes of their own (the Linux program's
+// decoders), the run and its decoders count together in a shared count (a
+// pool) without the run ever trusting it:
+// - a decoder counts what it takes in the pool and in its own count, which
+//   only it and the run see (CountIn);
+// - the run counts what it holds itself in memory of its own, which no
+//   decoder can reach, and adds the same to the pool for its decoders to see
+//   (ShareWith); it takes when both its own count and the pool leave room, so
+//   a decoder that lies there can only make the run refuse;
+// - at a decoder's end the run takes out of the pool what that decoder's own
+//   count says, never more than the whole allowance nor than the pool holds
+//   (GiveBackShareOf): its own count never changes by what a decoder wrote.
 class MemoryAllowance {
  public:
   explicit MemoryAllowance(std::uint64_t bytes) : bytes_(bytes) {}
@@ -22,26 +35,30 @@ class MemoryAllowance {
   // other picture may hold the rest).
   HeldMemory Take(const std::string& path, std::uint64_t bytes);
   // What is left.
-  std::uint64_t Left() const { return bytes_ - used_->load(); }
+  std::uint64_t Left() const { return bytes_ - Used(); }
   std::uint64_t Bytes() const { return bytes_; }
 
-  // Counts in `shared` from now on, memory that processes forked later
-  // share, so that the decoder processes of one run take from one allowance;
-  // `own` (shared as well, or null) counts what this process holds, so that
-  // its parent can give that back should the process end holding it. Call
-  // it while nothing else takes from the allowance.
-  void CountIn(std::atomic<std::uint64_t>& shared, std::atomic<std::uint64_t>* own);
-  // Gives back what an ended process held, as counted in its `own`.
-  void GiveBackShareOf(std::atomic<std::uint64_t>& own) { *used_ -= own.exchange(0); }
+  // The run: from now on (and while `pool` lives) adds what it holds to
+  // `pool`, memory its decoder processes share, and takes only what both
+  // counts leave. Null stops it.
+  void ShareWith(std::atomic<std::uint64_t>* pool);
+  // A decoder process, just forked from the run: counts in `pool` from now
+  // on, and what it takes in `own` as well, so that the run can give that
+  // back should the process end holding it.
+  void CountIn(std::atomic<std::uint64_t>& pool, std::atomic<std::uint64_t>& own);
+  // The run: takes out of the pool what an ended decoder held, as its `own`
+  // says.
+  void GiveBackShareOf(std::atomic<std::uint64_t>& own);
 
  private:
   friend class HeldMemory;
+  std::uint64_t Used() const;
   void Release(std::uint64_t bytes) noexcept;
 
   const std::uint64_t bytes_;
   std::atomic<std::uint64_t> usedHere_{0};
-  std::atomic<std::uint64_t>* used_ = &usedHere_;
-  std::atomic<std::uint64_t>* heldByThisProcess_ = nullptr;
+  std::atomic<std::uint64_t>* pool_ = nullptr;
+  std::atomic<std::uint64_t>* heldByThisProcess_ = nullptr;  // in a decoder process
 };
 
 // Bytes taken from an allowance, given back when destroyed, so the holder
