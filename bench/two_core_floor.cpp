@@ -30,11 +30,14 @@
 // jpeglib.h needs FILE declared first.
 #include <jpeglib.h>
 
+#include "wallpaper/bmp_layout.h"
+
 namespace {
+
+using tessarin::BmpLayout;
 
 constexpr std::size_t kStripBytes = 256 * 1024;  // as Tessarin's strips
 constexpr std::size_t kStrips = 4;
-constexpr std::size_t kHeaderBytes = 54;
 
 [[noreturn]] void Fail(const std::string& what) {
   std::fprintf(stderr, "two_core_floor: %s: %s\n", what.c_str(), std::strerror(errno));
@@ -89,28 +92,6 @@ void DecodeBlock(const char* inset, Block& block) {
     std::memcpy(block.bgr.data() + stride * static_cast<std::size_t>(y), row.data(), stride);
   }
   jpeg_abort_decompress(&jpeg.cinfo);
-}
-
-void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::array<std::uint8_t, kHeaderBytes> BmpHeader(int width, int height, std::size_t stride) {
-  std::array<std::uint8_t, kHeaderBytes> h{};
-  const auto pixels = static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height));
-  h[0] = 'B';
-  h[1] = 'M';
-  PutLittleEndian(&h[2], pixels + kHeaderBytes, 4);
-  PutLittleEndian(&h[10], kHeaderBytes, 4);
-  PutLittleEndian(&h[14], 40, 4);
-  PutLittleEndian(&h[18], static_cast<std::uint32_t>(width), 4);
-  PutLittleEndian(&h[22], static_cast<std::uint32_t>(height), 4);
-  PutLittleEndian(&h[26], 1, 2);
-  PutLittleEndian(&h[28], 24, 2);
-  PutLittleEndian(&h[34], pixels, 4);
-  PutLittleEndian(&h[38], 3780, 4);
-  PutLittleEndian(&h[42], 3780, 4);
-  return h;
 }
 
 // The output as Tessarin's is written: unnamed beside its name, locked,
@@ -171,8 +152,9 @@ struct Ring {
   std::counting_semaphore<kStrips> full{0};
 };
 
-void WriteStrips(Ring& ring, const Block& block, std::size_t stride, int height,
-                 DurableOutput& output) {
+void WriteStrips(Ring& ring, const Block& block, const BmpLayout& layout, DurableOutput& output) {
+  const std::size_t stride = layout.RowStride();
+  const int height = layout.Height();
   for (int done = 0, next = 0; done < height; next = (next + 1) % static_cast<int>(kStrips)) {
     ring.full.acquire();
     std::uint8_t* strip = ring.strips[static_cast<std::size_t>(next)].data();
@@ -185,7 +167,7 @@ void WriteStrips(Ring& ring, const Block& block, std::size_t stride, int height,
       std::memcpy(strip + stride * static_cast<std::size_t>(i) + block.x * 3,
                   block.bgr.data() + from, static_cast<std::size_t>(block.width) * 3);
     }
-    output.WriteAt(kHeaderBytes + stride * static_cast<std::size_t>(height - done - rows), strip,
+    output.WriteAt(layout.RowOffset(done + rows - 1), strip,
                    stride * static_cast<std::size_t>(rows));
     ring.free.release();
     done += rows;
@@ -222,7 +204,8 @@ int main(int argc, char** argv) {
   jpeg_start_decompress(&canvas.cinfo);
   const int width = static_cast<int>(canvas.cinfo.output_width);
   const int height = static_cast<int>(canvas.cinfo.output_height);
-  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  const BmpLayout layout = *BmpLayout::For(width, height);
+  const std::size_t stride = layout.RowStride();
   if (block.x < 0 || block.y < 0 || block.x + block.width > width ||
       block.y + block.height > height) {
     std::fprintf(stderr, "two_core_floor: the block must lie inside the canvas\n");
@@ -230,11 +213,11 @@ int main(int argc, char** argv) {
   }
   Ring ring(stride);
   std::thread writer([&] {
-    DurableOutput output(argv[7], kHeaderBytes + stride * static_cast<std::size_t>(height));
-    const auto header = BmpHeader(width, height, stride);
+    DurableOutput output(argv[7], layout.FileSize());
+    const auto header = layout.Header();
     output.WriteAt(0, header.data(), header.size());
     DecodeBlock(argv[2], block);
-    WriteStrips(ring, block, stride, height, output);
+    WriteStrips(ring, block, layout, output);
     output.Commit();
   });
   DecodeStrips(canvas, ring, stride);
