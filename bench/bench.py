@@ -37,11 +37,14 @@ def make_pictures(folder):
     }
 
 
-# The floor each job is measured against: the canvas alone decoded (or copied)
-# and streamed into the output, flushed to disk before the command ends, as
-# Tessarin's output is. Nothing that writes the same picture durably can take
-# less.
-DECODE_FLOOR = "djpeg, streamed and flushed (canvas only)"
+# The floor each job is measured against, written as durably as Tessarin's
+# output (an unnamed file, write-back started per strip, flushed, renamed, its
+# folder flushed). A JPEG canvas: two_core_floor, which decodes the canvas in
+# one thread into a ring of strips while another decodes the inset's block,
+# patches it in and writes each strip (what two cores allow). A BMP canvas:
+# the canvas alone copied and flushed. Nothing that writes the same picture
+# durably can take less.
+TWO_CORE_FLOOR = "two threads, decode and write, flushed"
 COPY_FLOOR = "copy, flushed (canvas only)"
 
 
@@ -52,6 +55,9 @@ def durable_write(producer, out):
 
 def jobs(p, out, work):
     """Per scenario: the block, then each tool's command (shell text)."""
+    def two_core(canvas):
+        return f"'{FLOOR}' '{canvas}' '{p['inset']}' 100 100 800 600 '{out}'"
+
     def tools(canvas, inset, x, y, w, h, floor_name, floor):
         geometry = f"{x:+d}{y:+d}"
         pil = ("from PIL import Image; import sys; c = Image.open(sys.argv[1]); "
@@ -71,34 +77,46 @@ def jobs(p, out, work):
 
     return [
         ("3840x2160 JPEG canvas, 1920x1080 JPEG inset, 800x600 at (100, 100)",
-         tools(p["canvas4k"], p["inset"], 100, 100, 800, 600, DECODE_FLOOR,
-               durable_write(f"djpeg -pnm '{p['canvas4k']}'", out))),
+         tools(p["canvas4k"], p["inset"], 100, 100, 800, 600, TWO_CORE_FLOOR,
+               two_core(p["canvas4k"]))),
         ("7680x4320 JPEG canvas, same inset and block",
-         tools(p["canvas8k"], p["inset"], 100, 100, 800, 600, DECODE_FLOOR,
-               durable_write(f"djpeg -pnm '{p['canvas8k']}'", out))),
+         tools(p["canvas8k"], p["inset"], 100, 100, 800, 600, TWO_CORE_FLOOR,
+               two_core(p["canvas8k"]))),
         ("1920x1080 BMP canvas, 800x600 GIF inset clipped left and bottom, at (-200, 700)",
          tools(p["canvasbmp"], p["insetgif"], -200, 700, 800, 600, COPY_FLOOR,
                durable_write(f"cat '{p['canvasbmp']}'", out))),
     ]
 
 
-def measure(command, out, runs):
-    """Median wall seconds and median peak resident MiB (the largest process
-    of the job, as /usr/bin/time reports it), after one warm-up run."""
-    walls, peaks = [], []
+def run_once(command, out):
+    """Wall seconds and peak resident MiB (the largest process of the job, as
+    /usr/bin/time reports it) of one run, from a flushed disk."""
+    if os.path.exists(out):
+        os.remove(out)
+    os.sync()  # no run waits for the write-back of the one before it
+    start = time.perf_counter()
+    done = subprocess.run([TIME, "-f", "%M", "sh", "-c", command], capture_output=True, text=True)
+    wall = time.perf_counter() - start
+    if done.returncode != 0 or not os.path.exists(out):
+        raise SystemExit(f"failed: {command}\n{done.stderr}")
+    return wall, int(done.stderr.strip().splitlines()[-1]) / 1024
+
+
+def measure(tools, out, runs):
+    """Per tool, median wall seconds and median peak MiB over `runs` rounds
+    after one warm-up round. Each round runs every tool once, starting with a
+    different one each time, so that what else the machine does meanwhile
+    weighs on all of them alike."""
+    walls = {name: [] for name, _ in tools}
+    peaks = {name: [] for name, _ in tools}
     for i in range(runs + 1):
-        if os.path.exists(out):
-            os.remove(out)
-        os.sync()  # no job waits for the write-back of the one before it
-        start = time.perf_counter()
-        done = subprocess.run([TIME, "-f", "%M", "sh", "-c", command], capture_output=True, text=True)
-        wall = time.perf_counter() - start
-        if done.returncode != 0 or not os.path.exists(out):
-            raise SystemExit(f"failed: {command}\n{done.stderr}")
-        if i:
-            walls.append(wall)
-            peaks.append(int(done.stderr.strip().splitlines()[-1]) / 1024)
-    return statistics.median(walls), statistics.median(peaks)
+        for name, command in tools[i % len(tools):] + tools[:i % len(tools)]:
+            wall, peak = run_once(command, out)
+            if i:
+                walls[name].append(wall)
+                peaks[name].append(peak)
+    return [(name, statistics.median(walls[name]), statistics.median(peaks[name]))
+            for name, _ in tools]
 
 
 def same_pixels(tools, out, work):
@@ -114,8 +132,8 @@ def same_pixels(tools, out, work):
 
 
 def main():
-    global TESSARIN
-    TESSARIN, runs = sys.argv[1], int(sys.argv[2])
+    global TESSARIN, FLOOR
+    TESSARIN, runs, FLOOR = sys.argv[1], int(sys.argv[2]), sys.argv[3]
     work = tempfile.mkdtemp(prefix="tessarin-bench-")
     try:
         config = os.path.join(work, "config")
@@ -125,16 +143,18 @@ def main():
         os.environ["XDG_CONFIG_HOME"] = config
         pictures = make_pictures(work)
         out = os.path.join(work, "out.bmp")
-        print(f"{os.cpu_count()} cores, {time.strftime('%Y-%m-%d')}, {runs} runs each (medians)\n")
+        print(f"{os.cpu_count()} cores, {time.strftime('%Y-%m-%d')}, {runs} alternating rounds "
+              f"(medians), load average {os.getloadavg()[0]:.1f} at the start\n")
         for title, tools in jobs(pictures, out, work):
-            results = [(name, *measure(command, out, runs)) for name, command in tools]
+            results = measure(tools, out, runs)
             ours, floor = results[0][1], results[-1][1]
             print(f"### {title}\n")
             print("| tool | wall ms | peak MiB | × floor | Tessarin × tool |")
             print("|---|---:|---:|---:|---:|")
             for name, wall, peak in results:
                 print(f"| {name} | {wall * 1000:.0f} | {peak:.1f} | {wall / floor:.2f} | {ours / wall:.2f} |")
-            print(f"\nTessarin's pixels equal Pillow's: {'yes' if same_pixels(tools, out, work) else 'NO'}\n")
+            print(f"\nTessarin's pixels equal Pillow's: {'yes' if same_pixels(tools, out, work) else 'NO'}"
+                  f"; load average {os.getloadavg()[0]:.1f}\n")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -39,6 +39,7 @@ gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30)
 # The Linux platform's pieces on a real file system.
 add_executable(linux_tests
   linux/atomic_update_test.cpp
+  linux/confinement_test.cpp
   linux/config_folder_test.cpp
   linux/gui_loader_test.cpp
   linux/ini_settings_test.cpp

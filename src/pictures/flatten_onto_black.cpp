@@ -12,10 +12,13 @@ ports::Bitmap BlankImage(const std::string& path, int width, int height,
   image.height = height;
   image.bgr.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                    ports::kBytesPerPixel);
-  for (std::size_t i = 0; i < image.bgr.size(); i += 3) {
-    image.bgr[i] = kFlattenBlue;
-    image.bgr[i + 1] = kFlattenGreen;
-    image.bgr[i + 2] = kFlattenRed;
+  // resize zeroes the pixels: black needs no second pass over them.
+  if constexpr (kFlattenBlue != 0 || kFlattenGreen != 0 || kFlattenRed != 0) {
+    for (std::size_t i = 0; i < image.bgr.size(); i += 3) {
+      image.bgr[i] = kFlattenBlue;
+      image.bgr[i + 1] = kFlattenGreen;
+      image.bgr[i + 2] = kFlattenRed;
+    }
   }
   return image;
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+#include <linux/filter.h>
+
+#include <cstdint>
+#include <vector>
+
 #include "pictures/held/decode_limits.h"
 
 namespace tessarin::linux_platform {
@@ -20,5 +25,18 @@ void LimitResources(const pictures::DecodeLimits& limits);
 // talk on its channel, manage memory, read the clock and exit; anything else
 // (opening, creating, executing, connecting, signalling) kills it.
 void AllowOnlyDecoding(int file, int channel);
+
+// The filter's program, built by libseccomp once per process: called in the
+// run before its first decoder starts, each decoder only loads it. (A
+// decoder started without it builds the filter itself.)
+void PrepareDecoderFilter();
+
+// The program AllowOnlyDecoding loads for these descriptors; empty when it
+// cannot be built (the decoder is then refused).
+std::vector<sock_filter> DecoderFilter(int file, int channel);
+
+// The same filter built by libseccomp for these descriptors: what
+// DecoderFilter's program equals.
+std::vector<sock_filter> CompileDecoderFilter(std::uint32_t file, std::uint32_t channel);
 
 }  // namespace tessarin::linux_platform
