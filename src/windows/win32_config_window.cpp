@@ -207,7 +207,9 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
   return outcome_.Result();
 }
 
-std::string Win32ConfigWindow::Text(TextBox box) const { return Narrow(WindowText(BoxWindow(box))); }
+std::string Win32ConfigWindow::Text(TextBox box) const {
+  return Narrow(WindowText(BoxWindow(box)));
+}
 
 void Win32ConfigWindow::SetText(TextBox box, const std::string& text) {
   SetWindowTextW(BoxWindow(box), Widen(text).c_str());

@@ -26,9 +26,8 @@ constexpr COMDLG_FILTERSPEC kBitmapTypes[] = {{L"Bitmap (*.bmp)", L"*.bmp"}};
 
 void Check(HRESULT result, const char* what) {
   if (FAILED(result)) {
-    throw Failure(FailureKind::Platform,
-                  std::string("cannot show the file dialog: ") + what + ": " +
-                      ErrorText(static_cast<unsigned long>(result)));
+    throw Failure(FailureKind::Platform, std::string("cannot show the file dialog: ") + what +
+                                             ": " + ErrorText(static_cast<unsigned long>(result)));
   }
 }
 
@@ -144,8 +143,8 @@ std::optional<std::wstring> ShellPathChooser::Choose(HWND owner, PathKind kind,
 void AttachCompletion(HWND box, PathKind kind) {
   ComReference<IAutoComplete2> completion;
   ComReference<IACList2> list;
-  if (FAILED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IAutoComplete2, completion.OutVoid())) ||
+  if (FAILED(CoCreateInstance(CLSID_AutoComplete, nullptr, CLSCTX_INPROC_SERVER, IID_IAutoComplete2,
+                              completion.OutVoid())) ||
       FAILED(CoCreateInstance(CLSID_ACListISF, nullptr, CLSCTX_INPROC_SERVER, IID_IACList2,
                               list.OutVoid()))) {
     return;
@@ -200,8 +199,8 @@ void RunEditCommand(HWND box, UINT command) {
 
 std::wstring WindowText(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 

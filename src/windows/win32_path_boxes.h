@@ -33,7 +33,8 @@ DialogStart DialogStartOf(PathKind kind, const std::string& text);
 class PathChooser {
  public:
   virtual ~PathChooser() = default;
-  virtual std::optional<std::wstring> Choose(HWND owner, PathKind kind, const DialogStart& start) = 0;
+  virtual std::optional<std::wstring> Choose(HWND owner, PathKind kind,
+                                             const DialogStart& start) = 0;
 };
 
 // The system's own dialogs: IFileOpenDialog for a picture (the inset
