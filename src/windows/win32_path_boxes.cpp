@@ -113,8 +113,13 @@ std::optional<PathKind> PathKindOf(TextBox box) {
 }
 
 DialogStart DialogStartOf(PathKind kind, const std::string& text) {
-  const std::wstring path = Widen(TrimSpaces(text));
-  if (kind == PathKind::Folder) return {path, L""};
+  std::wstring path = Widen(TrimSpaces(text));
+  // A folder is suggested by name in its parent, as a file is, so that OK
+  // keeps it; a drive's root stays whole.
+  if (kind == PathKind::Folder && path.size() > 1 &&
+      (path.back() == L'\\' || path.back() == L'/') && path[path.size() - 2] != L':') {
+    path.pop_back();
+  }
   const std::size_t cut = path.find_last_of(L"\\/");
   if (cut == std::wstring::npos) return {L"", path};
   return {path.substr(0, cut + 1), path.substr(cut + 1)};

@@ -20,9 +20,9 @@ enum class PathKind {
 // The kind of path the box holds; nothing for the area boxes.
 std::optional<PathKind> PathKindOf(TextBox box);
 
-// Where a dialog for a box opens: the folder of the path the box holds (the
-// path itself for a folder), and the file name it suggests. Either is empty
-// when the text names none.
+// Where a dialog for a box opens: the folder of the path the box holds, and
+// the name it suggests there (a folder's own name, for a folder). Either is
+// empty when the text names none.
 struct DialogStart {
   std::wstring folder;
   std::wstring fileName;

@@ -268,8 +268,10 @@ INSTANTIATE_TEST_SUITE_P(
                                  L"D:\\out.bmp", "D:\\out.bmp"},
                       BrowseCase{"Text2", "Canvas", "  lake.jpg ", PathKind::Picture, L"",
                                  L"lake.jpg", L"C:\\Pics\\Grün.gif", "C:\\Pics\\Grün.gif"},
-                      BrowseCase{"Text3", "InsertDir", " C:\\Insets ", PathKind::Folder,
-                                 L"C:\\Insets", L"", L"D:\\Other", "D:\\Other\\"}));
+                      BrowseCase{"Text3", "InsertDir", " C:\\Insets\\ ", PathKind::Folder, L"C:\\",
+                                 L"Insets", L"D:\\Other", "D:\\Other\\"},
+                      BrowseCase{"Text3", "InsertDir", "C:\\", PathKind::Folder, L"C:\\", L"",
+                                 L"D:\\Other", "D:\\Other\\"}));
 
 TEST_F(Win32ConfigWindowTest, CancelLeavesTheBoxAndF4ElsewhereAsksNothing) {
   Open();
