@@ -53,7 +53,7 @@ void AttachCompletion(HWND box, PathKind kind);
 std::optional<std::wstring> TakeSingleDroppedPath(HDROP drop);
 
 // The edit's own context menu items and, last, "Browse…" (F4) as
-// kBrowseCommand; shown at the point (screen coordinates, or under the box
+// kBrowseCommand; shown at the point (screen coordinates; the box's centre
 // for the keyboard's (-1, -1)). The command chosen, 0 for none.
 inline constexpr UINT kBrowseCommand = 1;
 UINT TrackBoxMenu(HWND box, POINT at);

@@ -298,6 +298,22 @@ TEST_F(Win32ConfigWindowTest, TheContextMenusBrowseEntryOpensTheDialog) {
   EXPECT_EQ(TextOf("Text3"), "C:\\Insets");
 }
 
+TEST_F(Win32ConfigWindowTest, TheContextMenuKeepsTheEditsOwnItems) {
+  Open();
+  Type("Text1", "C:\\Walls\\out.bmp");
+  PostMessageW(Control("Text1"), WM_CHAR, 'a', 1);  // Select All
+  PostMessageW(Control("Text1"), WM_KEYDOWN, VK_ESCAPE, 1);
+  SendMessageW(Control("Text1"), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control("Text1")),
+               MAKELPARAM(-1, -1));
+  DWORD from = 1;
+  DWORD to = 0;
+  SendMessageW(Control("Text1"), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+               reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, 16u);  // the whole text
+  EXPECT_TRUE(chooser.asked.empty());
+}
+
 // A drop as a file manager sends it: a DROPFILES block with wide paths.
 HDROP DropOf(const std::vector<std::wstring>& paths) {
   std::size_t characters = 1;
