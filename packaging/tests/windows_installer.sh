@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows packages under Wine and Xvfb: the zip's three files; the
 # installer run silently with /LOGON puts the files, the Start-menu entry, the
-# logon shortcut and the uninstaller's registration in place; both shortcuts
-# start the installed program (its first-run notice, then the configuration
-# window); the silent uninstall removes all of it. Without /LOGON there is no
-# logon shortcut.
+# logon shortcut and the uninstaller's registration in place; the shortcuts
+# start the installed program (its first-run notice, the configuration
+# window, a new wallpaper from the saved settings); the silent uninstall
+# removes all of it. Without /LOGON there is no logon shortcut.
 #   windows_installer.sh SETUP_EXE ZIP UI_DRIVER_EXE
 # Exit status 0 when every check passed, 77 (skipped) when Wine, Xvfb or
 # Python 3 is missing.
@@ -80,6 +80,8 @@ check "installed files" "$(listing "$program_dir")" "LICENSE.txt README.TXT Unin
 check "the zip's program" "$(python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read("tessarin.exe"))' "$zip" |
   cmp - "$program_dir/tessarin.exe" && echo same)" same
 check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
+check "Start-menu entry for a new wallpaper" "$(listing "$start_menu" | grep -o 'Tessarin - New Wallpaper.lnk')" \
+  "Tessarin - New Wallpaper.lnk"
 check "logon shortcut" "$(listing "$startup")" "Tessarin.lnk "
 check "registered uninstaller" "$(reg_value "$uninstall_key" QuietUninstallString)" \
   "\"$(wine winepath -w "$program_dir" 2>/dev/null | tr -d '\r')\\Uninstall.exe\" /S"
@@ -101,16 +103,39 @@ wine "$driver" window-close >/dev/null 2>&1
 check "exit status" "$(wait_for_exit "$starter")" 0
 wineserver -w
 
+echo "--- the Start-menu entry for a new wallpaper makes one from the saved settings"
+drive_c="$WINEPREFIX/drive_c"
+mkdir -p "$drive_c/walls/insets"
+python3 "$here/../../tests/windows/pictures.py" canvas "$drive_c/walls/canvas.bmp" 64 48
+python3 "$here/../../tests/windows/pictures.py" pattern "$drive_c/walls/insets/inset.bmp" 30 20
+app='HKCU\Software\Tessarin\App'
+for setting in FirstRun=1 'OutputFile=C:\walls\made.bmp' 'Canvas=C:\walls\canvas.bmp' \
+  'InsertDir=C:\walls\insets\' X=5 Y=6 H=10 W=20; do
+  wine reg add "$app" /v "${setting%%=*}" /d "${setting#*=}" /f >/dev/null 2>&1
+done
+timeout 60 wine start /wait /unix "$start_menu/Tessarin - New Wallpaper.lnk"
+status=$?
+check "exit status" "$status" 0
+# A run that shows something instead waits for it: ended here.
+[ "$status" = 0 ] || wineserver -k
+wineserver -w
+check "the wallpaper made" "$(python3 "$here/../../tests/windows/pictures.py" composed "$drive_c/walls/made.bmp" \
+  "$drive_c/walls/canvas.bmp" "$drive_c/walls/insets/inset.bmp" 5 6 20 10 && echo composed)" composed
+check "and installed" "$(reg_value 'HKCU\Control Panel\Desktop' Wallpaper)" 'c:\walls\made.bmp'
+
 echo "--- Uninstall.exe /S"
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
 check "Start-menu entry gone" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" ""
+check "Start-menu entry for a new wallpaper gone" "$(listing "$start_menu" | grep -o 'New Wallpaper')" ""
 check "logon shortcut gone" "$(listing "$startup")" ""
 check "registration gone" "$(wine reg query "$uninstall_key" >/dev/null 2>&1; echo $?)" 1
 
 echo "--- setup.exe /S: no logon shortcut unless asked for"
 wine "$setup" /S
 check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tessarin.lnk
+check "Start-menu entry for a new wallpaper" "$(listing "$start_menu" | grep -o 'Tessarin - New Wallpaper.lnk')" \
+  "Tessarin - New Wallpaper.lnk"
 check "no logon shortcut" "$(listing "$startup")" ""
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""

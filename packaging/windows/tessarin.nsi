@@ -48,6 +48,9 @@ Section "Tessarin" SectionProgram
   File "${FILES}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   CreateShortcut "$SMPROGRAMS\Tessarin.lnk" "$INSTDIR\tessarin.exe" "/C" "$INSTDIR\tessarin.exe" 0
+  ; A wallpaper now, from the saved settings.
+  CreateShortcut "$SMPROGRAMS\Tessarin - New Wallpaper.lnk" "$INSTDIR\tessarin.exe" "" \
+    "$INSTDIR\tessarin.exe" 0
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tessarin"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -82,6 +85,7 @@ Section "Uninstall"
   SetShellVarContext current
   Delete "$SMSTARTUP\Tessarin.lnk"
   Delete "$SMPROGRAMS\Tessarin.lnk"
+  Delete "$SMPROGRAMS\Tessarin - New Wallpaper.lnk"
   Delete "$INSTDIR\tessarin.exe"
   Delete "$INSTDIR\README.TXT"
   Delete "$INSTDIR\LICENSE.txt"

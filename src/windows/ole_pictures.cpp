@@ -16,6 +16,7 @@
 
 #include "base/failure.h"
 #include "pictures/held/held_picture.h"
+#include "windows/com_support.h"
 #include "windows/run_bounds.h"
 
 namespace tessarin::win32_platform {
@@ -23,38 +24,6 @@ namespace {
 
 constexpr const char* kUnreadable =
     "not a picture Windows can read (BMP, JPEG, GIF, icon or Windows metafile)";
-
-// COM on the current thread for as long as this lives.
-class ComApartment {
- public:
-  ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComApartment() {
-    if (initialised_) CoUninitialize();
-  }
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-
- private:
-  bool initialised_;
-};
-
-// Releases the COM object when it goes out of scope.
-template <typename Interface>
-class ComReference {
- public:
-  ComReference() = default;
-  ~ComReference() {
-    if (object_ != nullptr) object_->Release();
-  }
-  ComReference(const ComReference&) = delete;
-  ComReference& operator=(const ComReference&) = delete;
-  Interface* operator->() const { return object_; }
-  Interface** Out() { return &object_; }
-  void** OutVoid() { return reinterpret_cast<void**>(&object_); }
-
- private:
-  Interface* object_ = nullptr;
-};
 
 // A stream over a copy of the bytes, freed with the stream.
 bool OpenStreamOver(std::span<const std::uint8_t> bytes, ComReference<IStream>& stream) {

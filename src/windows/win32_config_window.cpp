@@ -1,5 +1,8 @@
 #include "windows/win32_config_window.h"
 
+#include <shellapi.h>
+#include <windowsx.h>
+
 #include "base/failure.h"
 #include "config_window/layout.h"
 #include "windows/resource_ids.h"
@@ -16,6 +19,12 @@ int ControlId(std::size_t index) { return kFirstControlId + static_cast<int>(ind
 
 std::size_t IndexOfControl(const layout::Control* control) {
   return static_cast<std::size_t>(control - layout::kControls.data());
+}
+
+// The label that names a box stands just before it in the table.
+std::optional<std::size_t> LabelOfBox(std::size_t box) {
+  if (box > 0 && layout::kControls[box - 1].kind == layout::Kind::Label) return box - 1;
+  return std::nullopt;
 }
 
 std::size_t IndexOfButton() {
@@ -67,12 +76,22 @@ int ScreenDpi() {
 
 Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
                                      const ports::PathRules& pathRules)
-    : instance_(instance), form_(settings, pathRules, *this) {}
+    : instance_(instance),
+      ownChooser_(std::make_unique<ShellPathChooser>()),
+      chooser_(*ownChooser_),
+      form_(settings, pathRules, *this) {}
+
+Win32ConfigWindow::Win32ConfigWindow(HINSTANCE instance, ports::SettingsBackend& settings,
+                                     const ports::PathRules& pathRules, PathChooser& chooser)
+    : instance_(instance), chooser_(chooser), form_(settings, pathRules, *this) {}
 
 int Win32ConfigWindow::Scaled(int pixels) const { return MulDiv(pixels, dpi_, 96); }
 
 void Win32ConfigWindow::Open() {
   dpi_ = ScreenDpi();
+  apartment_.emplace();
+  const INITCOMMONCONTROLSEX tooltips = {sizeof(INITCOMMONCONTROLSEX), ICC_TAB_CLASSES};
+  InitCommonControlsEx(&tooltips);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = WindowProcedure;
@@ -99,20 +118,61 @@ void Win32ConfigWindow::Open() {
     throw Failure(FailureKind::Platform,
                   "cannot create the configuration window: " + ErrorText(GetLastError()));
   CreateControls();
+  EquipPathBoxes();
   form_.Load();
   ShowWindow(window_, SW_SHOWNORMAL);
   SetForegroundWindow(window_);
   SetFocus(boxes_[static_cast<std::size_t>(TextBox::OutputFile)]);
 }
 
-// Tab follows the order of creation: the focus order first, then the labels.
+// Tab follows the order of creation among the controls that take the focus:
+// the focus order, each box just after its label, since Active Accessibility
+// names an edit after the label just before it; then the other label. A
+// short label that reaches under the box to its left comes after that box,
+// which covers it.
 void Win32ConfigWindow::CreateControls() {
+  std::array<bool, layout::kControls.size()> created{};
   for (const layout::Control* control : layout::FocusOrder()) {
-    HWND created = CreateControl(IndexOfControl(control));
-    if (control->box) boxes_[static_cast<std::size_t>(*control->box)] = created;
+    const std::size_t index = IndexOfControl(control);
+    if (const std::optional<std::size_t> label = LabelOfBox(index); label && control->box) {
+      CreateControl(*label);
+      created[*label] = true;
+    }
+    HWND made = CreateControl(index);
+    created[index] = true;
+    if (control->box) boxes_[static_cast<std::size_t>(*control->box)] = made;
   }
   for (std::size_t i = 0; i < layout::kControls.size(); ++i) {
-    if (layout::kControls[i].kind == layout::Kind::Label) CreateControl(i);
+    if (!created[i]) CreateControl(i);
+  }
+}
+
+// Drop, Browse and the tooltip on the path boxes; the completion last, so
+// that it sees each key first.
+void Win32ConfigWindow::EquipPathBoxes() {
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
+  if (tooltip_ == nullptr)
+    throw Failure(FailureKind::Platform,
+                  "cannot create the configuration window: " + ErrorText(GetLastError()));
+  // A long path wraps within the width of the screen's half.
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN) / 2);
+  for (std::size_t i = 0; i < boxes_.size(); ++i) {
+    const auto box = static_cast<TextBox>(i);
+    const std::optional<PathKind> kind = PathKindOf(box);
+    if (!kind) continue;
+    HWND control = boxes_[i];
+    DragAcceptFiles(control, TRUE);
+    SetWindowSubclass(control, PathBoxProcedure, i, reinterpret_cast<DWORD_PTR>(this));
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;  // what every version of the control takes
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    AttachCompletion(control, *kind);
   }
 }
 
@@ -148,15 +208,49 @@ ExitCode Win32ConfigWindow::RunUntilClosed() {
 }
 
 std::string Win32ConfigWindow::Text(TextBox box) const {
-  HWND control = boxes_[static_cast<std::size_t>(box)];
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return Narrow(text);
+  return Narrow(WindowText(BoxWindow(box)));
 }
 
 void Win32ConfigWindow::SetText(TextBox box, const std::string& text) {
-  SetWindowTextW(boxes_[static_cast<std::size_t>(box)], Widen(text).c_str());
+  SetWindowTextW(BoxWindow(box), Widen(text).c_str());
+}
+
+// The choice replaces the box's text; Cancel leaves it.
+void Win32ConfigWindow::Browse(TextBox box) {
+  const PathKind kind = *PathKindOf(box);
+  const std::optional<std::wstring> chosen =
+      chooser_.Choose(window_, kind, DialogStartOf(kind, Text(box)));
+  if (chosen) SetWindowTextW(BoxWindow(box), chosen->c_str());
+  SetFocus(BoxWindow(box));
+}
+
+// One file or folder fills the box; several are refused with the warning
+// sound, the box unchanged.
+void Win32ConfigWindow::Drop(TextBox box, HDROP drop) {
+  const std::optional<std::wstring> path = TakeSingleDroppedPath(drop);
+  if (!path) {
+    MessageBeep(MB_ICONWARNING);
+    return;
+  }
+  SetWindowTextW(BoxWindow(box), path->c_str());
+}
+
+void Win32ConfigWindow::ShowBoxMenu(TextBox box, POINT at) {
+  HWND control = BoxWindow(box);
+  SetFocus(control);
+  const UINT command = TrackBoxMenu(control, at);
+  if (command == kBrowseCommand) {
+    Browse(box);
+  } else if (command != 0) {
+    RunEditCommand(control, command);
+  }
+}
+
+// The whole text when the box cuts it off; none (no tooltip) when it fits.
+void Win32ConfigWindow::FillTip(NMTTDISPINFOW& tip) {
+  HWND box = reinterpret_cast<HWND>(tip.hdr.idFrom);
+  tipText_ = TextOverflows(box) ? WindowText(box) : std::wstring();
+  tip.lpszText = tipText_.data();
 }
 
 void Win32ConfigWindow::Close() { DestroyWindow(window_); }
@@ -190,9 +284,44 @@ LRESULT CALLBACK Win32ConfigWindow::WindowProcedure(HWND window, UINT message, W
   try {
     return self->Handle(message, wParam, lParam);
   } catch (...) {
-    self->outcome_.FailWithCurrentException();
-    PostQuitMessage(1);
-    return 0;
+    return self->EndWithCurrentFailure();
+  }
+}
+
+LRESULT Win32ConfigWindow::EndWithCurrentFailure() {
+  outcome_.FailWithCurrentException();
+  PostQuitMessage(1);
+  return 0;
+}
+
+LRESULT CALLBACK Win32ConfigWindow::PathBoxProcedure(HWND box, UINT message, WPARAM wParam,
+                                                     LPARAM lParam, UINT_PTR which,
+                                                     DWORD_PTR self) {
+  auto* window = reinterpret_cast<Win32ConfigWindow*>(self);
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(box, PathBoxProcedure, which);
+  try {
+    if (window->HandlePathBox(static_cast<TextBox>(which), message, wParam, lParam)) return 0;
+  } catch (...) {
+    return window->EndWithCurrentFailure();
+  }
+  return DefSubclassProc(box, message, wParam, lParam);
+}
+
+// True when the message was handled here rather than by the edit.
+bool Win32ConfigWindow::HandlePathBox(TextBox box, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_DROPFILES:
+      Drop(box, reinterpret_cast<HDROP>(wParam));
+      return true;
+    case WM_CONTEXTMENU:
+      ShowBoxMenu(box, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+      return true;
+    case WM_KEYDOWN:
+      if (wParam != VK_F4) return false;
+      Browse(box);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -205,6 +334,12 @@ LRESULT Win32ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       // Labels show the window's picture through.
       SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
       return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->hwndFrom == tooltip_ && header->code == TTN_GETDISPINFOW)
+        FillTip(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+      return 0;
+    }
     case WM_COMMAND:
       if (LOWORD(wParam) == ControlId(IndexOfButton()) && HIWORD(wParam) == BN_CLICKED) {
         form_.OkPressed();
