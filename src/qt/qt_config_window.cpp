@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <limits>
+#include <utility>
 
 #include "config_window/layout.h"
 #include "qt/shown_text.h"
@@ -40,8 +41,10 @@ std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
 
 }  // namespace
 
-QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events)
-    : events_(events), background_(QStringLiteral(":/tessarin/background.jpg")) {
+QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events, PathDialog dialog)
+    : events_(events),
+      dialog_(std::move(dialog)),
+      background_(QStringLiteral(":/tessarin/background.jpg")) {
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Tessarin Configuration"));
   setWindowIcon(QIcon(QStringLiteral(":/tessarin/icon.png")));
@@ -65,13 +68,9 @@ void QtConfigWindow::AddControls() {
         widget = label;
         break;
       }
-      case layout::Kind::TextBox: {
-        auto* box = new QLineEdit(this);
-        box->setMaxLength(std::numeric_limits<int>::max());
-        boxes_[IndexOf(*control.box)] = box;
-        widget = box;
+      case layout::Kind::TextBox:
+        widget = AddBox(*control.box);
         break;
-      }
       case layout::Kind::Button: {
         // "&OK" gives Alt+O; not a default button, so Enter in a box does nothing.
         auto* button = new QPushButton(FromView(control.caption), this);
@@ -87,12 +86,49 @@ void QtConfigWindow::AddControls() {
     widget->setGeometry(PixelRect(control));
     widgets[i] = widget;
   }
+  NameBoxesByTheirLabels(widgets);
   const auto order = layout::FocusOrder();
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     auto widgetOf = [&](const layout::Control* control) {
       return widgets[static_cast<std::size_t>(control - layout::kControls.data())];
     };
     setTabOrder(widgetOf(order[i]), widgetOf(order[i + 1]));
+  }
+}
+
+// The three path boxes complete, take drops and browse; the area's boxes are
+// plain.
+QLineEdit* QtConfigWindow::AddBox(TextBox box) {
+  QLineEdit* edit = nullptr;
+  switch (box) {
+    case TextBox::OutputFile:
+      edit = new PathBox(PathKind::Bitmap, QStringLiteral("Output/Wallpaper File"), dialog_, this);
+      break;
+    case TextBox::Canvas:
+      edit = new PathBox(PathKind::Picture, QStringLiteral("Canvas Picture"), dialog_, this);
+      break;
+    case TextBox::InsetFolder:
+      edit = new PathBox(PathKind::Folder, QStringLiteral("Folder with Insets"), dialog_, this);
+      break;
+    default:
+      edit = new QLineEdit(this);
+      break;
+  }
+  edit->setMaxLength(std::numeric_limits<int>::max());
+  boxes_[IndexOf(box)] = edit;
+  return edit;
+}
+
+// A screen reader reads each box by its label's caption; the label is its
+// buddy, which assistive tools also show as the box's "labelled by".
+void QtConfigWindow::NameBoxesByTheirLabels(
+    const std::array<QWidget*, layout::kControls.size()>& widgets) {
+  for (int i = 0; i < kTextBoxCount; ++i) {
+    const auto box = static_cast<TextBox>(i);
+    const layout::Control& label = layout::ControlNamed(layout::kBoxLabels[IndexOf(box)]);
+    static_cast<QLabel*>(widgets[static_cast<std::size_t>(&label - layout::kControls.data())])
+        ->setBuddy(boxes_[IndexOf(box)]);
+    boxes_[IndexOf(box)]->setAccessibleName(FromView(layout::BoxName(box)));
   }
 }
 
