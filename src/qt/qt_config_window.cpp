@@ -1,5 +1,6 @@
 #include "qt/qt_config_window.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,12 +40,21 @@ Qt::Alignment AlignmentOf(layout::Alignment alignment) {
 
 std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
 
+// A plain widget reads as a "filler"; the window reads as a window (a frame,
+// to AT-SPI), which a screen reader announces by its title.
+QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
+  auto* window = dynamic_cast<QtConfigWindow*>(object);
+  return window != nullptr ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 }  // namespace
 
 QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events, PathDialog dialog)
     : events_(events),
       dialog_(std::move(dialog)),
       background_(QStringLiteral(":/tessarin/background.jpg")) {
+  [[maybe_unused]] static const bool accessibleAsWindow =
+      (QAccessible::installFactory(WindowAccessible), true);
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Tessarin Configuration"));
   setWindowIcon(QIcon(QStringLiteral(":/tessarin/icon.png")));

@@ -17,7 +17,7 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
 APPLICATION = "Tessarin"
-READ = {"frame", "text", "push button"}
+READ = {"text", "push button"}  # and the windows
 
 
 def application():
@@ -46,15 +46,16 @@ def labels_of(node):
 
 
 def key_binding(node):
-    action = node.get_action_iface()
-    return action.get_key_binding(0) if action is not None and action.get_n_actions() > 0 else ""
+    if "Action" not in node.get_interfaces() or Atspi.Action.get_n_actions(node) == 0:
+        return ""
+    return Atspi.Action.get_key_binding(node, 0)
 
 
 def names(app):
     lines = []
     for node in descendants(app):
         role = node.get_role_name()
-        if role in READ:
+        if role in READ or node.get_parent() == app:
             lines.append("\t".join([role, node.get_name(), key_binding(node), labels_of(node)]))
     return lines
 
