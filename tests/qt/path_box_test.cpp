@@ -36,7 +36,7 @@ class PathBoxTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(QDir(folder_.path()).mkpath(QStringLiteral("canvases")));
-    for (const char* name : {"canvas.jpg", "cover.PNG", "cat.txt"})
+    for (const char* name : {"canvas.jpg", "cover.PNG", "cat.txt", "Cabin.gif"})
       QVERIFY(QFile(At(name)).open(QIODevice::WriteOnly));
   }
 
@@ -132,7 +132,8 @@ class PathBoxTest : public QObject {
     QTest::addColumn<QStringList>("offered");
     QTest::newRow("canvas: folders and pictures")
         << TextBox::Canvas << "c" << QStringList{"canvas.jpg", "canvases", "cover.PNG"};
-    QTest::newRow("canvas: letter case counts") << TextBox::Canvas << "C" << QStringList{};
+    QTest::newRow("canvas: letter case counts")
+        << TextBox::Canvas << "C" << QStringList{"Cabin.gif"};
     QTest::newRow("insets: folders") << TextBox::InsetFolder << "c" << QStringList{"canvases"};
     QTest::newRow("output: anything")
         << TextBox::OutputFile << "ca" << QStringList{"canvas.jpg", "canvases", "cat.txt"};
