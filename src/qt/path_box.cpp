@@ -121,8 +121,8 @@ PathBox::PathBox(PathKind kind, QString dialogTitle, PathDialog dialog, QWidget*
   AddCompleter();
 }
 
-// Completion from the file system, folders first to walk down and, but for the
-// folder box, the files the box may name; letter case counts, as it does in
+// Completion from the file system: the folders to walk down and the files the
+// box may name (none for the folder box); letter case counts, as it does in
 // Linux file names.
 void PathBox::AddCompleter() {
   auto* model = new QFileSystemModel(this);

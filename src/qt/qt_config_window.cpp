@@ -96,7 +96,7 @@ void QtConfigWindow::AddControls() {
     widget->setGeometry(PixelRect(control));
     widgets[i] = widget;
   }
-  NameBoxesByTheirLabels(widgets);
+  NameBoxesByTheirLabels();
   const auto order = layout::FocusOrder();
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     auto widgetOf = [&](const layout::Control* control) {
@@ -131,13 +131,10 @@ QLineEdit* QtConfigWindow::AddBox(TextBox box) {
 
 // A screen reader reads each box by its label's caption; the label is its
 // buddy, which assistive tools also show as the box's "labelled by".
-void QtConfigWindow::NameBoxesByTheirLabels(
-    const std::array<QWidget*, layout::kControls.size()>& widgets) {
+void QtConfigWindow::NameBoxesByTheirLabels() {
   for (int i = 0; i < kTextBoxCount; ++i) {
     const auto box = static_cast<TextBox>(i);
-    const layout::Control& label = layout::ControlNamed(layout::kBoxLabels[IndexOf(box)]);
-    static_cast<QLabel*>(widgets[static_cast<std::size_t>(&label - layout::kControls.data())])
-        ->setBuddy(boxes_[IndexOf(box)]);
+    findChild<QLabel*>(FromView(layout::kBoxLabels[IndexOf(box)]))->setBuddy(boxes_[IndexOf(box)]);
     boxes_[IndexOf(box)]->setAccessibleName(FromView(layout::BoxName(box)));
   }
 }

@@ -5,7 +5,6 @@
 #include <array>
 
 #include "config_window/config_view.h"
-#include "config_window/layout.h"
 #include "linux/gui_module.h"
 #include "qt/path_box.h"
 
@@ -33,7 +32,7 @@ class QtConfigWindow : public QWidget {
  private:
   void AddControls();
   QLineEdit* AddBox(TextBox box);
-  void NameBoxesByTheirLabels(const std::array<QWidget*, layout::kControls.size()>& widgets);
+  void NameBoxesByTheirLabels();
 
   TessarinConfigWindowEvents events_;
   PathDialog dialog_;

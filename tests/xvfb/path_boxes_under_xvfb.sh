@@ -37,12 +37,16 @@ touch "$pictures/autumn-lake.jpg" "$pictures/winter.png"
 # Gives the keyboard to the window of that title once it shows: without a
 # window manager nothing does when a menu closes under a new dialog, nor gives
 # the window back the keyboard when its dialog closes.
-keyboard_to() {
+# (Qt may map a dialog's window more than once, so each try looks it up anew.)
+keyboard_to() { wait_until focus_on "$1"; }
+focus_on() {
   local window
-  window=$(xdotool search --sync --onlyvisible --name "^$1\$" | head -1)
-  xdotool windowfocus --sync "$window"
+  window=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1)
+  [ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null &&
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]
 }
 popup_open() { [ "$(xdotool search --onlyvisible --pid "$program_pid" | wc -l)" -ge 2 ]; }
+popup_closed() { ! popup_open; }
 
 echo "--- completion, and the folder dialog's choice saved by OK"
 write_saved_settings
@@ -53,6 +57,7 @@ xdotool key Tab
 xdotool type "$pictures/autu"
 wait_until popup_open
 xdotool key Down Return
+wait_until popup_closed
 # Browse… is the first entry of the inset box's menu.
 xdotool mousemove --window "$window" 80 159 click 3
 wait_until popup_open
