@@ -92,6 +92,13 @@ add_test(NAME qt_window_and_message_box_at_twice_the_scale COMMAND qt_tests)
 set_tests_properties(qt_window_and_message_box_at_twice_the_scale PROPERTIES ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen:configfile=${CMAKE_CURRENT_SOURCE_DIR}/qt/screen_twice_the_pixels.json;QT_SCALE_FACTOR=2")
 
+# The window's path boxes with a scripted dialog: drops, Browse, completion, tooltips.
+add_executable(qt_path_box_tests qt/path_box_test.cpp)
+set_target_properties(qt_path_box_tests PROPERTIES AUTOMOC ON)
+target_link_libraries(qt_path_box_tests PRIVATE tessarin_gui_window tessarin_warnings Qt6::Test)
+add_test(NAME qt_path_boxes COMMAND qt_path_box_tests)
+set_tests_properties(qt_path_boxes PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
 # The real program's window on Xvfb, driven with xdotool; leaves a screenshot.
 add_test(NAME window_under_xvfb
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/window_under_xvfb.sh $<TARGET_FILE:tessarin>
@@ -102,6 +109,10 @@ add_test(NAME window_clicks_under_xvfb
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/window_clicks_under_xvfb.sh $<TARGET_FILE:tessarin>
                  ${CMAKE_CURRENT_BINARY_DIR} ${PROJECT_SOURCE_DIR}/src/config_window/layout.h)
 set_tests_properties(window_clicks_under_xvfb PROPERTIES TIMEOUT 120)
+# The path boxes with real keys, pointer and file dialogs; the names AT-SPI reads.
+add_test(NAME path_boxes_under_xvfb
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/xvfb/path_boxes_under_xvfb.sh $<TARGET_FILE:tessarin>)
+set_tests_properties(path_boxes_under_xvfb PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
 # The real program's window and boxes on a Wayland compositor (headless sway).
 add_test(NAME window_under_sway
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland/window_under_sway.sh $<TARGET_FILE:tessarin>)

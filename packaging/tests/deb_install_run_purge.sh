@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The .deb as a person uses it: installed with apt-get, /usr/bin/tessarin run
 # by an ordinary user (nobody, with a throw-away home): the first-run notice,
-# a wallpaper from the command line, the logon entry's command line, the
-# window on Xvfb from the installed module; the user units pass systemd's
-# check; then purged, leaving nothing behind.
+# a wallpaper from the command line, the logon entry's command line and the
+# menu entry's action "New Wallpaper", the window on Xvfb from the installed
+# module; the user units pass systemd's check; then purged, leaving nothing
+# behind.
 #   deb_install_run_purge.sh PACKAGE.deb SAMPLES_FOLDER
 # Needs root (installs on this machine); skipped (77) otherwise.
 set -uo pipefail
@@ -71,6 +72,18 @@ check "runs the saved settings" "$logon_command" tessarin
 as_user sh -c "$logon_command" 2>"$work/stderr"
 check "exit status" "$?" 0
 check "wallpaper written" "$(identify -format '%m' "$home/logon.bmp" 2>&1)" BMP3
+
+echo "--- the menu entry's action: a new wallpaper now"
+entry=/usr/share/applications/tessarin.desktop
+check "the entry offers the action" "$(sed -n 's/^Actions=//p' "$entry")" "new-wallpaper;"
+action=$(sed -n '/^\[Desktop Action new-wallpaper\]$/,/^\[Desktop Entry\]$/p' "$entry")
+check "the action's name" "$(sed -n 's/^Name=//p' <<<"$action")" "New Wallpaper"
+action_command=$(sed -n 's/^Exec=//p' <<<"$action")
+check "runs the program without arguments" "$action_command" tessarin
+rm -f "$home/logon.bmp"
+as_user sh -c "$action_command" 2>"$work/stderr"
+check "exit status" "$?" 0
+check "wallpaper made from the saved settings" "$(identify -format '%m' "$home/logon.bmp" 2>&1)" BMP3
 
 echo "--- the user units"
 verify=$(XDG_RUNTIME_DIR="$work" systemd-analyze --user verify \

@@ -68,6 +68,21 @@ inline constexpr std::array<Control, 16> kControls = {{
     {"Command1", Kind::Button, "&OK", 3960, 240, 1215, 495, 8, Alignment::Center, {}},
 }};
 
+// The label that names each box, by the label's control name, in TextBox
+// order: its caption is the box's name for a screen reader.
+inline constexpr std::array<std::string_view, kTextBoxCount> kBoxLabels = {
+    "Label1_0", "Label1_1", "Label1_2", "Label1_4", "Label1_5", "Label1_6", "Label1_7"};
+
+inline constexpr const Control& ControlNamed(std::string_view name) {
+  for (const Control& control : kControls)
+    if (control.name == name) return control;
+  throw "no control of that name";  // a compile error where a constant is needed
+}
+
+inline constexpr std::string_view BoxName(TextBox box) {
+  return ControlNamed(kBoxLabels[static_cast<std::size_t>(box)]).caption;
+}
+
 inline constexpr int kFocusableCount = 8;
 
 // The controls that take the keyboard focus (boxes and button), in the order

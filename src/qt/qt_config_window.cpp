@@ -1,11 +1,13 @@
 #include "qt/qt_config_window.h"
 
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <limits>
+#include <utility>
 
 #include "config_window/layout.h"
 #include "qt/shown_text.h"
@@ -38,10 +40,21 @@ Qt::Alignment AlignmentOf(layout::Alignment alignment) {
 
 std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
 
+// A plain widget reads as a "filler"; the window reads as a window (a frame,
+// to AT-SPI), which a screen reader announces by its title.
+QAccessibleInterface* WindowAccessible(const QString&, QObject* object) {
+  auto* window = dynamic_cast<QtConfigWindow*>(object);
+  return window != nullptr ? new QAccessibleWidget(window, QAccessible::Window) : nullptr;
+}
+
 }  // namespace
 
-QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events)
-    : events_(events), background_(QStringLiteral(":/tessarin/background.jpg")) {
+QtConfigWindow::QtConfigWindow(TessarinConfigWindowEvents events, PathDialog dialog)
+    : events_(events),
+      dialog_(std::move(dialog)),
+      background_(QStringLiteral(":/tessarin/background.jpg")) {
+  [[maybe_unused]] static const bool accessibleAsWindow =
+      (QAccessible::installFactory(WindowAccessible), true);
   setObjectName(QStringLiteral("ConfigForm"));
   setWindowTitle(QStringLiteral("Tessarin Configuration"));
   setWindowIcon(QIcon(QStringLiteral(":/tessarin/icon.png")));
@@ -65,13 +78,9 @@ void QtConfigWindow::AddControls() {
         widget = label;
         break;
       }
-      case layout::Kind::TextBox: {
-        auto* box = new QLineEdit(this);
-        box->setMaxLength(std::numeric_limits<int>::max());
-        boxes_[IndexOf(*control.box)] = box;
-        widget = box;
+      case layout::Kind::TextBox:
+        widget = AddBox(*control.box);
         break;
-      }
       case layout::Kind::Button: {
         // "&OK" gives Alt+O; not a default button, so Enter in a box does nothing.
         auto* button = new QPushButton(FromView(control.caption), this);
@@ -87,12 +96,46 @@ void QtConfigWindow::AddControls() {
     widget->setGeometry(PixelRect(control));
     widgets[i] = widget;
   }
+  NameBoxesByTheirLabels();
   const auto order = layout::FocusOrder();
   for (std::size_t i = 0; i + 1 < order.size(); ++i) {
     auto widgetOf = [&](const layout::Control* control) {
       return widgets[static_cast<std::size_t>(control - layout::kControls.data())];
     };
     setTabOrder(widgetOf(order[i]), widgetOf(order[i + 1]));
+  }
+}
+
+// The three path boxes complete, take drops and browse; the area's boxes are
+// plain.
+QLineEdit* QtConfigWindow::AddBox(TextBox box) {
+  QLineEdit* edit = nullptr;
+  switch (box) {
+    case TextBox::OutputFile:
+      edit = new PathBox(PathKind::Bitmap, QStringLiteral("Output/Wallpaper File"), dialog_, this);
+      break;
+    case TextBox::Canvas:
+      edit = new PathBox(PathKind::Picture, QStringLiteral("Canvas Picture"), dialog_, this);
+      break;
+    case TextBox::InsetFolder:
+      edit = new PathBox(PathKind::Folder, QStringLiteral("Folder with Insets"), dialog_, this);
+      break;
+    default:
+      edit = new QLineEdit(this);
+      break;
+  }
+  edit->setMaxLength(std::numeric_limits<int>::max());
+  boxes_[IndexOf(box)] = edit;
+  return edit;
+}
+
+// A screen reader reads each box by its label's caption; the label is its
+// buddy, which assistive tools also show as the box's "labelled by".
+void QtConfigWindow::NameBoxesByTheirLabels() {
+  for (int i = 0; i < kTextBoxCount; ++i) {
+    const auto box = static_cast<TextBox>(i);
+    findChild<QLabel*>(FromView(layout::kBoxLabels[IndexOf(box)]))->setBuddy(boxes_[IndexOf(box)]);
+    boxes_[IndexOf(box)]->setAccessibleName(FromView(layout::BoxName(box)));
   }
 }
 

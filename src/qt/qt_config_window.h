@@ -6,17 +6,19 @@
 
 #include "config_window/config_view.h"
 #include "linux/gui_module.h"
+#include "qt/path_box.h"
 
 class QLineEdit;
 
 namespace tessarin::qt {
 
 // ConfigForm drawn with Qt Widgets: every control placed from the layout table
-// over the white client area and its decorative picture. OK and closing are
-// reported through `events`.
+// over the white client area and its decorative picture, each box named by its
+// label. OK and closing are reported through `events`; the path boxes' Browse
+// asks `dialog`.
 class QtConfigWindow : public QWidget {
  public:
-  explicit QtConfigWindow(TessarinConfigWindowEvents events);
+  explicit QtConfigWindow(TessarinConfigWindowEvents events, PathDialog dialog = AskPlatformDialog);
 
   std::string Text(TextBox box) const;
   void SetText(TextBox box, const std::string& text);
@@ -29,8 +31,11 @@ class QtConfigWindow : public QWidget {
 
  private:
   void AddControls();
+  QLineEdit* AddBox(TextBox box);
+  void NameBoxesByTheirLabels();
 
   TessarinConfigWindowEvents events_;
+  PathDialog dialog_;
   QPixmap background_;
   std::array<QLineEdit*, kTextBoxCount> boxes_{};
   // What each box was last given and how it showed it: while the box shows

@@ -4,13 +4,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/picture_patterns.h"
 #include "ports/files.h"
 
 namespace tessarin {
-
-// The pictures the inset folder offers: six patterns separated by semicolons,
-// the blank after each semicolon not being part of the next pattern.
-inline constexpr const char* kInsetPatterns = "*.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf";
 
 // The patterns of a list such as kInsetPatterns.
 std::vector<std::string> ParsePatternList(std::string_view list);

@@ -68,5 +68,29 @@ TEST(ConfigLayout, ShortLabelsAreRightAlignedAndEndUnderTheirOwnBox) {
   }
 }
 
+// A box is named by the label above its left edge, or by the short label that
+// ends just left of it on its line.
+TEST(ConfigLayout, EachBoxIsNamedByTheLabelBesideIt) {
+  const std::vector<std::string_view> names = {"Output/Wallpaper Filename:",
+                                               "Canvas Filename:",
+                                               "Dir with Insets:",
+                                               "X",
+                                               "Y",
+                                               "Height",
+                                               "Width"};
+  for (const Control& box : kControls) {
+    if (!box.box) continue;
+    const auto index = static_cast<std::size_t>(*box.box);
+    const Control& label = ControlNamed(kBoxLabels[index]);
+    SCOPED_TRACE(std::string(box.name));
+    EXPECT_EQ(label.kind, Kind::Label);
+    EXPECT_EQ(BoxName(*box.box), names[index]);
+    const bool above = label.left == box.left && label.top < box.top;
+    const bool before = label.top > box.top && label.left + label.width <= box.left &&
+                        box.left - (label.left + label.width) < 20 * kTwipsPerPixel;
+    EXPECT_TRUE(above || before);
+  }
+}
+
 }  // namespace
 }  // namespace tessarin::layout
