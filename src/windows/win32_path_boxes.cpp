@@ -9,8 +9,10 @@
 // clang-format on
 
 #include <array>
+#include <string>
 
 #include "base/failure.h"
+#include "base/picture_patterns.h"
 #include "text/ascii_text.h"
 #include "windows/com_support.h"
 #include "windows/win32_text.h"
@@ -18,10 +20,15 @@
 namespace tessarin::win32_platform {
 namespace {
 
-// The pictures the program reads, as the inset folder is listed for them.
-constexpr COMDLG_FILTERSPEC kPictureTypes[] = {
-    {L"Pictures (*.jpg; *.jpeg; *.gif; *.bmp; *.ico; *.wmf)",
-     L"*.jpg;*.jpeg;*.gif;*.bmp;*.ico;*.wmf"}};
+// The pictures the program reads, as the inset folder is listed for them:
+// the dialog's pattern list takes no blank after each semicolon.
+const std::wstring kPictureName = L"Pictures (" + Widen(kInsetPatterns) + L")";
+const std::wstring kPicturePatterns = [] {
+  std::wstring patterns = Widen(kInsetPatterns);
+  std::erase(patterns, L' ');
+  return patterns;
+}();
+const COMDLG_FILTERSPEC kPictureTypes[] = {{kPictureName.c_str(), kPicturePatterns.c_str()}};
 constexpr COMDLG_FILTERSPEC kBitmapTypes[] = {{L"Bitmap (*.bmp)", L"*.bmp"}};
 
 void Check(HRESULT result, const char* what) {
