@@ -45,7 +45,9 @@ struct ControlClass {
 ControlClass ClassOf(const layout::Control& control) {
   switch (control.kind) {
     case layout::Kind::Label: {
-      // Labels sit below the boxes, which cover the parts they overlap.
+      // A short label sits below the box to its left, which covers the part
+      // it overlaps. A path label sits above its box and reaches one row
+      // into the box's edge, where it draws nothing: it paints no background.
       const DWORD alignment = control.alignment == layout::Alignment::Right ? SS_RIGHT : SS_LEFT;
       return {L"STATIC", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOPREFIX | alignment, 0};
     }

@@ -151,6 +151,26 @@ TEST_F(Win32ConfigWindowTest, TheClientAreaIsWhiteWithTheBackgroundPictureDrawn)
   EXPECT_TRUE(coloured);
 }
 
+// Each path label lies above its box (Active Accessibility names the box
+// after it) and reaches one row into the box's top edge: after the whole
+// window and then each label alone repaint, that row still shows the edge,
+// as on a box no label touches.
+TEST_F(Win32ConfigWindowTest, APathBoxsTopEdgeShowsThroughTheLabelAboveIt) {
+  Open();
+  RedrawWindow(Window(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  for (std::string_view label : {"Label1_0", "Label1_1", "Label1_2"})
+    RedrawWindow(Control(label), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  HDC dc = GetDC(Window());
+  const auto edgeOf = [&](std::string_view box) {
+    const layout::Control& control = layout::kControls[IndexOf(box)];
+    return GetPixel(dc, layout::ToPixels(control.left) + 8, layout::ToPixels(control.top));
+  };
+  const COLORREF untouched = edgeOf("Text4");
+  for (std::string_view box : {"Text1", "Text2", "Text3"}) EXPECT_EQ(edgeOf(box), untouched) << box;
+  ReleaseDC(Window(), dc);
+}
+
 TEST_F(Win32ConfigWindowTest, TabVisitsTheBoxesAndTheButtonInTheirOrder) {
   Open();
   const std::vector<std::string_view> expected = {"Text1", "Text2", "Text3", "Command1", "Text4",
