@@ -227,7 +227,7 @@ class SlowRows : public NumberedRows {
 };
 
 const std::string kTooLong = "the picture took longer than " +
-                             std::to_string(pictures::DecodeLimits{}.decodeSeconds) +
+                             std::to_string(pictures::DecodeLimits{}.decodeProcessorSeconds) +
                              " seconds to decode";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -309,7 +309,7 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
             std::string::npos)
       << limits;
   EXPECT_NE(limits.find("Max cpu time              " +
-                        std::to_string(pictures::DecodeLimits{}.decodeSeconds + 1)),
+                        std::to_string(pictures::DecodeLimits{}.decodeProcessorSeconds + 1)),
             std::string::npos)
       << limits;
   std::vector<std::string> held;

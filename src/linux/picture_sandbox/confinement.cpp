@@ -60,7 +60,7 @@ void LimitResources(const pictures::DecodeLimits& limits) {
   const rlim_t data = limits.decoderMiB << 20;
   Limit(RLIMIT_DATA, data, data);
   // SIGXCPU at the soft limit, SIGKILL at the hard one.
-  const auto seconds = static_cast<rlim_t>(limits.decodeSeconds);
+  const auto seconds = static_cast<rlim_t>(limits.decodeProcessorSeconds);
   Limit(RLIMIT_CPU, seconds + 1, seconds + 2);
   Limit(RLIMIT_CORE, 0, 0);
 }

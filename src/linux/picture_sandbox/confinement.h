@@ -12,8 +12,8 @@ namespace tessarin::linux_platform {
 void CloseAllDescriptorsBut(int file, int channel);
 
 // The kernel's bounds: the limits' decoderMiB of data, CPU time a little
-// past their decodeSeconds (the run kills it at decodeSeconds of waiting
-// first).
+// past their decodeProcessorSeconds (the run kills it at that many seconds of
+// waiting first).
 void LimitResources(const pictures::DecodeLimits& limits);
 
 // no_new_privs, then a seccomp filter that lets the process read its file,

@@ -5,7 +5,7 @@
 namespace tessarin::linux_platform {
 
 // What a picture's decoder process may take is in DecodeLimits
-// (decodeSeconds, decoderMiB).
+// (decodeProcessorSeconds, decoderMiB).
 
 // A decoder that finds no memory left ends with this status.
 constexpr int kOutOfMemoryStatus = 99;

@@ -47,7 +47,7 @@ std::string SignalReason(int signal) {
 }
 
 std::string TimeReason(const pictures::DecodeLimits& limits) {
-  return "the picture took longer than " + std::to_string(limits.decodeSeconds) +
+  return "the picture took longer than " + std::to_string(limits.decodeProcessorSeconds) +
          " seconds to decode";
 }
 
@@ -175,7 +175,7 @@ Message SandboxedPicture::Receive() {
   for (;;) {
     pollfd ready{channel_->Get(), POLLIN, 0};
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        std::chrono::seconds(setup_.limits.decodeSeconds) - waited_);
+        std::chrono::seconds(setup_.limits.decodeProcessorSeconds) - waited_);
     const Clock::time_point start = Clock::now();
     const int polled = ::poll(&ready, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
     waited_ += Clock::now() - start;
