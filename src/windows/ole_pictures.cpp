@@ -6,12 +6,13 @@
 #include <olectl.h>
 // clang-format on
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
 #include <future>
+#include <memory>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include "base/failure.h"
@@ -183,28 +184,67 @@ ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::stri
 
 namespace {
 
-// Runs the decode on a thread of its own, in a COM apartment of its own, and
-// waits for it until the deadline. A decode past it is left running: nothing
-// can stop the system's decoder safely, and the failure stop that follows
-// ends the process, and the thread with it. The thread holds copies of all it
-// uses, so that nothing it touches goes away under it.
-ports::Bitmap DecodeWithinDeadline(const PictureDecoder& decode, std::vector<std::uint8_t> bytes,
-                                   const std::string& path, const pictures::DecodeLimits& limits) {
+// What the decoding thread holds: copies of all it uses, so that nothing it
+// touches goes away under it when the run stops waiting.
+struct DecodeJob {
+  PictureDecoder decode;
+  std::vector<std::uint8_t> bytes;
+  std::string path;
+  pictures::DecodeLimits limits;
   std::promise<ports::Bitmap> promise;
-  std::future<ports::Bitmap> decoded = promise.get_future();
-  std::thread([decode, bytes = std::move(bytes), path, limits,
-               promise = std::move(promise)]() mutable {
-    const ComApartment apartment;
-    try {
-      promise.set_value(decode(bytes, path, limits));
-    } catch (...) {
-      promise.set_exception(std::current_exception());
-    }
-  }).detach();
-  if (decoded.wait_for(std::chrono::seconds(limits.decodeProcessorSeconds)) ==
-      std::future_status::timeout)
-    throw PictureTookTooLong(path, limits.decodeProcessorSeconds);
-  return decoded.get();
+};
+
+DWORD WINAPI RunDecodeJob(void* context) {
+  const std::unique_ptr<DecodeJob> job(static_cast<DecodeJob*>(context));
+  const ComApartment apartment;
+  try {
+    job->promise.set_value(job->decode(job->bytes, job->path, job->limits));
+  } catch (...) {
+    job->promise.set_exception(std::current_exception());
+  }
+  return 0;
+}
+
+using ThreadHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
+
+// Waits for the decode while its thread works: past
+// limits.decodeProcessorSeconds of the thread's processor time, or
+// limits.decodeWaitSeconds of waiting in all, a failure stop. A thread's
+// processor time grows no faster than the clock, so each wait lasts what is
+// left of the processor allowance (or of the net, when less) and ends early
+// when the decode does: a thread held off the processor by a busy machine
+// loses nothing.
+ports::Bitmap AwaitDecode(std::future<ports::Bitmap>& decoded, HANDLE thread,
+                          const std::string& path, const pictures::DecodeLimits& limits) {
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::nanoseconds allowance = std::chrono::seconds(limits.decodeProcessorSeconds);
+  const Clock::time_point net = Clock::now() + std::chrono::seconds(limits.decodeWaitSeconds);
+  for (;;) {
+    const std::chrono::nanoseconds used = ProcessorTimeOf(thread);
+    if (used >= allowance) throw PictureTookTooMuchProcessorTime(path, limits);
+    const Clock::time_point now = Clock::now();
+    if (now >= net) throw DecoderWaitedTooLong(path, limits);
+    if (decoded.wait_for(std::min<Clock::duration>(allowance - used, net - now)) ==
+        std::future_status::ready)
+      return decoded.get();
+  }
+}
+
+// Runs the decode on a thread of its own, in a COM apartment of its own, and
+// waits for it within its bounds. A decode past them is left running: nothing
+// can stop the system's decoder safely, and the failure stop that follows
+// ends the process, and the thread with it.
+ports::Bitmap DecodeWithinBounds(const PictureDecoder& decode, std::vector<std::uint8_t> bytes,
+                                 const std::string& path, const pictures::DecodeLimits& limits) {
+  auto job = std::make_unique<DecodeJob>(
+      DecodeJob{decode, std::move(bytes), path, limits, std::promise<ports::Bitmap>()});
+  std::future<ports::Bitmap> decoded = job->promise.get_future();
+  const ThreadHandle thread(CreateThread(nullptr, 0, RunDecodeJob, job.get(), 0, nullptr),
+                            &CloseHandle);
+  // Under the run's job, a thread refused is its stack's memory refused.
+  if (thread == nullptr) throw PictureNeedsTooMuchMemory(path);
+  job.release();  // the thread's own now
+  return AwaitDecode(decoded, thread.get(), path, limits);
 }
 
 }  // namespace
@@ -217,7 +257,7 @@ std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
     bytes.resize(file->ReadAt(0, bytes));
     return std::make_unique<pictures::HeldPicture>(
-        DecodeWithinDeadline(decode_, std::move(bytes), path, limits_), path);
+        DecodeWithinBounds(decode_, std::move(bytes), path, limits_), path);
   } catch (const std::bad_alloc&) {
     // Under the run's job, the memory limit is what refuses an allocation.
     throw PictureNeedsTooMuchMemory(path);

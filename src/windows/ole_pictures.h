@@ -25,9 +25,10 @@ using PictureDecoder = std::function<ports::Bitmap(
     std::span<const std::uint8_t>, const std::string&, const pictures::DecodeLimits&)>;
 
 // Pictures decoded whole, by DecodeWithOle unless told otherwise, and served
-// row by row. Each is decoded on a thread of its own, waited for no longer
-// than limits.decodeProcessorSeconds: past it, a failure stop, and the thread is left to
-// the end of the process.
+// row by row. Each is decoded on a thread of its own, waited for while that
+// thread has used at most limits.decodeProcessorSeconds of processor time and
+// for limits.decodeWaitSeconds at most in all: past either, a failure stop
+// that says which, and the thread is left to the end of the process.
 class OlePictures : public ports::Pictures {
  public:
   OlePictures(ports::Files& files, const pictures::DecodeLimits& limits,

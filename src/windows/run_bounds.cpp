@@ -12,9 +12,9 @@ void* PlaceRunInMemoryJob() {
   limits.ProcessMemoryLimit = static_cast<SIZE_T>(kRunMemoryMiB) * 1024 * 1024;
   // A process already in a job that forbids another one over it (any job
   // before Windows 8; since, one the system's nesting rules refuse) cannot be
-  // placed. The run carries on without the memory bound: whoever
-  // made that job has bounded the process as they chose, and the deadline
-  // and the decode limits still hold.
+  // placed. The run carries on without the memory bound: whoever made that
+  // job has bounded the process as they chose, and the decoding thread's
+  // bounds and the decode limits still hold.
   if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
       !AssignProcessToJobObject(job, GetCurrentProcess())) {
     CloseHandle(job);
@@ -23,10 +23,24 @@ void* PlaceRunInMemoryJob() {
   return job;
 }
 
-Failure PictureTookTooLong(const std::string& path, int seconds) {
-  return Failure::InFile(
-      FailureKind::DecoderStopped, path,
-      "the picture took longer than " + std::to_string(seconds) + " seconds to decode");
+std::chrono::nanoseconds ProcessorTimeOf(void* thread) {
+  FILETIME created, exited, kernel, user;
+  if (!GetThreadTimes(thread, &created, &exited, &kernel, &user))
+    return std::chrono::nanoseconds(0);
+  const auto hundredsOfNanoseconds = [](FILETIME time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return std::chrono::nanoseconds((hundredsOfNanoseconds(kernel) + hundredsOfNanoseconds(user)) *
+                                  100);
+}
+
+Failure PictureTookTooMuchProcessorTime(const std::string& path,
+                                        const pictures::DecodeLimits& limits) {
+  return Failure::InFile(FailureKind::DecoderStopped, path, pictures::ProcessorTimeReason(limits));
+}
+
+Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimits& limits) {
+  return Failure::InFile(FailureKind::DecoderStopped, path, pictures::WaitReason(limits));
 }
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {

@@ -1,17 +1,20 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "base/failure.h"
+#include "pictures/held/decode_limits.h"
 
 namespace tessarin::win32_platform {
 
 // What a run may take on Windows. The system's picture services decode in the
-// program's own process, so the bounds hold the whole run rather than one
-// decoder: the deadline for one picture's decoding is the decode limits'
-// (DecodeLimits::decodeProcessorSeconds, as the Linux run's decoder processes have),
-// and the memory is what the Linux run keeps within.
+// program's own process, so the memory bound holds the whole run rather than
+// one decoder (what the Linux run keeps within); one picture's decoding is
+// bounded by its thread's processor time and a net on the wait, the decode
+// limits' (DecodeLimits::decodeProcessorSeconds and decodeWaitSeconds, as the
+// Linux run's decoder processes have).
 constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole process
 
 // Puts the process in a job of its own that limits its committed memory to
@@ -20,8 +23,14 @@ constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole p
 // nullptr when the process cannot be placed in one (see the definition).
 void* PlaceRunInMemoryJob();
 
+// The processor time a thread has used, kernel and user; none when the
+// system cannot say (a wait bounded by it needs a net of its own).
+std::chrono::nanoseconds ProcessorTimeOf(void* thread);
+
 // The failure stops past a bound, naming the picture's file.
-Failure PictureTookTooLong(const std::string& path, int seconds);
+Failure PictureTookTooMuchProcessorTime(const std::string& path,
+                                        const pictures::DecodeLimits& limits);
+Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimits& limits);
 Failure PictureNeedsTooMuchMemory(const std::string& path);
 
 }  // namespace tessarin::win32_platform

@@ -36,9 +36,10 @@ int ThrowAwayUser::Spawn(const std::vector<std::string>& arguments,
                          const std::vector<std::string>& extraEnvironment,
                          const std::filesystem::path& errorPath,
                          const std::vector<std::string>& launcher) const {
+  // No locale variable: the program needs none, for paths either.
   std::vector<std::string> environment = {"HOME=" + home_.string(),
                                           "XDG_CONFIG_HOME=" + (home_ / ".config").string(),
-                                          "PATH=/usr/bin:/bin", "LC_ALL=C"};
+                                          "PATH=/usr/bin:/bin"};
   environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
   std::vector<std::string> argv = launcher;
   argv.push_back(TESSARIN_EXECUTABLE);

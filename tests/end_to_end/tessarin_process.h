@@ -13,7 +13,8 @@ struct RunResult {
   std::string standardError;
 };
 
-// A throw-away user: its own HOME and XDG_CONFIG_HOME, no display.
+// A throw-away user: its own HOME and XDG_CONFIG_HOME, no display, no locale
+// variable.
 class ThrowAwayUser {
  public:
   ThrowAwayUser() = default;

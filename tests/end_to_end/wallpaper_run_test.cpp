@@ -242,6 +242,27 @@ TEST_F(SavedSettingsRun, PicksAMatchingInsetAtRandomAndUsesWAsWidth) {
   }
 }
 
+// Without any locale variable, names in any script are bytes the run passes
+// through: from the command line, and from the settings and the inset folder.
+TEST_F(WallpaperRun, NamesInAnyScriptNeedNoLocale) {
+  std::filesystem::create_directory(Home() / "日本");
+  std::filesystem::copy_file(Home() / "canvas.bmp", Home() / "日本" / "画布.bmp");
+  std::filesystem::create_directory(Home() / "Grün");
+  WriteWholeFile(Home() / "Grün" / "Ünterbild.BMP", EncodeBmp(PatternImage(10, 10, 7)));
+  const auto run = user.Run(
+      {"日本/画布.bmp,", "Grün/Ünterbild.BMP,", "3,", "4,", "6,", "2,", "日本/壁紙 ö.bmp"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardError, "");
+  EXPECT_EQ(ReadBmp(Home() / "日本" / "壁紙 ö.bmp").Pixel(8, 5), (Bgr{5, 1, 7}));
+
+  WriteWholeFile(user.ConfigFolder() / "Tessarin.ini",
+                 "[App]\nFirstRun=1\nOutputFile=" + Path("Grün/../日本/壁紙.bmp") +
+                     "\nCanvas=" + Path("日本/画布.bmp") + "\nInsertDir=" + Path("Grün") +
+                     "\nX=3\nY=4\nH=2\nW=6\n");
+  ASSERT_EQ(user.Run({}).exitCode, 0);
+  EXPECT_EQ(ReadBmp(Home() / "日本" / "壁紙.bmp").Pixel(8, 5), (Bgr{5, 1, 7}));
+}
+
 TEST_F(SavedSettingsRun, AnIncompleteConfigurationShowsTheNoticeThenNeedsTheWindow) {
   Configure(Path("insets"));
   std::string settings = Settings();

@@ -15,9 +15,6 @@ here="$(cd "$(dirname "$0")" && pwd)"
 # shellcheck source=tests/windows/wine_prefix.sh
 . "$here/wine_prefix.sh"
 
-# Wine reads its arguments (settings seeded with `wine reg add`) in the locale's charset.
-export LC_ALL=C.UTF-8
-
 skip_without wine Xvfb python3 convert
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tessarin-e2e.XXXXXX")"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <new>
 #include <thread>
 
@@ -167,6 +168,13 @@ TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   EXPECT_THROW(pictures.Open(folder / "missing.bmp"), Failure);
 }
 
+pictures::DecodeLimits WithBounds(int processorSeconds, int waitSeconds) {
+  pictures::DecodeLimits limits;
+  limits.decodeProcessorSeconds = processorSeconds;
+  limits.decodeWaitSeconds = waitSeconds;
+  return limits;
+}
+
 // A decode past a bound, on OlePictures' worker thread, and the failure the
 // run stops with.
 struct BoundCase {
@@ -174,6 +182,7 @@ struct BoundCase {
   PictureDecoder decode;
   FailureKind kind;
   std::string reason;
+  pictures::DecodeLimits limits = kLimits;
 };
 
 void PrintTo(const BoundCase& bound, std::ostream* out) { *out << bound.name; }
@@ -184,7 +193,7 @@ TEST_P(OlePicturesBound, StopsTheRunNamingTheFileAndTheBound) {
   testing::WindowsTemporaryFolder folder;
   testing::WriteFileBytes(folder / "bomb.jpg", "any bytes");
   Win32Files files;
-  OlePictures pictures(files, kLimits, GetParam().decode);
+  OlePictures pictures(files, GetParam().limits, GetParam().decode);
   try {
     pictures.Open(folder / "bomb.jpg");
     ADD_FAILURE() << "opened";
@@ -197,13 +206,27 @@ TEST_P(OlePicturesBound, StopsTheRunNamingTheFileAndTheBound) {
 INSTANTIATE_TEST_SUITE_P(
     Bounds, OlePicturesBound,
     ::testing::Values(
+        // Works until half a second past the bound, then gives up.
+        BoundCase{"Busy",
+                  [](auto, auto&, auto& limits) -> ports::Bitmap {
+                    while (ProcessorTimeOf(GetCurrentThread()) <
+                           std::chrono::seconds(limits.decodeProcessorSeconds) +
+                               std::chrono::milliseconds(500)) {
+                    }
+                    return {};
+                  },
+                  FailureKind::DecoderStopped,
+                  "the picture took more than 2 seconds of processor time to decode",
+                  WithBounds(2, 60)},
         // Left sleeping when the test ends; the process's exit ends it.
-        BoundCase{"Slow",
+        BoundCase{"Asleep",
                   [](auto, auto&, auto&) -> ports::Bitmap {
                     std::this_thread::sleep_for(std::chrono::hours(1));
                     return {};
                   },
-                  FailureKind::DecoderStopped, "the picture took longer than 4 seconds to decode"},
+                  FailureKind::DecoderStopped,
+                  "the picture's decoder kept the run waiting more than 2 seconds",
+                  WithBounds(4, 2)},
         BoundCase{"OutOfMemory",
                   [](auto, auto&, auto&) -> ports::Bitmap { throw std::bad_alloc(); },
                   FailureKind::PictureTooLarge, "the picture needs more than 384 MiB"},
@@ -213,6 +236,20 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   FailureKind::DamagedPicture, "a bad strip"}),
     [](const auto& test) { return test.param.name; });
+
+// A decoder held off the processor (here, asleep) past the processor bound
+// but within the wait's net finishes its picture.
+TEST(OlePictures, WaitingIsNoProcessorTime) {
+  testing::WindowsTemporaryFolder folder;
+  testing::WriteFileBytes(folder / "slow.bmp", "any bytes");
+  Win32Files files;
+  const pictures::DecodeLimits limits = WithBounds(1, 60);
+  OlePictures pictures(files, limits, [](auto, auto&, auto&) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return Pattern(2, 1);
+  });
+  EXPECT_EQ(pictures.Open(folder / "slow.bmp")->Width(), 2);
+}
 
 TEST(OlePictures, DecodesOnAThreadOfItsOwnWithCom) {
   testing::WindowsTemporaryFolder folder;

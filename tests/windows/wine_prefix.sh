@@ -4,6 +4,10 @@
 # never writes, hard-linked; everything else copied), else a prefix
 # initialised with `wineboot -i`.
 export WINEDEBUG=-all
+# Wine names files on the host, and reads its arguments, in the locale's
+# character set: the tests' non-ASCII names need a UTF-8 one, whatever the
+# caller's (every Debian system has C.UTF-8).
+export LC_ALL=C.UTF-8
 # No Mono or Gecko installer: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 PATH="$PATH:/usr/lib/wine"

@@ -35,16 +35,6 @@ std::string SignalReason(int signal) {
   return "the picture's decoder stopped (signal " + std::to_string(signal) + ")";
 }
 
-std::string ProcessorTimeReason(const pictures::DecodeLimits& limits) {
-  return "the picture took more than " + std::to_string(limits.decodeProcessorSeconds) +
-         " seconds of processor time to decode";
-}
-
-std::string WaitReason(const pictures::DecodeLimits& limits) {
-  return "the picture's decoder kept the run waiting more than " +
-         std::to_string(limits.decodeWaitSeconds) + " seconds";
-}
-
 double Seconds(const timeval& time) {
   return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
 }
@@ -313,9 +303,9 @@ void SandboxedPicture::ThrowWhyItEnded(Stop why) {
   std::string reason =
       "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
   if (why == Stop::ProcessorTime || overTime) {
-    reason = ProcessorTimeReason(setup_.limits);
+    reason = pictures::ProcessorTimeReason(setup_.limits);
   } else if (why == Stop::Waiting) {
-    reason = WaitReason(setup_.limits);
+    reason = pictures::WaitReason(setup_.limits);
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {
     reason = "the picture needs more than " + std::to_string(setup_.limits.decoderMiB) + " MiB";
   } else if (signal != 0) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tessarin::pictures {
 
@@ -55,14 +56,15 @@ struct DecodeLimits {
   double metafileMaxFontPixels = 2048;
 
   // What decoding one picture may take, kept by the platform (the Linux
-  // program's decoder processes, the Windows program's job and deadline)
-  // whatever the decoders count: the processor time it may spend, the wall
-  // time the run waits for it while it spends none (a safety net, generous
-  // enough that a starved machine never reaches it) and the memory (heap and
-  // private mappings) it may hold. Every picture of the benchmark and the
-  // tests decodes in well under a second of processor time and 260 MiB (an
-  // 8000 x 8000 metafile, the largest frame there is memory for); a canvas
-  // and an inset spending their full time each still end a run within 10 s.
+  // program's decoder processes, the Windows program's job and decoding
+  // thread) whatever the decoders count: the processor time it may spend, the
+  // wall time the run waits for it in all (a safety net for a decoder that
+  // waits without working, generous enough that a starved machine never
+  // reaches it) and the memory (heap and private mappings) it may hold. Every
+  // picture of the benchmark and the tests decodes in well under a second of
+  // processor time and 260 MiB (an 8000 x 8000 metafile, the largest frame
+  // there is memory for); a canvas and an inset spending their full time
+  // each still end a run within 10 s.
   int decodeProcessorSeconds = 4;
   int decodeWaitSeconds = 60;
   std::uint64_t decoderMiB = 320;
@@ -71,5 +73,16 @@ struct DecodeLimits {
   // pixels are refused rather than half drawn.
   std::int64_t maxSystemDecodedPixels = std::int64_t{1} << 28;
 };
+
+// What a run says of a picture whose decoding reached one of the platform's
+// bounds (after the file's name), the same on every platform.
+inline std::string ProcessorTimeReason(const DecodeLimits& limits) {
+  return "the picture took more than " + std::to_string(limits.decodeProcessorSeconds) +
+         " seconds of processor time to decode";
+}
+inline std::string WaitReason(const DecodeLimits& limits) {
+  return "the picture's decoder kept the run waiting more than " +
+         std::to_string(limits.decodeWaitSeconds) + " seconds";
+}
 
 }  // namespace tessarin::pictures
