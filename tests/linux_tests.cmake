@@ -55,6 +55,14 @@ target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_picture_sandbo
 target_compile_definitions(linux_tests PRIVATE
   TESSARIN_METAFILE_MODULE="$<TARGET_FILE:tessarin_metafile>")
 add_dependencies(linux_tests tessarin_metafile)
+# Modules of another install: one of another interface version, one of none.
+add_library(stale_module_versioned MODULE linux/stale_module.cpp)
+target_compile_definitions(stale_module_versioned PRIVATE STALE_VERSION=1000)
+add_library(stale_module_unversioned MODULE linux/stale_module.cpp)
+target_compile_definitions(linux_tests PRIVATE
+  TESSARIN_STALE_MODULE="$<TARGET_FILE:stale_module_versioned>"
+  TESSARIN_UNVERSIONED_MODULE="$<TARGET_FILE:stale_module_unversioned>")
+add_dependencies(linux_tests stale_module_versioned stale_module_unversioned)
 gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30)
 
 # The built executable, run as a user would in a throw-away home.
