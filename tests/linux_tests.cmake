@@ -7,7 +7,11 @@ include(GoogleTest)
 add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_test_support
   tessarin_warnings GTest::gtest_main GTest::gmock)
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
+# What the sanitizers' build runs (scripts/test-sanitizers.sh), labelled
+# `sanitized`: the unit, picture and Linux tests, and the fuzzers' findings.
+add_custom_target(sanitized_tests)
+add_dependencies(sanitized_tests unit_tests pictures_tests linux_tests)
 
 # Includes written from src/ (the layers themselves are kept by the build).
 add_test(NAME include_paths
@@ -34,7 +38,7 @@ add_executable(pictures_tests
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
-gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
 
 # The Linux platform's pieces on a real file system.
 add_executable(linux_tests
@@ -63,7 +67,7 @@ target_compile_definitions(linux_tests PRIVATE
   TESSARIN_STALE_MODULE="$<TARGET_FILE:stale_module_versioned>"
   TESSARIN_UNVERSIONED_MODULE="$<TARGET_FILE:stale_module_unversioned>")
 add_dependencies(linux_tests stale_module_versioned stale_module_unversioned)
-gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
 
 # The built executable, run as a user would in a throw-away home.
 add_executable(end_to_end_tests
