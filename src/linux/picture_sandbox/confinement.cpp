@@ -58,7 +58,7 @@ void CloseAllDescriptorsBut(int file, int channel) {
 
 void LimitResources(const pictures::DecodeLimits& limits) {
   const rlim_t data = limits.decoderMiB << 20;
-  Limit(RLIMIT_DATA, data, data);
+  if (kDecoderDataLimited) Limit(RLIMIT_DATA, data, data);
   // SIGXCPU at the soft limit, SIGKILL at the hard one.
   const auto seconds = static_cast<rlim_t>(limits.decodeSeconds);
   Limit(RLIMIT_CPU, seconds + 1, seconds + 2);
