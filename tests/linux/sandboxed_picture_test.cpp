@@ -212,6 +212,9 @@ class KernelBounds : public SandboxedPictureTest, public ::testing::WithParamInt
 TEST_P(KernelBounds, StopTheDecoderWithItsReason) {
   if (!kDecoderDataLimited && std::string(GetParam().name) == "MemoryBeyondTheLimit")
     GTEST_SKIP() << "no data limit under AddressSanitizer, whose shadow memory counts as data";
+  if (!kDecoderDataLimited && std::string(GetParam().name) == "ACrash")
+    GTEST_SKIP() << "AddressSanitizer's report of the crash opens files, which the filter "
+                    "refuses: the decoder ends by SIGSYS there";
   EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }),
             folder_ / "rows.bmp" + ": " + GetParam().reason);
   EXPECT_EQ(kind_, FailureKind::DecoderStopped);
