@@ -65,12 +65,12 @@ input_cpu_seconds() {
 
 # libFuzzer times an input on the wall clock, which a starved machine
 # stretches: an input it reports slow is kept only when it takes 10 s of
-# processor time alone. True when the last input written was not kept (the
-# fuzzer may go on).
+# processor time alone. True when the last input written after line $3 of
+# the log was not kept (the fuzzer that wrote it may go on).
 only_slow_on_the_wall_clock() {
-  local target="$1" log="$2" file used last=""
+  local target="$1" log="$2" from="${3:-0}" file used last=""
+  last=$(tail -n +"$((from + 1))" "$log" | grep -oE 'Test unit written to [^ ]+' | awk '{ print $5 }' | tail -1)
   for file in $(grep -oE 'Test unit written to [^ ]+' "$log" | awk '{ print $5 }'); do
-    last="$file"
     case "$(basename "$file")" in timeout-* | slow-unit-*) ;; *) continue ;; esac
     [ -f "$file" ] || continue
     used=$(input_cpu_seconds "$target" "$file")
@@ -84,11 +84,12 @@ only_slow_on_the_wall_clock() {
 
 fuzz_target() {
   local target="$1" corpus="$build/corpus/$1" crashes="fuzz/crashes/$1" log="$build/logs/$1.log"
-  local wall=(-max_total_time="$seconds") used=0 spent pid
+  local wall=(-max_total_time="$seconds") used=0 spent pid from
   $cpu && wall=()
   mkdir -p "$corpus" "$crashes"
   : >"$log"
   while :; do
+    from=$(wc -l <"$log")
     nice -n 19 "$build/fuzz/fuzz_$target" "$corpus" "$build/seeds/$target" "${wall[@]}" \
       -timeout=10 -rss_limit_mb=384 -max_len=65536 \
       -artifact_prefix="$crashes/" -print_final_stats=1 >>"$log" 2>&1 &
@@ -106,7 +107,7 @@ fuzz_target() {
     fi
     wait "$pid" || true
     used=$((used + spent))
-    $cpu && [ "$used" -lt "$seconds" ] && only_slow_on_the_wall_clock "$target" "$log" || break
+    $cpu && [ "$used" -lt "$seconds" ] && only_slow_on_the_wall_clock "$target" "$log" "$from" || break
   done
   # Slow units written while the last fuzzer went on are checked too.
   if $cpu; then only_slow_on_the_wall_clock "$target" "$log" || true; fi
