@@ -7,7 +7,11 @@ include(GoogleTest)
 add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_test_support
   tessarin_warnings GTest::gtest_main GTest::gmock)
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
+# What the sanitizers' build runs (scripts/test-sanitizers.sh), labelled
+# `sanitized`: the unit, picture and Linux tests, and the fuzzers' findings.
+add_custom_target(sanitized_tests)
+add_dependencies(sanitized_tests unit_tests pictures_tests linux_tests)
 
 # Includes written from src/ (the layers themselves are kept by the build).
 add_test(NAME include_paths
@@ -34,7 +38,7 @@ add_executable(pictures_tests
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
-gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30)
+gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
 
 # The Linux platform's pieces on a real file system.
 add_executable(linux_tests
@@ -56,7 +60,15 @@ target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_picture_sandbo
 target_compile_definitions(linux_tests PRIVATE
   TESSARIN_METAFILE_MODULE="$<TARGET_FILE:tessarin_metafile>")
 add_dependencies(linux_tests tessarin_metafile)
-gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30)
+# Modules of another install: one of another interface version, one of none.
+add_library(stale_module_versioned MODULE linux/stale_module.cpp)
+target_compile_definitions(stale_module_versioned PRIVATE STALE_VERSION=1000)
+add_library(stale_module_unversioned MODULE linux/stale_module.cpp)
+target_compile_definitions(linux_tests PRIVATE
+  TESSARIN_STALE_MODULE="$<TARGET_FILE:stale_module_versioned>"
+  TESSARIN_UNVERSIONED_MODULE="$<TARGET_FILE:stale_module_unversioned>")
+add_dependencies(linux_tests stale_module_versioned stale_module_unversioned)
+gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
 
 # The built executable, run as a user would in a throw-away home.
 add_executable(end_to_end_tests

@@ -4,6 +4,7 @@
 
 #include "base/failure.h"
 #include "linux/loaded_module.h"
+#include "linux/stderr_messages.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -13,8 +14,16 @@ bool VariableSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
+// A module of another version is refused, and said so on stderr: the
+// program goes on as it does without one.
 std::unique_ptr<GuiModule> LoadFrom(const std::filesystem::path& file) {
   const modules::LoadedModule module(file.string());
+  if (!module.Loaded()) return nullptr;
+  if (const auto mismatch =
+          module.VersionMismatch(TESSARIN_GUI_VERSION_SYMBOL, TESSARIN_GUI_VERSION)) {
+    WriteToStderr("The GUI module cannot be used: " + *mismatch + ".");
+    return nullptr;
+  }
   TessarinOpenGuiFunction open = nullptr;
   TessarinGui gui{};
   if (!module.Find(TESSARIN_OPEN_GUI_SYMBOL, open) || open(&gui) == 0) return nullptr;

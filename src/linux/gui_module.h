@@ -9,6 +9,7 @@
 // wraps it for its own code (gui_loader.h here, qt_gui_module.cpp there).
 
 #include <stddef.h>
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -72,6 +73,14 @@ typedef struct TessarinGui {
 // process.
 typedef int (*TessarinOpenGuiFunction)(TessarinGui* gui);
 #define TESSARIN_OPEN_GUI_SYMBOL "tessarin_open_gui"
+
+// The version of this interface, raised whenever a struct or a call above
+// changes. The module exports it as tessarin_gui_version, which the program
+// reads before it calls anything of the module's: a module of an earlier
+// install is refused rather than called through structs it does not know.
+#define TESSARIN_GUI_VERSION 1
+#define TESSARIN_GUI_VERSION_SYMBOL "tessarin_gui_version"
+extern const uint32_t tessarin_gui_version;
 
 #ifdef __cplusplus
 }

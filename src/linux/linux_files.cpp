@@ -50,7 +50,8 @@ class LinuxInputFile : public ports::InputFile {
     }
     const std::size_t n =
         std::min<std::uint64_t>(out.size(), windowStart_ + window_.size() - offset);
-    std::memcpy(out.data(), window_.data() + (offset - windowStart_), n);
+    // An empty span or window may have no storage: memcpy may not be given it.
+    if (n > 0) std::memcpy(out.data(), window_.data() + (offset - windowStart_), n);
     return n;
   }
 

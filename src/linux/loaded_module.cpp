@@ -28,10 +28,19 @@ std::optional<std::filesystem::path> FirstRegularFile(
 }
 
 LoadedModule::LoadedModule(const std::string& file)
-    : handle_(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    : file_(file), handle_(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
   if (handle_ != nullptr) return;
   const char* why = ::dlerror();
   error_ = why != nullptr ? why : file + ": cannot be loaded";
+}
+
+std::optional<std::string> LoadedModule::VersionMismatch(const char* symbol,
+                                                         std::uint32_t wanted) const {
+  const auto* version = static_cast<const std::uint32_t*>(Symbol(symbol));
+  if (version != nullptr && *version == wanted) return std::nullopt;
+  return file_ + ": module " +
+         (version != nullptr ? "version " + std::to_string(*version) : "without a version") +
+         ", this program needs version " + std::to_string(wanted);
 }
 
 void* LoadedModule::Symbol(const char* name) const {

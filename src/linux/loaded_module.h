@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -45,9 +46,16 @@ class LoadedModule {
     return symbol != nullptr;
   }
 
+  // Why the module, built for another version of its interface than
+  // `wanted`, must not be used: its file, the version it exports as the
+  // `uint32_t` `symbol` (or that it exports none) and the one wanted; nothing
+  // when they agree. Asked before any of its calls or structs is used.
+  std::optional<std::string> VersionMismatch(const char* symbol, std::uint32_t wanted) const;
+
  private:
   void* Symbol(const char* name) const;
 
+  std::string file_;
   void* handle_ = nullptr;
   std::string error_;
 };

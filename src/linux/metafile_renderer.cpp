@@ -24,6 +24,11 @@ metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::
     throw Failure::InFile(FailureKind::Platform, picture,
                           "the metafile module cannot be loaded: " + module.Error());
   }
+  if (const auto mismatch =
+          module.VersionMismatch(metafile::kVersionSymbol, metafile::kModuleVersion)) {
+    throw Failure::InFile(FailureKind::Platform, picture,
+                          "the metafile module cannot be loaded: " + *mismatch);
+  }
   metafile::RenderFunction render = nullptr;
   metafile::PrepareFontsFunction prepareFonts = nullptr;
   if (!module.Find(metafile::kRenderSymbol, render) ||

@@ -52,9 +52,18 @@ struct TessarinMetafileRequest {
 typedef int (*TessarinRenderMetafileFunction)(const struct TessarinMetafileRequest* request,
                                               char* message, size_t messageSize);
 
+// The version of this interface (kModuleVersion below), exported by the module.
+extern const uint32_t TessarinMetafileModuleVersion;
+
 }  // extern "C"
 
 namespace tessarin::metafile {
+
+// Raised whenever a struct or a call above changes. The program reads the
+// module's before it calls anything of the module's: a module of an earlier
+// install is refused rather than called through structs it does not know.
+constexpr uint32_t kModuleVersion = 1;
+constexpr const char* kVersionSymbol = "TessarinMetafileModuleVersion";
 
 // The entry point is looked up by this name.
 constexpr const char* kRenderSymbol = "TessarinRenderMetafile";

@@ -227,6 +227,9 @@ TessarinGui CallsOf(QtGuiModule& module) {
 }  // namespace
 }  // namespace tessarin::qt
 
+extern "C" __attribute__((visibility("default"))) const uint32_t tessarin_gui_version =
+    TESSARIN_GUI_VERSION;
+
 extern "C" __attribute__((visibility("default"))) int tessarin_open_gui(TessarinGui* gui) {
   try {
     if (!tessarin::qt::ChooseDisplay()) return 0;

@@ -9,6 +9,7 @@
 #include "linux/linux_config_window.h"
 #include "linux/linux_messages.h"
 #include "linux/loaded_module.h"
+#include "linux/stale_modules.h"
 #include "linux/stderr_messages.h"
 #include "support/captured_stderr.h"
 #include "support/temporary_folder.h"
@@ -52,6 +53,34 @@ TEST(GuiLoader, HasNoModuleWithoutADisplayOrWhereNoneLoads) {
   EXPECT_EQ(broken.Module(), nullptr);
   EXPECT_EQ(broken.Module(), nullptr);
 }
+
+class StaleGuiModule : public ::testing::TestWithParam<testing::StaleModule> {};
+
+// Refused before any call (the module's would abort), once, by its file's
+// name; messages stay on stderr and the window has no display, as without one.
+TEST_P(StaleGuiModule, IsRefusedByNameAndTheRunGoesOnWithoutIt) {
+  GuiLoader stale({GetParam().file}, true);
+  LinuxMessages messages(stale);
+  testing::CapturedStderr errors;
+  messages.Show("Command line incomplete.");
+  messages.Show("Usage: x");
+  EXPECT_EQ(errors.Text(),
+            "Command line incomplete.\nThe GUI module cannot be used: " + GetParam().file + ": " +
+                GetParam().exported + ", this program needs version " +
+                std::to_string(TESSARIN_GUI_VERSION) + ".\nUsage: x\n");
+  RecordingSettings settings;
+  FakePathRules pathRules;
+  LinuxConfigWindow window(stale, settings, pathRules);
+  try {
+    window.Open();
+    ADD_FAILURE() << "the window opened";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Status(), ExitCode::NoDisplay);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OfAnotherInstall, StaleGuiModule,
+                         ::testing::ValuesIn(testing::kStaleModules));
 
 // A module behind the C boundary holding one box's bytes, whose calls fail
 // while `refuse` is set.

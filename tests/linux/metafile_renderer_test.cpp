@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/failure.h"
+#include "linux/stale_modules.h"
 #include "pictures/metafile_source.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
@@ -48,6 +49,28 @@ TEST(MetafileRenderer, DrawsThroughTheModuleAndReportsFailuresByFile) {
               std::string::npos);
   }
 }
+
+class StaleMetafileModule : public ::testing::TestWithParam<testing::StaleModule> {};
+
+// Refused before any call (the module's would abort), by its file's name, as
+// the picture's failure of the same kind as a missing module's.
+TEST_P(StaleMetafileModule, IsRefusedByNameAsAMissingModuleIs) {
+  pictures::DecodeSetup stale({}, MetafileRendererAt(GetParam().file));
+  testing::MetafileBuilder b;
+  b.Placeable(0, 0, 300, 150, 1440);
+  try {
+    pictures::OpenMetafile(testing::InMemory(b.Build(), "clip.wmf"), stale);
+    ADD_FAILURE() << "drawn";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.Kind(), FailureKind::Platform);
+    EXPECT_EQ(failure.what(), "clip.wmf: the metafile module cannot be loaded: " + GetParam().file +
+                                  ": " + GetParam().exported + ", this program needs version " +
+                                  std::to_string(metafile::kModuleVersion));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OfAnotherInstall, StaleMetafileModule,
+                         ::testing::ValuesIn(testing::kStaleModules));
 
 }  // namespace
 }  // namespace tessarin::linux_platform

@@ -242,6 +242,11 @@ struct Bomb {
 class KernelBounds : public SandboxedPictureTest, public ::testing::WithParamInterface<Bomb> {};
 
 TEST_P(KernelBounds, StopTheDecoderWithItsReason) {
+  if (!kDecoderDataLimited && std::string(GetParam().name) == "MemoryBeyondTheLimit")
+    GTEST_SKIP() << "no data limit under AddressSanitizer, whose shadow memory counts as data";
+  if (!kDecoderDataLimited && std::string(GetParam().name) == "ACrash")
+    GTEST_SKIP() << "AddressSanitizer's report of the crash opens files, which the filter "
+                    "refuses: the decoder ends by SIGSYS there";
   EXPECT_EQ(FailureOf([&] { return Open(GetParam().decode); }), InFile(GetParam().reason));
   EXPECT_EQ(kind_, FailureKind::DecoderStopped);
 }
@@ -322,10 +327,12 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   EXPECT_NE(status.find("Seccomp:\t2\n"), std::string::npos) << status;
   EXPECT_NE(status.find("NoNewPrivs:\t1\n"), std::string::npos) << status;
   const std::string limits = ProcFile(decoder, "limits");
-  EXPECT_NE(limits.find("Max data size             " +
-                        std::to_string(pictures::DecodeLimits{}.decoderMiB << 20)),
-            std::string::npos)
-      << limits;
+  if (kDecoderDataLimited) {  // see kDecoderDataLimited: not under AddressSanitizer
+    EXPECT_NE(limits.find("Max data size             " +
+                          std::to_string(pictures::DecodeLimits{}.decoderMiB << 20)),
+              std::string::npos)
+        << limits;
+  }
   EXPECT_NE(limits.find("Max cpu time              " +
                         std::to_string(setup_.limits.decodeProcessorSeconds + 1)),
             std::string::npos)

@@ -51,6 +51,9 @@ RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
 }  // namespace
 }  // namespace tessarin::metafile
 
+extern "C" __attribute__((visibility("default"))) const uint32_t TessarinMetafileModuleVersion =
+    tessarin::metafile::kModuleVersion;
+
 extern "C" __attribute__((visibility("default"))) void TessarinPrepareMetafileFonts(void) {
   try {
     tessarin::metafile::PrepareFonts();
