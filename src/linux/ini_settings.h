@@ -10,16 +10,6 @@
 
 namespace tessarin::linux_platform {
 
-// The settings as a per-user INI file, ConfigHome()/<application>/<application>.ini:
-// "[Section]" lines each followed by "key=value" lines. Names match exactly
-// (letter case counts) and values are kept exactly as given; only "\", line
-// feed and carriage return are escaped (as \\, \n, \r) so that a value stays on
-// its line. A write changes only the line of its key and keeps every other
-// line byte for byte. Reading accepts what an editor may leave: a UTF-8
-// byte-order mark at the start (kept on writing) and "key = value" lines.
-// A run reads the file once: the first read of an application takes its
-// content, later reads answer from it, and every write (which reads the file
-// afresh under its lock, so that no other run's keys are lost) refreshes it.
 // The value of `key` in `section` of an INI text read as IniSettings reads its
 // file; none when the key is not there.
 std::optional<std::string> IniValue(std::string_view content, std::string_view section,
@@ -30,6 +20,16 @@ std::optional<std::string> IniValue(std::string_view content, std::string_view s
 std::string IniWithValue(const std::string& content, const std::string& section,
                          const std::string& key, const std::string& value);
 
+// The settings as a per-user INI file, ConfigHome()/<application>/<application>.ini:
+// "[Section]" lines each followed by "key=value" lines. Names match exactly
+// (letter case counts) and values are kept exactly as given; only "\", line
+// feed and carriage return are escaped (as \\, \n, \r) so that a value stays on
+// its line. A write changes only the line of its key and keeps every other
+// line byte for byte. Reading accepts what an editor may leave: a UTF-8
+// byte-order mark at the start (kept on writing) and "key = value" lines.
+// A run reads the file once: the first read of an application takes its
+// content, later reads answer from it, and every write (which reads the file
+// afresh under its lock, so that no other run's keys are lost) refreshes it.
 class IniSettings : public ports::SettingsBackend {
  public:
   std::string Read(const std::string& application, const std::string& section,

@@ -5,8 +5,8 @@
 namespace tessarin::ports {
 
 // The configuration window. The order of calls: Main calls Open (at most
-// once) and returns; the run's entry then calls RunUntilClosed once, which
-// runs the window until it closes. The window's events run only inside
+// once) and returns saying so; the run's entry then calls RunUntilClosed once,
+// which runs the window until it closes. The window's events run only inside
 // RunUntilClosed, and no exception ever crosses the toolkit.
 class ConfigWindow {
  public:

@@ -31,9 +31,9 @@ ExitCode RunConfigWindow(const ports::Platform& platform) {
 
 ExitCode RunProgram(const ports::Platform& platform) {
   try {
-    const ExitCode status = run_modes::Main(platform);
-    // A job that opened the window returned Done: the run lasts until it closes.
-    return status == ExitCode::Done ? RunConfigWindow(platform) : status;
+    const run_modes::JobOutcome outcome = run_modes::Main(platform);
+    // A job that opened the window: the run lasts until it closes.
+    return outcome.windowOpen ? RunConfigWindow(platform) : outcome.status;
   } catch (const Failure& failure) {
     return StopOnFailure(platform, failure.what(), failure.Status());
   } catch (const std::bad_alloc&) {

@@ -5,9 +5,8 @@
 
 namespace tessarin {
 
-// The configuration window's life after Main has returned: runs it until it
-// closes and gives the status its close ends the run with (ExitCode::Done at
-// once when Main opened no window).
+// The configuration window's life after Main has returned with it open: runs
+// it until it closes and gives the status its close ends the run with.
 ExitCode RunConfigWindow(const ports::Platform& platform);
 
 // The whole run: Main, then the configuration window if Main left one open.

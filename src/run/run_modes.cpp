@@ -39,19 +39,19 @@ std::size_t DrawIndex(ports::Random& random, std::size_t count) {
 
 }  // namespace
 
-ExitCode Main(const ports::Platform& platform) {
+JobOutcome Main(const ports::Platform& platform) {
   if (GetAppSetting(platform.settings, keys::kFirstRun).empty()) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     SaveAppSetting(platform.settings, keys::kFirstRun, "1");
-    return ExitCode::Done;
+    return JobOutcome::Ended(ExitCode::Done);
   }
   const std::string commandLine = platform.process.CommandLine();
   if (commandLine == "/C" || commandLine == "/c") {
     platform.configWindow.Open();
-    return ExitCode::Done;
+    return JobOutcome::WithWindowOpen();
   }
   if (commandLine.empty()) return RunFromSettings(platform);
-  return RunFromCommandLine(platform, commandLine);
+  return JobOutcome::Ended(RunFromCommandLine(platform, commandLine));
 }
 
 ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& commandLine) {
@@ -67,19 +67,19 @@ ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& 
   return MakeAndReport(platform, request);
 }
 
-ExitCode RunFromSettings(const ports::Platform& platform) {
+JobOutcome RunFromSettings(const ports::Platform& platform) {
   ports::SettingsBackend& settings = platform.settings;
   if (!ConfigurationIsComplete(settings)) {
     ReportMessage(platform, kNeedsConfigurationNotice);
     platform.configWindow.Open();
-    return ExitCode::Done;
+    return JobOutcome::WithWindowOpen();
   }
   const std::string folder = GetAppSetting(settings, keys::kInsertDir);
   const std::vector<std::string> insets = ListInsets(platform.files, folder);
   if (insets.empty()) {
     ReportMessage(platform, "[" + folder + "] holds no picture matching " +
                                 std::string(kInsetPatterns) + "... quitting.");
-    return ExitCode::NoInsets;
+    return JobOutcome::Ended(ExitCode::NoInsets);
   }
   const std::string inset = JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
                                      platform.pathRules.PathSeparator());
@@ -90,7 +90,7 @@ ExitCode RunFromSettings(const ports::Platform& platform) {
       GetAppSetting(settings, keys::kX),         GetAppSetting(settings, keys::kY),
       GetAppSetting(settings, keys::kW),         GetAppSetting(settings, keys::kH),
       GetAppSetting(settings, keys::kOutputFile)};
-  return MakeAndReport(platform, request);
+  return JobOutcome::Ended(MakeAndReport(platform, request));
 }
 
 }  // namespace tessarin::run_modes

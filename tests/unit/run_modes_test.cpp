@@ -207,6 +207,12 @@ TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
   // The jobs that make a wallpaper leave no window to run.
   EXPECT_EQ(Run("a.bmp, b.jpg, 1, 1, 1, 1, out.bmp"), ExitCode::Done);
   EXPECT_EQ(fake.configWindow.ran, 2);
+  // Main says so itself: only the jobs that opened it leave it open.
+  for (const auto& [commandLine, open] :
+       {std::pair{"/C", true}, {"a.bmp, b.jpg, 1, 1, 1, 1, o.bmp", false}}) {
+    fake.process.commandLine = commandLine;
+    EXPECT_EQ(run_modes::Main(fake.platform).windowOpen, open) << commandLine;
+  }
 }
 
 TEST_F(RunModesTest, AZeroCoordinateIsAValidSetting) {
