@@ -26,13 +26,22 @@ std::unique_ptr<GuiModule> LoadFrom(const std::filesystem::path& file) {
   }
   TessarinOpenGuiFunction open = nullptr;
   TessarinGui gui{};
-  if (!module.Find(TESSARIN_OPEN_GUI_SYMBOL, open) || open(&gui) == 0) return nullptr;
+  // Why it found no display is of no use: the program goes on without one.
+  char message[TESSARIN_MODULE_MESSAGE_BYTES] = "";
+  if (!module.Find(TESSARIN_OPEN_GUI_SYMBOL, open) ||
+      open(&gui, message, sizeof message) != TESSARIN_MODULE_OK) {
+    return nullptr;
+  }
   return std::make_unique<GuiModule>(gui);
 }
 
-void ThrowIfFailed(TessarinGuiStatus status) {
-  if (status.failed != 0)
-    throw Failure(FailureKind::Platform, std::string("the GUI module: ") + status.message);
+// Calls into the module, giving it a message buffer; its failure throws with
+// the module's words.
+template <typename Call, typename... Arguments>
+void CallModule(Call call, Arguments... arguments) {
+  char message[TESSARIN_MODULE_MESSAGE_BYTES] = "";
+  if (call(arguments..., message, sizeof message) != TESSARIN_MODULE_OK)
+    throw Failure(FailureKind::Platform, std::string("the GUI module: ") + message);
 }
 
 int NumberOf(TextBox box) { return static_cast<int>(box); }
@@ -55,33 +64,33 @@ ConfigWindowWidget::~ConfigWindowWidget() { gui_.destroyConfigWindow(gui_.contex
 std::string ConfigWindowWidget::Text(TextBox box) const {
   const char* text = nullptr;
   std::size_t size = 0;
-  ThrowIfFailed(gui_.boxText(gui_.context, window_, NumberOf(box), &text, &size));
+  CallModule(gui_.boxText, gui_.context, window_, NumberOf(box), &text, &size);
   return std::string(text, size);
 }
 
 void ConfigWindowWidget::SetText(TextBox box, const std::string& text) {
-  ThrowIfFailed(gui_.setBoxText(gui_.context, window_, NumberOf(box), text.data(), text.size()));
+  CallModule(gui_.setBoxText, gui_.context, window_, NumberOf(box), text.data(), text.size());
 }
 
-void ConfigWindowWidget::Close() { ThrowIfFailed(gui_.closeConfigWindow(gui_.context, window_)); }
+void ConfigWindowWidget::Close() { CallModule(gui_.closeConfigWindow, gui_.context, window_); }
 
-void ConfigWindowWidget::Show() { ThrowIfFailed(gui_.showConfigWindow(gui_.context, window_)); }
+void ConfigWindowWidget::Show() { CallModule(gui_.showConfigWindow, gui_.context, window_); }
 
 GuiModule::~GuiModule() { gui_.close(gui_.context); }
 
 void GuiModule::ShowMessage(const std::string& title, const std::string& text) {
-  ThrowIfFailed(gui_.showMessage(gui_.context, title.c_str(), text.c_str()));
+  CallModule(gui_.showMessage, gui_.context, title.c_str(), text.c_str());
 }
 
 std::unique_ptr<ConfigWindowWidget> GuiModule::CreateConfigWindow(ConfigWindowEvents& events) {
   const TessarinConfigWindowEvents calls{&events, Deliver<&ConfigWindowEvents::OkPressed>,
                                          Deliver<&ConfigWindowEvents::Closed>};
   TessarinConfigWindow* window = nullptr;
-  ThrowIfFailed(gui_.createConfigWindow(gui_.context, calls, &window));
+  CallModule(gui_.createConfigWindow, gui_.context, calls, &window);
   return std::make_unique<ConfigWindowWidget>(gui_, window);
 }
 
-void GuiModule::RunEventLoop() { ThrowIfFailed(gui_.runEventLoop(gui_.context)); }
+void GuiModule::RunEventLoop() { CallModule(gui_.runEventLoop, gui_.context); }
 
 void GuiModule::QuitEventLoop() { gui_.quitEventLoop(gui_.context); }
 

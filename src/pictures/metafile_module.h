@@ -2,13 +2,13 @@
 
 // The boundary between the executable and the metafile module, which is
 // loaded at run time only when a metafile is opened (it links Cairo and the
-// font libraries, which no other run needs). A plain C interface: plain
-// structs, function pointers with a context, a status and a message buffer;
-// no exception and no C++ type crosses it.
+// font libraries, which no other run needs). A plain C interface, called
+// by the convention of base/module_boundary.h.
 
 #include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
+
+#include "base/module_boundary.h"
 
 extern "C" {
 
@@ -21,8 +21,8 @@ struct TessarinPixelSink {
 };
 
 // Decodes a device-independent bitmap (info header first) found in the
-// metafile into BGR pixels from `sink` (3 bytes a pixel). Returns 0, or nonzero with the reason in
-// `message` (at most messageSize bytes, terminated) for a damaged bitmap.
+// metafile into BGR pixels from `sink` (3 bytes a pixel); a damaged bitmap
+// fails, with the reason in `message`.
 struct TessarinDibDecoder {
   void* context;
   int (*decode)(void* context, const uint8_t* dib, size_t size, struct TessarinPixelSink sink,
@@ -47,13 +47,13 @@ struct TessarinMetafileRequest {
   struct TessarinPixelSink picture;
 };
 
-// The module's one entry point: 0 when the picture was drawn into
-// request->picture, or nonzero with the reason in `message`.
+// The module's entry point, tessarin_render_metafile: draws the picture into
+// request->picture, or fails with the reason in `message`.
 typedef int (*TessarinRenderMetafileFunction)(const struct TessarinMetafileRequest* request,
                                               char* message, size_t messageSize);
 
 // The version of this interface (kModuleVersion below), exported by the module.
-extern const uint32_t TessarinMetafileModuleVersion;
+extern const uint32_t tessarin_metafile_version;
 
 }  // extern "C"
 
@@ -62,26 +62,16 @@ namespace tessarin::metafile {
 // Raised whenever a struct or a call above changes. The program reads the
 // module's before it calls anything of the module's: a module of an earlier
 // install is refused rather than called through structs it does not know.
-constexpr uint32_t kModuleVersion = 1;
-constexpr const char* kVersionSymbol = "TessarinMetafileModuleVersion";
+constexpr uint32_t kModuleVersion = 2;
+constexpr const char* kVersionSymbol = "tessarin_metafile_version";
 
 // The entry point is looked up by this name.
-constexpr const char* kRenderSymbol = "TessarinRenderMetafile";
+constexpr const char* kRenderSymbol = "tessarin_render_metafile";
 using RenderFunction = TessarinRenderMetafileFunction;
-
-constexpr int kDrawn = 0;
-constexpr int kNotDrawn = 1;
-// Room for any message either side writes.
-constexpr size_t kMessageBytes = 1024;
-
-// Puts `text` in a message buffer of the interface, cut to fit.
-inline void WriteMessage(const char* text, char* message, size_t messageSize) {
-  if (messageSize > 0) snprintf(message, messageSize, "%s", text);
-}
 
 // Opens the fonts text is drawn in, once per process, so that drawing opens no
 // file later (a decoder process may open none once it is shut in).
-constexpr const char* kPrepareFontsSymbol = "TessarinPrepareMetafileFonts";
+constexpr const char* kPrepareFontsSymbol = "tessarin_prepare_metafile_fonts";
 using PrepareFontsFunction = void (*)();
 
 }  // namespace tessarin::metafile

@@ -33,18 +33,18 @@ int DecodeDib(void* context, const uint8_t* dib, size_t size, TessarinPixelSink 
         DecodeMetafileDib(drawing.path, std::span<const std::uint8_t>(dib, size), drawing.setup);
     uint8_t* pixels = sink.allocate(sink.owner, image.width, image.height, ports::kBytesPerPixel);
     if (pixels == nullptr) {
-      metafile::WriteMessage("out of memory for the metafile's bitmap", message, messageSize);
-      return metafile::kNotDrawn;
+      tessarin_write_message("out of memory for the metafile's bitmap", message, messageSize);
+      return TESSARIN_MODULE_FAILED;
     }
     std::memcpy(pixels, image.bgr.data(), image.bgr.size());
-    return metafile::kDrawn;
+    return TESSARIN_MODULE_OK;
   } catch (...) {
     // The failure names the file and its kind already; it is what the run
     // reports once the module gives up.
     drawing.failure = std::current_exception();
-    metafile::WriteMessage("the metafile's bitmap cannot be decoded", message, messageSize);
+    tessarin_write_message("the metafile's bitmap cannot be decoded", message, messageSize);
   }
-  return metafile::kNotDrawn;
+  return TESSARIN_MODULE_FAILED;
 }
 
 // The drawing surface, which the finished picture is left in: its bytes
@@ -108,8 +108,8 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
                                         limits.metafileMaxFontPixels,
                                         {&drawing, DecodeDib},
                                         {&drawing, AllocatePicture}};
-  char message[metafile::kMessageBytes] = "";
-  if (render(&request, message, sizeof message) != metafile::kDrawn) {
+  char message[TESSARIN_MODULE_MESSAGE_BYTES] = "";
+  if (render(&request, message, sizeof message) != TESSARIN_MODULE_OK) {
     if (drawing.failure) std::rethrow_exception(drawing.failure);
     throw Failure::InFile(FailureKind::DamagedPicture, path, message);
   }

@@ -136,9 +136,6 @@ class QtGuiModule {
       quitRequested_ = true;
   }
 
-  // Why the last call failed; the boundary hands it out until the next call.
-  std::string failure;
-
  private:
   // QApplication keeps references to both for its whole life.
   int argc_ = 1;
@@ -164,20 +161,19 @@ namespace {
 
 QtGuiModule& ModuleOf(void* context) { return *static_cast<QtGuiModule*>(context); }
 
-// No exception may cross the boundary: a failure becomes a status whose
-// message the module keeps until its next call.
+// No exception may cross the boundary: a failure becomes the status, its
+// words written into the caller's message buffer.
 template <typename Call>
-TessarinGuiStatus Guarded(void* context, Call call) noexcept {
-  QtGuiModule& module = ModuleOf(context);
+int Guarded(char* message, std::size_t messageSize, Call call) noexcept {
   try {
     call();
-    return {0, nullptr};
+    return TESSARIN_MODULE_OK;
   } catch (const std::exception& failure) {
-    module.failure = failure.what();
+    tessarin_write_message(failure.what(), message, messageSize);
   } catch (...) {
-    module.failure = "an unexpected error of unknown kind";
+    tessarin_write_message("an unexpected error of unknown kind", message, messageSize);
   }
-  return {1, module.failure.c_str()};
+  return TESSARIN_MODULE_FAILED;
 }
 
 TextBox BoxNumbered(int box) {
@@ -189,35 +185,40 @@ TextBox BoxNumbered(int box) {
 TessarinGui CallsOf(QtGuiModule& module) {
   TessarinGui gui{};
   gui.context = &module;
-  gui.showMessage = [](void* context, const char* title, const char* text) {
-    return Guarded(context, [&] { ShowMessageBox(ShownText(title), ShownText(text)); });
+  gui.showMessage = [](void*, const char* title, const char* text, char* message,
+                       std::size_t messageSize) {
+    return Guarded(message, messageSize,
+                   [&] { ShowMessageBox(ShownText(title), ShownText(text)); });
   };
-  gui.createConfigWindow = [](void* context, TessarinConfigWindowEvents events,
-                              TessarinConfigWindow** window) {
-    return Guarded(context, [&] { *window = new TessarinConfigWindow(events); });
+  gui.createConfigWindow = [](void*, TessarinConfigWindowEvents events,
+                              TessarinConfigWindow** window, char* message,
+                              std::size_t messageSize) {
+    return Guarded(message, messageSize, [&] { *window = new TessarinConfigWindow(events); });
   };
   gui.destroyConfigWindow = [](void*, TessarinConfigWindow* window) { delete window; };
-  gui.boxText = [](void* context, TessarinConfigWindow* window, int box, const char** text,
-                   std::size_t* size) {
-    return Guarded(context, [&] {
+  gui.boxText = [](void*, TessarinConfigWindow* window, int box, const char** text,
+                   std::size_t* size, char* message, std::size_t messageSize) {
+    return Guarded(message, messageSize, [&] {
       window->text = window->widget.Text(BoxNumbered(box));
       *text = window->text.data();
       *size = window->text.size();
     });
   };
-  gui.setBoxText = [](void* context, TessarinConfigWindow* window, int box, const char* text,
-                      std::size_t size) {
-    return Guarded(context,
+  gui.setBoxText = [](void*, TessarinConfigWindow* window, int box, const char* text,
+                      std::size_t size, char* message, std::size_t messageSize) {
+    return Guarded(message, messageSize,
                    [&] { window->widget.SetText(BoxNumbered(box), std::string(text, size)); });
   };
-  gui.showConfigWindow = [](void* context, TessarinConfigWindow* window) {
-    return Guarded(context, [&] { window->widget.Show(); });
+  gui.showConfigWindow = [](void*, TessarinConfigWindow* window, char* message,
+                            std::size_t messageSize) {
+    return Guarded(message, messageSize, [&] { window->widget.Show(); });
   };
-  gui.closeConfigWindow = [](void* context, TessarinConfigWindow* window) {
-    return Guarded(context, [&] { window->widget.Close(); });
+  gui.closeConfigWindow = [](void*, TessarinConfigWindow* window, char* message,
+                             std::size_t messageSize) {
+    return Guarded(message, messageSize, [&] { window->widget.Close(); });
   };
-  gui.runEventLoop = [](void* context) {
-    return Guarded(context, [&] { ModuleOf(context).RunEventLoop(); });
+  gui.runEventLoop = [](void* context, char* message, std::size_t messageSize) {
+    return Guarded(message, messageSize, [&] { ModuleOf(context).RunEventLoop(); });
   };
   gui.quitEventLoop = [](void* context) { ModuleOf(context).QuitEventLoop(); };
   gui.close = [](void* context) { delete &ModuleOf(context); };
@@ -230,14 +231,23 @@ TessarinGui CallsOf(QtGuiModule& module) {
 extern "C" __attribute__((visibility("default"))) const uint32_t tessarin_gui_version =
     TESSARIN_GUI_VERSION;
 
-extern "C" __attribute__((visibility("default"))) int tessarin_open_gui(TessarinGui* gui) {
+extern "C" __attribute__((visibility("default"))) int tessarin_open_gui(TessarinGui* gui,
+                                                                        char* message,
+                                                                        size_t messageSize) {
   try {
-    if (!tessarin::qt::ChooseDisplay()) return 0;
+    if (!tessarin::qt::ChooseDisplay()) {
+      tessarin_write_message("no display can be reached", message, messageSize);
+      return TESSARIN_MODULE_FAILED;
+    }
     *gui = tessarin::qt::CallsOf(*new tessarin::qt::QtGuiModule());
-    return 1;
+    return TESSARIN_MODULE_OK;
+  } catch (const std::exception& failure) {
+    // A toolkit that cannot start is no display to the program.
+    tessarin_write_message(failure.what(), message, messageSize);
   } catch (...) {
-    return 0;  // a toolkit that cannot start is no display to the program
+    tessarin_write_message("the toolkit cannot start", message, messageSize);
   }
+  return TESSARIN_MODULE_FAILED;
 }
 
 static_assert(std::is_same_v<decltype(&tessarin_open_gui), TessarinOpenGuiFunction>);

@@ -91,28 +91,34 @@ struct BoundaryFake {
   TessarinConfigWindowEvents events{};
 
   static BoundaryFake& Of(void* context) { return *static_cast<BoundaryFake*>(context); }
-  static TessarinGuiStatus Status(void* context) {
-    return {Of(context).refuse != nullptr, Of(context).refuse};
+  static int Status(void* context, char* message, size_t messageSize) {
+    if (Of(context).refuse == nullptr) return TESSARIN_MODULE_OK;
+    tessarin_write_message(Of(context).refuse, message, messageSize);
+    return TESSARIN_MODULE_FAILED;
   }
   TessarinGui Calls() {
     TessarinGui gui{};
     gui.context = this;
-    gui.showMessage = [](void* context, const char*, const char*) { return Status(context); };
+    gui.showMessage = [](void* context, const char*, const char*, char* message, size_t size) {
+      return Status(context, message, size);
+    };
     gui.createConfigWindow = [](void* context, TessarinConfigWindowEvents given,
-                                TessarinConfigWindow** window) {
+                                TessarinConfigWindow** window, char* message, size_t size) {
       Of(context).events = given;
       *window = nullptr;
-      return Status(context);
+      return Status(context, message, size);
     };
     gui.destroyConfigWindow = [](void*, TessarinConfigWindow*) {};
-    gui.boxText = [](void* context, TessarinConfigWindow*, int, const char** text, size_t* size) {
+    gui.boxText = [](void* context, TessarinConfigWindow*, int, const char** text, size_t* size,
+                     char* message, size_t messageSize) {
       *text = Of(context).box.data();
       *size = Of(context).box.size();
-      return Status(context);
+      return Status(context, message, messageSize);
     };
-    gui.setBoxText = [](void* context, TessarinConfigWindow*, int, const char* text, size_t size) {
+    gui.setBoxText = [](void* context, TessarinConfigWindow*, int, const char* text, size_t size,
+                        char* message, size_t messageSize) {
       Of(context).box.assign(text, size);
-      return Status(context);
+      return Status(context, message, messageSize);
     };
     gui.close = [](void* context) { ++Of(context).closes; };
     return gui;
@@ -159,6 +165,16 @@ TEST(GuiModule, AFailedCallThrowsAFailureInTheModulesWords) {
   }
   EXPECT_THROW(window->SetText(TextBox::X, "1"), Failure);
   EXPECT_THROW(module.CreateConfigWindow(events), Failure);
+  // The module's words fill the program's buffer and stop there.
+  const std::string longWords(3 * TESSARIN_MODULE_MESSAGE_BYTES, 'w');
+  fake.refuse = longWords.c_str();
+  try {
+    module.ShowMessage("Tessarin", "text");
+    ADD_FAILURE() << "the failure was lost";
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.what(),
+              "the GUI module: " + std::string(TESSARIN_MODULE_MESSAGE_BYTES - 1, 'w'));
+  }
 }
 
 TEST(LinuxMessages, WithoutADisplayWritesTheTextToStderrOnly) {

@@ -11,9 +11,9 @@
 
 #ifdef STALE_VERSION
 EXPORTED const std::uint32_t tessarin_gui_version = STALE_VERSION;
-EXPORTED const std::uint32_t TessarinMetafileModuleVersion = STALE_VERSION;
+EXPORTED const std::uint32_t tessarin_metafile_version = STALE_VERSION;
 #endif
 
-EXPORTED int tessarin_open_gui(void*) { std::abort(); }
-EXPORTED void TessarinPrepareMetafileFonts() { std::abort(); }
-EXPORTED int TessarinRenderMetafile(const void*, char*, std::size_t) { std::abort(); }
+EXPORTED int tessarin_open_gui(void*, char*, std::size_t) { std::abort(); }
+EXPORTED void tessarin_prepare_metafile_fonts() { std::abort(); }
+EXPORTED int tessarin_render_metafile(const void*, char*, std::size_t) { std::abort(); }

@@ -28,6 +28,7 @@ enum : std::uint16_t {
   kRestoreDc = 0x0127,
   kSelectObject = 0x012D,
   kSetTextAlign = 0x012E,
+  kDibCreatePatternBrush = 0x0142,
   kDeleteObject = 0x01F0,
   kSetBkColor = 0x0201,
   kSetTextColor = 0x0209,
@@ -41,11 +42,14 @@ enum : std::uint16_t {
   kCreateBrush = 0x02FC,
   kPolygon = 0x0324,
   kPolyline = 0x0325,
+  kScaleWindowExt = 0x0410,
   kEllipse = 0x0418,
   kRectangle = 0x041B,
+  kSetPixel = 0x041F,
   kTextOut = 0x0521,
   kPolyPolygon = 0x0538,
   kRoundRect = 0x061C,
+  kPatBlt = 0x061D,
   kArc = 0x0817,
   kPie = 0x081A,
   kChord = 0x0830,
@@ -365,6 +369,58 @@ TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
   MetafileBuilder noSize;
   fails(noSize.Build(), "no picture size");
 }
+
+// A record of each family at its shortest, which every record of its function
+// holds: drawn at that length, malformed one word shorter.
+struct ShortestRecord {
+  const char* name;
+  std::uint16_t function;
+  std::vector<std::int32_t> words;
+};
+
+class ShortestRecords : public ::testing::TestWithParam<ShortestRecord> {};
+
+TEST_P(ShortestRecords, AreDrawnAndOneWordShorterAreMalformed) {
+  const ShortestRecord& record = GetParam();
+  MetafileBuilder whole = Pixels();
+  EXPECT_NO_THROW(Render(whole.Record(record.function, record.words)));
+  MetafileBuilder cut = Pixels();
+  cut.Record(record.function, {record.words.begin(), record.words.end() - 1})
+      .Record(kRectangle, {10, 10, 0, 0});
+  try {
+    Render(cut);
+    ADD_FAILURE() << "drawn";
+  } catch (const MetafileError& error) {
+    EXPECT_STREQ(error.what(), "the metafile has a malformed record");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachFamily, ShortestRecords,
+    ::testing::Values(
+        ShortestRecord{"RestoreDc", kRestoreDc, {-1}},
+        ShortestRecord{"SetBkColor", kSetBkColor, {0, 0}},
+        ShortestRecord{"ScaleWindowExt", kScaleWindowExt, {1, 1, 1, 1}},
+        ShortestRecord{"CreatePen", kCreatePen, {0, 1, 0, 0, 0}},
+        ShortestRecord{"CreateBrush", kCreateBrush, {0, 0, 0}},
+        ShortestRecord{"CreateFont", kCreateFont, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        ShortestRecord{"DevicePatternBrush", kDibCreatePatternBrush, {3}},
+        ShortestRecord{"SelectObject", kSelectObject, {0}},
+        ShortestRecord{"LineTo", kLineTo, {5, 5}}, ShortestRecord{"Polyline", kPolyline, {0}},
+        ShortestRecord{"PolyPolygon", kPolyPolygon, {0}},
+        ShortestRecord{"Rectangle", kRectangle, {10, 10, 0, 0}},
+        ShortestRecord{"RoundRect", kRoundRect, {2, 2, 10, 10, 0, 0}},
+        ShortestRecord{"Pie", kPie, {0, 0, 0, 0, 10, 10, 0, 0}},
+        ShortestRecord{"SetPixel", kSetPixel, {0, 0, 1, 1}},
+        ShortestRecord{"PatBlt", kPatBlt, {0x0042, 0, 5, 5, 0, 0}},
+        ShortestRecord{"TextOut", kTextOut, {0, 0, 0}},
+        ShortestRecord{"ExtTextOut", kExtTextOut, {0, 0, 0, 0}},
+        ShortestRecord{"BitBltWithoutBitmap", kDibBitBlt, {0x0042, 0, 0, 0, 0, 5, 5, 0, 0}},
+        ShortestRecord{
+            "StretchBltWithoutBitmap", kDibStretchBlt, {0x0042, 0, 0, 0, 0, 0, 0, 5, 5, 0, 0}},
+        ShortestRecord{"SetDibToDevCopyingNothing", kSetDibToDev, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        ShortestRecord{"StretchDibCopyingNothing", kStretchDib, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 // Bitmaps cost before they are decoded: one that copies nothing is never
 // decoded, one beyond the memory left is refused unread.

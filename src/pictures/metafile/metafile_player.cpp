@@ -11,14 +11,15 @@ namespace {
 
 using detail::Frame;
 using detail::kAnisotropic;
-using detail::kEof;
+using detail::kHeaderBytes;
+using detail::kHeaderWords;
 using detail::kMaxCairoSide;
 using detail::kPixelsPerInch;
-using detail::kSetWindowExt;
-using detail::kSetWindowOrg;
-using detail::Malformed;
-using detail::Params;
+using detail::kPlaceableHeaderBytes;
+using detail::kPlaceableKey;
 using detail::Point;
+using detail::RecordFunction;
+using detail::RecordReader;
 
 std::uint16_t U16At(std::span<const std::uint8_t> b, std::size_t at) {
   if (at + 2 > b.size()) throw MetafileError("the file ends early");
@@ -34,15 +35,15 @@ std::uint32_t U32At(std::span<const std::uint8_t> b, std::size_t at) {
 // origin and extent the records set.
 void FindWindow(std::span<const std::uint8_t> b, Frame& frame) {
   std::optional<Point> origin, extent;
-  for (std::size_t at = frame.recordsStart; at + 6 <= frame.recordsEnd && !extent;) {
-    const std::uint32_t words = U32At(b, at);
-    const std::uint16_t function = U16At(b, at + 4);
-    if (words < 3 || words > (frame.recordsEnd - at) / 2) Malformed();
-    if (function == kEof) break;
-    const Params p(b.subspan(at + 6, words * 2 - 6));
-    if (function == kSetWindowOrg && !origin) origin = Point{double(p.I16(1)), double(p.I16(0))};
-    if (function == kSetWindowExt) extent = Point{double(p.I16(1)), double(p.I16(0))};
-    at += words * 2;
+  RecordReader records(b, frame.recordsStart, frame.recordsEnd);
+  while (!extent) {
+    const auto record = records.Next();
+    if (!record) break;
+    const auto& p = record->params;
+    if (record->function == RecordFunction::kSetWindowOrg && !origin)
+      origin = Point{double(p.I16(1)), double(p.I16(0))};
+    if (record->function == RecordFunction::kSetWindowExt)
+      extent = Point{double(p.I16(1)), double(p.I16(0))};
   }
   if (!extent || extent->x == 0 || extent->y == 0)
     throw MetafileError("the metafile gives no picture size");
@@ -61,7 +62,7 @@ Frame ReadFrame(const RenderRequest& request) {
   const auto b = request.bytes;
   Frame frame;
   std::size_t header = 0;
-  const bool placeable = b.size() >= 4 && U32At(b, 0) == 0x9AC6CDD7u;
+  const bool placeable = b.size() >= 4 && U32At(b, 0) == kPlaceableKey;
   if (placeable) {
     const auto left = static_cast<std::int16_t>(U16At(b, 6)),
                top = static_cast<std::int16_t>(U16At(b, 8));
@@ -77,14 +78,14 @@ Frame ReadFrame(const RenderRequest& request) {
     frame.map.windowX = left, frame.map.windowY = top;
     frame.map.windowW = right - left, frame.map.windowH = bottom - top;
     frame.map.viewW = frame.width, frame.map.viewH = frame.height;
-    header = 22;
+    header = kPlaceableHeaderBytes;
   }
   const std::uint16_t headerWords = U16At(b, header + 2);
   const std::uint64_t fileWords = U32At(b, header + 6);
-  if (headerWords != 9) throw MetafileError("the metafile's header is damaged");
+  if (headerWords != kHeaderWords) throw MetafileError("the metafile's header is damaged");
   if (fileWords * 2 > b.size() - header) throw MetafileError("the file ends early");
   frame.objectCount = U16At(b, header + 10);
-  frame.recordsStart = header + 18;
+  frame.recordsStart = header + kHeaderBytes;
   frame.recordsEnd = header + static_cast<std::size_t>(fileWords) * 2;
   if (frame.recordsEnd < frame.recordsStart)
     throw MetafileError("the metafile's header is damaged");

@@ -2,6 +2,7 @@
 // and nothing escapes it but the status and the message.
 
 #include <exception>
+#include <type_traits>
 
 #include "pictures/metafile/metafile_player.h"
 #include "pictures/metafile_module.h"
@@ -26,9 +27,9 @@ uint8_t* AllocateBitmap(void* owner, int32_t width, int32_t height, int32_t byte
 // MetafileError carrying the decoder's message.
 ports::Bitmap DecodeDib(const TessarinDibDecoder& decoder, std::span<const std::uint8_t> dib) {
   ports::Bitmap image;
-  char message[kMessageBytes] = "";
+  char message[TESSARIN_MODULE_MESSAGE_BYTES] = "";
   if (decoder.decode(decoder.context, dib.data(), dib.size(), {&image, AllocateBitmap}, message,
-                     sizeof message) != kDrawn) {
+                     sizeof message) != TESSARIN_MODULE_OK) {
     throw MetafileError(message);
   }
   return image;
@@ -51,10 +52,10 @@ RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
 }  // namespace
 }  // namespace tessarin::metafile
 
-extern "C" __attribute__((visibility("default"))) const uint32_t TessarinMetafileModuleVersion =
+extern "C" __attribute__((visibility("default"))) const uint32_t tessarin_metafile_version =
     tessarin::metafile::kModuleVersion;
 
-extern "C" __attribute__((visibility("default"))) void TessarinPrepareMetafileFonts(void) {
+extern "C" __attribute__((visibility("default"))) void tessarin_prepare_metafile_fonts(void) {
   try {
     tessarin::metafile::PrepareFonts();
   } catch (...) {
@@ -62,16 +63,18 @@ extern "C" __attribute__((visibility("default"))) void TessarinPrepareMetafileFo
   }
 }
 
-extern "C" __attribute__((visibility("default"))) int TessarinRenderMetafile(
+extern "C" __attribute__((visibility("default"))) int tessarin_render_metafile(
     const TessarinMetafileRequest* request, char* message, size_t messageSize) {
   using namespace tessarin::metafile;
   try {
     RenderMetafile(PlayerRequest(*request));  // into the executable's memory
-    return kDrawn;
+    return TESSARIN_MODULE_OK;
   } catch (const std::exception& error) {
-    WriteMessage(error.what(), message, messageSize);
+    tessarin_write_message(error.what(), message, messageSize);
   } catch (...) {
-    WriteMessage("the metafile module failed", message, messageSize);
+    tessarin_write_message("the metafile module failed", message, messageSize);
   }
-  return kNotDrawn;
+  return TESSARIN_MODULE_FAILED;
 }
+
+static_assert(std::is_same_v<decltype(&tessarin_render_metafile), TessarinRenderMetafileFunction>);

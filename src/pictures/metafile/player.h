@@ -18,6 +18,7 @@
 
 #include "base/little_endian.h"
 #include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile/metafile_records.h"
 
 namespace tessarin::metafile::detail {
 
@@ -36,71 +37,6 @@ constexpr double kGlyphCost = 256;         // each character, however small
 constexpr double kDecodeCostPerPixel = 2;  // a bitmap decoded and made a surface
 constexpr double kDashCostPerPixel = 64;   // each pixel of length a dashed pen runs
 
-// Record functions (the low byte names the record; the high byte counts its
-// parameters in some writers, which is why the full word is compared).
-enum Function : std::uint16_t {
-  kEof = 0x0000,
-  kSaveDc = 0x001E,
-  kSetBkMode = 0x0102,
-  kSetMapMode = 0x0103,
-  kSetPolyFillMode = 0x0106,
-  kRestoreDc = 0x0127,
-  kSelectObject = 0x012D,
-  kSetTextAlign = 0x012E,
-  kDibCreatePatternBrush = 0x0142,
-  kDeleteObject = 0x01F0,
-  kCreatePatternBrush = 0x01F9,
-  kSetBkColor = 0x0201,
-  kSetTextColor = 0x0209,
-  kSetWindowOrg = 0x020B,
-  kSetWindowExt = 0x020C,
-  kSetViewportOrg = 0x020D,
-  kSetViewportExt = 0x020E,
-  kOffsetWindowOrg = 0x020F,
-  kOffsetViewportOrg = 0x0211,
-  kLineTo = 0x0213,
-  kMoveTo = 0x0214,
-  kCreatePenIndirect = 0x02FA,
-  kCreateFontIndirect = 0x02FB,
-  kCreateBrushIndirect = 0x02FC,
-  kPolygon = 0x0324,
-  kPolyline = 0x0325,
-  kScaleWindowExt = 0x0410,
-  kScaleViewportExt = 0x0412,
-  kIntersectClipRect = 0x0416,
-  kEllipse = 0x0418,
-  kRectangle = 0x041B,
-  kSetPixel = 0x041F,
-  kTextOut = 0x0521,
-  kPolyPolygon = 0x0538,
-  kRoundRect = 0x061C,
-  kPatBlt = 0x061D,
-  kCreateRegion = 0x06FF,
-  kCreatePalette = 0x00F7,
-  kArc = 0x0817,
-  kPie = 0x081A,
-  kChord = 0x0830,
-  kDibBitBlt = 0x0940,
-  kExtTextOut = 0x0A32,
-  kDibStretchBlt = 0x0B41,
-  kSetDibToDev = 0x0D33,
-  kStretchDib = 0x0F43,
-};
-
-enum MapMode {
-  kText = 1,
-  kLoMetric,
-  kHiMetric,
-  kLoEnglish,
-  kHiEnglish,
-  kTwips,
-  kIsotropic,
-  kAnisotropic
-};
-
-constexpr std::uint32_t kSrcCopy = 0x00CC0020, kSrcPaint = 0x00EE0086, kSrcAnd = 0x008800C6;
-constexpr std::uint32_t kPatCopy = 0x00F00021, kBlackness = 0x00000042, kWhiteness = 0x00FF0062;
-
 [[noreturn]] inline void Malformed() { throw MetafileError("the metafile has a malformed record"); }
 
 // Little-endian reads within one record's parameters.
@@ -108,6 +44,7 @@ class Params {
  public:
   explicit Params(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   std::size_t Size() const { return bytes_.size(); }
+  std::size_t Words() const { return bytes_.size() / 2; }
   std::uint16_t U16(std::size_t word) const {
     const std::size_t at = word * 2;
     if (at + 2 > bytes_.size()) Malformed();
@@ -130,6 +67,35 @@ class Params {
   std::span<const std::uint8_t> bytes_;
 };
 
+// One record: its function and its parameters.
+struct Record {
+  RecordFunction function;
+  Params params;
+};
+
+// The records from `start` to `end`, one at a time, up to the end-of-file
+// record or the last that fits.
+class RecordReader {
+ public:
+  RecordReader(std::span<const std::uint8_t> bytes, std::size_t start, std::size_t end)
+      : bytes_(bytes), at_(start), end_(end) {}
+  // The next record, or nothing at the end; a record whose size does not fit throws.
+  std::optional<Record> Next() {
+    if (at_ + kRecordHeaderBytes > end_) return std::nullopt;
+    const std::uint32_t words = Le32(&bytes_[at_]);
+    const auto function = static_cast<RecordFunction>(Le16(&bytes_[at_ + 4]));
+    if (words < kRecordHeaderWords || words > (end_ - at_) / 2) Malformed();
+    if (function == RecordFunction::kEof) return std::nullopt;
+    const Params params(bytes_.subspan(at_ + kRecordHeaderBytes, words * 2 - kRecordHeaderBytes));
+    at_ += words * 2;
+    return Record{function, params};
+  }
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+  std::size_t at_, end_;
+};
+
 struct Colour {
   double r = 0, g = 0, b = 0;
 };
@@ -137,32 +103,36 @@ struct Colour {
 // A COLORREF: 0x00bbggrr; palette indexes (high byte 1) have no palette to
 // look into here and come out black.
 inline Colour FromColorRef(std::uint32_t ref) {
-  if ((ref >> 24) == 1) return {};
+  if ((ref >> 24) == kPaletteIndexTag) return {};
   return {(ref & 0xFF) / 255.0, ((ref >> 8) & 0xFF) / 255.0, ((ref >> 16) & 0xFF) / 255.0};
 }
 
-struct SurfaceFree {
-  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+// Cairo's objects owned like any other, each freed by its own function.
+template <typename Object, void (*Destroy)(Object*)>
+struct CairoFree {
+  void operator()(Object* object) const { Destroy(object); }
 };
+using SurfaceFree = CairoFree<cairo_surface_t, cairo_surface_destroy>;
 using Surface = std::shared_ptr<cairo_surface_t>;
+using Context = std::unique_ptr<cairo_t, CairoFree<cairo_t, cairo_destroy>>;
 
 struct Pen {
-  int style = 0;  // PS_SOLID
+  int style = kPenSolid;
   double width = 0;
   Colour colour;
 };
 
 struct Brush {
-  int style = 0;  // BS_SOLID
+  int style = kBrushSolid;
   Colour colour{1, 1, 1};
-  int hatch = 0;
-  Surface pattern;  // BS_DIBPATTERNPT
+  int hatch = kHatchHorizontal;
+  Surface pattern;  // kBrushDibPattern's
 };
 
 struct Font {
   int height = 0;
   int escapement = 0;
-  int weight = 400;
+  int weight = kNormalWeight;
   bool italic = false;
   std::string face;
 };
@@ -189,7 +159,7 @@ struct DcState {
   Colour background{1, 1, 1};
   bool opaqueBackground = true;
   bool winding = false;
-  int textAlign = 0;
+  int textAlign = text_align::kLeft | text_align::kTop;
   double x = 0, y = 0;  // current position, logical
 };
 
@@ -212,13 +182,23 @@ struct Frame {
 class Player {
  public:
   Player(const RenderRequest& request, const Frame& frame);
-  ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
   ports::Bitmap Play();
 
  private:
+  // What plays a record of one function, and the fewest parameter words it
+  // reads whatever its contents: a record shorter than that is malformed.
+  struct Handler {
+    RecordFunction function;
+    std::size_t minWords;
+    void (*play)(Player& player, const Params& p);
+  };
+  // The handler of `function`; none for records that do not change the
+  // picture and for unknown ones.
+  static const Handler* HandlerOf(RecordFunction function);
+
   struct Rect {
     double left, top, right, bottom;
     double Width() const { return right - left; }
@@ -234,7 +214,15 @@ class Player {
     std::size_t dibWord = 0;
   };
 
-  void Play(std::uint16_t function, const Params& p);
+  // Where a text goes: device pixels, and the font's extents it was placed by.
+  struct TextPlacement {
+    Point anchor;  // the reference point, which an escapement turns the text around
+    double left, baseline, width;
+    cairo_font_extents_t font;
+  };
+
+  void Play(const Record& record);
+  cairo_t* Cairo() const { return context_.get(); }
 
   // The record loop, state and objects (player_record_loop.cpp).
   Point ScaleFactors() const;
@@ -259,11 +247,11 @@ class Player {
   void DeleteObject(std::uint16_t index);
 
   // Drawing (player_drawing.cpp).
-  void SetColour(Colour c) { cairo_set_source_rgb(cr_, c.r, c.g, c.b); }
+  void SetColour(Colour c) { cairo_set_source_rgb(Cairo(), c.r, c.g, c.b); }
   static Surface HatchSurface(int hatch, Colour c);
   void SetPatternSource(const Surface& surface);
-  bool HasBrush() const { return state_.brush.style != 1; }  // not BS_NULL
-  bool HasPen() const { return state_.pen.style != 5; }      // not PS_NULL
+  bool HasBrush() const { return state_.brush.style != kBrushNull; }
+  bool HasPen() const { return state_.pen.style != kPenNull; }
   void FillPath();
   void StrokePath();
   double PathLength() const;
@@ -273,15 +261,17 @@ class Player {
   void Rectangle(const Params& p);
   void RoundRect(const Params& p);
   void Ellipse(const Params& p);
-  void ArcFamily(std::uint16_t function, const Params& p);
+  void ArcFamily(RecordFunction function, const Params& p);
   std::vector<Point> Points(const Params& p, std::size_t word, std::size_t count) const;
   static Rect Bounds(const std::vector<Point>& points);
   void LineTo(const Params& p);
   void Polyline(const Params& p);
   void Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
                 std::size_t firstPointWord);
+  void Polygon(const Params& p);
   void PolyPolygon(const Params& p);
   void SetPixel(const Params& p);
+  void PatBlt(const Params& p);
   void PatBlt(std::uint32_t rop, Rect r);
 
   // Text (player_text.cpp).
@@ -289,7 +279,12 @@ class Player {
   void FillText(const char* text);
   void ChargeGlyphs(double left, double baseline, double width, std::size_t count,
                     const std::vector<double>& advances);
-  void DrawText(double x, double y, const std::string& text, std::span<const std::uint8_t> ansi,
+  TextPlacement PlaceText(Point reference, const std::string& text,
+                          const std::vector<double>& advances);
+  void DrawText(const TextPlacement& place, const std::string& text,
+                std::span<const std::uint8_t> ansi, const std::vector<double>& advances,
+                std::optional<Rect> opaque, bool clip);
+  void ShowText(double x, double y, std::span<const std::uint8_t> ansi,
                 const std::vector<double>& advances, std::optional<Rect> opaque, bool clip);
   void TextOut(const Params& p);
   void ExtTextOut(const Params& p);
@@ -298,7 +293,7 @@ class Player {
   Surface SurfaceOf(const ports::Bitmap& image);
   ports::Bitmap DecodeDib(std::span<const std::uint8_t> dib);
   void CreateDibPatternBrush(const Params& p);
-  void DibRecord(std::uint16_t function, const Params& p);
+  void DibRecord(RecordFunction function, const Params& p);
   void DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far);
 
   const RenderRequest& request_;
@@ -309,7 +304,7 @@ class Player {
   std::uint8_t* pixels_ = nullptr;       // the picture's surface, 4 bytes a pixel
   std::vector<std::uint8_t> ownPixels_;  // its memory, unless the request gives it
   Surface surface_;
-  cairo_t* cr_ = nullptr;
+  Context context_;  // drawing on surface_, so freed before it
   DcState state_;
   std::vector<DcState> saved_;
   std::vector<std::optional<Object>> objects_;

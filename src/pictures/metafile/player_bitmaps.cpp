@@ -14,7 +14,8 @@ namespace {
 double DeclaredPixels(std::span<const std::uint8_t> dib) {
   if (dib.size() < 16) return 0;
   const std::uint8_t* h = dib.data();
-  if (Le32(h) == 12) return double(Le16(h + 4)) * double(Le16(h + 6));  // OS/2 core header
+  if (Le32(h) == kCoreHeaderBytes)
+    return double(Le16(h + 4)) * double(Le16(h + 6));  // OS/2 core header
   const auto width = static_cast<std::int32_t>(Le32(h + 4)),
              height = static_cast<std::int32_t>(Le32(h + 8));
   return std::abs(double(width)) * std::abs(double(height));
@@ -36,10 +37,10 @@ ports::Bitmap Player::DecodeDib(std::span<const std::uint8_t> dib) {
 
 void Player::CreateDibPatternBrush(const Params& p) {
   Object o{Object::kBrush, {}, {}, {}};
-  if (p.U16(0) == 3) {  // BS_PATTERN holds a device-dependent bitmap: draw solid
-    o.brush.style = 0;
+  if (p.U16(0) == kBrushPattern) {  // a device-dependent bitmap: drawn solid
+    o.brush.style = kBrushSolid;
   } else {
-    o.brush.style = 5;
+    o.brush.style = kBrushDibPattern;
     o.brush.pattern = SurfaceOf(DecodeDib(p.From(2)));
   }
   Add(o);
@@ -73,26 +74,28 @@ Surface Player::SurfaceOf(const ports::Bitmap& image) {
   return s;
 }
 
-void Player::DibRecord(std::uint16_t function, const Params& p) {
+void Player::DibRecord(RecordFunction function, const Params& p) {
   Blit b;
   b.rop = p.U32(0);
-  // Without a bitmap the record is exactly its function's high byte of
-  // parameter words long, and acts like PatBlt.
-  const bool hasBitmap = p.Size() > static_cast<std::size_t>(function >> 8) * 2;
+  // Without a bitmap the record is exactly its function's counted words
+  // long, and acts like PatBlt.
+  const bool hasBitmap = p.Words() > CountedWords(function);
   switch (function) {
-    case kDibBitBlt:  // rop, ySrc, xSrc, [reserved], h, w, yDest, xDest, DIB
+    case RecordFunction::kDibBitBlt:  // rop, ySrc, xSrc, [reserved], h, w, yDest, xDest, DIB
       if (!hasBitmap)
         return PatBlt(b.rop, Box(p.I16(8), p.I16(7), p.I16(8) + p.I16(6), p.I16(7) + p.I16(5)));
       b.srcY = p.I16(2), b.srcX = p.I16(3), b.h = b.srcH = p.I16(4), b.w = b.srcW = p.I16(5);
       b.y = p.I16(6), b.x = p.I16(7), b.dibWord = 8;
       break;
-    case kDibStretchBlt:  // rop, hSrc, wSrc, ySrc, xSrc, [reserved], h, w, yDest, xDest, DIB
+    case RecordFunction::kDibStretchBlt:  // rop, hSrc, wSrc, ySrc, xSrc, [reserved], h, w, yDest,
+                                          // xDest, DIB
       if (!hasBitmap)
         return PatBlt(b.rop, Box(p.I16(10), p.I16(9), p.I16(10) + p.I16(8), p.I16(9) + p.I16(7)));
       b.srcH = p.I16(2), b.srcW = p.I16(3), b.srcY = p.I16(4), b.srcX = p.I16(5);
       b.h = p.I16(6), b.w = p.I16(7), b.y = p.I16(8), b.x = p.I16(9), b.dibWord = 10;
       break;
-    case kStretchDib:  // rop, usage, hSrc, wSrc, ySrc, xSrc, h, w, yDest, xDest, DIB
+    case RecordFunction::kStretchDib:  // rop, usage, hSrc, wSrc, ySrc, xSrc, h, w, yDest, xDest,
+                                       // DIB
       b.srcH = p.I16(3), b.srcW = p.I16(4), b.srcY = p.I16(5), b.srcX = p.I16(6);
       b.h = p.I16(7), b.w = p.I16(8), b.y = p.I16(9), b.x = p.I16(10), b.dibWord = 11;
       b.srcFromBottom = true;
@@ -117,19 +120,19 @@ void Player::DibRecord(std::uint16_t function, const Params& p) {
 void Player::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far) {
   const Surface surface = SurfaceOf(image);
   const double top = b.srcFromBottom ? image.height - b.srcY - std::abs(b.srcH) : b.srcY;
-  cairo_save(cr_);
-  cairo_rectangle(cr_, std::min(a.x, far.x), std::min(a.y, far.y), std::abs(far.x - a.x),
+  cairo_save(Cairo());
+  cairo_rectangle(Cairo(), std::min(a.x, far.x), std::min(a.y, far.y), std::abs(far.x - a.x),
                   std::abs(far.y - a.y));
-  cairo_clip(cr_);
-  cairo_translate(cr_, a.x, a.y);
-  cairo_scale(cr_, (far.x - a.x) / b.srcW, (far.y - a.y) / b.srcH);
-  cairo_set_source_surface(cr_, surface.get(), -b.srcX, -top);
-  cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_NEAREST);
+  cairo_clip(Cairo());
+  cairo_translate(Cairo(), a.x, a.y);
+  cairo_scale(Cairo(), (far.x - a.x) / b.srcW, (far.y - a.y) / b.srcH);
+  cairo_set_source_surface(Cairo(), surface.get(), -b.srcX, -top);
+  cairo_pattern_set_filter(cairo_get_source(Cairo()), CAIRO_FILTER_NEAREST);
   // Mask-building raster operations, as near as Cairo's operators come.
-  if (b.rop == kSrcAnd) cairo_set_operator(cr_, CAIRO_OPERATOR_MULTIPLY);
-  if (b.rop == kSrcPaint) cairo_set_operator(cr_, CAIRO_OPERATOR_LIGHTEN);
-  cairo_paint(cr_);
-  cairo_restore(cr_);
+  if (b.rop == kSrcAnd) cairo_set_operator(Cairo(), CAIRO_OPERATOR_MULTIPLY);
+  if (b.rop == kSrcPaint) cairo_set_operator(Cairo(), CAIRO_OPERATOR_LIGHTEN);
+  cairo_paint(Cairo());
+  cairo_restore(Cairo());
 }
 
 }  // namespace tessarin::metafile::detail

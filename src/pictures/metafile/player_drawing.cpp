@@ -9,19 +9,21 @@ namespace tessarin::metafile::detail {
 
 Surface Player::HatchSurface(int hatch, Colour c) {
   Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8), SurfaceFree());
-  cairo_t* cr = cairo_create(s.get());
+  const Context context(cairo_create(s.get()));
+  cairo_t* cr = context.get();
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   cairo_set_source_rgb(cr, c.r, c.g, c.b);
+  const bool horizontal = hatch == kHatchHorizontal || hatch == kHatchCross;
+  const bool vertical = hatch == kHatchVertical || hatch == kHatchCross;
+  const bool downward = hatch == kHatchDownward || hatch == kHatchDiagonalCross;
+  const bool upward = hatch == kHatchUpward || hatch == kHatchDiagonalCross;
+  if (horizontal) cairo_rectangle(cr, 0, 4, 8, 1);
+  if (vertical) cairo_rectangle(cr, 4, 0, 1, 8);
   for (int i = 0; i < 8; ++i) {
-    const bool horizontal = (hatch == 0 || hatch == 4) && i == 0;
-    const bool vertical = (hatch == 1 || hatch == 4) && i == 0;
-    if (horizontal) cairo_rectangle(cr, 0, 4, 8, 1);
-    if (vertical) cairo_rectangle(cr, 4, 0, 1, 8);
-    if (hatch == 2 || hatch == 5) cairo_rectangle(cr, i, i, 1, 1);      // "\"
-    if (hatch == 3 || hatch == 5) cairo_rectangle(cr, 7 - i, i, 1, 1);  // "/"
+    if (downward) cairo_rectangle(cr, i, i, 1, 1);
+    if (upward) cairo_rectangle(cr, 7 - i, i, 1, 1);
   }
   cairo_fill(cr);
-  cairo_destroy(cr);
   return s;
 }
 
@@ -29,27 +31,27 @@ void Player::SetPatternSource(const Surface& surface) {
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface.get());
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
-  cairo_set_source(cr_, pattern);
+  cairo_set_source(Cairo(), pattern);
   cairo_pattern_destroy(pattern);
 }
 
 // Fills the current path with the brush, keeping the path.
 void Player::FillPath() {
   if (!HasBrush()) return;
-  cairo_set_fill_rule(cr_, state_.winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+  cairo_set_fill_rule(Cairo(), state_.winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
   const Brush& b = state_.brush;
-  if (b.style == 2) {
+  if (b.style == kBrushHatched) {
     if (state_.opaqueBackground) {
       SetColour(state_.background);
-      cairo_fill_preserve(cr_);
+      cairo_fill_preserve(Cairo());
     }
     SetPatternSource(HatchSurface(b.hatch, b.colour));
-  } else if (b.style == 5 && b.pattern) {
+  } else if (b.style == kBrushDibPattern && b.pattern) {
     SetPatternSource(b.pattern);
   } else {
     SetColour(b.colour);
   }
-  cairo_fill_preserve(cr_);
+  cairo_fill_preserve(Cairo());
 }
 
 void Player::StrokePath() {
@@ -58,16 +60,18 @@ void Player::StrokePath() {
   // A pen wider than the picture covers it all already; wider only costs time.
   const double widest = 2.0 * (frame_.width + frame_.height);
   const double width = std::clamp(DeviceLength(pen.width), 1.0, widest);
-  cairo_set_line_width(cr_, width);
-  cairo_set_line_cap(cr_, width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-  cairo_set_line_join(cr_, width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+  cairo_set_line_width(Cairo(), width);
+  cairo_set_line_cap(Cairo(), width > 1 ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(Cairo(), width > 1 ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+  // Each dashed style's dashes, by PenStyle.
   static const std::vector<double> kDashes[] = {
       {}, {18, 6}, {3, 3}, {9, 6, 3, 6}, {9, 3, 3, 3, 3, 3}};
+  static_assert(kPenSolid == 0 && kPenDash == 1 && kPenDashDotDot == 4);
   // As in GDI, only a pen one pixel wide is dashed; a wider one draws solid
   // (dashes shorter than the pen is wide would each be a blob of their own).
-  const bool dashed = width <= 1 && pen.style >= 1 && pen.style <= 4;
-  const std::vector<double>& dashes = dashed ? kDashes[pen.style] : kDashes[0];
-  cairo_set_dash(cr_, dashes.data(), static_cast<int>(dashes.size()), 0);
+  const bool dashed = width <= 1 && pen.style >= kPenDash && pen.style <= kPenDashDotDot;
+  const std::vector<double>& dashes = dashed ? kDashes[pen.style] : kDashes[kPenSolid];
+  cairo_set_dash(Cairo(), dashes.data(), static_cast<int>(dashes.size()), 0);
   SetColour(pen.colour);
   // A pen works along its whole length, inside the picture or not, and a
   // dashed one makes a shape of every dash: charged before anything is
@@ -75,15 +79,15 @@ void Player::StrokePath() {
   Spend(PathLength() * (dashes.empty() ? 1 : kDashCostPerPixel));
   if (width > 1) {  // a wide pen paints well beyond the shape's own box
     double x0, y0, x1, y1;
-    cairo_stroke_extents(cr_, &x0, &y0, &x1, &y1);
+    cairo_stroke_extents(Cairo(), &x0, &y0, &x1, &y1);
     Charge({x0, y0, x1, y1});
   }
-  cairo_stroke_preserve(cr_);
+  cairo_stroke_preserve(Cairo());
 }
 
 // The length of the current path in device pixels, curves flattened.
 double Player::PathLength() const {
-  cairo_path_t* path = cairo_copy_path_flat(cr_);
+  cairo_path_t* path = cairo_copy_path_flat(Cairo());
   double length = 0, x = 0, y = 0, startX = 0, startY = 0;
   for (int i = 0; path->status == CAIRO_STATUS_SUCCESS && i < path->num_data;
        i += path->data[i].header.length) {
@@ -111,30 +115,30 @@ double Player::PathLength() const {
 template <typename AddPath>
 void Player::Shape(Rect bounds, AddPath path) {
   Charge(bounds);
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
   path(0.0);
   FillPath();
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
   path(0.5);
   StrokePath();
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
 }
 
 void Player::AddEllipse(Rect r, double inset) {
   const double rx = r.Width() / 2 - inset, ry = r.Height() / 2 - inset;
   if (rx <= 0 || ry <= 0) return;
-  cairo_save(cr_);
-  cairo_translate(cr_, r.left + r.Width() / 2, r.top + r.Height() / 2);
-  cairo_scale(cr_, rx, ry);
-  cairo_arc(cr_, 0, 0, 1, 0, 2 * kPi);
-  cairo_restore(cr_);
+  cairo_save(Cairo());
+  cairo_translate(Cairo(), r.left + r.Width() / 2, r.top + r.Height() / 2);
+  cairo_scale(Cairo(), rx, ry);
+  cairo_arc(Cairo(), 0, 0, 1, 0, 2 * kPi);
+  cairo_restore(Cairo());
 }
 
 void Player::Rectangle(const Params& p) {
   const Rect r = RecordBox(p, 0);
   Shape(r, [&](double inset) {
     if (r.Width() > 2 * inset && r.Height() > 2 * inset)
-      cairo_rectangle(cr_, r.left + inset, r.top + inset, r.Width() - 2 * inset,
+      cairo_rectangle(Cairo(), r.left + inset, r.top + inset, r.Width() - 2 * inset,
                       r.Height() - 2 * inset);
   });
 }
@@ -149,20 +153,20 @@ void Player::RoundRect(const Params& p) {
     const double rx = cw / 2, ry = ch / 2;
     if (rr <= l || b <= t) return;
     if (rx <= 0 || ry <= 0) {
-      cairo_rectangle(cr_, l, t, rr - l, b - t);
+      cairo_rectangle(Cairo(), l, t, rr - l, b - t);
       return;
     }
     const Point corners[] = {
         {rr - rx, t + ry}, {rr - rx, b - ry}, {l + rx, b - ry}, {l + rx, t + ry}};
-    cairo_new_sub_path(cr_);
+    cairo_new_sub_path(Cairo());
     for (int i = 0; i < 4; ++i) {
-      cairo_save(cr_);
-      cairo_translate(cr_, corners[i].x, corners[i].y);
-      cairo_scale(cr_, rx, ry);
-      cairo_arc(cr_, 0, 0, 1, (i - 1) * kPi / 2, i * kPi / 2);
-      cairo_restore(cr_);
+      cairo_save(Cairo());
+      cairo_translate(Cairo(), corners[i].x, corners[i].y);
+      cairo_scale(Cairo(), rx, ry);
+      cairo_arc(Cairo(), 0, 0, 1, (i - 1) * kPi / 2, i * kPi / 2);
+      cairo_restore(Cairo());
     }
-    cairo_close_path(cr_);
+    cairo_close_path(Cairo());
   });
 }
 
@@ -173,7 +177,7 @@ void Player::Ellipse(const Params& p) {
 
 // Arc, Pie and Chord: the part of the ellipse from the start radial to the
 // end radial, counter-clockwise on the screen as GDI draws it by default.
-void Player::ArcFamily(std::uint16_t function, const Params& p) {
+void Player::ArcFamily(RecordFunction function, const Params& p) {
   const Point end = Device(p.I16(1), p.I16(0));
   const Point start = Device(p.I16(3), p.I16(2));
   const Rect r = RecordBox(p, 4);
@@ -184,20 +188,20 @@ void Player::ArcFamily(std::uint16_t function, const Params& p) {
     const double a0 = std::atan2((start.y - cy) / ry, (start.x - cx) / rx);
     double a1 = std::atan2((end.y - cy) / ry, (end.x - cx) / rx);
     if (a1 >= a0) a1 -= 2 * kPi;  // equal radials: the whole ellipse
-    if (function == kPie) cairo_move_to(cr_, cx, cy);
-    cairo_save(cr_);
-    cairo_translate(cr_, cx, cy);
-    cairo_scale(cr_, rx, ry);
-    cairo_arc_negative(cr_, 0, 0, 1, a0, a1);
-    cairo_restore(cr_);
-    if (function != kArc) cairo_close_path(cr_);
+    if (function == RecordFunction::kPie) cairo_move_to(Cairo(), cx, cy);
+    cairo_save(Cairo());
+    cairo_translate(Cairo(), cx, cy);
+    cairo_scale(Cairo(), rx, ry);
+    cairo_arc_negative(Cairo(), 0, 0, 1, a0, a1);
+    cairo_restore(Cairo());
+    if (function != RecordFunction::kArc) cairo_close_path(Cairo());
   };
-  if (function == kArc) {
+  if (function == RecordFunction::kArc) {
     Charge(r);
-    cairo_new_path(cr_);
+    cairo_new_path(Cairo());
     path(0.5);
     StrokePath();
-    cairo_new_path(cr_);
+    cairo_new_path(Cairo());
     return;
   }
   Shape(r, path);
@@ -227,21 +231,21 @@ void Player::LineTo(const Params& p) {
   state_.x = x;
   state_.y = y;
   Charge(Bounds({a, b}));
-  cairo_new_path(cr_);
-  cairo_move_to(cr_, a.x + 0.5, a.y + 0.5);
-  cairo_line_to(cr_, b.x + 0.5, b.y + 0.5);
+  cairo_new_path(Cairo());
+  cairo_move_to(Cairo(), a.x + 0.5, a.y + 0.5);
+  cairo_line_to(Cairo(), b.x + 0.5, b.y + 0.5);
   StrokePath();
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
 }
 
 void Player::Polyline(const Params& p) {
   const auto points = Points(p, 1, p.U16(0));
   if (points.size() < 2) return;
   Charge(Bounds(points));
-  cairo_new_path(cr_);
-  for (const Point& q : points) cairo_line_to(cr_, q.x + 0.5, q.y + 0.5);
+  cairo_new_path(Cairo());
+  for (const Point& q : points) cairo_line_to(Cairo(), q.x + 0.5, q.y + 0.5);
   StrokePath();
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
 }
 
 void Player::Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
@@ -258,12 +262,14 @@ void Player::Polygons(const Params& p, std::size_t word, const std::vector<std::
   Shape(Bounds(all), [&](double inset) {
     for (const auto& polygon : polygons) {
       if (polygon.empty()) continue;
-      cairo_new_sub_path(cr_);
-      for (const Point& q : polygon) cairo_line_to(cr_, q.x + inset, q.y + inset);
-      cairo_close_path(cr_);
+      cairo_new_sub_path(Cairo());
+      for (const Point& q : polygon) cairo_line_to(Cairo(), q.x + inset, q.y + inset);
+      cairo_close_path(Cairo());
     }
   });
 }
+
+void Player::Polygon(const Params& p) { Polygons(p, 0, {p.U16(0)}, 1); }
 
 void Player::PolyPolygon(const Params& p) {
   const std::uint16_t n = p.U16(0);
@@ -275,22 +281,27 @@ void Player::PolyPolygon(const Params& p) {
 void Player::SetPixel(const Params& p) {
   const Point q = Device(p.I16(3), p.I16(2));
   SetColour(FromColorRef(p.U32(0)));
-  cairo_rectangle(cr_, q.x, q.y, 1, 1);
-  cairo_fill(cr_);
+  cairo_rectangle(Cairo(), q.x, q.y, 1, 1);
+  cairo_fill(Cairo());
+}
+
+// rop, h, w, y, x
+void Player::PatBlt(const Params& p) {
+  PatBlt(p.U32(0), Box(p.I16(5), p.I16(4), p.I16(5) + p.I16(3), p.I16(4) + p.I16(2)));
 }
 
 void Player::PatBlt(std::uint32_t rop, Rect r) {
   Charge(r);
-  cairo_new_path(cr_);
-  cairo_rectangle(cr_, r.left, r.top, r.Width(), r.Height());
+  cairo_new_path(Cairo());
+  cairo_rectangle(Cairo(), r.left, r.top, r.Width(), r.Height());
   if (rop == kPatCopy) {
     FillPath();
   } else if (rop == kBlackness || rop == kWhiteness) {
     const double v = rop == kWhiteness ? 1 : 0;
-    cairo_set_source_rgb(cr_, v, v, v);
-    cairo_fill_preserve(cr_);
+    cairo_set_source_rgb(Cairo(), v, v, v);
+    cairo_fill_preserve(Cairo());
   }
-  cairo_new_path(cr_);
+  cairo_new_path(Cairo());
 }
 
 }  // namespace tessarin::metafile::detail

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 
 #include "pictures/metafile/player.h"
@@ -27,12 +28,11 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   surface_.reset(cairo_image_surface_create_for_data(pixels_, CAIRO_FORMAT_ARGB32, frame.width,
                                                      frame.height, stride),
                  SurfaceFree());
-  cr_ = cairo_create(surface_.get());
-  if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
-    cairo_destroy(cr_);
+  context_.reset(cairo_create(surface_.get()));
+  if (cairo_status(Cairo()) != CAIRO_STATUS_SUCCESS) {
     throw MetafileError("out of memory for the metafile's picture");
   }
-  cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+  cairo_set_antialias(Cairo(), CAIRO_ANTIALIAS_NONE);
   state_.map = frame.map;
   std::vector<std::uint16_t> slots(objects_.size());
   std::iota(slots.begin(), slots.end(), std::uint16_t{0});
@@ -40,154 +40,110 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   budget_ = std::max(double(frame.width) * frame.height * request.workPerPixel, request.minWork);
 }
 
-Player::~Player() { cairo_destroy(cr_); }
-
 ports::Bitmap Player::Play() {
-  const auto bytes = request_.bytes;
-  std::size_t at = frame_.recordsStart;
-  while (at + 6 <= frame_.recordsEnd) {
-    const std::uint32_t words = Le32(&bytes[at]);
-    const auto function = static_cast<std::uint16_t>(Le16(&bytes[at + 4]));
-    if (words < 3 || words > (frame_.recordsEnd - at) / 2) Malformed();
-    if (function == kEof) break;
+  RecordReader records(request_.bytes, frame_.recordsStart, frame_.recordsEnd);
+  while (const auto record = records.Next()) {
     Spend(kRecordCost);
-    Play(function, Params(bytes.subspan(at + 6, words * 2 - 6)));
-    if (cairo_status(cr_) != CAIRO_STATUS_SUCCESS) {
+    Play(*record);
+    if (cairo_status(Cairo()) != CAIRO_STATUS_SUCCESS) {
       throw MetafileError(std::string("the metafile cannot be drawn: ") +
-                          cairo_status_to_string(cairo_status(cr_)));
+                          cairo_status_to_string(cairo_status(Cairo())));
     }
-    at += words * 2;
   }
   return Pixels();
 }
 
-// Each record by its function.
-void Player::Play(std::uint16_t function, const Params& p) {
-  switch (function) {
-    case kSaveDc:
-      SaveDc();
-      break;
-    case kRestoreDc:
-      RestoreDc(p.I16(0));
-      break;
-    case kSetBkMode:
-      state_.opaqueBackground = p.U16(0) == 2;
-      break;
-    case kSetMapMode:
-      state_.map.mode = p.U16(0);
-      break;
-    case kSetPolyFillMode:
-      state_.winding = p.U16(0) == 2;
-      break;
-    case kSetTextAlign:
-      state_.textAlign = p.U16(0);
-      break;
-    case kSetBkColor:
-      state_.background = FromColorRef(p.U32(0));
-      break;
-    case kSetTextColor:
-      state_.text = FromColorRef(p.U32(0));
-      break;
-    case kSetWindowOrg:
-      state_.map.windowY = p.I16(0), state_.map.windowX = p.I16(1);
-      break;
-    case kSetWindowExt:
-      state_.map.windowH = p.I16(0), state_.map.windowW = p.I16(1);
-      break;
-    case kSetViewportOrg:
-      state_.map.viewY = p.I16(0), state_.map.viewX = p.I16(1);
-      break;
-    case kSetViewportExt:
-      state_.map.viewH = p.I16(0), state_.map.viewW = p.I16(1);
-      break;
-    case kOffsetWindowOrg:
-      state_.map.windowY += p.I16(0), state_.map.windowX += p.I16(1);
-      break;
-    case kOffsetViewportOrg:
-      state_.map.viewY += p.I16(0), state_.map.viewX += p.I16(1);
-      break;
-    case kScaleWindowExt:
-      ScaleExtent(state_.map.windowW, state_.map.windowH, p);
-      break;
-    case kScaleViewportExt:
-      ScaleExtent(state_.map.viewW, state_.map.viewH, p);
-      break;
-    case kCreatePenIndirect:
-      CreatePen(p);
-      break;
-    case kCreateBrushIndirect:
-      CreateBrush(p);
-      break;
-    case kCreateFontIndirect:
-      CreateFont(p);
-      break;
-    case kDibCreatePatternBrush:
-      CreateDibPatternBrush(p);
-      break;
-    case kCreatePatternBrush:
-    case kCreatePalette:
-    case kCreateRegion:
-      Add(Object{});
-      break;
-    case kSelectObject:
-      Select(p.U16(0));
-      break;
-    case kDeleteObject:
-      DeleteObject(p.U16(0));
-      break;
-    case kIntersectClipRect:
-      IntersectClip(p);
-      break;
-    case kMoveTo:
-      state_.y = p.I16(0), state_.x = p.I16(1);
-      break;
-    case kLineTo:
-      LineTo(p);
-      break;
-    case kPolyline:
-      Polyline(p);
-      break;
-    case kPolygon:
-      Polygons(p, 0, {p.U16(0)}, 1);
-      break;
-    case kPolyPolygon:
-      PolyPolygon(p);
-      break;
-    case kRectangle:
-      Rectangle(p);
-      break;
-    case kRoundRect:
-      RoundRect(p);
-      break;
-    case kEllipse:
-      Ellipse(p);
-      break;
-    case kArc:
-    case kPie:
-    case kChord:
-      ArcFamily(function, p);
-      break;
-    case kSetPixel:
-      SetPixel(p);
-      break;
-    case kPatBlt:
-      PatBlt(p.U32(0), Box(p.I16(5), p.I16(4), p.I16(5) + p.I16(3), p.I16(4) + p.I16(2)));
-      break;
-    case kTextOut:
-      TextOut(p);
-      break;
-    case kExtTextOut:
-      ExtTextOut(p);
-      break;
-    case kDibBitBlt:
-    case kDibStretchBlt:
-    case kStretchDib:
-    case kSetDibToDev:
-      DibRecord(function, p);
-      break;
-    default:
-      break;  // records that do not change the picture, or unknown ones
-  }
+// A record reaches its handler only with the words the handler reads
+// whatever the record holds; those its contents ask for beyond them (a
+// text's characters, a polygon's points, a bitmap) are checked as they are
+// read. Either way a record too short is malformed and stops the drawing.
+void Player::Play(const Record& record) {
+  const Handler* handler = HandlerOf(record.function);
+  if (handler == nullptr) return;  // records that do not change the picture, or unknown ones
+  if (record.params.Words() < handler->minWords) Malformed();
+  handler->play(*this, record.params);
+}
+
+const Player::Handler* Player::HandlerOf(RecordFunction function) {
+  using F = RecordFunction;
+  using P = Player;
+  static constexpr Handler kHandlers[] = {
+      {F::kSaveDc, 0, [](P& p, const Params&) { p.SaveDc(); }},
+      {F::kCreatePalette, 0, [](P& p, const Params&) { p.Add(Object{}); }},
+      {F::kSetBkMode, 1,
+       [](P& p, const Params& r) { p.state_.opaqueBackground = r.U16(0) == kOpaqueBackground; }},
+      {F::kSetMapMode, 1, [](P& p, const Params& r) { p.state_.map.mode = r.U16(0); }},
+      {F::kSetPolyFillMode, 1,
+       [](P& p, const Params& r) { p.state_.winding = r.U16(0) == kWindingFill; }},
+      {F::kRestoreDc, 1, [](P& p, const Params& r) { p.RestoreDc(r.I16(0)); }},
+      {F::kSelectObject, 1, [](P& p, const Params& r) { p.Select(r.U16(0)); }},
+      {F::kSetTextAlign, 1, [](P& p, const Params& r) { p.state_.textAlign = r.U16(0); }},
+      // Its device-dependent form holds nothing but its style word.
+      {F::kDibCreatePatternBrush, 1, [](P& p, const Params& r) { p.CreateDibPatternBrush(r); }},
+      {F::kDeleteObject, 1, [](P& p, const Params& r) { p.DeleteObject(r.U16(0)); }},
+      {F::kCreatePatternBrush, 0, [](P& p, const Params&) { p.Add(Object{}); }},
+      {F::kSetBkColor, 2,
+       [](P& p, const Params& r) { p.state_.background = FromColorRef(r.U32(0)); }},
+      {F::kSetTextColor, 2, [](P& p, const Params& r) { p.state_.text = FromColorRef(r.U32(0)); }},
+      {F::kSetWindowOrg, 2,
+       [](P& p, const Params& r) {
+         p.state_.map.windowY = r.I16(0), p.state_.map.windowX = r.I16(1);
+       }},
+      {F::kSetWindowExt, 2,
+       [](P& p, const Params& r) {
+         p.state_.map.windowH = r.I16(0), p.state_.map.windowW = r.I16(1);
+       }},
+      {F::kSetViewportOrg, 2,
+       [](P& p, const Params& r) { p.state_.map.viewY = r.I16(0), p.state_.map.viewX = r.I16(1); }},
+      {F::kSetViewportExt, 2,
+       [](P& p, const Params& r) { p.state_.map.viewH = r.I16(0), p.state_.map.viewW = r.I16(1); }},
+      {F::kOffsetWindowOrg, 2,
+       [](P& p, const Params& r) {
+         p.state_.map.windowY += r.I16(0), p.state_.map.windowX += r.I16(1);
+       }},
+      {F::kOffsetViewportOrg, 2,
+       [](P& p, const Params& r) {
+         p.state_.map.viewY += r.I16(0), p.state_.map.viewX += r.I16(1);
+       }},
+      {F::kLineTo, 2, [](P& p, const Params& r) { p.LineTo(r); }},
+      {F::kMoveTo, 2, [](P& p, const Params& r) { p.state_.y = r.I16(0), p.state_.x = r.I16(1); }},
+      {F::kCreatePenIndirect, 5, [](P& p, const Params& r) { p.CreatePen(r); }},
+      {F::kCreateFontIndirect, 9, [](P& p, const Params& r) { p.CreateFont(r); }},
+      {F::kCreateBrushIndirect, 3, [](P& p, const Params& r) { p.CreateBrush(r); }},
+      {F::kPolygon, 1, [](P& p, const Params& r) { p.Polygon(r); }},
+      {F::kPolyline, 1, [](P& p, const Params& r) { p.Polyline(r); }},
+      {F::kScaleWindowExt, 4,
+       [](P& p, const Params& r) { ScaleExtent(p.state_.map.windowW, p.state_.map.windowH, r); }},
+      {F::kScaleViewportExt, 4,
+       [](P& p, const Params& r) { ScaleExtent(p.state_.map.viewW, p.state_.map.viewH, r); }},
+      {F::kIntersectClipRect, 4, [](P& p, const Params& r) { p.IntersectClip(r); }},
+      {F::kEllipse, 4, [](P& p, const Params& r) { p.Ellipse(r); }},
+      {F::kRectangle, 4, [](P& p, const Params& r) { p.Rectangle(r); }},
+      {F::kSetPixel, 4, [](P& p, const Params& r) { p.SetPixel(r); }},
+      {F::kTextOut, 3, [](P& p, const Params& r) { p.TextOut(r); }},
+      {F::kPolyPolygon, 1, [](P& p, const Params& r) { p.PolyPolygon(r); }},
+      {F::kRoundRect, 6, [](P& p, const Params& r) { p.RoundRect(r); }},
+      {F::kPatBlt, 6, [](P& p, const Params& r) { p.PatBlt(r); }},
+      {F::kCreateRegion, 0, [](P& p, const Params&) { p.Add(Object{}); }},
+      {F::kArc, 8, [](P& p, const Params& r) { p.ArcFamily(F::kArc, r); }},
+      {F::kPie, 8, [](P& p, const Params& r) { p.ArcFamily(F::kPie, r); }},
+      {F::kChord, 8, [](P& p, const Params& r) { p.ArcFamily(F::kChord, r); }},
+      // Without a bitmap the DIB records are exactly their counted words long.
+      {F::kDibBitBlt, CountedWords(F::kDibBitBlt),
+       [](P& p, const Params& r) { p.DibRecord(F::kDibBitBlt, r); }},
+      {F::kExtTextOut, 4, [](P& p, const Params& r) { p.ExtTextOut(r); }},
+      {F::kDibStretchBlt, CountedWords(F::kDibStretchBlt),
+       [](P& p, const Params& r) { p.DibRecord(F::kDibStretchBlt, r); }},
+      {F::kSetDibToDev, 9, [](P& p, const Params& r) { p.DibRecord(F::kSetDibToDev, r); }},
+      {F::kStretchDib, 11, [](P& p, const Params& r) { p.DibRecord(F::kStretchDib, r); }},
+  };
+  static_assert(
+      std::is_sorted(std::begin(kHandlers), std::end(kHandlers),
+                     [](const Handler& a, const Handler& b) { return a.function < b.function; }));
+  const auto* found =
+      std::lower_bound(std::begin(kHandlers), std::end(kHandlers), function,
+                       [](const Handler& h, RecordFunction f) { return h.function < f; });
+  return found != std::end(kHandlers) && found->function == function ? found : nullptr;
 }
 
 // ---- mapping ----
@@ -289,7 +245,7 @@ void Player::Select(std::uint16_t index) {
 
 void Player::CreatePen(const Params& p) {
   Object o{Object::kPen, {}, {}, {}};
-  o.pen.style = p.U16(0) & 0x0F;
+  o.pen.style = p.U16(0) & kPenStyleBits;
   o.pen.width = p.I16(1);
   o.pen.colour = FromColorRef(p.U32(3));
   Add(o);
@@ -299,7 +255,7 @@ void Player::CreateBrush(const Params& p) {
   Object o{Object::kBrush, {}, {}, {}};
   o.brush.style = p.U16(0);
   o.brush.colour = FromColorRef(p.U32(1));
-  o.brush.hatch = p.Size() >= 8 ? p.U16(3) : 0;
+  o.brush.hatch = p.Words() >= 4 ? int{p.U16(3)} : int{kHatchHorizontal};
   Add(o);
 }
 
@@ -309,9 +265,9 @@ void Player::CreateFont(const Params& p) {
   o.font.escapement = p.I16(2);
   o.font.weight = p.I16(4);
   const std::uint16_t italicUnderline = p.U16(5);
-  o.font.italic = (italicUnderline & 0xFF) != 0;
+  o.font.italic = (italicUnderline & 0xFF) != 0;  // the low byte; underline is the high one
   const auto face = p.From(9);
-  o.font.face = Utf8FromAnsi(face.subspan(0, std::min<std::size_t>(face.size(), 32)));
+  o.font.face = Utf8FromAnsi(face.subspan(0, std::min(face.size(), kFontFaceBytes)));
   Add(o);
 }
 
@@ -321,7 +277,7 @@ void Player::SaveDc() {
   if (saved_.size() >= request_.maxSavedStates) return;
   Spend(kObjectCost);
   saved_.push_back(state_);
-  cairo_save(cr_);
+  cairo_save(Cairo());
 }
 
 void Player::RestoreDc(int which) {
@@ -331,22 +287,21 @@ void Player::RestoreDc(int which) {
   while (saved_.size() > target) {
     state_ = saved_.back();
     saved_.pop_back();
-    cairo_restore(cr_);
+    cairo_restore(Cairo());
   }
 }
 
 void Player::IntersectClip(const Params& p) {
   const Rect r = RecordBox(p, 0);
-  cairo_new_path(cr_);
-  cairo_rectangle(cr_, r.left, r.top, r.Width(), r.Height());
-  cairo_clip(cr_);
+  cairo_new_path(Cairo());
+  cairo_rectangle(Cairo(), r.left, r.top, r.Width(), r.Height());
+  cairo_clip(Cairo());
 }
 
 // ---- result ----
 
 ports::Bitmap Player::Pixels() {
-  cairo_destroy(cr_);
-  cr_ = nullptr;
+  context_.reset();
   surface_.reset();
   // ARGB32 rows are packed (4 bytes a pixel), so each BGR pixel is written at
   // or before the pixel it comes from. Premultiplied colour is already the

@@ -62,8 +62,10 @@ std::size_t FamilyOf(const std::string& face) {
 }  // namespace
 
 void PrepareFonts() {
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
-  cairo_t* cr = cairo_create(surface);
+  const detail::Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8),
+                                detail::SurfaceFree());
+  const detail::Context context(cairo_create(surface.get()));
+  cairo_t* cr = context.get();
   for (std::size_t family = 0; family < std::size(kFamilies); ++family) {
     for (bool bold : {false, true}) {
       cairo_set_font_face(cr, KeptFace(family, bold));
@@ -72,8 +74,6 @@ void PrepareFonts() {
       cairo_show_text(cr, "Ag");  // its glyphs loaded: the font file is open
     }
   }
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
 }
 
 }  // namespace tessarin::metafile
@@ -82,95 +82,119 @@ namespace tessarin::metafile::detail {
 
 void Player::SelectFont() {
   const Font& f = state_.font;
-  cairo_set_font_face(cr_, KeptFace(FamilyOf(f.face), f.weight >= 600));
+  cairo_set_font_face(Cairo(), KeptFace(FamilyOf(f.face), f.weight >= kBoldWeight));
   // A negative height is the em size, a positive one the cell height.
   const double height = std::min(request_.maxFontPixels, std::abs(f.height * ScaleFactors().y));
   double size = height > 0 ? height : 16;
-  cairo_set_font_size(cr_, size);
+  cairo_set_font_size(Cairo(), size);
   if (f.height > 0) {
     cairo_font_extents_t e;
-    cairo_font_extents(cr_, &e);
+    cairo_font_extents(Cairo(), &e);
     if (e.ascent + e.descent > 0) size = size * size / (e.ascent + e.descent);
     size = std::min(size, request_.maxFontPixels);
-    cairo_set_font_size(cr_, size);
+    cairo_set_font_size(Cairo(), size);
   }
   if (f.italic) {  // slanted by hand: an italic face would be one more file to open
     cairo_matrix_t slanted;
     cairo_matrix_init(&slanted, size, 0, -0.2 * size, size, 0, 0);
-    cairo_set_font_matrix(cr_, &slanted);
+    cairo_set_font_matrix(Cairo(), &slanted);
   }
 }
 
-// Draws `text` at logical (x, y) by the text alignment; `advances` (device
-// pixels, may be empty) places each character.
-void Player::DrawText(double x, double y, const std::string& text,
+// Where `text` goes from its device reference point by the text alignment;
+// `advances` (device pixels, may be empty) give its width when there are any.
+Player::TextPlacement Player::PlaceText(Point reference, const std::string& text,
+                                        const std::vector<double>& advances) {
+  SelectFont();
+  TextPlacement place{reference, reference.x, reference.y, 0, {}};
+  cairo_font_extents(Cairo(), &place.font);
+  cairo_text_extents_t te;
+  cairo_text_extents(Cairo(), text.c_str(), &te);
+  place.width = te.x_advance;
+  if (!advances.empty()) {
+    place.width = 0;
+    for (double a : advances) place.width += a;
+  }
+  const int horizontal = state_.textAlign & text_align::kHorizontal;
+  const int vertical = state_.textAlign & text_align::kVertical;
+  if (horizontal == text_align::kCentre) place.left = reference.x - place.width / 2;
+  if (horizontal == text_align::kRight) place.left = reference.x - place.width;
+  // Any vertical field but the baseline's and the bottom's is the top.
+  if (vertical == text_align::kBottom)
+    place.baseline = reference.y - place.font.descent;
+  else if (vertical != text_align::kBaseline)
+    place.baseline = reference.y + place.font.ascent;
+  return place;
+}
+
+// Draws placed text: its opaque rectangle (and clip), its background, then
+// its characters, each at its advance when there are any.
+void Player::DrawText(const TextPlacement& place, const std::string& text,
                       std::span<const std::uint8_t> ansi, const std::vector<double>& advances,
                       std::optional<Rect> opaque, bool clip) {
-  const bool updateCp = state_.textAlign & 1;
-  if (updateCp) x = state_.x, y = state_.y;
-  Point at = Device(x, y);
-  SelectFont();
-  cairo_font_extents_t fe;
-  cairo_font_extents(cr_, &fe);
-  cairo_text_extents_t te;
-  cairo_text_extents(cr_, text.c_str(), &te);
-  double width = te.x_advance;
-  if (!advances.empty()) {
-    width = 0;
-    for (double a : advances) width += a;
-  }
-  const int horizontal = state_.textAlign & 6, vertical = state_.textAlign & 24;
-  double left = horizontal == 6 ? at.x - width / 2 : horizontal == 2 ? at.x - width : at.x;
-  const double baseline = vertical == 24  ? at.y
-                          : vertical == 8 ? at.y - fe.descent
-                                          : at.y + fe.ascent;
-  Spend(kGlyphCost * static_cast<double>(ansi.size()));
-  Charge({left, baseline - fe.ascent, left + width, baseline + fe.descent});
-  ChargeGlyphs(left, baseline, width, ansi.size(), advances);
-  cairo_save(cr_);
+  const cairo_font_extents_t& fe = place.font;
+  cairo_save(Cairo());
   if (opaque) {
     SetColour(state_.background);
-    cairo_rectangle(cr_, opaque->left, opaque->top, opaque->Width(), opaque->Height());
-    cairo_fill(cr_);
+    cairo_rectangle(Cairo(), opaque->left, opaque->top, opaque->Width(), opaque->Height());
+    cairo_fill(Cairo());
   }
   if (clip && opaque) {
-    cairo_rectangle(cr_, opaque->left, opaque->top, opaque->Width(), opaque->Height());
-    cairo_clip(cr_);
+    cairo_rectangle(Cairo(), opaque->left, opaque->top, opaque->Width(), opaque->Height());
+    cairo_clip(Cairo());
   }
   const double angle = -state_.font.escapement / 10.0 * kPi / 180;
-  cairo_translate(cr_, at.x, at.y);
-  cairo_rotate(cr_, angle);
-  cairo_translate(cr_, -at.x, -at.y);
+  cairo_translate(Cairo(), place.anchor.x, place.anchor.y);
+  cairo_rotate(Cairo(), angle);
+  cairo_translate(Cairo(), -place.anchor.x, -place.anchor.y);
   if (state_.opaqueBackground && !opaque) {
     SetColour(state_.background);
-    cairo_rectangle(cr_, left, baseline - fe.ascent, width, fe.ascent + fe.descent);
-    cairo_fill(cr_);
+    cairo_rectangle(Cairo(), place.left, place.baseline - fe.ascent, place.width,
+                    fe.ascent + fe.descent);
+    cairo_fill(Cairo());
   }
   SetColour(state_.text);
-  cairo_set_antialias(cr_, CAIRO_ANTIALIAS_DEFAULT);
+  cairo_set_antialias(Cairo(), CAIRO_ANTIALIAS_DEFAULT);
   if (advances.empty()) {
-    cairo_move_to(cr_, left, baseline);
+    cairo_move_to(Cairo(), place.left, place.baseline);
     FillText(text.c_str());
   } else {
-    double pen = left;
+    double pen = place.left;
     for (std::size_t i = 0; i < ansi.size() && i < advances.size(); ++i) {
       const std::string one = Utf8FromAnsi(ansi.subspan(i, 1));
-      cairo_move_to(cr_, pen, baseline);
+      cairo_move_to(Cairo(), pen, place.baseline);
       FillText(one.c_str());
       pen += advances[i];
     }
   }
-  cairo_restore(cr_);
-  cairo_new_path(cr_);
-  if (updateCp) state_.x += width / std::max(1e-9, std::abs(ScaleFactors().x));
+  cairo_restore(Cairo());
+  cairo_new_path(Cairo());
+}
+
+// A text record's text at logical (x, y), or at the current position, which
+// it then moves past the text, when the alignment says so: placed, paid for,
+// drawn.
+void Player::ShowText(double x, double y, std::span<const std::uint8_t> ansi,
+                      const std::vector<double>& advances, std::optional<Rect> opaque, bool clip) {
+  const bool updatesPosition = state_.textAlign & text_align::kUpdatesPosition;
+  if (updatesPosition) x = state_.x, y = state_.y;
+  const std::string text = Utf8FromAnsi(ansi);
+  const TextPlacement place = PlaceText(Device(x, y), text, advances);
+  const cairo_font_extents_t& fe = place.font;
+  Spend(kGlyphCost * static_cast<double>(ansi.size()));
+  Charge({place.left, place.baseline - fe.ascent, place.left + place.width,
+          place.baseline + fe.descent});
+  ChargeGlyphs(place.left, place.baseline, place.width, ansi.size(), advances);
+  DrawText(place, text, ansi, advances, opaque, clip);
+  if (updatesPosition) state_.x += place.width / std::max(1e-9, std::abs(ScaleFactors().x));
 }
 
 // Glyphs are filled as outlines rather than shown: Cairo would keep an image
 // of every glyph shown, at its size, in caches that outlive the drawing (a
 // few dozen glyphs 2,000 pixels high held hundreds of MiB across pictures).
 void Player::FillText(const char* text) {
-  cairo_text_path(cr_, text);
-  cairo_fill(cr_);
+  cairo_text_path(Cairo(), text);
+  cairo_fill(Cairo());
 }
 
 // Every glyph drawn costs its own box (the font's widest advance by its
@@ -179,7 +203,7 @@ void Player::FillText(const char* text) {
 void Player::ChargeGlyphs(double left, double baseline, double width, std::size_t count,
                           const std::vector<double>& advances) {
   cairo_font_extents_t fe;
-  cairo_font_extents(cr_, &fe);
+  cairo_font_extents(Cairo(), &fe);
   const double glyphWidth = std::max(fe.max_x_advance, 1.0), glyphHeight = fe.ascent + fe.descent;
   const bool rotated = state_.font.escapement % 3600 != 0;
   double pen = left;
@@ -197,14 +221,14 @@ void Player::TextOut(const Params& p) {
   const std::size_t count = p.U16(0);
   const std::size_t words = (count + 1) / 2;
   const auto ansi = p.Bytes(1, count);
-  DrawText(p.I16(2 + words), p.I16(1 + words), Utf8FromAnsi(ansi), ansi, {}, std::nullopt, false);
+  ShowText(p.I16(2 + words), p.I16(1 + words), ansi, {}, std::nullopt, false);
 }
 
 void Player::ExtTextOut(const Params& p) {
   const double y = p.I16(0), x = p.I16(1);
   const std::size_t count = p.U16(2);
   const std::uint16_t options = p.U16(3);
-  const bool hasRect = options & 0x0006;  // ETO_OPAQUE or ETO_CLIPPED
+  const bool hasRect = options & (kTextOpaque | kTextClipped);
   std::size_t word = 4;
   std::optional<Rect> rect;
   if (hasRect) {
@@ -217,9 +241,8 @@ void Player::ExtTextOut(const Params& p) {
   if (p.Size() >= (word + count) * 2) {
     for (std::size_t i = 0; i < count; ++i) advances.push_back(DeviceLength(p.I16(word + i)));
   }
-  const bool opaque = options & 0x0002;
-  DrawText(x, y, Utf8FromAnsi(ansi), ansi, advances, opaque || (options & 4) ? rect : std::nullopt,
-           (options & 4) != 0);
+  const bool clipped = options & kTextClipped;
+  ShowText(x, y, ansi, advances, hasRect ? rect : std::nullopt, clipped);
 }
 
 }  // namespace tessarin::metafile::detail
