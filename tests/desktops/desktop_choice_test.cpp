@@ -5,7 +5,7 @@
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
 #include "linux/desktops/desktop_values.h"
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 
 namespace tessarin::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 
 #include <sstream>
 
@@ -68,7 +68,7 @@ DesktopKind ChooseDesktop(const Environment& environment) {
   return DesktopKind::None;
 }
 
-void LinuxDesktop::ShowAndKeep(const std::string& path) {
+void LinuxWallpaper::ShowAndKeep(const std::string& path) {
   try {
     Apply(ChooseDesktop(environment_), RealPath(path));
   } catch (...) {
@@ -76,7 +76,7 @@ void LinuxDesktop::ShowAndKeep(const std::string& path) {
   }
 }
 
-void LinuxDesktop::Apply(DesktopKind kind, const std::string& path) {
+void LinuxWallpaper::Apply(DesktopKind kind, const std::string& path) {
   const DesktopTools desktop{tools_, report_, environment_};
   switch (kind) {
     case DesktopKind::Gnome:

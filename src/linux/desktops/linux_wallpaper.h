@@ -38,10 +38,10 @@ DesktopKind ChooseDesktop(const Environment& environment);
 // showing is keeping. Each desktop is told the file's real path. What it
 // swallows and reports is ports::Wallpaper's; the reports go to `report`,
 // standard error unless the caller says otherwise.
-class LinuxDesktop : public ports::Wallpaper {
+class LinuxWallpaper : public ports::Wallpaper {
  public:
-  LinuxDesktop(Environment environment, ToolRunner& tools, ports::Pictures& pictures,
-               ReportLine report = WriteToStderr)
+  LinuxWallpaper(Environment environment, ToolRunner& tools, ports::Pictures& pictures,
+                 ReportLine report = WriteToStderr)
       : environment_(std::move(environment)),
         tools_(tools),
         pictures_(pictures),
