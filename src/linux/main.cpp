@@ -1,6 +1,6 @@
 // The Linux program: wires the Linux platform into the program's logic.
 
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 #include "linux/gui_loader.h"
 #include "linux/ini_settings.h"
 #include "linux/linux_config_window.h"
@@ -30,12 +30,12 @@ int main(int argc, char** argv) {
   LinuxRandom random;
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);
-  LinuxDesktop desktop(environment, desktopTools, pictures);
+  LinuxWallpaper wallpaper(environment, desktopTools, pictures);
   LinuxPathRules pathRules;
   LinuxLocale locale;
   LinuxConfigWindow configWindow(gui, settings, pathRules);
   const tessarin::ports::Platform platform{process,  messages, configWindow, settings,  files,
-                                           pictures, random,   desktop,      pathRules, locale};
+                                           pictures, random,   wallpaper,    pathRules, locale};
   // The one place the process ends.
   LinuxProcess::EndProgram(tessarin::RunProgram(platform));
 }

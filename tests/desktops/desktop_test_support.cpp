@@ -13,7 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 #include "support/null_terminated_pointers.h"
 
 namespace tessarin::testing {
@@ -197,7 +197,7 @@ std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop,
   linux_platform::ProcessToolRunner tools(environment);
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  linux_platform::LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep(path);
+  linux_platform::LinuxWallpaper(environment, tools, pictures, log.Sink()).ShowAndKeep(path);
   return log.text;
 }
 

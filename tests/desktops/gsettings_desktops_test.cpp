@@ -8,7 +8,7 @@
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
 #include "linux/desktops/desktop_values.h"
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 
@@ -16,7 +16,7 @@ namespace tessarin::testing {
 namespace {
 
 using linux_platform::FileUri;
-using linux_platform::LinuxDesktop;
+using linux_platform::LinuxWallpaper;
 using linux_platform::ProcessToolRunner;
 using Status = linux_platform::ToolOutcome::Status;
 
@@ -237,7 +237,7 @@ class GSettingsCalls : public ::testing::Test {
   std::string Apply(const std::string& desktop) {
     PatternPictures pictures({}, ports::RowOrder::TopDown);
     ReportedLines log;
-    LinuxDesktop(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log.Sink())
+    LinuxWallpaper(Environment({{"XDG_CURRENT_DESKTOP", desktop}}), tools_, pictures, log.Sink())
         .ShowAndKeep("/walls/out.bmp");
     return log.text;
   }
@@ -345,8 +345,8 @@ TEST_F(GSettingsCalls,
   missing.Answer("gsettings", {}, Outcome(Status::Missing));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}),
-               missing, pictures, log.Sink())
+  LinuxWallpaper(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "MATE"}}),
+                 missing, pictures, log.Sink())
       .ShowAndKeep("x.bmp");
   EXPECT_EQ(missing.calls.size(), 1u);
   EXPECT_EQ(log.text, "");

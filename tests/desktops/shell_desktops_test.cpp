@@ -12,14 +12,14 @@
 #include "desktops/desktop_test_support.h"
 #include "linux/desktops/backends.h"
 #include "linux/desktops/desktop_values.h"
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 #include "support/temporary_folder.h"
 
 namespace tessarin::testing {
 namespace {
 
 using linux_platform::FileUri;
-using linux_platform::LinuxDesktop;
+using linux_platform::LinuxWallpaper;
 using linux_platform::ProcessToolRunner;
 
 class KdeDesktop : public ::testing::Test {
@@ -108,8 +108,8 @@ TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
   tools.Answer("qdbus", {}, Outcome(Status::Succeeded, "file:///walls/out.bmp\n"));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}),
-               tools, pictures, log.Sink())
+  LinuxWallpaper(Environment(std::map<std::string, std::string>{{"DESKTOP_SESSION", "plasma"}}),
+                 tools, pictures, log.Sink())
       .ShowAndKeep("/walls/out.bmp");
   ASSERT_EQ(tools.calls.size(), 3u);
   EXPECT_EQ(tools.calls[0][0], "dbus-send");

@@ -7,7 +7,7 @@
 #include "base/failure.h"
 #include "desktops/desktop_test_support.h"
 #include "end_to_end/tessarin_process.h"
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 #include "support/encode_bmp.h"
 #include "support/written_bmp.h"
 
@@ -19,7 +19,7 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::LinuxDesktop;
+using linux_platform::LinuxWallpaper;
 using linux_platform::ProcessToolRunner;
 
 constexpr int kScreenWidth = 64;
@@ -85,7 +85,7 @@ class X11RootDesktop : public ::testing::Test {
     ProcessToolRunner tools(environment);
     PatternPictures pictures(picture, order);
     ReportedLines log;
-    LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep("/walls/out.bmp");
+    LinuxWallpaper(environment, tools, pictures, log.Sink()).ShowAndKeep("/walls/out.bmp");
     return log.text;
   }
 
@@ -186,9 +186,9 @@ TEST_F(X11RootDesktop, AnUnreadablePictureOrAMissingServerChangesNothing) {
   environment.Set("DISPLAY", displayName_);
   ProcessToolRunner tools(environment);
   ReportedLines log;
-  LinuxDesktop(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
+  LinuxWallpaper(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
   environment.Set("DISPLAY", ":" + std::to_string(kScreenWidth * 1000));
-  LinuxDesktop(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
+  LinuxWallpaper(environment, tools, unreadable, log.Sink()).ShowAndKeep("/walls/out.bmp");
   EXPECT_EQ(log.text, "");
   EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), static_cast<Pixmap>(None));
 }

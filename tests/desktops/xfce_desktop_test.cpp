@@ -4,12 +4,12 @@
 #include <sstream>
 
 #include "desktops/desktop_test_support.h"
-#include "linux/desktops/linux_desktop.h"
+#include "linux/desktops/linux_wallpaper.h"
 
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::LinuxDesktop;
+using linux_platform::LinuxWallpaper;
 using linux_platform::ProcessToolRunner;
 
 const std::vector<std::string> kTwoMonitors = {
@@ -44,7 +44,7 @@ class XfceDesktop : public ::testing::Test {
     ProcessToolRunner tools(environment);
     PatternPictures pictures({}, ports::RowOrder::TopDown);
     ReportedLines log;
-    LinuxDesktop(environment, tools, pictures, log.Sink()).ShowAndKeep(path_);
+    LinuxWallpaper(environment, tools, pictures, log.Sink()).ShowAndKeep(path_);
     return log.text;
   }
 
@@ -134,8 +134,8 @@ TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
   tools.Answer("xfconf-query", {}, Outcome(Status::TimedOut));
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  LinuxDesktop(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}),
-               tools, pictures, log.Sink())
+  LinuxWallpaper(Environment(std::map<std::string, std::string>{{"XDG_CURRENT_DESKTOP", "XFCE"}}),
+                 tools, pictures, log.Sink())
       .ShowAndKeep("/walls/out.bmp");
   EXPECT_EQ(tools.calls.size(), 2u);  // the listing, then one set that hung
   EXPECT_EQ(log.text, "");

@@ -5,6 +5,7 @@
 
 #include "linux/desktops/environment.h"
 #include "linux/desktops/tool_runner.h"
+#include "ports/pictures.h"
 
 namespace tessarin::linux_platform {
 
@@ -12,31 +13,24 @@ namespace tessarin::linux_platform {
 using ReportLine = std::function<void(const std::string&)>;
 
 // What every desktop backend works with: the tools the desktop is reached
-// through, where a value that did not stick is reported, and the session's
-// variables (where a desktop keeps its own configuration).
+// through, where a value that did not stick is reported, the session's
+// variables (where a desktop keeps its own configuration), and the pictures
+// a desktop that draws the wallpaper itself reads.
 struct DesktopTools {
   ToolRunner& tools;
   const ReportLine& report;
   const Environment& environment;
+  ports::Pictures& pictures;
 
   void ReportMismatch(const std::string& setting, const std::string& expected,
                       const std::string& found) const;
   void Report(const std::string& problem) const;
 };
 
-// Each backend takes the wallpaper's absolute path and gives up quietly on
-// what ports::Wallpaper swallows, reporting only a value that did not stick.
-
-// GNOME and the desktops on its settings: picture-uri and picture-uri-dark,
-// for GNOME Shell, for the others that draw from GNOME's keys (Flashback,
-// Unity, Pantheon), and for Budgie (see Refresh in gsettings_keys.h).
-void ApplyGnome(const DesktopTools& desktop, const std::string& path);
-void ApplyGnomeKeys(const DesktopTools& desktop, const std::string& path);
-void ApplyBudgie(const DesktopTools& desktop, const std::string& path);
-void ApplyCinnamon(const DesktopTools& desktop, const std::string& path);
-void ApplyMate(const DesktopTools& desktop, const std::string& path);
-// Deepin's own schema, and GNOME's where Deepin also keeps that one.
-void ApplyDeepin(const DesktopTools& desktop, const std::string& path);
+// The desktops whose wallpaper takes code of its own (and the X root window,
+// x11_root.h); the others are rows of GSettings keys (desktop_table.cpp).
+// Each takes the wallpaper's absolute path and gives up quietly on what
+// ports::Wallpaper swallows, reporting only a value that did not stick.
 
 // Plasma 5 and 6: a shell script, over D-Bus, for every desktop.
 void ApplyKde(const DesktopTools& desktop, const std::string& path);

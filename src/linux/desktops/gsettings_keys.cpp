@@ -101,9 +101,11 @@ void ShowPictures(const DesktopTools& desktop, const PictureMode& mode) {
 
 }  // namespace
 
-void ApplyKeysAndShow(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys,
-                      const PictureMode& mode, const std::string& path, Refresh refresh) {
-  if (ApplyKeys(desktop, keys, path, refresh)) ShowPictures(desktop, mode);
+void ApplyKeysAndShow(const DesktopTools& desktop, const GSettingsWallpaper& wallpaper,
+                      const std::string& path) {
+  if (ApplyKeys(desktop, wallpaper.keys, path, wallpaper.refresh)) {
+    ShowPictures(desktop, wallpaper.mode);
+  }
 }
 
 }  // namespace tessarin::linux_platform

@@ -43,11 +43,19 @@ struct PictureMode {
   const char* showsPicture;
 };
 
-// Sets every key to the file, made to load it anew as `refresh` says, reads
-// each back and, unless gsettings could not be reached, switches a mode that
-// hides the picture to one that shows it. A key that is locked or missing is
-// one line on the report.
-void ApplyKeysAndShow(const DesktopTools& desktop, const std::vector<GSettingsKey>& keys,
-                      const PictureMode& mode, const std::string& path, Refresh refresh);
+// A desktop whose wallpaper is GSettings keys: the keys the file goes to, the
+// mode that could hide it, and how the desktop is made to load it anew.
+struct GSettingsWallpaper {
+  std::vector<GSettingsKey> keys;
+  PictureMode mode;
+  Refresh refresh;
+};
+
+// Sets every key to the file, made to load it anew as the refresh says,
+// reads each back and, unless gsettings could not be reached, switches a mode
+// that hides the picture to one that shows it. A key that is locked or
+// missing is one line on the report.
+void ApplyKeysAndShow(const DesktopTools& desktop, const GSettingsWallpaper& wallpaper,
+                      const std::string& path);
 
 }  // namespace tessarin::linux_platform

@@ -220,4 +220,11 @@ std::string SetX11RootPicture(const std::string& displayName, const std::string&
                    : "the X root window's pixmap properties do not name the new pixmap";
 }
 
+void ApplyX11Root(const DesktopTools& desktop, const std::string& path) {
+  const auto outcome = RunInChild([&] {
+    return SetX11RootPicture(desktop.environment.Get("DISPLAY"), path, desktop.pictures);
+  });
+  if (outcome.Succeeded() && !outcome.output.empty()) desktop.Report(outcome.output);
+}
+
 }  // namespace tessarin::linux_platform

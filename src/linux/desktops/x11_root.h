@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "linux/desktops/backends.h"
 #include "ports/pictures.h"
 
 namespace tessarin::linux_platform {
@@ -14,5 +15,9 @@ namespace tessarin::linux_platform {
 // be read.
 std::string SetX11RootPicture(const std::string& display, const std::string& path,
                               ports::Pictures& pictures);
+
+// Any other X11 session: the picture as the root window's pixmap, painted in
+// a child process so that libX11 can neither crash nor hang the run.
+void ApplyX11Root(const DesktopTools& desktop, const std::string& path);
 
 }  // namespace tessarin::linux_platform
