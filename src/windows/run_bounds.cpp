@@ -9,7 +9,7 @@ void* PlaceRunInMemoryJob() {
   if (job == nullptr) return nullptr;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kRunMemoryMiB) * 1024 * 1024;
+  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kWindowsJobMiB) * 1024 * 1024;
   // A process already in a job that forbids another one over it (any job
   // before Windows 8; since, one the system's nesting rules refuse) cannot be
   // placed. The run carries on without the memory bound: whoever made that
@@ -45,7 +45,7 @@ Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimi
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {
   return Failure::InFile(FailureKind::PictureTooLarge, path,
-                         "the picture needs more than " + std::to_string(kRunMemoryMiB) + " MiB");
+                         "the picture needs more than " + std::to_string(kWindowsJobMiB) + " MiB");
 }
 
 }  // namespace tessarin::win32_platform

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "ports/pictures.h"
 
 namespace tessarin::linux_platform {
