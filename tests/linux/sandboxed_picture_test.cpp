@@ -16,7 +16,6 @@
 #include "linux/linux_files.h"
 #include "linux/metafile_renderer.h"
 #include "linux/picture_sandbox/confinement.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
 #include "linux/picture_sandbox/linux_pictures.h"
 #include "pictures/held/held_picture.h"
 #include "pictures/metafile_source.h"

@@ -34,6 +34,10 @@ struct Message {
 // The longest failure text a message carries.
 constexpr std::size_t kMaxFailureText = 4000;
 
+// A decoder that finds no memory left says so by ending with this status: it
+// has none left to send a message with.
+constexpr int kOutOfMemoryStatus = 99;
+
 // This many strips in the ring: a few strips ahead of the reader keep both
 // processes busy.
 constexpr std::size_t kStrips = 4;

@@ -17,7 +17,6 @@
 #include <sstream>
 
 #include "base/failure.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
 #include "pictures/held/held_picture.h"
 
 namespace tessarin::linux_platform {
