@@ -44,7 +44,7 @@ Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimi
 }
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {
-  return Failure::InFile(FailureKind::PictureTooLarge, path,
+  return Failure::InFile(FailureKind::DecoderOutOfMemory, path,
                          "the picture needs more than " + std::to_string(kWindowsJobMiB) + " MiB");
 }
 
