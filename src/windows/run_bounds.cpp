@@ -4,9 +4,9 @@
 
 namespace tessarin::win32_platform {
 
-void* PlaceRunInMemoryJob() {
+void PlaceRunInMemoryJob() {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  if (job == nullptr) return nullptr;
+  if (job == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
   limits.ProcessMemoryLimit = static_cast<SIZE_T>(kWindowsJobMiB) * 1024 * 1024;
@@ -15,12 +15,9 @@ void* PlaceRunInMemoryJob() {
   // placed. The run carries on without the memory bound: whoever made that
   // job has bounded the process as they chose, and the decoding thread's
   // bounds and the decode limits still hold.
-  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-      !AssignProcessToJobObject(job, GetCurrentProcess())) {
-    CloseHandle(job);
-    return nullptr;
-  }
-  return job;
+  if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits))
+    AssignProcessToJobObject(job, GetCurrentProcess());
+  CloseHandle(job);
 }
 
 std::chrono::nanoseconds ProcessorTimeOf(void* thread) {

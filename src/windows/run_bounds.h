@@ -20,9 +20,9 @@ namespace tessarin::win32_platform {
 
 // Puts the process in a job of its own that limits its committed memory to
 // kWindowsJobMiB, so that an allocation past it fails rather than the system
-// paging for everyone. Returns the job, held open for the rest of the run, or
-// nullptr when the process cannot be placed in one (see the definition).
-void* PlaceRunInMemoryJob();
+// paging for everyone. The job lasts as long as the process is in it. A
+// process that cannot be placed in one runs on without (see the definition).
+void PlaceRunInMemoryJob();
 
 // The processor time a thread has used, kernel and user; none when the
 // system cannot say (a wait bounded by it needs a net of its own).
