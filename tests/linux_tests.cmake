@@ -138,13 +138,23 @@ add_test(NAME readme_sections_once
          COMMAND sh -c "! grep '^## ' '${PROJECT_SOURCE_DIR}/README.md' | sort | uniq -d | grep -q .")
 # Hostile pictures (small files that declare great work or memory), each run
 # through the built program as canvas, as inset (and some as both), within
-# 10 s and 384 MiB.
+# the whole run's bounds, read from the header the program keeps them in.
 # Serial: the bounds are measured, so nothing else should run beside them.
+set(run_limits ${PROJECT_SOURCE_DIR}/src/limits/run_limits.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${run_limits})
+file(STRINGS ${run_limits} run_bounds REGEX " kRun(Seconds|MiB) = ")
+string(REGEX MATCH " kRunSeconds = ([0-9]+)" _ "${run_bounds}")
+set(run_seconds ${CMAKE_MATCH_1})
+string(REGEX MATCH " kRunMiB = ([0-9]+)" _ "${run_bounds}")
+set(run_mib ${CMAKE_MATCH_1})
+if(NOT run_seconds OR NOT run_mib)
+  message(FATAL_ERROR "src/limits/run_limits.h: kRunSeconds or kRunMiB not found as a plain number")
+endif()
 foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wmf dotted_lines.wmf
         infinite_viewport.wmf wide_row.bmp huge_canvas.bmp large_canvas.bmp large_frame.wmf text_pile_up.wmf
         fuzz_ends_early.gif fuzz_defective.gif fuzz_wide_dashed_pen.wmf)
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
-                   $<TARGET_FILE:tessarin> ${picture})
+                   --seconds ${run_seconds} --mib ${run_mib} $<TARGET_FILE:tessarin> ${picture})
   set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200)
 endforeach()

@@ -15,7 +15,8 @@ enum class FailureKind {
   PictureUnreadable,   // a picture's file cannot be opened or read
   DamagedPicture,      // not a picture we read, or data its decoder cannot get past
   PictureTooLarge,     // past a decode limit: width, memory held whole, drawing work
-  DecoderStopped,      // the decoding process ran out of time or memory, or died
+  DecoderOutOfMemory,  // decoding ran past the memory the platform bounds it to
+  DecoderStopped,      // the decoding process ran out of time, or died
   BadAreaValue,        // an area value that is no 32-bit whole number
   OutputRefused,       // the wallpaper cannot be written where it is to go
   SettingsRefused,     // a settings write the platform refused

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "limits/decode_limits.h"
 #include "pictures/bmp_reader.h"
-#include "pictures/held/decode_limits.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 

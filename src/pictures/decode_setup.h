@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "pictures/held/memory_allowance.h"
 #include "pictures/metafile_module.h"
 

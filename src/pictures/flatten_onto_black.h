@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "ports/pictures.h"
 
 namespace tessarin::pictures {

@@ -29,7 +29,8 @@ class PngDecoder : public RowDecoder {
  public:
   PngDecoder(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
       : file_(std::move(file)), setup_(setup), input_(*file_), ctx_(spng_ctx_new(0)) {
-    if (!ctx_) throw Failure::InFile(FailureKind::PictureTooLarge, file_->Path(), "out of memory");
+    if (!ctx_)
+      throw Failure::InFile(FailureKind::DecoderOutOfMemory, file_->Path(), "out of memory");
     spng_set_png_stream(ctx_.get(), ReadPngBytes, &input_);
     spng_set_chunk_limits(ctx_.get(), setup_.limits.maxPngChunkBytes,
                           setup_.limits.maxPngChunkCacheBytes);

@@ -5,15 +5,12 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "limits/run_limits.h"
 
 namespace tessarin {
 namespace {
 
 using ports::kBytesPerPixel;
-
-// Big enough that each write is worth its system call, small enough to stay
-// in the caches: 256 KiB.
-constexpr std::size_t kStripBytes = 256 * 1024;
 
 void CopyBlockRow(const ports::Bitmap& block, const BlockPlacement& placement, int canvasRow,
                   std::uint8_t* row) {
@@ -43,7 +40,7 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::
   const int height = layout.Height();
   const std::size_t stride = layout.RowStride();
   const int stripRows = static_cast<int>(
-      std::clamp<std::size_t>(kStripBytes / stride, 1, static_cast<std::size_t>(height)));
+      std::clamp<std::size_t>(kOutputStripBytes / stride, 1, static_cast<std::size_t>(height)));
   // Zero-initialised once: the padding at the end of each row stays zero.
   std::vector<std::uint8_t> strip(stride * static_cast<std::size_t>(stripRows));
   const bool bottomUp = canvas.Order() == ports::RowOrder::BottomUp;

@@ -1,6 +1,7 @@
 #include "wallpaper/make_wallpaper.h"
 
 #include "base/failure.h"
+#include "limits/run_limits.h"
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 #include "wallpaper/compose.h"
@@ -21,12 +22,6 @@ std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string
   }
   return *number;
 }
-
-// The output cap, the wallpaper's own (the decoders' limits are the
-// pictures'): a canvas may declare any size its header holds in a few bytes,
-// but the wallpaper is written and flushed at the disk's pace: at most
-// 256 MiB (an 8K picture takes 95 MiB), so that every run ends within seconds.
-constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 
 BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPath) {
   const auto layout = BmpLayout::For(canvas.Width(), canvas.Height());

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 

@@ -4,23 +4,20 @@
 
 namespace tessarin::win32_platform {
 
-void* PlaceRunInMemoryJob() {
+void PlaceRunInMemoryJob() {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  if (job == nullptr) return nullptr;
+  if (job == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kRunMemoryMiB) * 1024 * 1024;
+  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kWindowsJobMiB) * 1024 * 1024;
   // A process already in a job that forbids another one over it (any job
   // before Windows 8; since, one the system's nesting rules refuse) cannot be
   // placed. The run carries on without the memory bound: whoever made that
   // job has bounded the process as they chose, and the decoding thread's
   // bounds and the decode limits still hold.
-  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
-      !AssignProcessToJobObject(job, GetCurrentProcess())) {
-    CloseHandle(job);
-    return nullptr;
-  }
-  return job;
+  if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits))
+    AssignProcessToJobObject(job, GetCurrentProcess());
+  CloseHandle(job);
 }
 
 std::chrono::nanoseconds ProcessorTimeOf(void* thread) {
@@ -44,8 +41,8 @@ Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimi
 }
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {
-  return Failure::InFile(FailureKind::PictureTooLarge, path,
-                         "the picture needs more than " + std::to_string(kRunMemoryMiB) + " MiB");
+  return Failure::InFile(FailureKind::DecoderOutOfMemory, path,
+                         "the picture needs more than " + std::to_string(kWindowsJobMiB) + " MiB");
 }
 
 }  // namespace tessarin::win32_platform

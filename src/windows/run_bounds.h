@@ -5,23 +5,24 @@
 #include <string>
 
 #include "base/failure.h"
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
+#include "limits/run_limits.h"
 
 namespace tessarin::win32_platform {
 
 // What a run may take on Windows. The system's picture services decode in the
 // program's own process, so the memory bound holds the whole run rather than
-// one decoder (what the Linux run keeps within); one picture's decoding is
-// bounded by its thread's processor time and a net on the wait, the decode
-// limits' (DecodeLimits::decodeProcessorSeconds and decodeWaitSeconds, as the
-// Linux run's decoder processes have).
-constexpr std::uint64_t kRunMemoryMiB = 384;  // committed memory of the whole process
+// one decoder (what the Linux run keeps within): kWindowsJobMiB
+// (limits/run_limits.h). One picture's decoding is bounded by its thread's
+// processor time and a net on the wait, the decode limits'
+// (DecodeLimits::decodeProcessorSeconds and decodeWaitSeconds, as the Linux
+// run's decoder processes have).
 
 // Puts the process in a job of its own that limits its committed memory to
-// kRunMemoryMiB, so that an allocation past it fails rather than the system
-// paging for everyone. Returns the job, held open for the rest of the run, or
-// nullptr when the process cannot be placed in one (see the definition).
-void* PlaceRunInMemoryJob();
+// kWindowsJobMiB, so that an allocation past it fails rather than the system
+// paging for everyone. The job lasts as long as the process is in it. A
+// process that cannot be placed in one runs on without (see the definition).
+void PlaceRunInMemoryJob();
 
 // The processor time a thread has used, kernel and user; none when the
 // system cannot say (a wait bounded by it needs a net of its own).

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "end_to_end/tessarin_process.h"
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "support/encode_bmp.h"
 #include "support/fake_platform.h"
 #include "support/metafile_builder.h"

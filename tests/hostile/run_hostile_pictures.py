@@ -2,15 +2,17 @@
 """Runs the built program with each hostile picture as canvas, as inset, and
 for some as both at once.
 
-Every run must end within 10 s of wall time and 384 MiB of peak resident
-memory (the process's own maximum, from wait4's resource usage; it includes
-what this script held when it started the process, so the pictures are made
-by a separate process and this one stays small), with the
-outcome listed below: a finished wallpaper, or a failure stop (status 1) whose
+Every run must end within the whole run's bounds of wall time and peak
+resident memory (src/limits/run_limits.h, passed by the build; the memory is
+the process's own maximum, from wait4's resource usage; it includes what this
+script held when it started the process, so the pictures are made by a
+separate process and this one stays small), with the outcome listed below: a finished wallpaper, or a failure stop (status 1) whose
 message starts with the picture's path and says why.
 
-    run_hostile_pictures.py TESSARIN [NAME...]     default: every picture
+    run_hostile_pictures.py --seconds S --mib M TESSARIN [NAME...]
+                                                   default: every picture
 """
+import argparse
 import os
 import signal
 import struct
@@ -21,8 +23,6 @@ import time
 from pathlib import Path
 
 GENERATOR = Path(__file__).resolve().parent / "make_hostile_pictures.py"
-MAX_SECONDS = 10
-MAX_MIB = 384
 KILL_AFTER = 60  # a run this long has failed anyway; do not wait for it
 
 # Per role (canvas with a small inset, inset on a small canvas, both at once):
@@ -76,15 +76,15 @@ def run(executable, home, arguments):
     return process.returncode, seconds, usage.ru_maxrss / 1024, (home / "stderr.txt").read_text(errors="replace")
 
 
-def check(executable, home, name, role):
+def check(executable, home, name, role, bounds):
     """Runs `name` as `role` ("canvas" or "inset"); returns a complaint or None."""
     canvas = "small.bmp" if role == "inset" else name
     inset = "small.bmp" if role == "canvas" else name
     status, seconds, mib, errors = run(executable, home, [canvas + ",", inset + ",", "0, 0, 9000, 9000,", "out.bmp"])
     print(f"{name} as {role}: status {status}, {seconds:.2f} s, {mib:.0f} MiB peak; {errors.strip()[:160]}")
     expected = EXPECTED[name][role]
-    if seconds > MAX_SECONDS or mib > MAX_MIB:
-        return f"{name} as {role}: {seconds:.2f} s and {mib:.0f} MiB, over {MAX_SECONDS} s or {MAX_MIB} MiB"
+    if seconds > bounds.seconds or mib > bounds.mib:
+        return f"{name} as {role}: {seconds:.2f} s and {mib:.0f} MiB, over {bounds.seconds} s or {bounds.mib} MiB"
     if expected is None and status != 0:
         return f"{name} as {role}: the wallpaper was not made (status {status})"
     if expected is not None and (status != 1 or f" {name}: " not in errors or expected not in errors):
@@ -93,8 +93,13 @@ def check(executable, home, name, role):
 
 
 def main():
-    executable = sys.argv[1]
-    names = sys.argv[2:] or list(EXPECTED)
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--seconds", type=int, required=True, help="a run's most wall time")
+    parser.add_argument("--mib", type=int, required=True, help="a run's most peak memory")
+    parser.add_argument("executable")
+    parser.add_argument("names", nargs="*", default=list(EXPECTED))
+    bounds = parser.parse_args()
+    executable, names = bounds.executable, bounds.names
     with tempfile.TemporaryDirectory(prefix="tessarin-hostile-") as folder:
         home = Path(folder)
         if run(executable, home, [])[0] != 0:  # the first run only shows its notice
@@ -102,7 +107,7 @@ def main():
         (home / "small.bmp").write_bytes(small_bmp(64, 48))
         subprocess.run([sys.executable, str(GENERATOR), str(home)], check=True)
         complaints = [c for name in names for role in EXPECTED[name]
-                      if (c := check(executable, home, name, role))]
+                      if (c := check(executable, home, name, role, bounds))]
     for complaint in complaints:
         print("FAILED:", complaint)
     sys.exit(1 if complaints else 0)

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/little_endian.h"
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 

@@ -229,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                   WithBounds(4, 2)},
         BoundCase{"OutOfMemory",
                   [](auto, auto&, auto&) -> ports::Bitmap { throw std::bad_alloc(); },
-                  FailureKind::PictureTooLarge, "the picture needs more than 384 MiB"},
+                  FailureKind::DecoderOutOfMemory, "the picture needs more than 384 MiB"},
         BoundCase{"DecoderFailure",
                   [](auto, const std::string& path, auto&) -> ports::Bitmap {
                     throw Failure::InFile(FailureKind::DamagedPicture, path, "a bad strip");

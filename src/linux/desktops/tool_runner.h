@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "limits/run_limits.h"
 #include "linux/desktops/environment.h"
 
 namespace tessarin::linux_platform {
@@ -26,9 +27,6 @@ class ToolRunner {
   virtual ~ToolRunner() = default;
   virtual ToolOutcome Run(const std::string& tool, const std::vector<std::string>& arguments) = 0;
 };
-
-// Every tool call and every child's work is cut off after this long.
-inline constexpr std::chrono::milliseconds kToolTimeLimit{2000};
 
 // Runs tools as child processes with the snapshot's environment (their PATH
 // decides where a tool is found); their input is empty and whatever they

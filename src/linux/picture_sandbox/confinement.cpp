@@ -14,8 +14,6 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "linux/picture_sandbox/decoder_bounds.h"
-
 namespace tessarin::linux_platform {
 namespace {
 

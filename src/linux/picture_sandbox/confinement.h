@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 
 namespace tessarin::linux_platform {
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "pictures/held/decode_limits.h"
+#include "limits/decode_limits.h"
 #include "ports/pictures.h"
 
 namespace tessarin::linux_platform {
@@ -33,6 +33,10 @@ struct Message {
 
 // The longest failure text a message carries.
 constexpr std::size_t kMaxFailureText = 4000;
+
+// A decoder that finds no memory left says so by ending with this status: it
+// has none left to send a message with.
+constexpr int kOutOfMemoryStatus = 99;
 
 // This many strips in the ring: a few strips ahead of the reader keep both
 // processes busy.

@@ -17,7 +17,6 @@
 
 #include "base/failure.h"
 #include "linux/picture_sandbox/confinement.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
 #include "linux/picture_sandbox/decoder_channel.h"
 #include "pictures/picture_formats.h"
 

@@ -17,7 +17,6 @@
 #include <sstream>
 
 #include "base/failure.h"
-#include "linux/picture_sandbox/decoder_bounds.h"
 #include "pictures/held/held_picture.h"
 
 namespace tessarin::linux_platform {
@@ -105,7 +104,7 @@ std::string ShownWords(std::string_view words, const std::string& path) {
 FailureKind DecodersKind(std::int32_t kind) {
   for (FailureKind known :
        {FailureKind::PictureUnreadable, FailureKind::DamagedPicture, FailureKind::PictureTooLarge,
-        FailureKind::DecoderStopped, FailureKind::Platform}) {
+        FailureKind::DecoderOutOfMemory, FailureKind::DecoderStopped, FailureKind::Platform}) {
     if (kind == static_cast<std::int32_t>(known)) return known;
   }
   return FailureKind::DecoderStopped;
@@ -300,6 +299,7 @@ void SandboxedPicture::ThrowWhyItEnded(Stop why) {
   const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   const bool overTime = signal == SIGXCPU || (signal == SIGKILL && !killedHere &&
                                               spent >= setup_.limits.decodeProcessorSeconds);
+  FailureKind kind = FailureKind::DecoderStopped;
   std::string reason =
       "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
   if (why == Stop::ProcessorTime || overTime) {
@@ -307,11 +307,12 @@ void SandboxedPicture::ThrowWhyItEnded(Stop why) {
   } else if (why == Stop::Waiting) {
     reason = pictures::WaitReason(setup_.limits);
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {
+    kind = FailureKind::DecoderOutOfMemory;
     reason = "the picture needs more than " + std::to_string(setup_.limits.decoderMiB) + " MiB";
   } else if (signal != 0) {
     reason = SignalReason(signal);
   }
-  failure_ = Failure::InFile(FailureKind::DecoderStopped, path_, reason);
+  failure_ = Failure::InFile(kind, path_, reason);
   throw *failure_;
 }
 

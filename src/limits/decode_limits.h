@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "limits/run_limits.h"
+
 namespace tessarin::pictures {
 
 // Every bound a picture is decoded within, one value handed to the decoders
@@ -55,16 +57,17 @@ struct DecodeLimits {
   // Text is drawn at most this many pixels high.
   double metafileMaxFontPixels = 2048;
 
-  // What decoding one picture may take, kept by the platform (the Linux
-  // program's decoder processes, the Windows program's job and decoding
-  // thread) whatever the decoders count: the processor time it may spend, the
-  // wall time the run waits for it in all (a safety net for a decoder that
-  // waits without working, generous enough that a starved machine never
-  // reaches it) and the memory (heap and private mappings) it may hold. Every
-  // picture of the benchmark and the tests decodes in well under a second of
-  // processor time and 260 MiB (an 8000 x 8000 metafile, the largest frame
-  // there is memory for); a canvas and an inset spending their full time
-  // each still end a run within 10 s.
+  // What decoding one picture may take, kept by the platform whatever the
+  // decoders count: the processor time it may spend (the Linux program's
+  // decoder processes, the Windows program's decoding thread), the wall time
+  // the run waits for it in all (a safety net for a decoder that waits without
+  // working, generous enough that a starved machine never reaches it) and the
+  // memory (heap and private mappings) a Linux decoder process may hold (the
+  // Windows program's decoders run in its own process, bounded with the whole
+  // run: kWindowsJobMiB). Every picture of the benchmark and the tests decodes
+  // in well under a second of processor time and 260 MiB (an 8000 x 8000
+  // metafile, the largest frame there is memory for); a canvas and an inset
+  // spending their full time each still end a run within kRunSeconds.
   int decodeProcessorSeconds = 4;
   int decodeWaitSeconds = 60;
   std::uint64_t decoderMiB = 320;
@@ -73,6 +76,10 @@ struct DecodeLimits {
   // pixels are refused rather than half drawn.
   std::int64_t maxSystemDecodedPixels = std::int64_t{1} << 28;
 };
+
+static_assert(2 * DecodeLimits{}.decodeProcessorSeconds < kRunSeconds,
+              "a canvas and an inset decoding for their full time end a run in time");
+static_assert(DecodeLimits{}.decoderMiB < kRunMiB, "a decoder process stays within the run's");
 
 // What a run says of a picture whose decoding reached one of the platform's
 // bounds (after the file's name), the same on every platform.
