@@ -37,6 +37,10 @@ class Picture {
   // The top-left block of min(width, Width()) by min(height, Height()) pixels,
   // top row first. Call it instead of ReadRows, not after.
   virtual Bitmap ReadTopLeft(int width, int height) = 0;
+
+  // Says that the rows will be read, not the block: a picture decoded apart
+  // from the reader may start decoding them now, ahead of the first ReadRows.
+  virtual void ReadAhead() {}
 };
 
 class Pictures {

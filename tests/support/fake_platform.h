@@ -133,12 +133,14 @@ class FakeFiles : public ports::Files {
 class FakeSource : public ports::Picture {
  public:
   FakeSource(std::string path, ports::Bitmap image, ports::RowOrder order,
-             std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks)
+             std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks,
+             std::function<void()> readAhead = {})
       : path_(std::move(path)),
         image_(std::move(image)),
         order_(order),
         damagedFrom_(damagedFrom),
-        blocks_(blocks) {}
+        blocks_(blocks),
+        readAhead_(std::move(readAhead)) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   ports::RowOrder Order() const override { return order_; }
@@ -158,6 +160,9 @@ class FakeSource : public ports::Picture {
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
     return pictures::HeldPicture(image_, path_).ReadTopLeft(width, height);
   }
+  void ReadAhead() override {
+    if (readAhead_) readAhead_();
+  }
 
  private:
   std::string path_;
@@ -165,6 +170,7 @@ class FakeSource : public ports::Picture {
   ports::RowOrder order_;
   std::optional<int> damagedFrom_;
   std::vector<std::pair<int, int>>& blocks_;
+  std::function<void()> readAhead_;
   int next_ = 0;
 };
 
@@ -175,7 +181,9 @@ class FakePictures : public ports::Pictures {
   ports::RowOrder order = ports::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
-  std::function<void()> whenOpening;            // may throw what a platform could
+  // Each picture told ReadAhead, with how many pictures had been opened then.
+  std::vector<std::pair<std::string, std::size_t>> readAhead;
+  std::function<void()> whenOpening;  // may throw what a platform could
 
   std::unique_ptr<ports::Picture> Open(const std::string& path) override {
     opened.push_back(path);
@@ -186,7 +194,8 @@ class FakePictures : public ports::Pictures {
     const auto damaged = damagedFrom.find(path);
     return std::make_unique<FakeSource>(
         path, found->second, order,
-        damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead);
+        damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead,
+        [this, path] { readAhead.emplace_back(path, opened.size()); });
   }
 };
 

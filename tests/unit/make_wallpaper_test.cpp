@@ -57,6 +57,14 @@ TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsThe
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
+// So that a canvas decoded apart fills its read-ahead while the inset's
+// block is decoded.
+TEST_F(MakeWallpaperTest, TheCanvasIsToldItsRowsWillBeReadBeforeTheInsetIsOpened) {
+  MakeWallpaper(fake.platform, Request("10", "20", "12", "8"));
+  EXPECT_EQ(fake.pictures.readAhead,
+            (std::vector<std::pair<std::string, std::size_t>>{{"canvas.bmp", 1}}));
+}
+
 TEST_F(MakeWallpaperTest, StreamsCanvasesDeliveredBottomUpToTheSameResult) {
   fake.pictures.order = ports::RowOrder::BottomUp;
   MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));

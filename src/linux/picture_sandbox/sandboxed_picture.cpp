@@ -170,12 +170,15 @@ SandboxedPicture::~SandboxedPicture() { StopDecoder(); }
 
 void SandboxedPicture::ReadRows(std::uint8_t* out, int rows) {
   pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
-  if (!streaming_) {
-    streaming_ = true;
-    Send({MessageKind::ReadRows});
-  }
+  ReadAhead();
   CopyRows(out, rows, static_cast<std::size_t>(width_) * ports::kBytesPerPixel);
   rowsRead_ += rows;
+}
+
+void SandboxedPicture::ReadAhead() {
+  if (streaming_) return;
+  streaming_ = true;
+  Send({MessageKind::ReadRows});
 }
 
 ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
