@@ -171,6 +171,26 @@ TEST_F(SandboxedPictureTest, ReadsAheadIntoTheWholeRingBeforeTheFirstRowIsRead) 
   }
 }
 
+// Lent rows are those of the strip being read: never more than asked or
+// than the strip holds, in order, mixed with rows read.
+TEST_F(SandboxedPictureTest, LendsTheRowsOfTheStripBeingRead) {
+  auto picture = Open(Rows(1000, 700));
+  const int stripRows = RingShape(setup_.limits).StripRows(3000);
+  std::vector<std::uint8_t> row(3000);
+  picture->ReadRows(row.data(), 1);
+  int next = 1;
+  for (int turn = 0; next < 700; ++turn) {
+    const int asked = std::min(turn % 3 == 0 ? 1 : turn % 3 == 1 ? 500 : 3, 700 - next);
+    const ports::LentRows lent = picture->LendRows(asked);
+    ASSERT_GE(lent.count, 1);
+    ASSERT_LE(lent.count, std::min(asked, stripRows));
+    for (int i = 0; i < lent.count; ++i, ++next)
+      ASSERT_EQ(lent.first[std::size_t(i) * 3000 + 2999], static_cast<std::uint8_t>(next));
+  }
+  EXPECT_EQ(next, 700);
+  EXPECT_THROW(picture->LendRows(1), Failure);  // past the last row
+}
+
 TEST_F(SandboxedPictureTest, ReturnsTheBlockThroughTheSharedMemory) {
   for (auto [width, height] : {std::pair{2, 3}, {600, 500}, {0, 5}}) {
     const ports::Bitmap block = Open(Rows(400, 700))->ReadTopLeft(width, height);
