@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -367,16 +368,36 @@ class LinuxOutputFile : public ports::OutputFile {
   }
 
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done,
-                                 static_cast<off_t>(offset + done));
+    const std::span<const std::uint8_t> pieces[] = {bytes};
+    WritePiecesAt(offset, pieces);
+  }
+
+  // Gathered where they lie, IOV_MAX pieces a call at most.
+  void WritePiecesAt(std::uint64_t offset,
+                     std::span<const std::span<const std::uint8_t>> pieces) override {
+    std::vector<iovec> left;
+    left.reserve(pieces.size());
+    for (const auto& piece : pieces) {
+      if (!piece.empty()) left.push_back({const_cast<std::uint8_t*>(piece.data()), piece.size()});
+    }
+    const std::uint64_t start = offset;
+    for (std::size_t next = 0; next < left.size();) {
+      const int count = static_cast<int>(std::min<std::size_t>(left.size() - next, IOV_MAX));
+      ssize_t n = ::pwritev(fd_.Get(), left.data() + next, count, static_cast<off_t>(offset));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) ThrowErrno(path_, "cannot write");
-      done += static_cast<std::size_t>(n);
+      offset += static_cast<std::uint64_t>(n);
+      // Past the pieces written whole; a piece written in part keeps its rest.
+      for (; n > 0 && next < left.size(); ++next) {
+        const std::size_t taken = std::min(static_cast<std::size_t>(n), left[next].iov_len);
+        left[next].iov_base = static_cast<std::uint8_t*>(left[next].iov_base) + taken;
+        left[next].iov_len -= taken;
+        n -= static_cast<ssize_t>(taken);
+        if (left[next].iov_len > 0) break;
+      }
     }
     // Start the write-back now, so that the flush at the end finds little left.
-    ::sync_file_range(fd_.Get(), static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
+    ::sync_file_range(fd_.Get(), static_cast<off_t>(start), static_cast<off_t>(offset - start),
                       SYNC_FILE_RANGE_WRITE);
   }
 

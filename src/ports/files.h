@@ -27,6 +27,14 @@ class OutputFile {
   virtual ~OutputFile() = default;
   // Throws Failure when the bytes cannot be written.
   virtual void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+  // The pieces one after another from `offset`, as one write: gathered where
+  // they lie where the platform can, else joined first.
+  virtual void WritePiecesAt(std::uint64_t offset,
+                             std::span<const std::span<const std::uint8_t>> pieces) {
+    std::vector<std::uint8_t> joined;
+    for (const auto& piece : pieces) joined.insert(joined.end(), piece.begin(), piece.end());
+    WriteAt(offset, joined);
+  }
   // Flushes the content to disk and gives it the path, replacing any file there.
   virtual void Commit() = 0;
 };

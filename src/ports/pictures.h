@@ -21,6 +21,13 @@ struct Bitmap {
 
 enum class RowOrder { TopDown, BottomUp };
 
+// Rows a picture lends where it holds them, packed, in its row order: the
+// reader may read and change them in place until it next reads the picture.
+struct LentRows {
+  std::uint8_t* first = nullptr;
+  int count = 0;
+};
+
 // An opened picture whose header has been checked, delivered row by row in
 // the order its file stores them, already flattened to opaque BGR pixels.
 class Picture {
@@ -37,6 +44,15 @@ class Picture {
   // The top-left block of min(width, Width()) by min(height, Height()) pixels,
   // top row first. Call it instead of ReadRows, not after.
   virtual Bitmap ReadTopLeft(int width, int height) = 0;
+
+  // Says that the rows will be read, not the block: a picture decoded apart
+  // from the reader may start decoding them now, ahead of the first ReadRows.
+  virtual void ReadAhead() {}
+
+  // The next rows where the picture holds them, without copying them: at
+  // most `rows`, at least one while any is left. None (count 0) from a
+  // picture that lends no rows: the reader then reads them with ReadRows.
+  virtual LentRows LendRows(int /*rows*/) { return {}; }
 };
 
 class Pictures {

@@ -14,6 +14,18 @@ void FailureOrderedPicture::ReadRows(std::uint8_t* out, int rows) {
   rowsRead_ += rows;
 }
 
+ports::LentRows FailureOrderedPicture::LendRows(int rows) {
+  ports::LentRows lent;
+  try {
+    lent = source_->LendRows(rows);
+  } catch (...) {
+    finished_ = true;
+    throw;
+  }
+  rowsRead_ += lent.count;
+  return lent;
+}
+
 ports::Bitmap FailureOrderedPicture::ReadTopLeft(int width, int height) {
   finished_ = true;
   if (width <= 0 || height <= 0) return {};

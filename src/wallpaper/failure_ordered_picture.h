@@ -20,6 +20,8 @@ class FailureOrderedPicture : public ports::Picture {
   void ReadRows(std::uint8_t* out, int rows) override;
   // An empty block needs nothing of the picture.
   ports::Bitmap ReadTopLeft(int width, int height) override;
+  void ReadAhead() override { source_->ReadAhead(); }
+  ports::LentRows LendRows(int rows) override;
 
   // Reads what the run has not yet read of the picture: the rows left, or
   // every row when neither rows nor a block were taken. Nothing once a block

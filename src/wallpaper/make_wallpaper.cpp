@@ -67,6 +67,8 @@ WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperR
   // Both headers are checked before anything is written.
   FailureOrderedPicture canvas(platform.pictures.Open(request.canvasPath));
   const BmpLayout layout = OutputLayout(canvas, request.canvasPath);
+  // The canvas's first strips are decoded while the inset's block is.
+  canvas.ReadAhead();
   FailureOrderedPicture inset(platform.pictures.Open(request.insetPath));
   try {
     ComposeAndWrite(platform, request, canvas, inset, layout);

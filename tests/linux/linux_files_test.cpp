@@ -110,6 +110,26 @@ TEST(LinuxFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile) {
   EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.bmp"});
 }
 
+// More pieces than one system call takes, empty ones among them.
+TEST(LinuxFiles, PiecesAreWrittenOneAfterAnotherAsOneWrite) {
+  TemporaryFolder folder;
+  LinuxFiles files;
+  std::string expected;
+  std::vector<std::string> texts;
+  for (int i = 0; i < 3000; ++i) texts.push_back(i % 7 == 0 ? "" : std::to_string(i) + ",");
+  std::vector<std::span<const std::uint8_t>> pieces;
+  for (const auto& text : texts) {
+    pieces.emplace_back(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    expected += text;
+  }
+  auto output = files.CreateReplacement(folder / "out.bmp", expected.size() + 2);
+  output->WriteAt(0, BytesOf("<"));
+  output->WritePiecesAt(1, pieces);
+  output->WriteAt(expected.size() + 1, BytesOf(">"));
+  output->Commit();
+  EXPECT_EQ(ReadWholeFile(folder / "out.bmp"), "<" + expected + ">");
+}
+
 // A run killed between naming its file and renaming it over the output leaves
 // that name; the next run removes it, but not the one of a run still going,
 // which holds a lock on it, nor those of other outputs.

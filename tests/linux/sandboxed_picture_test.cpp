@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -144,6 +145,49 @@ TEST_F(SandboxedPictureTest, DeliversEveryRowInOrderWhateverTheReadSizes) {
     }
     EXPECT_THROW(picture->ReadRows(rows.data(), 1), Failure);  // past the last row
   }
+}
+
+// Told that rows will be read, the decoder fills every strip of its ring
+// before the first is read (the pages it has touched of the shared memory
+// show it), and the rows still come whole and in order.
+TEST_F(SandboxedPictureTest, ReadsAheadIntoTheWholeRingBeforeTheFirstRowIsRead) {
+  auto picture = Open(Rows(1000, 2000));
+  picture->ReadAhead();
+  const auto sharedKiB = [&] {
+    const std::string status = ProcFile(picture->DecoderProcess(), "status");
+    const std::size_t at = status.find("RssShmem:");
+    return at == std::string::npos ? 0 : std::stoul(status.substr(at + 9));
+  };
+  const std::size_t ringKiB = kStrips * RingShape(setup_.limits).stripBytes / 1024;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (sharedKiB() < ringKiB * 9 / 10 && std::chrono::steady_clock::now() < deadline)
+    ::usleep(1000);
+  EXPECT_GE(sharedKiB(), ringKiB * 9 / 10);
+  std::vector<std::uint8_t> row(3000);
+  for (int y = 0; y < 2000; ++y) {
+    picture->ReadRows(row.data(), 1);
+    ASSERT_EQ(row[2999], static_cast<std::uint8_t>(y));
+  }
+}
+
+// Lent rows are those of the strip being read: never more than asked or
+// than the strip holds, in order, mixed with rows read.
+TEST_F(SandboxedPictureTest, LendsTheRowsOfTheStripBeingRead) {
+  auto picture = Open(Rows(1000, 700));
+  const int stripRows = RingShape(setup_.limits).StripRows(3000);
+  std::vector<std::uint8_t> row(3000);
+  picture->ReadRows(row.data(), 1);
+  int next = 1;
+  for (int turn = 0; next < 700; ++turn) {
+    const int asked = std::min(turn % 3 == 0 ? 1 : turn % 3 == 1 ? 500 : 3, 700 - next);
+    const ports::LentRows lent = picture->LendRows(asked);
+    ASSERT_GE(lent.count, 1);
+    ASSERT_LE(lent.count, std::min(asked, stripRows));
+    for (int i = 0; i < lent.count; ++i, ++next)
+      ASSERT_EQ(lent.first[std::size_t(i) * 3000 + 2999], static_cast<std::uint8_t>(next));
+  }
+  EXPECT_EQ(next, 700);
+  EXPECT_THROW(picture->LendRows(1), Failure);  // past the last row
 }
 
 TEST_F(SandboxedPictureTest, ReturnsTheBlockThroughTheSharedMemory) {

@@ -133,12 +133,14 @@ class FakeFiles : public ports::Files {
 class FakeSource : public ports::Picture {
  public:
   FakeSource(std::string path, ports::Bitmap image, ports::RowOrder order,
-             std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks)
+             std::optional<int> damagedFrom, std::vector<std::pair<int, int>>& blocks,
+             std::function<void()> readAhead = {})
       : path_(std::move(path)),
         image_(std::move(image)),
         order_(order),
         damagedFrom_(damagedFrom),
-        blocks_(blocks) {}
+        blocks_(blocks),
+        readAhead_(std::move(readAhead)) {}
   int Width() const override { return image_.width; }
   int Height() const override { return image_.height; }
   ports::RowOrder Order() const override { return order_; }
@@ -158,6 +160,22 @@ class FakeSource : public ports::Picture {
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
     return pictures::HeldPicture(image_, path_).ReadTopLeft(width, height);
   }
+  void ReadAhead() override {
+    if (readAhead_) readAhead_();
+  }
+  // When asked to, rows of the image itself: as many as asked top-down, one
+  // at a time bottom-up (where the next row lies above the one before).
+  ports::LentRows LendRows(int rows) override {
+    if (!rowsLent) return {};
+    const int count = order_ == ports::RowOrder::TopDown ? rows : 1;
+    const int y = order_ == ports::RowOrder::TopDown ? next_ : image_.height - 1 - next_;
+    if (damagedFrom_ && std::max(y, y + count - 1) >= *damagedFrom_)
+      throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
+    next_ += count;
+    *rowsLent += count;
+    return {image_.bgr.data() + static_cast<std::size_t>(image_.width) * 3 * y, count};
+  }
+  int* rowsLent = nullptr;  // lends its rows when set, and counts them there
 
  private:
   std::string path_;
@@ -165,6 +183,7 @@ class FakeSource : public ports::Picture {
   ports::RowOrder order_;
   std::optional<int> damagedFrom_;
   std::vector<std::pair<int, int>>& blocks_;
+  std::function<void()> readAhead_;
   int next_ = 0;
 };
 
@@ -175,7 +194,11 @@ class FakePictures : public ports::Pictures {
   ports::RowOrder order = ports::RowOrder::TopDown;
   std::vector<std::string> opened;
   std::vector<std::pair<int, int>> blocksRead;  // ReadTopLeft's width and height
-  std::function<void()> whenOpening;            // may throw what a platform could
+  // Each picture told ReadAhead, with how many pictures had been opened then.
+  std::vector<std::pair<std::string, std::size_t>> readAhead;
+  bool lendRows = false;  // the pictures lend their rows (ports::Picture::LendRows)
+  int rowsLent = 0;
+  std::function<void()> whenOpening;  // may throw what a platform could
 
   std::unique_ptr<ports::Picture> Open(const std::string& path) override {
     opened.push_back(path);
@@ -184,9 +207,12 @@ class FakePictures : public ports::Pictures {
     if (found == images.end())
       throw Failure::InFile(FailureKind::DamagedPicture, path, "not a picture");
     const auto damaged = damagedFrom.find(path);
-    return std::make_unique<FakeSource>(
+    auto source = std::make_unique<FakeSource>(
         path, found->second, order,
-        damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead);
+        damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead,
+        [this, path] { readAhead.emplace_back(path, opened.size()); });
+    if (lendRows) source->rowsLent = &rowsLent;
+    return source;
   }
 };
 

@@ -57,6 +57,14 @@ TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsThe
   EXPECT_TRUE(fake.messages.shown.empty());
 }
 
+// So that a canvas decoded apart fills its read-ahead while the inset's
+// block is decoded.
+TEST_F(MakeWallpaperTest, TheCanvasIsToldItsRowsWillBeReadBeforeTheInsetIsOpened) {
+  MakeWallpaper(fake.platform, Request("10", "20", "12", "8"));
+  EXPECT_EQ(fake.pictures.readAhead,
+            (std::vector<std::pair<std::string, std::size_t>>{{"canvas.bmp", 1}}));
+}
+
 TEST_F(MakeWallpaperTest, StreamsCanvasesDeliveredBottomUpToTheSameResult) {
   fake.pictures.order = ports::RowOrder::BottomUp;
   MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));
@@ -177,6 +185,33 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
     EXPECT_EQ(out.Pixel(299, 999), (Bgr{43, static_cast<std::uint8_t>(999 % 256), kCanvasTag}));
   }
 }
+
+// Rows a canvas lends are patched and written where they lie, into the same
+// file as rows read into a strip: either row order, rows padded or not,
+// strips of many short rows.
+class LentRowsTest : public MakeWallpaperTest,
+                     public ::testing::WithParamInterface<std::tuple<ports::RowOrder, int>> {};
+
+TEST_P(LentRowsTest, MakeTheSameFileAsRowsRead) {
+  const auto [order, width] = GetParam();
+  fake.pictures.order = order;
+  fake.pictures.images["canvas.bmp"] = PatternImage(width, 1000, kCanvasTag);
+  fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
+  std::vector<std::vector<std::uint8_t>> files;
+  for (bool lend : {false, true}) {
+    fake.pictures.lendRows = lend;
+    MakeWallpaper(fake.platform, Request("-3", "250", "250", "250"));
+    files.push_back(fake.files.written.at("out.bmp"));
+  }
+  EXPECT_EQ(fake.pictures.rowsLent, 1000);
+  EXPECT_EQ(files[0], files[1]);
+  EXPECT_EQ(WrittenBmp(files[1]).Pixel(0, 250), (Bgr{3, 0, kInsetTag}));
+}
+
+INSTANTIATE_TEST_SUITE_P(MakeWallpaper, LentRowsTest,
+                         ::testing::Combine(::testing::Values(ports::RowOrder::TopDown,
+                                                              ports::RowOrder::BottomUp),
+                                            ::testing::Values(300, 301, 1)));
 
 // When several things are wrong at once, the first in the order of the steps
 // is the one reported: canvas, inset (its block), area values, output.

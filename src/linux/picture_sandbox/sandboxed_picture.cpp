@@ -169,12 +169,38 @@ SandboxedPicture::~SandboxedPicture() { StopDecoder(); }
 
 void SandboxedPicture::ReadRows(std::uint8_t* out, int rows) {
   pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
-  if (!streaming_) {
-    streaming_ = true;
-    Send({MessageKind::ReadRows});
-  }
+  ReadAhead();
   CopyRows(out, rows, static_cast<std::size_t>(width_) * ports::kBytesPerPixel);
   rowsRead_ += rows;
+}
+
+// What the reader does with rows lent in the ring is bounded by what it
+// writes, not by what the decoder does meanwhile. The decoder can still
+// change those bytes (it may have been taken over), even after the run has
+// copied the block's pixels over some of them; but the run takes from the
+// ring nothing it acts on: where the rows go, how many and how long they are
+// come from the header and the counts checked in TakeStrip, the strip's
+// place in the ring from the run's own map of it, and the output's header
+// and row padding from the run's own memory. A decoder that writes the ring
+// while its rows are written changes only pixel values of the output, which
+// it decides anyway, never its size, header or any byte outside the rows.
+ports::LentRows SandboxedPicture::LendRows(int rows) {
+  pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
+  ReadAhead();
+  const std::size_t stride = static_cast<std::size_t>(width_) * ports::kBytesPerPixel;
+  if (stripOffset_ == stripRows_) TakeStrip(stride);
+  const int count = std::min(rows, stripRows_ - stripOffset_);
+  std::uint8_t* first = shape_.StripAt(ring_.Get(), static_cast<std::size_t>(strip_)) +
+                        stride * static_cast<std::size_t>(stripOffset_);
+  stripOffset_ += count;
+  rowsRead_ += count;
+  return {first, count};
+}
+
+void SandboxedPicture::ReadAhead() {
+  if (streaming_) return;
+  streaming_ = true;
+  Send({MessageKind::ReadRows});
 }
 
 ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {

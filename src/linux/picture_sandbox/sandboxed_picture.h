@@ -50,6 +50,10 @@ class SandboxedPicture final : public ports::Picture {
   ports::RowOrder Order() const override { return order_; }
   void ReadRows(std::uint8_t* out, int rows) override;
   ports::Bitmap ReadTopLeft(int width, int height) override;
+  // The decoder fills its ring from now on.
+  void ReadAhead() override;
+  // The rows of the strip being read, in the ring itself (see the .cpp).
+  ports::LentRows LendRows(int rows) override;
 
   // The decoder process while it runs (for tests to look at), else 0.
   pid_t DecoderProcess() const { return ended_ ? 0 : pid_; }
