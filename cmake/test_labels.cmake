@@ -15,14 +15,19 @@ endfunction()
 # gtest_discover_tests, every test found labelled. Its PROPERTIES lose a
 # list's separators (CMake 3.25) and CTest adds repeated LABELS up, so each
 # label is passed as a LABELS of its own.
-#   tessarin_discover_tests(<target> LABELS <label>... [PROPERTIES <name> <value>...]
-#                           [other gtest_discover_tests options])
+#   tessarin_discover_tests(<target> LABELS <label>... [TEST_FILTER <filter>]
+#                           [PROPERTIES <name> <value>...])
 function(tessarin_discover_tests target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "LABELS;PROPERTIES")
-  set(labels)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TEST_FILTER" "LABELS;PROPERTIES")
+  if(arg_UNPARSED_ARGUMENTS OR NOT arg_LABELS)
+    message(FATAL_ERROR "tessarin_discover_tests(${target}): LABELS wanted; not known: ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  set(options)
+  if(DEFINED arg_TEST_FILTER)
+    list(APPEND options TEST_FILTER ${arg_TEST_FILTER})
+  endif()
   foreach(label IN LISTS arg_LABELS)
-    list(APPEND labels LABELS ${label})
+    list(APPEND arg_PROPERTIES LABELS ${label})
   endforeach()
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 ${arg_UNPARSED_ARGUMENTS}
-                       PROPERTIES ${labels} ${arg_PROPERTIES})
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 ${options} PROPERTIES ${arg_PROPERTIES})
 endfunction()

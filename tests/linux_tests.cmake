@@ -147,7 +147,8 @@ set_property(TEST readme_sections_once APPEND PROPERTY LABELS source)
 # Hostile pictures (small files that declare great work or memory), each run
 # through the built program as canvas, as inset (and some as both), within
 # the whole run's bounds, read from the header the program keeps them in.
-# Serial: the bounds are measured, so nothing else should run beside them.
+# Serial: the bounds are measured, so nothing else should run beside them;
+# slow, then: about a minute in all.
 set(run_limits ${PROJECT_SOURCE_DIR}/src/limits/run_limits.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${run_limits})
 file(STRINGS ${run_limits} run_bounds REGEX " kRun(Seconds|MiB) = ")
@@ -164,5 +165,5 @@ foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wm
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
                    --seconds ${run_seconds} --mib ${run_mib} $<TARGET_FILE:tessarin> ${picture})
-  set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200 LABELS end_to_end)
+  set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200 LABELS "end_to_end;slow")
 endforeach()
