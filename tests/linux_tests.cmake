@@ -7,7 +7,7 @@ include(GoogleTest)
 add_executable(unit_tests ${TESSARIN_UNIT_TEST_SOURCES})
 target_link_libraries(unit_tests PRIVATE tessarin_logic tessarin_held_picture tessarin_test_support
   tessarin_warnings GTest::gtest_main GTest::gmock)
-gtest_discover_tests(unit_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
+tessarin_discover_tests(unit_tests LABELS unit sanitized)
 # What the sanitizers' build runs (scripts/test-sanitizers.sh), labelled
 # `sanitized`: the unit, picture and Linux tests, and the fuzzers' findings.
 add_custom_target(sanitized_tests)
@@ -16,6 +16,7 @@ add_dependencies(sanitized_tests unit_tests pictures_tests linux_tests)
 # Includes written from src/ (the layers themselves are kept by the build).
 add_test(NAME include_paths
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_includes.sh ${PROJECT_SOURCE_DIR}/src)
+set_property(TEST include_paths APPEND PROPERTY LABELS layers)
 
 # The style of .clang-format (Debian's clang-format 14, looked up when the test
 # runs: building needs none): a file that differs from it fails, with
@@ -24,6 +25,7 @@ file(GLOB_RECURSE formatted_sources CONFIGURE_DEPENDS
      ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/src/*.h
      ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.h)
 add_test(NAME format COMMAND clang-format-14 --dry-run --Werror ${formatted_sources})
+set_property(TEST format APPEND PROPERTY LABELS source)
 
 # The decoders on pictures built in the tests (with the decoders' own libraries).
 add_executable(pictures_tests
@@ -38,7 +40,7 @@ add_executable(pictures_tests
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
-gtest_discover_tests(pictures_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
+tessarin_discover_tests(pictures_tests LABELS pictures sanitized)
 
 # The Linux platform's pieces on a real file system.
 add_executable(linux_tests
@@ -68,7 +70,7 @@ target_compile_definitions(linux_tests PRIVATE
   TESSARIN_STALE_MODULE="$<TARGET_FILE:stale_module_versioned>"
   TESSARIN_UNVERSIONED_MODULE="$<TARGET_FILE:stale_module_unversioned>")
 add_dependencies(linux_tests stale_module_versioned stale_module_unversioned)
-gtest_discover_tests(linux_tests DISCOVERY_TIMEOUT 30 PROPERTIES LABELS sanitized)
+tessarin_discover_tests(linux_tests LABELS linux sanitized)
 
 # The built executable, run as a user would in a throw-away home.
 add_executable(end_to_end_tests
@@ -83,11 +85,11 @@ target_link_libraries(end_to_end_tests PRIVATE tessarin_logic tessarin_held_pict
   tessarin_picture_sandbox tessarin_test_support tessarin_warnings GTest::gtest_main)
 target_compile_definitions(end_to_end_tests PRIVATE TESSARIN_EXECUTABLE="$<TARGET_FILE:tessarin>")
 add_dependencies(end_to_end_tests tessarin)
-gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30 TEST_FILTER -StarvedRun.*)
+tessarin_discover_tests(end_to_end_tests LABELS end_to_end TEST_FILTER -StarvedRun.*)
 # A run held stopped 95 % of the time: slow, and alone, so that the machine's
 # other tests do not starve it further.
-gtest_discover_tests(end_to_end_tests DISCOVERY_TIMEOUT 30 TEST_FILTER StarvedRun.*
-  PROPERTIES LABELS slow RUN_SERIAL TRUE TIMEOUT 120)
+tessarin_discover_tests(end_to_end_tests LABELS end_to_end slow TEST_FILTER StarvedRun.*
+  PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
 
 # The GUI module's window and boxes on Qt's offscreen platform.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
@@ -110,6 +112,8 @@ set_target_properties(qt_path_box_tests PROPERTIES AUTOMOC ON)
 target_link_libraries(qt_path_box_tests PRIVATE tessarin_gui_window tessarin_warnings Qt6::Test)
 add_test(NAME qt_path_boxes COMMAND qt_path_box_tests)
 set_tests_properties(qt_path_boxes PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+set_property(TEST qt_window_and_message_box qt_window_and_message_box_at_twice_the_scale qt_path_boxes
+             APPEND PROPERTY LABELS linux)
 
 # The real program's window on Xvfb, driven with xdotool; leaves a screenshot.
 add_test(NAME window_under_xvfb
@@ -129,6 +133,9 @@ set_tests_properties(path_boxes_under_xvfb PROPERTIES TIMEOUT 120 SKIP_RETURN_CO
 add_test(NAME window_under_sway
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wayland/window_under_sway.sh $<TARGET_FILE:tessarin>)
 set_tests_properties(window_under_sway PROPERTIES TIMEOUT 120)
+# Display servers and the tools that drive them, as the desktops' tests use.
+set_property(TEST window_under_xvfb window_clicks_under_xvfb path_boxes_under_xvfb window_under_sway
+             APPEND PROPERTY LABELS desktops)
 
 # The desktops the wallpaper is applied to, with their settings services.
 add_subdirectory(desktops)
@@ -136,10 +143,12 @@ add_subdirectory(desktops)
 # The README says each thing once: no section heading twice.
 add_test(NAME readme_sections_once
          COMMAND sh -c "! grep '^## ' '${PROJECT_SOURCE_DIR}/README.md' | sort | uniq -d | grep -q .")
+set_property(TEST readme_sections_once APPEND PROPERTY LABELS source)
 # Hostile pictures (small files that declare great work or memory), each run
 # through the built program as canvas, as inset (and some as both), within
 # the whole run's bounds, read from the header the program keeps them in.
-# Serial: the bounds are measured, so nothing else should run beside them.
+# Serial: the bounds are measured, so nothing else should run beside them;
+# slow, then: about a minute in all.
 set(run_limits ${PROJECT_SOURCE_DIR}/src/limits/run_limits.h)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${run_limits})
 file(STRINGS ${run_limits} run_bounds REGEX " kRun(Seconds|MiB) = ")
@@ -156,5 +165,5 @@ foreach(picture pattern_brushes.wmf zero_width_blits.wmf save_dc.wmf palettes.wm
   add_test(NAME hostile_${picture}
            COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/hostile/run_hostile_pictures.py
                    --seconds ${run_seconds} --mib ${run_mib} $<TARGET_FILE:tessarin> ${picture})
-  set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200)
+  set_tests_properties(hostile_${picture} PROPERTIES RUN_SERIAL TRUE TIMEOUT 200 LABELS "end_to_end;slow")
 endforeach()
