@@ -1,5 +1,5 @@
 #include "fuzz_picture.h"
-#include "pictures/icon_source.h"
+#include "pictures/icon_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   return tessarin::fuzzing::FuzzPicture(data, size, tessarin::pictures::OpenIcon);

@@ -7,7 +7,7 @@
 #include "base/failure.h"
 #include "fuzz_picture.h"
 #include "pictures/metafile/metafile_player.h"
-#include "pictures/metafile_source.h"
+#include "pictures/metafile_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::uint8_t> bytes(data, data + size);

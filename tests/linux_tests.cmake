@@ -29,14 +29,14 @@ set_property(TEST format APPEND PROPERTY LABELS source)
 
 # The decoders on pictures built in the tests (with the decoders' own libraries).
 add_executable(pictures_tests
-  pictures/bmp_reader_test.cpp
-  pictures/gif_source_test.cpp
-  pictures/icon_source_test.cpp
-  pictures/jpeg_source_test.cpp
+  pictures/bmp_decoder_test.cpp
+  pictures/gif_decoder_test.cpp
+  pictures/icon_decoder_test.cpp
+  pictures/jpeg_decoder_test.cpp
   pictures/metafile_player_test.cpp
   pictures/picture_formats_test.cpp
   pictures/size_checks_test.cpp
-  pictures/png_source_test.cpp)
+  pictures/png_decoder_test.cpp)
 target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)

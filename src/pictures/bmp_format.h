@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "limits/decode_limits.h"
-#include "pictures/bmp_reader.h"
+#include "pictures/bmp_decoder.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 

@@ -4,12 +4,12 @@
 #include <array>
 
 #include "base/failure.h"
-#include "pictures/bmp_reader.h"
-#include "pictures/gif_source.h"
-#include "pictures/icon_source.h"
-#include "pictures/jpeg_source.h"
-#include "pictures/metafile_source.h"
-#include "pictures/png_source.h"
+#include "pictures/bmp_decoder.h"
+#include "pictures/gif_decoder.h"
+#include "pictures/icon_decoder.h"
+#include "pictures/jpeg_decoder.h"
+#include "pictures/metafile_decoder.h"
+#include "pictures/png_decoder.h"
 
 namespace tessarin::pictures {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "base/failure.h"
 #include "linux/stale_modules.h"
-#include "pictures/metafile_source.h"
+#include "pictures/metafile_decoder.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 

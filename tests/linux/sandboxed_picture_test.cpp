@@ -19,7 +19,7 @@
 #include "linux/picture_sandbox/confinement.h"
 #include "linux/picture_sandbox/linux_pictures.h"
 #include "pictures/held/held_picture.h"
-#include "pictures/metafile_source.h"
+#include "pictures/metafile_decoder.h"
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 #include "support/temporary_folder.h"

@@ -1,4 +1,4 @@
-#include "pictures/icon_source.h"
+#include "pictures/icon_decoder.h"
 
 #include <array>
 #include <optional>
@@ -6,10 +6,10 @@
 
 #include "base/failure.h"
 #include "base/little_endian.h"
-#include "pictures/bmp_reader.h"
+#include "pictures/bmp_decoder.h"
 #include "pictures/embedded_files.h"
 #include "pictures/picture_formats.h"
-#include "pictures/png_source.h"
+#include "pictures/png_decoder.h"
 #include "pictures/read_exactly.h"
 
 namespace tessarin::pictures {

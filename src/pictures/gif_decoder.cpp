@@ -1,4 +1,4 @@
-#include "pictures/gif_source.h"
+#include "pictures/gif_decoder.h"
 
 #include <gif_lib.h>
 

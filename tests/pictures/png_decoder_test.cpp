@@ -1,4 +1,4 @@
-#include "pictures/png_source.h"
+#include "pictures/png_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -148,7 +148,7 @@ void ExpectPixels(const ports::Bitmap& image, const Variant& variant) {
   }
 }
 
-TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
+TEST(PngDecoder, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
   for (const Variant& variant : Variants()) {
     for (bool interlaced : {false, true}) {
       SCOPED_TRACE(std::string(variant.name) + " depth " +
@@ -160,7 +160,7 @@ TEST(PngSource, DecodesEveryColourTypeAndDepthPlainAndInterlaced) {
   }
 }
 
-TEST(PngSource, TopLeftBlockMatchesTheWholePicture) {
+TEST(PngDecoder, TopLeftBlockMatchesTheWholePicture) {
   const Variant variant = Variants()[5];  // 8-bit RGB
   for (bool interlaced : {false, true}) {
     const ports::Bitmap block =
@@ -173,7 +173,7 @@ TEST(PngSource, TopLeftBlockMatchesTheWholePicture) {
   }
 }
 
-TEST(PngSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
+TEST(PngDecoder, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = Encode(Variants()[5], false);
   // libspng does not read the end chunk's own checksum, the last 4 bytes.
   for (std::size_t size = 0; size + 4 < good.size(); size += 3) {

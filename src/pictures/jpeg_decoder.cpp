@@ -1,4 +1,4 @@
-#include "pictures/jpeg_source.h"
+#include "pictures/jpeg_decoder.h"
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -69,7 +69,7 @@ void OnProgress(j_common_ptr cinfo) {
 
 // Feeds libjpeg from the InputFile in chunks; skips by moving the offset.
 struct Source {
-  jpeg_source_mgr pub;
+  jpeg_decoder_mgr pub;
   SequentialInput input;
   bool endGiven;
   JOCTET buffer[kInputBufferBytes];
@@ -136,9 +136,9 @@ struct Decompressor {
   }
 };
 
-class JpegSource : public ports::Picture {
+class JpegDecoder : public ports::Picture {
  public:
-  JpegSource(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
+  JpegDecoder(std::unique_ptr<ports::InputFile> file, DecodeSetup& setup)
       : file_(std::move(file)), setup_(setup) {
     cinfo_.err = jpeg_std_error(&err_.pub);
     err_.pub.error_exit = ExitOnError;
@@ -253,7 +253,7 @@ class JpegSource : public ports::Picture {
 
 std::unique_ptr<ports::Picture> OpenJpeg(std::unique_ptr<ports::InputFile> file,
                                          DecodeSetup& setup) {
-  return std::make_unique<JpegSource>(std::move(file), setup);
+  return std::make_unique<JpegDecoder>(std::move(file), setup);
 }
 
 }  // namespace tessarin::pictures

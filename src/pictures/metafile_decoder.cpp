@@ -1,11 +1,11 @@
-#include "pictures/metafile_source.h"
+#include "pictures/metafile_decoder.h"
 
 #include <cstring>
 #include <exception>
 #include <vector>
 
 #include "base/failure.h"
-#include "pictures/bmp_reader.h"
+#include "pictures/bmp_decoder.h"
 #include "pictures/embedded_files.h"
 #include "pictures/held/held_picture.h"
 #include "pictures/metafile_module.h"

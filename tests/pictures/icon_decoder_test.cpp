@@ -1,4 +1,4 @@
-#include "pictures/icon_source.h"
+#include "pictures/icon_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +87,7 @@ ports::Bitmap Decode(const Bytes& icon) {
 
 constexpr Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kBlack{0, 0, 0};
 
-TEST(IconSource, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
+TEST(IconDecoder, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
   IconImage lying = Solid(16, 32, kRed);
   lying.declaredWidth = 0;  // claims 256
   const ports::Bitmap chosen =
@@ -100,7 +100,7 @@ TEST(IconSource, ChoosesTheLargestImageThenTheDeepestByTheImagesOwnHeaders) {
             kGreen);
 }
 
-TEST(IconSource, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
+TEST(IconDecoder, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
   const ports::Bitmap png = Decode(Icon({Solid(16, 32, kRed), PngImage(20, kGreen)}));
   ASSERT_EQ(png.width, 20);
   EXPECT_EQ(testing::PixelOf(png, 19, 19), kGreen);
@@ -120,7 +120,7 @@ TEST(IconSource, ReadsPngImagesAndFlattensMaskAndAlphaOntoBlack) {
   EXPECT_NEAR(c.b, 25, 1);
 }
 
-TEST(IconSource, DamagedIconsFailCleanly) {
+TEST(IconDecoder, DamagedIconsFailCleanly) {
   const Bytes good = Icon({Solid(16, 32, kRed), PngImage(8, kGreen)});
   for (std::size_t size = 0; size + 1 < good.size(); size += 11) {
     try {

@@ -1,4 +1,4 @@
-#include "pictures/gif_source.h"
+#include "pictures/gif_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ std::vector<std::uint8_t> Indexes(int width, int height) {
   return out;
 }
 
-TEST(GifSource, DecodesPlainInterlacedAndLocalPaletteImages) {
+TEST(GifDecoder, DecodesPlainInterlacedAndLocalPaletteImages) {
   for (auto [interlaced, local] : {std::pair{false, false}, {true, false}, {false, true}}) {
     SCOPED_TRACE(std::to_string(interlaced) + std::to_string(local));
     testing::GifOptions options;
@@ -43,7 +43,7 @@ TEST(GifSource, DecodesPlainInterlacedAndLocalPaletteImages) {
   }
 }
 
-TEST(GifSource, FlattensTransparencyAndTheScreenAroundTheImage) {
+TEST(GifDecoder, FlattensTransparencyAndTheScreenAroundTheImage) {
   testing::GifOptions options;
   options.screenWidth = 10;
   options.screenHeight = 8;
@@ -65,7 +65,7 @@ TEST(GifSource, FlattensTransparencyAndTheScreenAroundTheImage) {
   }
 }
 
-TEST(GifSource, WidensAScreenSmallerThanTheImage) {
+TEST(GifDecoder, WidensAScreenSmallerThanTheImage) {
   testing::GifOptions options;
   options.screenWidth = 2;
   options.screenHeight = 2;
@@ -78,7 +78,7 @@ TEST(GifSource, WidensAScreenSmallerThanTheImage) {
   EXPECT_EQ(testing::PixelOf(image, 4, 3), kPalette[3]);
 }
 
-TEST(GifSource, ImageWithoutAColourTableIsBlack) {
+TEST(GifDecoder, ImageWithoutAColourTableIsBlack) {
   Bytes file = testing::EncodeGif(3, 2, Indexes(3, 2), kPalette);
   // Drop the global table: clear its flag and cut its 4 entries out.
   file[10] &= 0x7F;
@@ -89,7 +89,7 @@ TEST(GifSource, ImageWithoutAColourTableIsBlack) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(testing::PixelOf(image, x, y), kBlack);
 }
 
-TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
+TEST(GifDecoder, TopLeftBlockOfStreamedAndWholeImages) {
   for (bool interlaced : {false, true}) {
     testing::GifOptions options;
     options.interlaced = interlaced;
@@ -104,7 +104,7 @@ TEST(GifSource, TopLeftBlockOfStreamedAndWholeImages) {
   }
 }
 
-TEST(GifSource, TruncatedFlippedAndOversizedFilesFailCleanly) {
+TEST(GifDecoder, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = testing::EncodeGif(16, 16, Indexes(16, 16), kPalette);
   for (std::size_t size = 0; size < good.size() - 1; size += 3) {
     EXPECT_THROW(testing::ReadWhole(*OpenGif(

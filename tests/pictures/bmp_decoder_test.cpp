@@ -1,4 +1,4 @@
-#include "pictures/bmp_reader.h"
+#include "pictures/bmp_decoder.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "pictures/bmp_reader.h"
+#include "pictures/bmp_decoder.h"
 
 #include <algorithm>
 #include <array>
@@ -63,10 +63,10 @@ class RowStrip {
   std::vector<std::uint8_t> data_;
 };
 
-// What the sources share: the file, its checked format and the rows delivered.
-class DibSource : public ports::Picture {
+// What the DIB decoders share: the file, its checked format and the rows delivered.
+class DibDecoder : public ports::Picture {
  public:
-  DibSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+  DibDecoder(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
       : file_(std::move(file)), format_(std::move(format)), setup_(setup) {}
   int Width() const override { return format_.width; }
   int Height() const override { return format_.height; }
@@ -96,10 +96,11 @@ class DibSource : public ports::Picture {
 
 // Uncompressed rows, read by offset in strips; an icon image's AND mask
 // rows are read alongside its colour rows.
-class UncompressedSource final : public DibSource {
+class UncompressedDibDecoder final : public DibDecoder {
  public:
-  UncompressedSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
-      : DibSource(std::move(file), std::move(format), setup), unpacker_(format_) {}
+  UncompressedDibDecoder(std::unique_ptr<ports::InputFile> file, DibFormat format,
+                         DecodeSetup& setup)
+      : DibDecoder(std::move(file), std::move(format), setup), unpacker_(format_) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
     const int first = delivered_;
@@ -200,10 +201,10 @@ class UncompressedSource final : public DibSource {
   std::optional<bool> iconUsesAlpha_;
 };
 
-class RleSource final : public DibSource {
+class RleDibDecoder final : public DibDecoder {
  public:
-  RleSource(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
-      : DibSource(std::move(file), std::move(format), setup),
+  RleDibDecoder(std::unique_ptr<ports::InputFile> file, DibFormat format, DecodeSetup& setup)
+      : DibDecoder(std::move(file), std::move(format), setup),
         stream_(*file_, format_, setup.limits.maxReadBytes) {}
 
   void ReadRows(std::uint8_t* out, int rows) override {
@@ -234,9 +235,9 @@ std::unique_ptr<ports::Picture> OpenPlaced(std::unique_ptr<ports::InputFile> fil
                                            const DibPlacement& where, DecodeSetup& setup) {
   DibFormat format = ReadDibFormat(*file, where, setup.limits);
   if (format.compression == DibCompression::None) {
-    return std::make_unique<UncompressedSource>(std::move(file), std::move(format), setup);
+    return std::make_unique<UncompressedDibDecoder>(std::move(file), std::move(format), setup);
   }
-  return std::make_unique<RleSource>(std::move(file), std::move(format), setup);
+  return std::make_unique<RleDibDecoder>(std::move(file), std::move(format), setup);
 }
 
 }  // namespace

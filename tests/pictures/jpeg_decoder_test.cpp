@@ -1,4 +1,4 @@
-#include "pictures/jpeg_source.h"
+#include "pictures/jpeg_decoder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ Bytes Squares(int width, int height, testing::JpegOptions options = {}) {
   return testing::EncodeJpeg(width, height, Square, options);
 }
 
-TEST(JpegSource, DecodesEveryKindTopRowFirst) {
+TEST(JpegDecoder, DecodesEveryKindTopRowFirst) {
   const struct {
     JpegKind kind;
     int restart;
@@ -59,7 +59,7 @@ TEST(JpegSource, DecodesEveryKindTopRowFirst) {
   }
 }
 
-TEST(JpegSource, StreamsRowsInSeveralCalls) {
+TEST(JpegDecoder, StreamsRowsInSeveralCalls) {
   auto source = OpenJpeg(testing::InMemory(Squares(64, 64)), testing::ProgramDecoding());
   ports::Bitmap image{64, 64, Bytes(64 * 64 * 3)};
   source->ReadRows(image.bgr.data(), 5);
@@ -71,7 +71,7 @@ TEST(JpegSource, StreamsRowsInSeveralCalls) {
 
 // The block's last column sits on a 16-pixel boundary in the first case: the
 // crop must still deliver it exactly as the full decode does.
-TEST(JpegSource, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
+TEST(JpegDecoder, TopLeftBlockEqualsTheSameCornerOfTheWholePicture) {
   const Bytes file =
       testing::EncodeJpeg(200, 120,
                           [](int x, int y) {
@@ -107,7 +107,7 @@ void ExpectCleanFailure(const Bytes& file) {
       Failure);
 }
 
-TEST(JpegSource, RefusesTruncatedTwelveBitAndOversizedFiles) {
+TEST(JpegDecoder, RefusesTruncatedTwelveBitAndOversizedFiles) {
   const Bytes good = Squares(64, 64);
   for (std::size_t size : {std::size_t{3}, std::size_t{100}, good.size() / 2, good.size() - 40}) {
     ExpectCleanFailure(Bytes(good.begin(), good.begin() + static_cast<long>(size)));
@@ -139,7 +139,7 @@ TEST(JpegSource, RefusesTruncatedTwelveBitAndOversizedFiles) {
   }
 }
 
-TEST(JpegSource, AFileMissingOnlyItsEndMarkerStillDecodes) {
+TEST(JpegDecoder, AFileMissingOnlyItsEndMarkerStillDecodes) {
   for (JpegKind kind : {JpegKind::Baseline, JpegKind::Progressive}) {
     const Bytes good = Squares(48, 32, {kind});
     const Bytes noEnd(good.begin(), good.end() - 2);
@@ -149,7 +149,7 @@ TEST(JpegSource, AFileMissingOnlyItsEndMarkerStillDecodes) {
   }
 }
 
-TEST(JpegSource, FlippedBitsDecodeOrFailCleanly) {
+TEST(JpegDecoder, FlippedBitsDecodeOrFailCleanly) {
   const Bytes good = Squares(48, 32, {JpegKind::Progressive});
   for (std::size_t i = 0; i < good.size(); i += 7) {
     Bytes bad = good;

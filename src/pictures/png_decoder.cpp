@@ -1,4 +1,4 @@
-#include "pictures/png_source.h"
+#include "pictures/png_decoder.h"
 
 #include <spng.h>
 
