@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "linux/linux_files.h"
+#include "linux/input_files.h"
 #include "linux/picture_sandbox/sandboxed_picture.h"
 
 namespace tessarin::fuzzing {
@@ -145,13 +145,13 @@ class Script {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessarin;
   if (size < 2) return 0;
-  static linux_platform::LinuxFiles files;
+  static linux_platform::InputOpener files;
   pictures::DecodeSetup setup(fuzzing::Limits());
   linux_platform::DecoderPool pool(setup.allowance);
   const std::vector<std::uint8_t> bytes(data, data + size);
   try {
-    auto file = files.OpenForReading(fuzzing::AnyFile());
-    const int descriptor = linux_platform::DescriptorOf(*file);
+    auto file = files.Open(fuzzing::AnyFile());
+    const int descriptor = file->Descriptor();
     linux_platform::SandboxedPicture picture(
         std::move(file), descriptor, {}, setup, pool,
         [&bytes](linux_platform::DecoderChild& child) { fuzzing::ScriptedDecoder(child, bytes); });

@@ -49,13 +49,16 @@ add_executable(linux_tests
   linux/config_folder_test.cpp
   linux/gui_loader_test.cpp
   linux/ini_settings_test.cpp
-  linux/linux_files_test.cpp
+  linux/input_files_test.cpp
   linux/linux_path_rules_and_locale_test.cpp
   linux/linux_pictures_test.cpp
   linux/metafile_renderer_test.cpp
+  linux/path_walk_test.cpp
   linux/replaced_files_test.cpp
+  linux/replacement_file_test.cpp
   linux/sandboxed_picture_test.cpp
-  linux/stderr_messages_test.cpp)
+  linux/stderr_messages_test.cpp
+  linux/temporary_names_test.cpp)
 target_link_libraries(linux_tests PRIVATE tessarin_linux tessarin_picture_sandbox tessarin_decoder_libraries
   tessarin_test_support tessarin_warnings GTest::gtest_main)
 # The metafile decoder is tested once through its module.

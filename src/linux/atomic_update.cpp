@@ -12,7 +12,9 @@
 
 #include "base/failure.h"
 #include "linux/file_descriptor.h"
-#include "linux/linux_files.h"
+#include "linux/input_files.h"
+#include "linux/path_walk.h"
+#include "linux/replacement_file.h"
 
 namespace tessarin::linux_platform {
 namespace {
@@ -43,21 +45,21 @@ std::string ReadAll(int descriptor, const fs::path& file) {
 // The new content goes the way of every file the program replaces: an unnamed
 // file beside it, flushed, then named over it.
 void ReplaceContent(const fs::path& file, const std::string& content) {
-  const auto output = LinuxFiles().CreateReplacement(file.string(), content.size());
+  const auto output = CreateReplacementFile(file.string(), content.size());
   output->WriteAt(0, {reinterpret_cast<const std::uint8_t*>(content.data()), content.size()});
   output->Commit();
 }
 
 // The content, or nothing when there is no file (or no folder for it).
-// Nothing but a regular file is opened: a named pipe would block the run, a
+// Nothing but an ordinary file is opened: a named pipe would block the run, a
 // device may act on being opened.
-std::optional<std::string> ReadIfPresent(const ReplacedFilePlace& place) {
+std::optional<std::string> ReadIfPresent(const WalkedPath& place) {
   if (place.folder.Get() < 0) return std::nullopt;
   struct stat info {};
   const FileDescriptor descriptor =
-      OpenRegularFile(place.folder.Get(), place.name, info, AT_SYMLINK_NOFOLLOW);
+      OpenOrdinaryFile(place.folder.Get(), place.name, info, AT_SYMLINK_NOFOLLOW);
   if (descriptor.Get() < 0) {
-    if (const auto reason = WhyNotARegularFile(info.st_mode); reason && info.st_mode != 0) {
+    if (const auto reason = WhyNotAnOrdinaryFile(info.st_mode); reason && info.st_mode != 0) {
       throw Failure::InFile(FailureKind::SettingsRefused, place.path, *reason);
     }
     if (errno == ENOENT) return std::nullopt;
@@ -69,12 +71,12 @@ std::optional<std::string> ReadIfPresent(const ReplacedFilePlace& place) {
 }  // namespace
 
 std::string ReadStoredFile(const fs::path& file) {
-  return ReadIfPresent(LocateReplacedFile(file.string(), MissingFolders::Reported)).value_or("");
+  return ReadIfPresent(WalkToFile(file.string(), MissingFolders::Reported)).value_or("");
 }
 
 void UpdateFileAtomically(const fs::path& file,
                           const std::function<std::string(const std::string&)>& update) {
-  const ReplacedFilePlace place = LocateReplacedFile(file.string(), MissingFolders::Made);
+  const WalkedPath place = WalkToFile(file.string(), MissingFolders::Made);
   LockFolder(place.folder.Get(), file);  // held until the descriptor closes
   const std::optional<std::string> current = ReadIfPresent(place);
   const std::string next = update(current.value_or(""));

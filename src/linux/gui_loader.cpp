@@ -104,7 +104,7 @@ GuiModule* GuiLoader::Module() {
   if (!module_) {
     module_.emplace();
     if (!displayPresent_) return nullptr;
-    if (const auto file = modules::FirstRegularFile(candidates_)) *module_ = LoadFrom(*file);
+    if (const auto file = modules::FirstOrdinaryFile(candidates_)) *module_ = LoadFrom(*file);
   }
   return module_->get();
 }

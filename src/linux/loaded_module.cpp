@@ -18,7 +18,7 @@ std::vector<std::filesystem::path> ModuleCandidatesOfThisProcess(const std::stri
   return ModuleCandidates(error ? std::filesystem::path("./tessarin") : executable, fileName);
 }
 
-std::optional<std::filesystem::path> FirstRegularFile(
+std::optional<std::filesystem::path> FirstOrdinaryFile(
     const std::vector<std::filesystem::path>& paths) {
   for (const auto& path : paths) {
     std::error_code error;

@@ -20,8 +20,8 @@ std::vector<std::filesystem::path> ModuleCandidates(const std::filesystem::path&
 // /proc not tell where the executable is).
 std::vector<std::filesystem::path> ModuleCandidatesOfThisProcess(const std::string& fileName);
 
-// The first of the paths that is a regular file, symbolic links followed.
-std::optional<std::filesystem::path> FirstRegularFile(
+// The first of the paths that is an ordinary file, symbolic links followed.
+std::optional<std::filesystem::path> FirstOrdinaryFile(
     const std::vector<std::filesystem::path>& paths);
 
 // A library opened with dlopen, every symbol bound now and none exported to

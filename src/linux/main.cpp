@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   // The program's own decode limits, one allowance for every picture it
   // holds, and the metafile module loaded when a metafile is first opened.
   tessarin::pictures::DecodeSetup decoding({}, MetafileRendererOfThisProcess());
-  LinuxPictures pictures(files, decoding);
+  LinuxPictures pictures(files.Inputs(), decoding);
   LinuxRandom random;
   const Environment environment = Environment::OfThisProcess();
   ProcessToolRunner desktopTools(environment);

@@ -45,7 +45,7 @@ metafile::RenderFunction LoadRenderer(const std::string& modulePath, const std::
 const std::string& DefaultModulePath() {
   static const std::string path = [] {
     const auto candidates = modules::ModuleCandidatesOfThisProcess(kModuleName);
-    return modules::FirstRegularFile(candidates).value_or(candidates.back()).string();
+    return modules::FirstOrdinaryFile(candidates).value_or(candidates.back()).string();
   }();
   return path;
 }

@@ -44,13 +44,20 @@ class Files {
   virtual ~Files() = default;
 
   // Is there an ordinary file (not a folder, not hidden or system where the
-  // platform has such files) at this path?
+  // platform has such files) at this path? The file found may be kept open
+  // (the Linux platform keeps it) for the next opening of the same path,
+  // OpenForReading's or the platform's Pictures', so that the file read is
+  // the file checked, whatever takes its name meanwhile. One file is kept per
+  // path, until that opening takes it, the next IsOrdinaryFile of the path
+  // replaces it, or this object ends.
   virtual bool IsOrdinaryFile(const std::string& path) = 0;
 
   // Names (without the folder) of the folder's ordinary files, in no
   // particular order. Throws Failure when the folder does not exist.
   virtual std::vector<std::string> ListOrdinaryFiles(const std::string& folder) = 0;
 
+  // The file IsOrdinaryFile kept for `path`, else the file there now. Throws
+  // Failure naming the file when it cannot be opened.
   virtual std::unique_ptr<InputFile> OpenForReading(const std::string& path) = 0;
 
   // Throws Failure when the file cannot be created beside `path`.

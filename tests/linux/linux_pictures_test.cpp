@@ -24,9 +24,9 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
       {"anim.jpg", testing::EncodeGif(20, 10, std::vector<std::uint8_t>(200, 1), palette)},
       {"noext", testing::EncodePng(20, 10, Bytes(600, 40))},
   };
-  LinuxFiles files;
+  InputOpener inputs;
   pictures::DecodeSetup decoding;
-  LinuxPictures pictures(files, decoding);
+  LinuxPictures pictures(inputs, decoding);
   for (const auto& [name, bytes] : pictureFiles) {
     testing::WriteWholeFile(folder / name, std::string(bytes.begin(), bytes.end()));
     auto source = pictures.Open(folder / name);
@@ -44,6 +44,22 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
   } catch (const Failure& failure) {
     EXPECT_EQ(std::string(failure.what()).rfind(folder / "notes.jpg", 0), 0u) << failure.what();
   }
+}
+
+// The files port and the pictures share what a lookup found: the picture
+// decoded is the file found, whatever took its name since.
+TEST(LinuxPictures, DecodeTheFileTheFilesPortFound) {
+  testing::TemporaryFolder folder;
+  const Bytes found = testing::EncodePng(20, 10, Bytes(600, 40));
+  const Bytes swapped = testing::EncodePng(30, 10, Bytes(900, 40));
+  testing::WriteWholeFile(folder / "inset.png", std::string(found.begin(), found.end()));
+  testing::WriteWholeFile(folder / "swapped.png", std::string(swapped.begin(), swapped.end()));
+  LinuxFiles files;
+  pictures::DecodeSetup decoding;
+  LinuxPictures pictures(files.Inputs(), decoding);
+  ASSERT_TRUE(files.IsOrdinaryFile(folder / "inset.png"));
+  std::filesystem::rename(folder / "swapped.png", folder / "inset.png");
+  EXPECT_EQ(pictures.Open(folder / "inset.png")->Width(), 20);
 }
 
 }  // namespace

@@ -2,13 +2,11 @@
 // the settings) survives the replacement, or the run stops and
 // leaves it alone.
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -17,19 +15,22 @@
 #include "base/failure.h"
 #include "linux/ini_settings.h"
 #include "linux/linux_files.h"
+#include "linux/other_users.h"
 #include "linux/temporary_config_home.h"
 
 namespace tessarin::linux_platform {
 namespace {
 
+using tessarin::testing::AsNobody;
 using tessarin::testing::FolderEntries;
+using tessarin::testing::kDaemon;
+using tessarin::testing::kNobody;
+using tessarin::testing::PlantLink;
 using tessarin::testing::ReadWholeFile;
 using tessarin::testing::TemporaryConfigHome;
 using tessarin::testing::WriteWholeFile;
 namespace fs = std::filesystem;
 
-constexpr uid_t kNobody = 65534;
-constexpr uid_t kDaemon = 1;  // another user of every Debian system
 constexpr const char* kOldContent = "the old content\n";
 
 // Writes "marker" into the file; gives "" on success, else the failure's text.
@@ -61,30 +62,6 @@ std::string WriteSettings(const fs::path&) {
     return failure.what();
   }
   return "";
-}
-
-// Runs `write` in a child process as the user nobody; gives its text.
-std::string WriteAsNobody(const std::function<std::string()>& write) {
-  int channel[2];
-  if (::pipe(channel) != 0) return "no pipe";
-  const pid_t child = ::fork();
-  if (child == 0) {
-    ::close(channel[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
-      ::_exit(1);
-    const std::string text = write();
-    const ssize_t written = ::write(channel[1], text.data(), text.size());
-    ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
-  }
-  ::close(channel[1]);
-  std::string text;
-  char buffer[512];
-  for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
-    text.append(buffer, static_cast<std::size_t>(n));
-  ::close(channel[0]);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "the child did not report";
 }
 
 struct stat Status(const fs::path& path) {
@@ -168,7 +145,7 @@ bool MakeSocket(const fs::path& path) {
 }
 
 // Opening a named pipe would block the run: an alarm ends the test instead.
-TEST_P(ReplacedFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
+TEST_P(ReplacedFileTest, WhatIsNoOrdinaryFileIsRefusedAndLeftAlone) {
   const std::pair<const char*, bool (*)(const fs::path&)> kinds[] = {{"folder", MakeFolder},
                                                                      {"named pipe", MakePipe},
                                                                      {"device", MakeDevice},
@@ -204,15 +181,9 @@ TEST_P(ReplacedFileTest, AFileTheUserMayNotWriteIsRefusedAndKept) {
   ASSERT_EQ(::chmod(File().c_str(), 0644), 0);
   ASSERT_EQ(::chmod(home_.Path().c_str(), 0755), 0);
   ASSERT_EQ(::chmod(File().parent_path().c_str(), 0777), 0);
-  ExpectRefusalNamingTheFile(WriteAsNobody([this] { return Write(); }));
+  ExpectRefusalNamingTheFile(AsNobody([this] { return Write(); }));
   EXPECT_EQ(ReadWholeFile(File()), kOldContent);
   EXPECT_EQ(FolderEntries(File().parent_path()), std::vector<std::string>{GetParam().fileName});
-}
-
-// A link at the file's path, as the user `owner` would have made it.
-void PlantLink(const fs::path& link, const fs::path& target, uid_t owner) {
-  fs::create_symlink(target, link);
-  ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0) << link;
 }
 
 struct PlantedLink {
@@ -248,7 +219,7 @@ TEST_P(ReplacedFileTest,
     if (link.throughAnother) PlantLink(hop, own / link.target, kDaemon);
     PlantLink(File(), link.throughAnother ? hop : own / link.target, link.owner);
 
-    const std::string text = WriteAsNobody([this] { return Write(); });
+    const std::string text = AsNobody([this] { return Write(); });
     if (link.followed) {
       EXPECT_EQ(text, "") << link.situation;
       EXPECT_NE(ReadWholeFile(own / link.target).find("marker"), std::string::npos)
@@ -283,7 +254,7 @@ TEST(OutputReplacement, NamesAnotherUserCreatedFirstBlockNothing) {
   for (const char* squatted : {".out.bmp.tessarin-link", ".out.bmp.tessarin-part-0"}) {
     WriteWholeFile(shared / squatted, "another user's");
   }
-  EXPECT_EQ(WriteAsNobody([&] { return WriteOutput(shared / "out.bmp"); }), "");
+  EXPECT_EQ(AsNobody([&] { return WriteOutput(shared / "out.bmp"); }), "");
   EXPECT_EQ(ReadWholeFile(shared / "out.bmp"), "marker");
 }
 

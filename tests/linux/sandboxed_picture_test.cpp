@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "base/failure.h"
-#include "linux/linux_files.h"
+#include "linux/input_files.h"
 #include "linux/metafile_renderer.h"
 #include "linux/picture_sandbox/confinement.h"
 #include "linux/picture_sandbox/linux_pictures.h"
@@ -81,8 +81,8 @@ class SandboxedPictureTest : public ::testing::Test {
                                                Decode decode,
                                                std::function<void(ports::InputFile&)> prepare,
                                                const DecoderLife& life) {
-    auto file = files_.OpenForReading(folder_ / "rows.bmp");
-    const int descriptor = DescriptorOf(*file);
+    auto file = files_.Open(folder_ / "rows.bmp");
+    const int descriptor = file->Descriptor();
     return std::make_unique<SandboxedPicture>(std::move(file), descriptor,
                                               DecoderSteps{std::move(prepare), std::move(decode)},
                                               setup, pool, life);
@@ -123,7 +123,7 @@ class SandboxedPictureTest : public ::testing::Test {
   }
 
   testing::TemporaryFolder folder_;
-  LinuxFiles files_;
+  InputOpener files_;
   pictures::DecodeSetup setup_{ShortLimits(), MetafileRendererAt(TESSARIN_METAFILE_MODULE)};
   DecoderPool pool_{setup_.allowance};
   FailureKind kind_ = FailureKind::Platform;
@@ -364,8 +364,8 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   grey[5] = 200;
   const Bytes bytes = name == "text.wmf" ? MetafileWithText() : testing::EncodePng(20, 10, grey);
   testing::WriteWholeFile(folder_ / name, std::string(bytes.begin(), bytes.end()));
-  auto file = files_.OpenForReading(folder_ / name);
-  const int descriptor = DescriptorOf(*file);
+  auto file = files_.Open(folder_ / name);
+  const int descriptor = file->Descriptor();
   SandboxedPicture picture(std::move(file), descriptor, RealDecoderSteps(setup_), setup_, pool_);
   const pid_t decoder = picture.DecoderProcess();
   const std::string status = ProcFile(decoder, "status");

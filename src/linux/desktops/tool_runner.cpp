@@ -11,28 +11,23 @@
 #include <cerrno>
 #include <sstream>
 
+#include "linux/file_descriptor.h"
+
 namespace tessarin::linux_platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A pipe whose ends close once, whoever holds them.
 struct Pipe {
-  int readEnd = -1;
-  int writeEnd = -1;
+  FileDescriptor readEnd;
+  FileDescriptor writeEnd;
   bool Open() {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return false;
-    readEnd = ends[0];
-    writeEnd = ends[1];
+    readEnd = FileDescriptor(ends[0]);
+    writeEnd = FileDescriptor(ends[1]);
     return true;
-  }
-  void CloseWriteEnd() {
-    if (writeEnd >= 0) ::close(writeEnd);
-    writeEnd = -1;
-  }
-  ~Pipe() {
-    CloseWriteEnd();
-    if (readEnd >= 0) ::close(readEnd);
   }
 };
 
@@ -126,7 +121,7 @@ ToolOutcome ProcessToolRunner::Run(const std::string& tool,
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, output.writeEnd, STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, output.writeEnd.Get(), STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
@@ -141,12 +136,12 @@ ToolOutcome ProcessToolRunner::Run(const std::string& tool,
       ::posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  output.CloseWriteEnd();
+  output.writeEnd = FileDescriptor();
   if (failed != 0) {
     outcome.status = ToolOutcome::Status::Missing;
     return outcome;
   }
-  return WaitForChild(child, output.readEnd, limit_);
+  return WaitForChild(child, output.readEnd.Get(), limit_);
 }
 
 ToolOutcome RunInChild(const std::function<std::string()>& work, std::chrono::milliseconds limit) {
@@ -163,7 +158,7 @@ ToolOutcome RunInChild(const std::function<std::string()>& work, std::chrono::mi
       std::size_t written = 0;
       while (written < text.size()) {
         const ssize_t count =
-            ::write(output.writeEnd, text.data() + written, text.size() - written);
+            ::write(output.writeEnd.Get(), text.data() + written, text.size() - written);
         if (count <= 0) break;
         written += static_cast<std::size_t>(count);
       }
@@ -172,8 +167,8 @@ ToolOutcome RunInChild(const std::function<std::string()>& work, std::chrono::mi
     }
     ::_exit(status);
   }
-  output.CloseWriteEnd();
-  return WaitForChild(child, output.readEnd, limit);
+  output.writeEnd = FileDescriptor();
+  return WaitForChild(child, output.readEnd.Get(), limit);
 }
 
 }  // namespace tessarin::linux_platform
