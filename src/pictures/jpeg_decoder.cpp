@@ -69,7 +69,7 @@ void OnProgress(j_common_ptr cinfo) {
 
 // Feeds libjpeg from the InputFile in chunks; skips by moving the offset.
 struct Source {
-  jpeg_decoder_mgr pub;
+  jpeg_source_mgr pub;
   SequentialInput input;
   bool endGiven;
   JOCTET buffer[kInputBufferBytes];
