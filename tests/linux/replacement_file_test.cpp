@@ -43,9 +43,8 @@ TEST(ReplacementFiles, AReplacementAppearsOnlyWhenCommittedAndLeavesNoOtherFile)
 }
 
 // More pieces than one system call takes, empty ones among them.
-TEST(LinuxFiles, PiecesAreWrittenOneAfterAnotherAsOneWrite) {
+TEST(ReplacementFiles, PiecesAreWrittenOneAfterAnotherAsOneWrite) {
   TemporaryFolder folder;
-  LinuxFiles files;
   std::string expected;
   std::vector<std::string> texts;
   for (int i = 0; i < 3000; ++i) texts.push_back(i % 7 == 0 ? "" : std::to_string(i) + ",");
@@ -54,7 +53,7 @@ TEST(LinuxFiles, PiecesAreWrittenOneAfterAnotherAsOneWrite) {
     pieces.emplace_back(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     expected += text;
   }
-  auto output = files.CreateReplacement(folder / "out.bmp", expected.size() + 2);
+  auto output = CreateReplacementFile(folder / "out.bmp", expected.size() + 2);
   output->WriteAt(0, BytesOf("<"));
   output->WritePiecesAt(1, pieces);
   output->WriteAt(expected.size() + 1, BytesOf(">"));
