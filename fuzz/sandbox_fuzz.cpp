@@ -30,6 +30,8 @@ namespace {
 using linux_platform::DecoderChild;
 using linux_platform::Message;
 using linux_platform::MessageKind;
+using linux_platform::MessageOf;
+using linux_platform::DecoderFailed;
 using linux_platform::RingHeader;
 
 // Small bounds, so that a decoder that spins or waits costs a second or two.
@@ -86,8 +88,9 @@ class Script {
   while (!script.Done()) {
     switch (script.Byte() % 9) {
       case 0: {  // a message
-        const Message message{static_cast<MessageKind>(script.Byte() % 8), script.Number(),
-                              script.Number(), script.Number()};
+        // Any kind with any numbers, as a taken-over decoder could send.
+        const Message message{static_cast<MessageKind>(script.Byte() % 8),
+                              {script.Number(), script.Number(), script.Number()}};
         ::send(child.channel, &message, sizeof message, MSG_NOSIGNAL);
         break;
       }
@@ -110,7 +113,7 @@ class Script {
                  // fuzzer's threads may hold the allocator's locks)
         // Up to 16 bytes short of the longest failure text, and past it.
         std::array<char, sizeof(Message) + 255 * 16> packet{};
-        const Message failure{MessageKind::Failure, script.Number()};
+        const Message failure = MessageOf(DecoderFailed{script.Number()});
         std::memcpy(packet.data(), &failure, sizeof failure);
         const std::size_t length = sizeof failure + script.Byte() * 16u;
         for (std::size_t i = sizeof failure; i < length; ++i)

@@ -454,7 +454,7 @@ TEST_F(SandboxedPictureTest, TheKernelsStopIsReportedAsProcessorTime) {
       Rows(1, 1), [](ports::InputFile&) {},
       [](DecoderChild& child) {
         LimitResources(child.setup.limits);
-        const Message header{MessageKind::Header, 1, 1, 0};
+        const Message header = MessageOf(PictureHeader{1, 1, 0});
         ::send(child.channel, &header, sizeof header, 0);
         while (forever) {
         }

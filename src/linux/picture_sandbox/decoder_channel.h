@@ -8,6 +8,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
+#include <type_traits>
 
 #include "limits/decode_limits.h"
 #include "ports/pictures.h"
@@ -16,20 +19,77 @@ namespace tessarin::linux_platform {
 
 enum class MessageKind : std::uint32_t {
   // decoder to run
-  Header,   // a: width, b: height, c: row order
-  Rows,     // a: strip, b: rows it holds
-  Block,    // a: width, b: height of the block whose rows follow
-  Failure,  // a: its kind; the text follows the message
+  Header,
+  Rows,
+  Block,
+  Failure,  // its text follows the message
   // run to decoder
-  ReadRows,   // stream every row of the picture
-  ReadBlock,  // a: width, b: height asked of ReadTopLeft
-  Free,       // a: strip the run has read
+  ReadRows,
+  ReadBlock,
+  Free,
 };
 
+// One message as it crosses the channel: its kind and three numbers whose
+// meaning the kind gives. Made and read only through MessageOf and As, with
+// one of the structs below, so that every number carries its name.
 struct Message {
   MessageKind kind;
-  std::int32_t a = 0, b = 0, c = 0;
+  std::int32_t numbers[3] = {};
 };
+
+// The picture's size and row order, sent once it is open.
+struct PictureHeader {
+  static constexpr MessageKind kKind = MessageKind::Header;
+  std::int32_t width, height, rowOrder;
+};
+// A strip of the ring the decoder has filled, and how many rows it holds.
+struct FilledStrip {
+  static constexpr MessageKind kKind = MessageKind::Rows;
+  std::int32_t strip, rows;
+};
+// The size of the block whose rows follow.
+struct BlockFollows {
+  static constexpr MessageKind kKind = MessageKind::Block;
+  std::int32_t width, height;
+};
+// The failure's kind (a FailureKind).
+struct DecoderFailed {
+  static constexpr MessageKind kKind = MessageKind::Failure;
+  std::int32_t failureKind;
+};
+// Stream every row of the picture.
+struct StreamRows {
+  static constexpr MessageKind kKind = MessageKind::ReadRows;
+};
+// The size asked of ReadTopLeft.
+struct AskBlock {
+  static constexpr MessageKind kKind = MessageKind::ReadBlock;
+  std::int32_t width, height;
+};
+// A strip the run has read, which the decoder may fill again.
+struct FreeStrip {
+  static constexpr MessageKind kKind = MessageKind::Free;
+  std::int32_t strip;
+};
+
+template <typename Fields>
+Message MessageOf(const Fields& fields) {
+  Message message{Fields::kKind};
+  if constexpr (!std::is_empty_v<Fields>) {
+    static_assert(sizeof fields <= sizeof message.numbers && std::is_trivially_copyable_v<Fields>);
+    std::memcpy(message.numbers, &fields, sizeof fields);
+  }
+  return message;
+}
+
+// The message's numbers by name; none when it is of another kind.
+template <typename Fields>
+std::optional<Fields> As(const Message& message) {
+  if (message.kind != Fields::kKind) return std::nullopt;
+  Fields fields{};
+  if constexpr (!std::is_empty_v<Fields>) std::memcpy(&fields, message.numbers, sizeof fields);
+  return fields;
+}
 
 // The longest failure text a message carries.
 constexpr std::size_t kMaxFailureText = 4000;

@@ -66,17 +66,17 @@ class DecoderSide {
   void Serve(std::unique_ptr<ports::InputFile> file, const DecoderSteps& steps) {
     std::unique_ptr<ports::Picture> picture;
     if (!Attempt([&] { picture = steps.decode(std::move(file)); })) return;
-    Send({MessageKind::Header, picture->Width(), picture->Height(),
-          static_cast<int>(picture->Order())});
+    Send(MessageOf(PictureHeader{picture->Width(), picture->Height(),
+                                 static_cast<int>(picture->Order())}));
     const Message asked = Receive();
-    if (asked.kind == MessageKind::ReadRows) {
+    if (As<StreamRows>(asked)) {
       Stream(static_cast<std::size_t>(picture->Width()) * ports::kBytesPerPixel, picture->Height(),
              [&](std::uint8_t* row, int) { picture->ReadRows(row, 1); });
-    } else if (asked.kind == MessageKind::ReadBlock) {
+    } else if (const std::optional<AskBlock> size = As<AskBlock>(asked)) {
       ports::Bitmap block;
-      if (!Attempt([&] { block = picture->ReadTopLeft(asked.a, asked.b); })) return;
+      if (!Attempt([&] { block = picture->ReadTopLeft(size->width, size->height); })) return;
       const std::size_t stride = static_cast<std::size_t>(block.width) * ports::kBytesPerPixel;
-      Send({MessageKind::Block, block.width, block.height});
+      Send(MessageOf(BlockFollows{block.width, block.height}));
       PagesBehind sent(block.bgr);
       Stream(stride, block.height, [&](std::uint8_t* row, int y) {
         const std::uint8_t* from = block.bgr.data() + stride * static_cast<std::size_t>(y);
@@ -130,7 +130,7 @@ class DecoderSide {
       });
       if (filled > 0) {
         free_[next_] = false;
-        Send({MessageKind::Rows, static_cast<int>(next_), filled});
+        Send(MessageOf(FilledStrip{static_cast<int>(next_), filled}));
       }
       if (fault) return SendFailure(*fault);
       done += filled;
@@ -141,7 +141,7 @@ class DecoderSide {
 
   void SendFailure(const Fault& fault) {
     std::array<char, sizeof(Message) + kMaxFailureText> packet{};
-    const Message message{MessageKind::Failure, static_cast<int>(fault.kind)};
+    const Message message = MessageOf(DecoderFailed{static_cast<int>(fault.kind)});
     std::memcpy(packet.data(), &message, sizeof message);
     const std::size_t length = std::min(fault.text.size(), kMaxFailureText);
     std::memcpy(packet.data() + sizeof message, fault.text.data(), length);
@@ -162,10 +162,9 @@ class DecoderSide {
       const ssize_t got = ::recv(channel_, &message, sizeof message, 0);
       if (got < 0 && errno == EINTR) continue;
       if (got != static_cast<ssize_t>(sizeof message)) ::_exit(0);
-      if (message.kind == MessageKind::Free && message.a >= 0 &&
-          message.a < static_cast<int>(kStrips)) {
-        free_[static_cast<std::size_t>(message.a)] = true;
-      }
+      const std::optional<FreeStrip> freed = As<FreeStrip>(message);
+      if (freed && freed->strip >= 0 && freed->strip < static_cast<int>(kStrips))
+        free_[static_cast<std::size_t>(freed->strip)] = true;
       return message;
     }
   }

@@ -117,16 +117,15 @@ SandboxedPicture::SandboxedPicture(std::unique_ptr<ports::InputFile> file, int f
                                    DecoderPool& pool, const DecoderLife& life)
     : path_(file->Path()), setup_(setup), shape_(setup.limits), ring_(shape_.Bytes()) {
   Start(std::move(file), fileDescriptor, steps, pool, life);
-  const Message header = Receive();
+  const std::optional<PictureHeader> header = As<PictureHeader>(Receive());
   // Nothing the decoder says is taken on trust: it may have been taken over.
-  if (header.kind != MessageKind::Header || header.a <= 0 ||
-      header.a > setup_.limits.maxPictureWidth || header.b <= 0 ||
-      (header.c != 0 && header.c != 1)) {
+  if (!header || header->width <= 0 || header->width > setup_.limits.maxPictureWidth ||
+      header->height <= 0 || (header->rowOrder != 0 && header->rowOrder != 1)) {
     ThrowWhyItEnded();
   }
-  width_ = header.a;
-  height_ = header.b;
-  order_ = static_cast<ports::RowOrder>(header.c);
+  width_ = header->width;
+  height_ = header->height;
+  order_ = static_cast<ports::RowOrder>(header->rowOrder);
 }
 
 // The ring is the child's alone: once forked, no later decoder inherits it.
@@ -200,24 +199,24 @@ ports::LentRows SandboxedPicture::LendRows(int rows) {
 void SandboxedPicture::ReadAhead() {
   if (streaming_) return;
   streaming_ = true;
-  Send({MessageKind::ReadRows});
+  Send(MessageOf(StreamRows{}));
 }
 
 ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
-  Send({MessageKind::ReadBlock, width, height});
-  const Message block = Receive();
+  Send(MessageOf(AskBlock{width, height}));
+  const std::optional<BlockFollows> block = As<BlockFollows>(Receive());
   const bool empty = width <= 0 || height <= 0;
-  if (block.kind != MessageKind::Block || block.a != (empty ? 0 : std::min(width, width_)) ||
-      block.b != (empty ? 0 : std::min(height, height_))) {
+  if (!block || block->width != (empty ? 0 : std::min(width, width_)) ||
+      block->height != (empty ? 0 : std::min(height, height_))) {
     ThrowWhyItEnded();
   }
-  const std::size_t stride = static_cast<std::size_t>(block.a) * ports::kBytesPerPixel;
-  ports::Bitmap result{block.a, block.b, {}};
+  const std::size_t stride = static_cast<std::size_t>(block->width) * ports::kBytesPerPixel;
+  ports::Bitmap result{block->width, block->height, {}};
   // Grown a strip at a time, so that its pages are touched only as the
   // decoder gives back those of the rows it has sent: not held whole twice.
-  result.bgr.reserve(stride * static_cast<std::size_t>(block.b));
-  for (int row = 0; row < block.b;) {
-    const int count = std::min(block.b - row, shape_.StripRows(stride));
+  result.bgr.reserve(stride * static_cast<std::size_t>(result.height));
+  for (int row = 0; row < result.height;) {
+    const int count = std::min(result.height - row, shape_.StripRows(stride));
     result.bgr.resize(result.bgr.size() + stride * static_cast<std::size_t>(count));
     CopyRows(result.bgr.data() + stride * static_cast<std::size_t>(row), count, stride);
     row += count;
@@ -245,14 +244,14 @@ void SandboxedPicture::CopyRows(std::uint8_t* out, int rows, std::size_t stride)
 
 // Gives the strip read back to the decoder and waits for the next one.
 void SandboxedPicture::TakeStrip(std::size_t stride) {
-  if (strip_ >= 0) Send({MessageKind::Free, strip_});
-  const Message rows = Receive();
-  if (rows.kind != MessageKind::Rows || rows.a < 0 || rows.a >= static_cast<int>(kStrips) ||
-      rows.b <= 0 || rows.b > shape_.StripRows(stride)) {
+  if (strip_ >= 0) Send(MessageOf(FreeStrip{strip_}));
+  const std::optional<FilledStrip> filled = As<FilledStrip>(Receive());
+  if (!filled || filled->strip < 0 || filled->strip >= static_cast<int>(kStrips) ||
+      filled->rows <= 0 || filled->rows > shape_.StripRows(stride)) {
     ThrowWhyItEnded();
   }
-  strip_ = rows.a;
-  stripRows_ = rows.b;
+  strip_ = filled->strip;
+  stripRows_ = filled->rows;
   stripOffset_ = 0;
 }
 
@@ -285,8 +284,9 @@ Message SandboxedPicture::Receive() {
     if (got < static_cast<ssize_t>(sizeof(Message))) ThrowWhyItEnded(Stop::None);
     Message message{};
     std::memcpy(&message, packet.data(), sizeof message);
-    if (message.kind != MessageKind::Failure) return message;
-    ThrowDecodersFailure(message, std::string_view(packet.data() + sizeof message,
+    const std::optional<DecoderFailed> failed = As<DecoderFailed>(message);
+    if (!failed) return message;
+    ThrowDecodersFailure(*failed, std::string_view(packet.data() + sizeof message,
                                                    static_cast<std::size_t>(got) - sizeof message));
   }
 }
@@ -307,9 +307,9 @@ double SandboxedPicture::ProcessorSeconds() const {
   return ProcessorSecondsFromProc(pid_);
 }
 
-void SandboxedPicture::ThrowDecodersFailure(const Message& message, std::string_view words) {
+void SandboxedPicture::ThrowDecodersFailure(const DecoderFailed& failed, std::string_view words) {
   StopDecoder();
-  failure_ = Failure::InFile(DecodersKind(message.a), path_, ShownWords(words, path_));
+  failure_ = Failure::InFile(DecodersKind(failed.failureKind), path_, ShownWords(words, path_));
   throw *failure_;
 }
 

@@ -71,7 +71,7 @@ class SandboxedPicture final : public ports::Picture {
   void CheckTheDecodersTime();
   double ProcessorSeconds() const;
   [[noreturn]] void ThrowWhyItEnded(Stop why = Stop::Misbehaved);
-  [[noreturn]] void ThrowDecodersFailure(const Message& message, std::string_view words);
+  [[noreturn]] void ThrowDecodersFailure(const DecoderFailed& failed, std::string_view words);
   void StopDecoder();
   int Reap(double* processorSeconds = nullptr);
 
