@@ -34,7 +34,7 @@
 
 namespace {
 
-using tessarin::BmpLayout;
+using tessarin::wallpaper::BmpLayout;
 
 constexpr std::size_t kStripBytes = 256 * 1024;  // as Tessarin's strips
 constexpr std::size_t kStrips = 4;

@@ -53,18 +53,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto canvas = Open(canvasBytes, canvasSize);
     const auto inset = Open(canvasBytes + canvasSize, size - 10 - canvasSize);
     if (!canvas || !inset) return 0;
-    if (std::int64_t{canvas->Width()} * canvas->Height() > tessarin::fuzzing::kMaxFuzzPixels) return 0;
-    const auto layout = tessarin::BmpLayout::For(canvas->Width(), canvas->Height());
+    if (std::int64_t{canvas->Width()} * canvas->Height() > tessarin::fuzzing::kMaxFuzzPixels)
+      return 0;
+    const auto layout = tessarin::wallpaper::BmpLayout::For(canvas->Width(), canvas->Height());
     if (!layout) return 0;
-    const tessarin::BlockPlacement placement =
-        tessarin::PlaceBlock(Word(data + 2), Word(data + 4), Word(data + 6), Word(data + 8),
-                             {inset->Width(), inset->Height()}, {canvas->Width(), canvas->Height()});
+    const tessarin::wallpaper::BlockPlacement placement = tessarin::wallpaper::PlaceBlock(
+        Word(data + 2), Word(data + 4), Word(data + 6), Word(data + 8),
+        {inset->Width(), inset->Height()}, {canvas->Width(), canvas->Height()});
     const tessarin::ports::Bitmap block =
         placement.Empty() ? tessarin::ports::Bitmap{}
                           : inset->ReadTopLeft(placement.sourceX + placement.width,
                                                placement.sourceY + placement.height);
     MemoryOutput output(layout->FileSize());
-    tessarin::ComposeInto(*canvas, block, "inset", placement, *layout, output);
+    tessarin::wallpaper::ComposeInto(*canvas, block, "inset", placement, *layout, output);
   } catch (const tessarin::Failure&) {
   }
   return 0;

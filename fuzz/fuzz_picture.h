@@ -25,8 +25,8 @@ constexpr std::int64_t kMaxFuzzPixels = 4 << 20;
 // sanitizers, whose own memory grows with every byte held, and a quarter of
 // the program's allowance keeps an input and their share within the
 // fuzzer's 384 MiB, so that a bound the decoders break is still found.
-inline pictures::DecodeLimits FuzzLimits() {
-  pictures::DecodeLimits limits;
+inline limits::DecodeLimits FuzzLimits() {
+  limits::DecodeLimits limits;
   limits.maxHeldBytes = std::uint64_t{64} << 20;
   limits.pngChecksumsChecked = false;
   return limits;

@@ -27,16 +27,16 @@
 namespace tessarin::fuzzing {
 namespace {
 
-using linux_platform::DecoderChild;
-using linux_platform::Message;
-using linux_platform::MessageKind;
-using linux_platform::MessageOf;
-using linux_platform::DecoderFailed;
-using linux_platform::RingHeader;
+using linux_platform::picture_sandbox::DecoderChild;
+using linux_platform::picture_sandbox::DecoderFailed;
+using linux_platform::picture_sandbox::Message;
+using linux_platform::picture_sandbox::MessageKind;
+using linux_platform::picture_sandbox::MessageOf;
+using linux_platform::picture_sandbox::RingHeader;
 
 // Small bounds, so that a decoder that spins or waits costs a second or two.
-pictures::DecodeLimits Limits() {
-  pictures::DecodeLimits limits;
+limits::DecodeLimits Limits() {
+  limits::DecodeLimits limits;
   limits.maxPictureWidth = 4096;
   limits.readAheadStripBytes = 16 * 1024;
   limits.maxHeldBytes = std::uint64_t{16} << 20;
@@ -150,14 +150,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   static linux_platform::InputOpener files;
   pictures::DecodeSetup setup(fuzzing::Limits());
-  linux_platform::DecoderPool pool(setup.allowance);
+  linux_platform::picture_sandbox::DecoderPool pool(setup.allowance);
   const std::vector<std::uint8_t> bytes(data, data + size);
   try {
     auto file = files.Open(fuzzing::AnyFile());
     const int descriptor = file->Descriptor();
-    linux_platform::SandboxedPicture picture(
+    linux_platform::picture_sandbox::SandboxedPicture picture(
         std::move(file), descriptor, {}, setup, pool,
-        [&bytes](linux_platform::DecoderChild& child) { fuzzing::ScriptedDecoder(child, bytes); });
+        [&bytes](linux_platform::picture_sandbox::DecoderChild& child) {
+          fuzzing::ScriptedDecoder(child, bytes);
+        });
     if (bytes[0] & 2) {
       const ports::Bitmap block = picture.ReadTopLeft(bytes[0] >> 2, 23);
       if (block.bgr.size() != std::size_t(block.width) * block.height * 3) __builtin_trap();

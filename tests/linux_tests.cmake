@@ -18,6 +18,16 @@ add_test(NAME include_paths
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_includes.sh ${PROJECT_SOURCE_DIR}/src)
 set_property(TEST include_paths APPEND PROPERTY LABELS layers)
 
+# Namespaces that follow the folders, and a probe the check must refuse.
+add_test(NAME namespaces
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_namespaces.sh ${PROJECT_SOURCE_DIR}/src)
+add_test(NAME namespaces_refuse_a_misplaced_one
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/layers/check_namespaces.sh
+                 ${CMAKE_CURRENT_SOURCE_DIR}/layers/namespace_probe)
+set_tests_properties(namespaces_refuse_a_misplaced_one PROPERTIES PASS_REGULAR_EXPRESSION
+                     "misplaced.h opens namespace tessarin::run: its folder.s is tessarin::wallpaper")
+set_property(TEST namespaces namespaces_refuse_a_misplaced_one APPEND PROPERTY LABELS layers)
+
 # The style of .clang-format (Debian's clang-format 14, looked up when the test
 # runs: building needs none): a file that differs from it fails, with
 # clang-format's notes on where.
@@ -33,11 +43,11 @@ add_executable(pictures_tests
   pictures/gif_decoder_test.cpp
   pictures/icon_decoder_test.cpp
   pictures/jpeg_decoder_test.cpp
-  pictures/metafile_player_test.cpp
+  pictures/render_metafile_test.cpp
   pictures/picture_formats_test.cpp
   pictures/size_checks_test.cpp
   pictures/png_decoder_test.cpp)
-target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_player
+target_link_libraries(pictures_tests PRIVATE tessarin_pictures tessarin_metafile_renderer
   tessarin_decoder_libraries tessarin_logic tessarin_test_support tessarin_warnings
   GTest::gtest_main)
 tessarin_discover_tests(pictures_tests LABELS pictures sanitized)

@@ -21,7 +21,7 @@ void ListLargeInsetFolder(benchmark::State& state) {
   tessarin::linux_platform::LinuxFiles files;
   std::size_t matching = 0;
   for (auto _ : state) {
-    matching = tessarin::ListInsets(files, folder.Path().string()).size();
+    matching = tessarin::run::ListInsets(files, folder.Path().string()).size();
     benchmark::DoNotOptimize(matching);
   }
   state.counters["matching"] = static_cast<double>(matching);

@@ -7,7 +7,7 @@
 // - A module exports its interface version as the uint32_t
 //   tessarin_<module>_version; the program reads it before it calls or fills
 //   anything of the module's, and refuses a module of another version
-//   (modules::LoadedModule::VersionMismatch).
+//   (linux_platform::LoadedModule::VersionMismatch).
 // - A call that can fail returns an int: TESSARIN_MODULE_OK (0) on success,
 //   TESSARIN_MODULE_FAILED (nonzero) on failure.
 // - Why it failed goes into a buffer the caller passes with its size: the

@@ -5,7 +5,11 @@
 #include "settings/settings.h"
 #include "text/ascii_text.h"
 
-namespace tessarin {
+namespace tessarin::config_window {
+
+namespace keys = settings::keys;
+using settings::GetAppSetting;
+using settings::SaveAppSetting;
 namespace {
 
 // Each box and the key it edits, in their saving order.
@@ -32,7 +36,7 @@ void ConfigForm::Load() {
 void ConfigForm::OkPressed() {
   const char separator = pathRules_.PathSeparator();
   for (const auto& [box, key] : kBoxes) {
-    std::string value = TrimSpaces(view_.Text(box));
+    std::string value = text::TrimSpaces(view_.Text(box));
     if (value.empty()) continue;
     // The inset folder is kept with its trailing separator, in the box too.
     if (box == TextBox::InsetFolder && value.back() != separator) {
@@ -46,4 +50,4 @@ void ConfigForm::OkPressed() {
 
 ExitCode ConfigForm::Unload() { return ExitCode::Done; }
 
-}  // namespace tessarin
+}  // namespace tessarin::config_window

@@ -5,7 +5,7 @@
 #include "ports/path_rules.h"
 #include "ports/settings_backend.h"
 
-namespace tessarin {
+namespace tessarin::config_window {
 
 // The configuration window's behaviour, whatever toolkit draws it: the boxes
 // are filled from the settings on load, saved on OK, and closing the window
@@ -28,4 +28,4 @@ class ConfigForm {
   ConfigView& view_;
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::config_window

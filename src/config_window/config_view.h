@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tessarin {
+namespace tessarin::config_window {
 
 // The seven text boxes of the configuration window, named by what they hold,
 // in their saving order (the layout table names the controls Text1 to Text7).
@@ -19,4 +19,4 @@ class ConfigView {
   virtual void Close() = 0;
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::config_window

@@ -6,7 +6,7 @@
 
 #include "config_window/config_view.h"
 
-namespace tessarin::layout {
+namespace tessarin::config_window::layout {
 
 // The window is laid out in twips; a pixel is 15 of them.
 inline constexpr int kTwipsPerPixel = 15;
@@ -102,4 +102,4 @@ inline constexpr std::array<const Control*, kFocusableCount> FocusOrder() {
   return order;
 }
 
-}  // namespace tessarin::layout
+}  // namespace tessarin::config_window::layout

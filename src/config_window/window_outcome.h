@@ -5,7 +5,7 @@
 
 #include "base/exit_code.h"
 
-namespace tessarin {
+namespace tessarin::config_window {
 
 // How a configuration window's life ended: the form's status on unload, or a
 // failure that stopped one of its events. Events run inside the toolkit's
@@ -36,4 +36,4 @@ class WindowOutcome {
   std::exception_ptr failure_;
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::config_window

@@ -6,7 +6,7 @@
 
 #include "limits/run_limits.h"
 
-namespace tessarin::pictures {
+namespace tessarin::limits {
 
 // Every bound a picture is decoded within, one value handed to the decoders
 // where they are opened. The defaults are the program's own; the fuzz
@@ -46,7 +46,7 @@ struct DecodeLimits {
   // Files larger than this are not taken for metafiles worth drawing.
   std::uint64_t maxMetafileBytes = std::uint64_t{64} << 20;
 
-  // The metafile player's work cap, in pixels' worth of filling (about a
+  // The metafile renderer's work cap, in pixels' worth of filling (about a
   // nanosecond each): this much per pixel of the picture, and at least the
   // minimum, so that a whole budget is spent within a few seconds.
   double metafileWorkPerPixel = 64;
@@ -92,4 +92,4 @@ inline std::string WaitReason(const DecodeLimits& limits) {
          std::to_string(limits.decodeWaitSeconds) + " seconds";
 }
 
-}  // namespace tessarin::pictures
+}  // namespace tessarin::limits

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tessarin {
+namespace tessarin::limits {
 
 // What a whole run may take, whatever its pictures declare: it is started
 // unattended at logon, so it ends within seconds and leaves memory to the
@@ -30,4 +30,4 @@ inline constexpr std::size_t kOutputStripBytes = 256 * 1024;
 // after this long: a hung settings service must not hold the run.
 inline constexpr std::chrono::milliseconds kToolTimeLimit{2000};
 
-}  // namespace tessarin
+}  // namespace tessarin::limits

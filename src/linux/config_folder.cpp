@@ -43,6 +43,6 @@ std::filesystem::path ConfigHome(const std::string& xdgConfigHome, const std::st
   return (home.empty() ? PasswdHome() : std::filesystem::path(home)) / ".config";
 }
 
-std::filesystem::path ProgramConfigFolder() { return ConfigHome() / kApplication; }
+std::filesystem::path ProgramConfigFolder() { return ConfigHome() / settings::kApplication; }
 
 }  // namespace tessarin::linux_platform

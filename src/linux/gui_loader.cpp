@@ -17,7 +17,7 @@ bool VariableSet(const char* name) {
 // A module of another version is refused, and said so on stderr: the
 // program goes on as it does without one.
 std::unique_ptr<GuiModule> LoadFrom(const std::filesystem::path& file) {
-  const modules::LoadedModule module(file.string());
+  const LoadedModule module(file.string());
   if (!module.Loaded()) return nullptr;
   if (const auto mismatch =
           module.VersionMismatch(TESSARIN_GUI_VERSION_SYMBOL, TESSARIN_GUI_VERSION)) {
@@ -44,7 +44,7 @@ void CallModule(Call call, Arguments... arguments) {
     throw Failure(FailureKind::Platform, std::string("the GUI module: ") + message);
 }
 
-int NumberOf(TextBox box) { return static_cast<int>(box); }
+int NumberOf(config_window::TextBox box) { return static_cast<int>(box); }
 
 // The window's handlers keep their own failures (LinuxConfigWindow guards
 // each event); should one still escape, it stops here, for nothing may unwind
@@ -61,14 +61,14 @@ void Deliver(void* events) noexcept {
 
 ConfigWindowWidget::~ConfigWindowWidget() { gui_.destroyConfigWindow(gui_.context, window_); }
 
-std::string ConfigWindowWidget::Text(TextBox box) const {
+std::string ConfigWindowWidget::Text(config_window::TextBox box) const {
   const char* text = nullptr;
   std::size_t size = 0;
   CallModule(gui_.boxText, gui_.context, window_, NumberOf(box), &text, &size);
   return std::string(text, size);
 }
 
-void ConfigWindowWidget::SetText(TextBox box, const std::string& text) {
+void ConfigWindowWidget::SetText(config_window::TextBox box, const std::string& text) {
   CallModule(gui_.setBoxText, gui_.context, window_, NumberOf(box), text.data(), text.size());
 }
 
@@ -97,14 +97,14 @@ void GuiModule::QuitEventLoop() { gui_.quitEventLoop(gui_.context); }
 bool DisplayNamed() { return VariableSet("DISPLAY") || VariableSet("WAYLAND_DISPLAY"); }
 
 GuiLoader GuiLoader::ForThisProcess() {
-  return GuiLoader(modules::ModuleCandidatesOfThisProcess(kGuiModuleFileName), DisplayNamed());
+  return GuiLoader(ModuleCandidatesOfThisProcess(kGuiModuleFileName), DisplayNamed());
 }
 
 GuiModule* GuiLoader::Module() {
   if (!module_) {
     module_.emplace();
     if (!displayPresent_) return nullptr;
-    if (const auto file = modules::FirstOrdinaryFile(candidates_)) *module_ = LoadFrom(*file);
+    if (const auto file = FirstOrdinaryFile(candidates_)) *module_ = LoadFrom(*file);
   }
   return module_->get();
 }

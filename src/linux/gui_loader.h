@@ -25,7 +25,7 @@ class ConfigWindowEvents {
 
 // The module's configuration window, as ConfigForm sees it. A call the module
 // reports failed throws Failure with the module's words.
-class ConfigWindowWidget : public ConfigView {
+class ConfigWindowWidget : public config_window::ConfigView {
  public:
   ConfigWindowWidget(const TessarinGui& gui, TessarinConfigWindow* window)
       : gui_(gui), window_(window) {}
@@ -33,8 +33,8 @@ class ConfigWindowWidget : public ConfigView {
   ConfigWindowWidget& operator=(const ConfigWindowWidget&) = delete;
   ~ConfigWindowWidget() override;
 
-  std::string Text(TextBox box) const override;
-  void SetText(TextBox box, const std::string& text) override;
+  std::string Text(config_window::TextBox box) const override;
+  void SetText(config_window::TextBox box, const std::string& text) override;
   void Close() override;
   // Shows the window and gives it the keyboard focus.
   void Show();

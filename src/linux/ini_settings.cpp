@@ -15,7 +15,9 @@
 namespace tessarin::linux_platform {
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) { return Trim(text, kSpacesAndTabs); }
+std::string_view TrimBlanks(std::string_view text) {
+  return text::Trim(text, text::kSpacesAndTabs);
+}
 
 std::optional<std::string_view> SectionName(std::string_view body) {
   const std::string_view trimmed = TrimBlanks(body);
@@ -111,7 +113,7 @@ Place Find(const std::vector<std::string>& lines, std::string_view section, std:
   int sectionsSeen = 0;
   bool inside = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string_view body = Body(lines[i]);
+    const std::string_view body = text::Body(lines[i]);
     if (const auto name = SectionName(body)) {
       inside = *name == section;
       if (inside && ++sectionsSeen == 1) place.lastOfSection = i;
@@ -137,35 +139,35 @@ std::string_view WithoutByteOrderMark(std::string_view content) {
 
 std::optional<std::string> IniValue(std::string_view content, std::string_view section,
                                     std::string_view key) {
-  const std::vector<std::string> lines = SplitLines(WithoutByteOrderMark(content));
+  const std::vector<std::string> lines = text::SplitLines(WithoutByteOrderMark(content));
   const Place place = Find(lines, section, key);
   if (!place.entry) return std::nullopt;
-  return Unescape(*StoredText(Body(lines[*place.entry]), key));
+  return Unescape(*StoredText(text::Body(lines[*place.entry]), key));
 }
 
 std::string IniWithValue(const std::string& whole, const std::string& section,
                          const std::string& key, const std::string& value) {
   const std::string_view content = WithoutByteOrderMark(whole);
   const std::string_view byteOrderMark(whole.data(), whole.size() - content.size());
-  std::vector<std::string> lines = SplitLines(content);
+  std::vector<std::string> lines = text::SplitLines(content);
   const std::string entry = key + "=" + Escape(value);
   const Place place = Find(lines, section, key);
   if (place.entry) {
     std::string& line = lines[*place.entry];
-    line = entry + std::string(Terminator(line));
+    line = entry + std::string(text::Terminator(line));
   } else if (place.lastOfSection) {
-    EndLine(lines[*place.lastOfSection]);
+    text::EndLine(lines[*place.lastOfSection]);
     lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*place.lastOfSection) + 1,
                  entry + "\n");
   } else {
     if (!lines.empty()) {
-      EndLine(lines.back());
-      if (!TrimBlanks(Body(lines.back())).empty()) lines.push_back("\n");
+      text::EndLine(lines.back());
+      if (!TrimBlanks(text::Body(lines.back())).empty()) lines.push_back("\n");
     }
     lines.push_back("[" + section + "]\n");
     lines.push_back(entry + "\n");
   }
-  return std::string(byteOrderMark) + JoinLines(lines);
+  return std::string(byteOrderMark) + text::JoinLines(lines);
 }
 
 std::filesystem::path IniSettings::FileFor(const std::string& application) {

@@ -33,8 +33,8 @@ class LinuxConfigWindow : public ports::ConfigWindow, private ConfigWindowEvents
   ports::SettingsBackend& settings_;
   const ports::PathRules& pathRules_;
   std::unique_ptr<ConfigWindowWidget> widget_;
-  std::optional<ConfigForm> form_;
-  WindowOutcome outcome_;
+  std::optional<config_window::ConfigForm> form_;
+  config_window::WindowOutcome outcome_;
 };
 
 }  // namespace tessarin::linux_platform

@@ -11,7 +11,7 @@ class LinuxPathRules : public ports::PathRules {
  public:
   char PathSeparator() const override { return '/'; }
   bool FileNamesIgnoreCase() const override { return false; }
-  std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
+  std::string LowerCase(const std::string& text) const override { return text::AsciiLower(text); }
 };
 
 }  // namespace tessarin::linux_platform

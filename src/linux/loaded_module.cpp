@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-namespace tessarin::modules {
+namespace tessarin::linux_platform {
 
 std::vector<std::filesystem::path> ModuleCandidates(const std::filesystem::path& executable,
                                                     const std::string& fileName) {
@@ -47,4 +47,4 @@ void* LoadedModule::Symbol(const char* name) const {
   return handle_ == nullptr ? nullptr : ::dlsym(handle_, name);
 }
 
-}  // namespace tessarin::modules
+}  // namespace tessarin::linux_platform

@@ -9,7 +9,7 @@
 
 // Code loaded only when a run needs it: Tessarin's own modules (the GUI, the
 // metafile renderer) and system libraries not every run uses (libX11).
-namespace tessarin::modules {
+namespace tessarin::linux_platform {
 
 // Where a module of Tessarin's is looked for, first to last: beside the
 // executable, then in ../lib/tessarin (the installed layout).
@@ -60,4 +60,4 @@ class LoadedModule {
   std::string error_;
 };
 
-}  // namespace tessarin::modules
+}  // namespace tessarin::linux_platform

@@ -17,6 +17,8 @@
 
 int main(int argc, char** argv) {
   using namespace tessarin::linux_platform;
+  using namespace tessarin::linux_platform::desktops;
+  using tessarin::linux_platform::picture_sandbox::LinuxPictures;
   // The GUI module is loaded only when a box or the window is first shown.
   GuiLoader gui = GuiLoader::ForThisProcess();
   LinuxProcess process(argc, argv);
@@ -37,5 +39,5 @@ int main(int argc, char** argv) {
   const tessarin::ports::Platform platform{process,  messages, configWindow, settings,  files,
                                            pictures, random,   wallpaper,    pathRules, locale};
   // The one place the process ends.
-  LinuxProcess::EndProgram(tessarin::RunProgram(platform));
+  LinuxProcess::EndProgram(tessarin::run::RunProgram(platform));
 }

@@ -24,7 +24,7 @@ constexpr int kMaxLinkHops = 40;  // the kernel's own limit
 
 // A name in a folder as messages show it; in the working folder, the name alone.
 std::string InFolder(const std::string& folder, const std::string& name) {
-  return folder == "." ? name : JoinPath(folder, name, '/');
+  return folder == "." ? name : text::JoinPath(folder, name, '/');
 }
 
 // The names a path passes, "." left out (".." is a step to the parent).

@@ -78,7 +78,7 @@ class DibDecoder : public ports::Picture {
   // Takes `rows` more rows for ReadRows; false when there are none to take.
   bool TakeRows(int rows) {
     if (rows <= 0) return false;
-    CheckRowsLeft(file_->Path(), delivered_, rows, format_.height);
+    held::CheckRowsLeft(file_->Path(), delivered_, rows, format_.height);
     delivered_ += rows;
     return true;
   }
@@ -91,7 +91,7 @@ class DibDecoder : public ports::Picture {
   const DibFormat format_;
   DecodeSetup& setup_;
   int delivered_ = 0;
-  HeldMemory blockMemory_;
+  held::HeldMemory blockMemory_;
 };
 
 // Uncompressed rows, read by offset in strips; an icon image's AND mask

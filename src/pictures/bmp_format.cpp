@@ -59,7 +59,8 @@ bool IsContiguous(std::uint32_t mask) {
 
 class FormatReader {
  public:
-  FormatReader(ports::InputFile& file, const DibPlacement& where, const DecodeLimits& limits)
+  FormatReader(ports::InputFile& file, const DibPlacement& where,
+               const limits::DecodeLimits& limits)
       : file_(file), where_(where), limits_(limits) {}
 
   DibFormat Read() {
@@ -261,14 +262,14 @@ class FormatReader {
 
   ports::InputFile& file_;
   DibPlacement where_;
-  const DecodeLimits& limits_;
+  const limits::DecodeLimits& limits_;
   std::uint64_t end_ = 0;
 };
 
 }  // namespace
 
 DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where,
-                        const DecodeLimits& limits) {
+                        const limits::DecodeLimits& limits) {
   return FormatReader(file, where, limits).Read();
 }
 

@@ -59,6 +59,6 @@ struct DibFormat {
 // Reads and checks the headers, masks and palette. Throws Failure naming the
 // file and the fault.
 DibFormat ReadDibFormat(ports::InputFile& file, const DibPlacement& where,
-                        const DecodeLimits& limits);
+                        const limits::DecodeLimits& limits);
 
 }  // namespace tessarin::pictures

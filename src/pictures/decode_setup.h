@@ -20,14 +20,14 @@ using MetafileRendererLoader = std::function<metafile::RenderFunction(const std:
 // once by the wiring (or a test, or a fuzz target); it must outlive every
 // picture opened with it.
 struct DecodeSetup {
-  explicit DecodeSetup(const DecodeLimits& decodeLimits = {},
+  explicit DecodeSetup(const limits::DecodeLimits& decodeLimits = {},
                        MetafileRendererLoader metafileRenderer = {})
       : limits(decodeLimits),
         allowance(decodeLimits.maxHeldBytes),
         loadMetafileRenderer(std::move(metafileRenderer)) {}
 
-  const DecodeLimits limits;
-  MemoryAllowance allowance;
+  const limits::DecodeLimits limits;
+  held::MemoryAllowance allowance;
   // Empty where metafiles are not drawn: they are then refused.
   const MetafileRendererLoader loadMetafileRenderer;
 };

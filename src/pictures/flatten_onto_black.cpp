@@ -5,7 +5,7 @@
 namespace tessarin::pictures {
 
 ports::Bitmap BlankImage(const std::string& path, int width, int height,
-                         const DecodeLimits& limits) {
+                         const limits::DecodeLimits& limits) {
   CheckWholeDecodeSize(path, width, height, ports::kBytesPerPixel, limits);
   ports::Bitmap image;
   image.width = width;

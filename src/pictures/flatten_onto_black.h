@@ -19,6 +19,6 @@ inline std::uint8_t OverBlack(std::uint8_t channel, std::uint8_t alpha) {
 
 // A bitmap of this size filled with the flatten colour (size checked first).
 ports::Bitmap BlankImage(const std::string& path, int width, int height,
-                         const DecodeLimits& limits);
+                         const limits::DecodeLimits& limits);
 
 }  // namespace tessarin::pictures

@@ -70,7 +70,7 @@ class GifDecoder : public RowDecoder {
 
   std::unique_ptr<ports::Picture> DecodeWhole() override {
     const GifImageDesc& image = gif_->Image;
-    HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel, setup_);
+    held::HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel, setup_);
     ports::Bitmap picture = BlankImage(Path(), width_, height_, setup_.limits);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};
@@ -84,7 +84,7 @@ class GifDecoder : public RowDecoder {
         PaintLine(picture.bgr.data() + static_cast<std::size_t>(image.Top + row) * stride, width_);
       }
     }
-    return std::make_unique<HeldPicture>(std::move(picture), Path(), std::move(held));
+    return std::make_unique<held::HeldPicture>(std::move(picture), Path(), std::move(held));
   }
 
  private:

@@ -60,7 +60,7 @@ std::optional<Entry> Inspect(ports::InputFile& file, std::uint64_t offset, std::
   return e;
 }
 
-Entry Choose(ports::InputFile& file, const DecodeLimits& limits) {
+Entry Choose(ports::InputFile& file, const limits::DecodeLimits& limits) {
   std::array<std::uint8_t, kDirectoryHeader> header{};
   ReadExactly(file, 0, header, limits.maxReadBytes);
   const std::size_t count = Le16(&header[4]);

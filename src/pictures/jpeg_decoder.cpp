@@ -228,8 +228,8 @@ class JpegDecoder : public ports::Picture {
   }
 
   void ReadRow(std::uint8_t* out, int width) {
-    CheckRowsLeft(file_->Path(), static_cast<int>(cinfo_.output_scanline), 1,
-                  static_cast<int>(cinfo_.output_height));
+    held::CheckRowsLeft(file_->Path(), static_cast<int>(cinfo_.output_scanline), 1,
+                        static_cast<int>(cinfo_.output_height));
     JSAMPROW row = cmyk_ ? cmykRow_.data() : out;
     Guard([this, &row] { jpeg_read_scanlines(&cinfo_, &row, 1); });
     if (cmyk_) CmykToBgr(cmykRow_.data(), out, width, cinfo_.saw_Adobe_marker != 0);
@@ -245,8 +245,8 @@ class JpegDecoder : public ports::Picture {
   std::vector<std::uint8_t> cmykRow_;
   bool cmyk_ = false;
   bool started_ = false;
-  HeldMemory coefficientMemory_;
-  HeldMemory blockMemory_;
+  held::HeldMemory coefficientMemory_;
+  held::HeldMemory blockMemory_;
 };
 
 }  // namespace

@@ -20,7 +20,7 @@ struct Drawing {
   const std::string& path;
   DecodeSetup& setup;
   ports::Bitmap image;
-  HeldMemory imageMemory;
+  held::HeldMemory imageMemory;
   std::exception_ptr failure;  // of the picture's memory, reported as it is
 };
 
@@ -87,14 +87,14 @@ ports::Bitmap DecodeMetafileDib(const std::string& path, std::span<const std::ui
 
 std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> file,
                                              DecodeSetup& setup) {
-  const DecodeLimits& limits = setup.limits;
+  const limits::DecodeLimits& limits = setup.limits;
   const std::string path = file->Path();
   if (file->Size() > limits.maxMetafileBytes) {
     throw Failure::InFile(FailureKind::PictureTooLarge, path, "the metafile is too large");
   }
   // The file, then the drawing (its surface and bitmaps, counted by the
-  // player) take from the allowance; the drawing may use all it has left.
-  const HeldMemory fileMemory = setup.allowance.Take(path, file->Size());
+  // renderer) take from the allowance; the drawing may use all it has left.
+  const held::HeldMemory fileMemory = setup.allowance.Take(path, file->Size());
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
   ReadExactly(*file, 0, bytes, limits.maxReadBytes);
   const metafile::RenderFunction render = LoadRenderer(setup, path);
@@ -117,8 +117,8 @@ std::unique_ptr<ports::Picture> OpenMetafile(std::unique_ptr<ports::InputFile> f
   // them, as it is not given back to the system.
   drawing.image.bgr.resize(static_cast<std::size_t>(drawing.image.width) *
                            static_cast<std::size_t>(drawing.image.height) * ports::kBytesPerPixel);
-  return std::make_unique<HeldPicture>(std::move(drawing.image), path,
-                                       std::move(drawing.imageMemory));
+  return std::make_unique<held::HeldPicture>(std::move(drawing.image), path,
+                                             std::move(drawing.imageMemory));
 }
 
 }  // namespace tessarin::pictures

@@ -34,7 +34,7 @@ struct TessarinMetafileRequest {
   size_t size;
   // The most bytes the drawing surface (4 bytes a pixel) and its bitmaps may take.
   uint64_t maxSurfaceBytes;
-  // The player's caps: work per pixel of the picture and at least, saved
+  // The renderer's caps: work per pixel of the picture and at least, saved
   // states kept, the tallest text (see DecodeLimits).
   double workPerPixel;
   double minWork;
@@ -57,7 +57,7 @@ extern const uint32_t tessarin_metafile_version;
 
 }  // extern "C"
 
-namespace tessarin::metafile {
+namespace tessarin::pictures::metafile {
 
 // Raised whenever a struct or a call above changes. The program reads the
 // module's before it calls anything of the module's: a module of an earlier
@@ -74,4 +74,4 @@ using RenderFunction = TessarinRenderMetafileFunction;
 constexpr const char* kPrepareFontsSymbol = "tessarin_prepare_metafile_fonts";
 using PrepareFontsFunction = void (*)();
 
-}  // namespace tessarin::metafile
+}  // namespace tessarin::pictures::metafile

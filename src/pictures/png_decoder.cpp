@@ -68,7 +68,7 @@ class PngDecoder : public RowDecoder {
   // Decoded into one buffer and turned into BGR where it lies (a BGR pixel
   // is never longer than the decoded one), so the picture is held once.
   std::unique_ptr<ports::Picture> DecodeWhole() override {
-    HeldMemory held =
+    held::HeldMemory held =
         HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()), setup_);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
@@ -78,8 +78,8 @@ class PngDecoder : public RowDecoder {
     for (int y = 0; y < Height(); ++y)
       ToBgr(pixels.data() + y * from, pixels.data() + y * to, Width());
     pixels.resize(to * static_cast<std::size_t>(Height()));
-    return std::make_unique<HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
-                                         Path(), std::move(held));
+    return std::make_unique<held::HeldPicture>(ports::Bitmap{Width(), Height(), std::move(pixels)},
+                                               Path(), std::move(held));
   }
 
  private:

@@ -19,7 +19,7 @@ class StreamedPicture : public ports::Picture {
   ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
 
   void ReadRows(std::uint8_t* out, int rows) override {
-    CheckRowsLeft(decoder_->Path(), rowsRead_, rows, Height());
+    held::CheckRowsLeft(decoder_->Path(), rowsRead_, rows, Height());
     const std::size_t stride = static_cast<std::size_t>(Width()) * ports::kBytesPerPixel;
     for (int y = 0; y < rows; ++y, ++rowsRead_)
       decoder_->ReadRow(out + stride * static_cast<std::size_t>(y));
@@ -30,14 +30,14 @@ class StreamedPicture : public ports::Picture {
       blockMemory_ = HoldWholeDecode(decoder_->Path(), std::min(width, Width()),
                                      std::min(height, Height()), ports::kBytesPerPixel, setup_);
     }
-    return ReadTopLeftRowByRow(*this, width, height);
+    return held::ReadTopLeftRowByRow(*this, width, height);
   }
 
  private:
   std::unique_ptr<RowDecoder> decoder_;
   DecodeSetup& setup_;
   int rowsRead_ = 0;
-  HeldMemory blockMemory_;
+  held::HeldMemory blockMemory_;
 };
 
 }  // namespace

@@ -15,21 +15,21 @@ std::string TooLargeToDecode(std::int64_t width, std::int64_t height) {
 
 }  // namespace
 
-HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
-                           int bytesPerPixel, DecodeSetup& setup) {
+held::HeldMemory HoldWholeDecode(const std::string& path, std::int64_t width, std::int64_t height,
+                                 int bytesPerPixel, DecodeSetup& setup) {
   CheckWholeDecodeSize(path, width, height, bytesPerPixel, setup.limits);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
   return setup.allowance.Take(path, bytes);
 }
 
-std::string TooWideReason(std::int64_t width, const DecodeLimits& limits) {
+std::string TooWideReason(std::int64_t width, const limits::DecodeLimits& limits) {
   return "the picture is " + std::to_string(width) + " pixels wide; rows wider than " +
          std::to_string(limits.maxPictureWidth) + " pixels are refused";
 }
 
 void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t height,
-                       const DecodeLimits& limits) {
+                       const limits::DecodeLimits& limits) {
   if (width <= 0 || height <= 0)
     throw Failure::InFile(FailureKind::DamagedPicture, path, "the picture has no pixels");
   if (width > limits.maxPictureWidth)
@@ -42,7 +42,7 @@ void CheckWritableSize(const std::string& path, std::int64_t width, std::int64_t
 }
 
 void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int64_t height,
-                          int bytesPerPixel, const DecodeLimits& limits) {
+                          int bytesPerPixel, const limits::DecodeLimits& limits) {
   CheckWritableSize(path, width, height, limits);
   const auto bytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                      static_cast<std::uint64_t>(bytesPerPixel);
@@ -51,12 +51,12 @@ void CheckWholeDecodeSize(const std::string& path, std::int64_t width, std::int6
 }
 
 ports::Bitmap HeldBlankTopLeft(const std::string& path, int width, int height, int fullWidth,
-                               int fullHeight, DecodeSetup& setup, HeldMemory& held) {
+                               int fullHeight, DecodeSetup& setup, held::HeldMemory& held) {
   if (width > 0 && height > 0) {
     held = HoldWholeDecode(path, std::min(width, fullWidth), std::min(height, fullHeight),
                            ports::kBytesPerPixel, setup);
   }
-  return BlankTopLeft(width, height, fullWidth, fullHeight);
+  return held::BlankTopLeft(width, height, fullWidth, fullHeight);
 }
 
 }  // namespace tessarin::pictures

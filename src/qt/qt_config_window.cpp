@@ -13,6 +13,8 @@
 #include "qt/shown_text.h"
 
 namespace tessarin::qt {
+
+namespace layout = config_window::layout;
 namespace {
 
 using layout::ToPixels;
@@ -38,7 +40,7 @@ Qt::Alignment AlignmentOf(layout::Alignment alignment) {
   return Qt::AlignLeft | Qt::AlignTop;
 }
 
-std::size_t IndexOf(TextBox box) { return static_cast<std::size_t>(box); }
+std::size_t IndexOf(config_window::TextBox box) { return static_cast<std::size_t>(box); }
 
 // A plain widget reads as a "filler"; the window reads as a window (a frame,
 // to AT-SPI), which a screen reader announces by its title.
@@ -108,16 +110,16 @@ void QtConfigWindow::AddControls() {
 
 // The three path boxes complete, take drops and browse; the area's boxes are
 // plain.
-QLineEdit* QtConfigWindow::AddBox(TextBox box) {
+QLineEdit* QtConfigWindow::AddBox(config_window::TextBox box) {
   QLineEdit* edit = nullptr;
   switch (box) {
-    case TextBox::OutputFile:
+    case config_window::TextBox::OutputFile:
       edit = new PathBox(PathKind::Bitmap, QStringLiteral("Output/Wallpaper File"), dialog_, this);
       break;
-    case TextBox::Canvas:
+    case config_window::TextBox::Canvas:
       edit = new PathBox(PathKind::Picture, QStringLiteral("Canvas Picture"), dialog_, this);
       break;
-    case TextBox::InsetFolder:
+    case config_window::TextBox::InsetFolder:
       edit = new PathBox(PathKind::Folder, QStringLiteral("Folder with Insets"), dialog_, this);
       break;
     default:
@@ -132,8 +134,8 @@ QLineEdit* QtConfigWindow::AddBox(TextBox box) {
 // A screen reader reads each box by its label's caption; the label is its
 // buddy, which assistive tools also show as the box's "labelled by".
 void QtConfigWindow::NameBoxesByTheirLabels() {
-  for (int i = 0; i < kTextBoxCount; ++i) {
-    const auto box = static_cast<TextBox>(i);
+  for (int i = 0; i < config_window::kTextBoxCount; ++i) {
+    const auto box = static_cast<config_window::TextBox>(i);
     findChild<QLabel*>(FromView(layout::kBoxLabels[IndexOf(box)]))->setBuddy(boxes_[IndexOf(box)]);
     boxes_[IndexOf(box)]->setAccessibleName(FromView(layout::BoxName(box)));
   }
@@ -141,14 +143,14 @@ void QtConfigWindow::NameBoxesByTheirLabels() {
 
 // An unedited box gives back the bytes it was given, so that a value that is
 // not UTF-8 is saved as it was read.
-std::string QtConfigWindow::Text(TextBox box) const {
+std::string QtConfigWindow::Text(config_window::TextBox box) const {
   const std::size_t i = IndexOf(box);
   const QString text = boxes_[i]->text();
   return text == shown_[i] ? given_[i] : text.toStdString();
 }
 
 // Long paths show their beginning, as a box does before it is edited.
-void QtConfigWindow::SetText(TextBox box, const std::string& text) {
+void QtConfigWindow::SetText(config_window::TextBox box, const std::string& text) {
   const std::size_t i = IndexOf(box);
   boxes_[i]->setText(ShownText(text));
   boxes_[i]->setCursorPosition(0);
@@ -163,7 +165,7 @@ void QtConfigWindow::Show() {
   // Without a window manager nothing else gives the window the keyboard.
   raise();
   activateWindow();
-  boxes_[IndexOf(TextBox::OutputFile)]->setFocus();
+  boxes_[IndexOf(config_window::TextBox::OutputFile)]->setFocus();
 }
 
 void QtConfigWindow::paintEvent(QPaintEvent*) {

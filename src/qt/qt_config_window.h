@@ -20,8 +20,8 @@ class QtConfigWindow : public QWidget {
  public:
   explicit QtConfigWindow(TessarinConfigWindowEvents events, PathDialog dialog = AskPlatformDialog);
 
-  std::string Text(TextBox box) const;
-  void SetText(TextBox box, const std::string& text);
+  std::string Text(config_window::TextBox box) const;
+  void SetText(config_window::TextBox box, const std::string& text);
   void Close();
   void Show();
 
@@ -31,17 +31,17 @@ class QtConfigWindow : public QWidget {
 
  private:
   void AddControls();
-  QLineEdit* AddBox(TextBox box);
+  QLineEdit* AddBox(config_window::TextBox box);
   void NameBoxesByTheirLabels();
 
   TessarinConfigWindowEvents events_;
   PathDialog dialog_;
   QPixmap background_;
-  std::array<QLineEdit*, kTextBoxCount> boxes_{};
+  std::array<QLineEdit*, config_window::kTextBoxCount> boxes_{};
   // What each box was last given and how it showed it: while the box shows
   // that still, its text is those bytes, UTF-8 or not.
-  std::array<std::string, kTextBoxCount> given_;
-  std::array<QString, kTextBoxCount> shown_;
+  std::array<std::string, config_window::kTextBoxCount> given_;
+  std::array<QString, config_window::kTextBoxCount> shown_;
 };
 
 }  // namespace tessarin::qt

@@ -159,6 +159,8 @@ struct TessarinConfigWindow {
 namespace tessarin::qt {
 namespace {
 
+using config_window::TextBox;
+
 QtGuiModule& ModuleOf(void* context) { return *static_cast<QtGuiModule*>(context); }
 
 // No exception may cross the boundary: a failure becomes the status, its
@@ -177,7 +179,7 @@ int Guarded(char* message, std::size_t messageSize, Call call) noexcept {
 }
 
 TextBox BoxNumbered(int box) {
-  if (box < 0 || box >= kTextBoxCount)
+  if (box < 0 || box >= config_window::kTextBoxCount)
     throw std::out_of_range("no text box " + std::to_string(box));
   return static_cast<TextBox>(box);
 }

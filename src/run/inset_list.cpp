@@ -4,14 +4,14 @@
 
 #include "text/ascii_text.h"
 
-namespace tessarin {
+namespace tessarin::run {
 
 std::vector<std::string> ParsePatternList(std::string_view list) {
   std::vector<std::string> patterns;
   std::size_t start = 0;
   while (start <= list.size()) {
     const std::size_t end = std::min(list.find(';', start), list.size());
-    const std::string pattern = TrimSpaces(std::string(list.substr(start, end - start)));
+    const std::string pattern = text::TrimSpaces(std::string(list.substr(start, end - start)));
     if (!pattern.empty()) patterns.push_back(pattern);
     start = end + 1;
   }
@@ -25,7 +25,7 @@ bool MatchesPattern(std::string_view name, std::string_view pattern) {
   std::size_t starAt = std::string_view::npos, resumeAt = 0;
   while (n < name.size()) {
     if (p < pattern.size() &&
-        (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
+        (pattern[p] == '?' || text::AsciiLower(pattern[p]) == text::AsciiLower(name[n]))) {
       ++n;
       ++p;
     } else if (p < pattern.size() && pattern[p] == '*') {
@@ -52,4 +52,4 @@ std::vector<std::string> ListInsets(ports::Files& files, const std::string& fold
   return names;
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::run

@@ -7,7 +7,7 @@
 #include "base/picture_patterns.h"
 #include "ports/files.h"
 
-namespace tessarin {
+namespace tessarin::run {
 
 // The patterns of a list such as kInsetPatterns.
 std::vector<std::string> ParsePatternList(std::string_view list);
@@ -20,4 +20,4 @@ bool MatchesPattern(std::string_view name, std::string_view pattern);
 // patterns. A missing folder stops the run (Failure).
 std::vector<std::string> ListInsets(ports::Files& files, const std::string& folder);
 
-}  // namespace tessarin
+}  // namespace tessarin::run

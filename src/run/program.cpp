@@ -8,7 +8,7 @@
 #include "run/report_message.h"
 #include "run/run_modes.h"
 
-namespace tessarin {
+namespace tessarin::run {
 namespace {
 
 // The failure stop: shows what failed; the run then ends non-zero, with the
@@ -31,7 +31,7 @@ ExitCode RunConfigWindow(const ports::Platform& platform) {
 
 ExitCode RunProgram(const ports::Platform& platform) {
   try {
-    const run_modes::JobOutcome outcome = run_modes::Main(platform);
+    const JobOutcome outcome = Main(platform);
     // A job that opened the window: the run lasts until it closes.
     return outcome.windowOpen ? RunConfigWindow(platform) : outcome.status;
   } catch (const Failure& failure) {
@@ -47,4 +47,4 @@ ExitCode RunProgram(const ports::Platform& platform) {
   }
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::run

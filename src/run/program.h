@@ -3,7 +3,7 @@
 #include "base/exit_code.h"
 #include "ports/platform.h"
 
-namespace tessarin {
+namespace tessarin::run {
 
 // The configuration window's life after Main has returned with it open: runs
 // it until it closes and gives the status its close ends the run with.
@@ -15,4 +15,4 @@ ExitCode RunConfigWindow(const ports::Platform& platform);
 // the entry point ends the process.
 ExitCode RunProgram(const ports::Platform& platform);
 
-}  // namespace tessarin
+}  // namespace tessarin::run

@@ -1,6 +1,6 @@
 #include "run/report_message.h"
 
-namespace tessarin {
+namespace tessarin::run {
 
 std::string MissingPictureMessage(const std::string& path) {
   return "[" + path + "] does not exist... quitting.";
@@ -10,4 +10,4 @@ void ReportMessage(const ports::Platform& platform, const std::string& text) {
   platform.messages.Show(text);
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::run

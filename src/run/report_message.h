@@ -4,7 +4,7 @@
 
 #include "ports/platform.h"
 
-namespace tessarin {
+namespace tessarin::run {
 
 // The notice of the first run and of an incomplete configuration.
 inline constexpr const char* kNeedsConfigurationNotice =
@@ -25,4 +25,4 @@ std::string MissingPictureMessage(const std::string& path);
 // Shows the text in the program's modal message box and waits for OK.
 void ReportMessage(const ports::Platform& platform, const std::string& text);
 
-}  // namespace tessarin
+}  // namespace tessarin::run

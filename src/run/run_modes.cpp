@@ -12,12 +12,17 @@
 #include "text/join_path.h"
 #include "wallpaper/make_wallpaper.h"
 
-namespace tessarin::run_modes {
+namespace tessarin::run {
+
+namespace keys = settings::keys;
+using settings::GetAppSetting;
+using settings::SaveAppSetting;
 namespace {
 
 // Makes the wallpaper; a missing picture is reported here, by the run.
-ExitCode MakeAndReport(const ports::Platform& platform, const WallpaperRequest& request) {
-  const WallpaperOutcome outcome = MakeWallpaper(platform, request);
+ExitCode MakeAndReport(const ports::Platform& platform,
+                       const wallpaper::WallpaperRequest& request) {
+  const wallpaper::WallpaperOutcome outcome = MakeWallpaper(platform, request);
   if (!outcome.missingPicture) return ExitCode::Done;
   ReportMessage(platform, MissingPictureMessage(*outcome.missingPicture));
   return ExitCode::PictureMissing;
@@ -55,15 +60,19 @@ JobOutcome Main(const ports::Platform& platform) {
 }
 
 ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& commandLine) {
-  const std::vector<std::string> fields = SplitAtCommas(commandLine);
+  const std::vector<std::string> fields = text::SplitAtCommas(commandLine);
   if (fields.size() < 7) {
     ReportMessage(platform, kUsageMessage);
     return ExitCode::Usage;
   }
   // The fifth field is the block's width and the sixth its height.
-  const WallpaperRequest request{
-      TrimSpaces(fields[0]), TrimSpaces(fields[1]), fields[2], fields[3], fields[4], fields[5],
-      TrimSpaces(fields[6])};
+  const wallpaper::WallpaperRequest request{text::TrimSpaces(fields[0]),
+                                            text::TrimSpaces(fields[1]),
+                                            fields[2],
+                                            fields[3],
+                                            fields[4],
+                                            fields[5],
+                                            text::TrimSpaces(fields[6])};
   return MakeAndReport(platform, request);
 }
 
@@ -81,11 +90,12 @@ JobOutcome RunFromSettings(const ports::Platform& platform) {
                                 std::string(kInsetPatterns) + "... quitting.");
     return JobOutcome::Ended(ExitCode::NoInsets);
   }
-  const std::string inset = JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
-                                     platform.pathRules.PathSeparator());
+  const std::string inset =
+      text::JoinPath(folder, insets[DrawIndex(platform.random, insets.size())],
+                     platform.pathRules.PathSeparator());
 
   // The saved run takes W as the block's width and H as its height.
-  const WallpaperRequest request{
+  const wallpaper::WallpaperRequest request{
       GetAppSetting(settings, keys::kCanvas),    inset,
       GetAppSetting(settings, keys::kX),         GetAppSetting(settings, keys::kY),
       GetAppSetting(settings, keys::kW),         GetAppSetting(settings, keys::kH),
@@ -93,4 +103,4 @@ JobOutcome RunFromSettings(const ports::Platform& platform) {
   return JobOutcome::Ended(MakeAndReport(platform, request));
 }
 
-}  // namespace tessarin::run_modes
+}  // namespace tessarin::run

@@ -7,7 +7,7 @@
 
 // The run logic: which job this process does, and the two wallpaper jobs.
 // None ends the process itself.
-namespace tessarin::run_modes {
+namespace tessarin::run {
 
 // How a job leaves the run: ended with its status, or with the configuration
 // window open, whose close then gives the status.
@@ -32,4 +32,4 @@ ExitCode RunFromCommandLine(const ports::Platform& platform, const std::string& 
 // configuration is reported and the configuration window opened instead.
 JobOutcome RunFromSettings(const ports::Platform& platform);
 
-}  // namespace tessarin::run_modes
+}  // namespace tessarin::run

@@ -1,6 +1,6 @@
 #include "settings/settings.h"
 
-namespace tessarin {
+namespace tessarin::settings {
 
 std::string GetSetting(ports::SettingsBackend& store, const std::string& application,
                        const std::string& section, const std::string& key,
@@ -22,4 +22,4 @@ void SaveAppSetting(ports::SettingsBackend& store, const std::string& key,
   SaveSetting(store, kApplication, kSection, key, value);
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::settings

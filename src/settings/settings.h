@@ -4,7 +4,7 @@
 
 #include "ports/settings_backend.h"
 
-namespace tessarin {
+namespace tessarin::settings {
 
 // The application and section every setting of the program lives under.
 inline constexpr const char* kApplication = "Tessarin";
@@ -37,4 +37,4 @@ std::string GetAppSetting(ports::SettingsBackend& store, const std::string& key)
 void SaveAppSetting(ports::SettingsBackend& store, const std::string& key,
                     const std::string& value);
 
-}  // namespace tessarin
+}  // namespace tessarin::settings

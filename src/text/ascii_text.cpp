@@ -1,6 +1,6 @@
 #include "text/ascii_text.h"
 
-namespace tessarin {
+namespace tessarin::text {
 
 std::string_view TrimStart(std::string_view text, std::string_view blanks) {
   const auto first = text.find_first_not_of(blanks);
@@ -35,4 +35,4 @@ std::string BackslashQuoted(std::string_view text, char quote) {
   return quoted + quote;
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::text

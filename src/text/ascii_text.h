@@ -5,7 +5,7 @@
 
 // Byte-wise text edits that mean the same in every locale and leave UTF-8
 // sequences intact: only ASCII letters change case, only the named blanks go.
-namespace tessarin {
+namespace tessarin::text {
 
 // The blank sets a text is trimmed of; each caller names the one its input
 // calls for.
@@ -28,4 +28,4 @@ std::string AsciiLower(std::string_view text);
 // preceded by a backslash.
 std::string BackslashQuoted(std::string_view text, char quote);
 
-}  // namespace tessarin
+}  // namespace tessarin::text

@@ -1,6 +1,6 @@
 #include "text/comma_fields.h"
 
-namespace tessarin {
+namespace tessarin::text {
 
 std::vector<std::string> SplitAtCommas(const std::string& text) {
   std::vector<std::string> fields;
@@ -12,4 +12,4 @@ std::vector<std::string> SplitAtCommas(const std::string& text) {
   return fields;
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::text

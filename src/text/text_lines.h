@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tessarin {
+namespace tessarin::text {
 
 // Text files shared with people are changed line by line. Every line keeps its
 // own terminator ("\n", "\r\n" or none for a last line without one), so that
@@ -52,4 +52,4 @@ inline void EndLine(std::string& line) {
   if (Terminator(line).empty()) line += '\n';
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::text

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tessarin {
+namespace tessarin::text {
 
 // Appends one code point, encoded as UTF-8 (one to four bytes).
 inline void AppendUtf8(std::string& out, char32_t code) {
@@ -23,4 +23,4 @@ inline void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::text

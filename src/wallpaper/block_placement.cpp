@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 BlockPlacement PlaceBlock(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                           PictureSize inset, PictureSize canvas) {
@@ -19,4 +19,4 @@ BlockPlacement PlaceBlock(std::int32_t x, std::int32_t y, std::int32_t width, st
                         static_cast<int>(right - left), static_cast<int>(bottom - top)};
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

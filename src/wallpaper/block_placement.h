@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // The part of the inset's top-left block that lands on the canvas.
 struct BlockPlacement {
@@ -27,4 +27,4 @@ struct PictureSize {
 BlockPlacement PlaceBlock(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                           PictureSize inset, PictureSize canvas);
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

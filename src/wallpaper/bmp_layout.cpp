@@ -1,6 +1,6 @@
 #include "wallpaper/bmp_layout.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
@@ -39,4 +39,4 @@ std::array<std::uint8_t, BmpLayout::kHeaderSize> BmpLayout::Header() const {
   return h;
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -6,7 +6,7 @@
 
 #include "ports/pictures.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // The layout of the file Tessarin writes: a 24-bit uncompressed bottom-up
 // bitmap with a BITMAPINFOHEADER, rows padded to four bytes.
@@ -35,4 +35,4 @@ class BmpLayout {
   std::uint32_t fileSize_;
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -8,7 +8,7 @@
 #include "base/failure.h"
 #include "limits/run_limits.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 using ports::kBytesPerPixel;
@@ -61,7 +61,7 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::
   const std::size_t rowBytes = static_cast<std::size_t>(layout.Width()) * kBytesPerPixel;
   const std::size_t padding = stride - rowBytes;
   const int stripRows = static_cast<int>(std::clamp<std::size_t>(
-      kOutputStripBytes / stride, 1,
+      limits::kOutputStripBytes / stride, 1,
       std::min<std::size_t>(kMostStripRows, static_cast<std::size_t>(height))));
   std::vector<std::uint8_t> copied;  // the strip of a canvas that lends no rows
   std::vector<std::span<const std::uint8_t>> pieces;
@@ -93,4 +93,4 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::
   }
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

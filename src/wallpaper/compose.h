@@ -7,7 +7,7 @@
 #include "wallpaper/block_placement.h"
 #include "wallpaper/bmp_layout.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // Streams the canvas into `output` as a bottom-up BMP of `layout`, a strip of
 // rows at a time, with the block's pixels copied over the rows they land on.
@@ -18,4 +18,4 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::
                  const BlockPlacement& placement, const BmpLayout& layout,
                  ports::OutputFile& output);
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

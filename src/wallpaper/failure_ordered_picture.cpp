@@ -2,7 +2,7 @@
 
 #include <vector>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 void FailureOrderedPicture::ReadRows(std::uint8_t* out, int rows) {
   try {
@@ -39,4 +39,4 @@ void FailureOrderedPicture::ReadToTheEnd() {
   finished_ = true;
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -4,7 +4,7 @@
 
 #include "ports/pictures.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // A picture as MakeWallpaper reads it: it knows how far it was read and
 // whether it failed, so that when a later step fails first, the picture can
@@ -35,4 +35,4 @@ class FailureOrderedPicture : public ports::Picture {
   bool finished_ = false;  // a block was taken or a read failed
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -1,6 +1,6 @@
 #include "wallpaper/install_wallpaper.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath) {
   const std::string installed = platform.pathRules.FileNamesIgnoreCase()
@@ -9,4 +9,4 @@ void InstallWallpaper(const ports::Platform& platform, const std::string& output
   platform.wallpaper.ShowAndKeep(installed);
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

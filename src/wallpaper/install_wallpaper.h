@@ -4,7 +4,7 @@
 
 #include "ports/platform.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // Makes the written file the user's wallpaper through the platform: shown
 // now, then kept for the next logon; failures are silent. Where letter case
@@ -12,4 +12,4 @@ namespace tessarin {
 // would name another file, so it is used as given.
 void InstallWallpaper(const ports::Platform& platform, const std::string& outputPath);
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -9,7 +9,7 @@
 #include "wallpaper/install_wallpaper.h"
 #include "wallpaper/number_conversion.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 std::int32_t ConvertAreaValue(const ports::Platform& platform, const std::string& value,
@@ -28,11 +28,11 @@ BmpLayout OutputLayout(const ports::Picture& canvas, const std::string& canvasPa
   if (!layout)
     throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath,
                           "too large to be written as a BMP file");
-  if (layout->FileSize() > kMaxWallpaperBytes) {
+  if (layout->FileSize() > limits::kMaxWallpaperBytes) {
     throw Failure::InFile(FailureKind::PictureTooLarge, canvasPath,
                           "the wallpaper (" + std::to_string(canvas.Width()) + " x " +
                               std::to_string(canvas.Height()) + " pixels) would take more than " +
-                              std::to_string(kMaxWallpaperBytes >> 20) + " MiB");
+                              std::to_string(limits::kMaxWallpaperBytes >> 20) + " MiB");
   }
   return *layout;
 }
@@ -86,4 +86,4 @@ WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperR
   return {};
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

@@ -6,7 +6,7 @@
 #include "ports/platform.h"
 #include "wallpaper/wallpaper_request.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // What MakeWallpaper did: made the wallpaper, or found a picture missing.
 struct WallpaperOutcome {
@@ -23,4 +23,4 @@ struct WallpaperOutcome {
 // the area values (height, width, Y, X), the output.
 WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperRequest& request);
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

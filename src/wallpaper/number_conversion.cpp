@@ -4,7 +4,7 @@
 
 #include "text/ascii_text.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -28,7 +28,7 @@ bool RoundsUp(std::string_view fraction, bool integerIsOdd) {
 }  // namespace
 
 std::optional<std::int32_t> ToInt32(const std::string& text, const std::string& decimalSeparator) {
-  std::string_view rest = Trim(text, kSpacesAndTabs);
+  std::string_view rest = text::Trim(text, text::kSpacesAndTabs);
   bool negative = false;
   if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
     negative = rest.front() == '-';
@@ -55,4 +55,4 @@ std::optional<std::int32_t> ToInt32(const std::string& text, const std::string& 
   return static_cast<std::int32_t>(value);
 }
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

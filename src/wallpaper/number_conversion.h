@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // Reads a decimal number written with the user's decimal separator and
 // optional surrounding blanks, rounding a fraction to the nearest integer
@@ -13,4 +13,4 @@ namespace tessarin {
 // Empty text, other forms and values outside the signed 32-bit range give none.
 std::optional<std::int32_t> ToInt32(const std::string& text, const std::string& decimalSeparator);
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

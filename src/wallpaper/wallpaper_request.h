@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 
 // What one wallpaper run makes: all values as text; the four area values are
 // converted only when the pictures are composed.
@@ -16,4 +16,4 @@ struct WallpaperRequest {
   std::string outputPath;
 };
 
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

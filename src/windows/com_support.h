@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // COM on the current thread for as long as this lives (a thread that has it
 // already keeps its own).
@@ -38,4 +38,4 @@ class ComReference {
   Interface* object_ = nullptr;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -18,7 +18,7 @@
 #include "windows/win32_wallpaper.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  using namespace tessarin::win32_platform;
+  using namespace tessarin::windows_platform;
   // The window's pixel sizes are scaled by the screen's DPI here, not by the system.
   SetProcessDPIAware();
   // The system's decoders run in this process: the whole run is what is bounded.
@@ -27,7 +27,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32Messages messages;
   RegistrySettings settings;
   Win32Files files;
-  const tessarin::pictures::DecodeLimits decodeLimits;  // the program's own
+  const tessarin::limits::DecodeLimits decodeLimits;  // the program's own
   OlePictures pictures(files, decodeLimits);
   Win32Random random;
   Win32PathRules pathRules;
@@ -38,5 +38,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const tessarin::ports::Platform platform{process,  messages, configWindow, settings,  files,
                                            pictures, random,   wallpaper,    pathRules, locale};
   // The one place the process ends.
-  Win32Process::EndProgram(tessarin::RunProgram(platform));
+  Win32Process::EndProgram(tessarin::run::RunProgram(platform));
 }

@@ -20,7 +20,7 @@
 #include "windows/com_support.h"
 #include "windows/run_bounds.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 constexpr const char* kUnreadable =
@@ -149,7 +149,7 @@ bool Draw(IPicture& picture, HDC dc, SIZE size, OLE_XSIZE_HIMETRIC width,
 }  // namespace
 
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
-                            const pictures::DecodeLimits& limits) {
+                            const limits::DecodeLimits& limits) {
   // OleLoadPicture hands JPEG and GIF to COM components: whatever thread
   // decodes needs COM (a thread that has it already keeps its own).
   const ComApartment apartment;
@@ -190,7 +190,7 @@ struct DecodeJob {
   PictureDecoder decode;
   std::vector<std::uint8_t> bytes;
   std::string path;
-  pictures::DecodeLimits limits;
+  limits::DecodeLimits limits;
   std::promise<ports::Bitmap> promise;
 };
 
@@ -215,7 +215,7 @@ using ThreadHandle = std::unique_ptr<void, decltype(&CloseHandle)>;
 // when the decode does: a thread held off the processor by a busy machine
 // loses nothing.
 ports::Bitmap AwaitDecode(std::future<ports::Bitmap>& decoded, HANDLE thread,
-                          const std::string& path, const pictures::DecodeLimits& limits) {
+                          const std::string& path, const limits::DecodeLimits& limits) {
   using Clock = std::chrono::steady_clock;
   const std::chrono::nanoseconds allowance = std::chrono::seconds(limits.decodeProcessorSeconds);
   const Clock::time_point net = Clock::now() + std::chrono::seconds(limits.decodeWaitSeconds);
@@ -235,7 +235,7 @@ ports::Bitmap AwaitDecode(std::future<ports::Bitmap>& decoded, HANDLE thread,
 // can stop the system's decoder safely, and the failure stop that follows
 // ends the process, and the thread with it.
 ports::Bitmap DecodeWithinBounds(const PictureDecoder& decode, std::vector<std::uint8_t> bytes,
-                                 const std::string& path, const pictures::DecodeLimits& limits) {
+                                 const std::string& path, const limits::DecodeLimits& limits) {
   auto job = std::make_unique<DecodeJob>(
       DecodeJob{decode, std::move(bytes), path, limits, std::promise<ports::Bitmap>()});
   std::future<ports::Bitmap> decoded = job->promise.get_future();
@@ -256,7 +256,7 @@ std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   try {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file->Size()));
     bytes.resize(file->ReadAt(0, bytes));
-    return std::make_unique<pictures::HeldPicture>(
+    return std::make_unique<pictures::held::HeldPicture>(
         DecodeWithinBounds(decode_, std::move(bytes), path, limits_), path);
   } catch (const std::bad_alloc&) {
     // Under the run's job, the memory limit is what refuses an allocation.
@@ -264,4 +264,4 @@ std::unique_ptr<ports::Picture> OlePictures::Open(const std::string& path) {
   }
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -10,7 +10,7 @@
 #include "ports/files.h"
 #include "ports/pictures.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // Decodes a picture file's bytes with the system's own picture services
 // (OleLoadPicture: BMP, JPEG, GIF, icon, Windows metafile), rendered at the
@@ -19,10 +19,10 @@ namespace tessarin::win32_platform {
 // limits.maxSystemDecodedPixels are refused. The calling thread has COM
 // initialised (JPEG and GIF go to COM components).
 ports::Bitmap DecodeWithOle(std::span<const std::uint8_t> bytes, const std::string& path,
-                            const pictures::DecodeLimits& limits);
+                            const limits::DecodeLimits& limits);
 
 using PictureDecoder = std::function<ports::Bitmap(
-    std::span<const std::uint8_t>, const std::string&, const pictures::DecodeLimits&)>;
+    std::span<const std::uint8_t>, const std::string&, const limits::DecodeLimits&)>;
 
 // Pictures decoded whole, by DecodeWithOle unless told otherwise, and served
 // row by row. Each is decoded on a thread of its own, waited for while that
@@ -31,15 +31,15 @@ using PictureDecoder = std::function<ports::Bitmap(
 // that says which, and the thread is left to the end of the process.
 class OlePictures : public ports::Pictures {
  public:
-  OlePictures(ports::Files& files, const pictures::DecodeLimits& limits,
+  OlePictures(ports::Files& files, const limits::DecodeLimits& limits,
               PictureDecoder decode = DecodeWithOle)
       : files_(files), limits_(limits), decode_(std::move(decode)) {}
   std::unique_ptr<ports::Picture> Open(const std::string& path) override;
 
  private:
   ports::Files& files_;
-  const pictures::DecodeLimits& limits_;
+  const limits::DecodeLimits& limits_;
   PictureDecoder decode_;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

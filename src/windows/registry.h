@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // A handle to an open key; 0 is no key.
 using RegistryKey = std::uintptr_t;
@@ -26,4 +26,4 @@ class Registry {
   virtual std::int32_t CloseKey(RegistryKey key) = 0;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

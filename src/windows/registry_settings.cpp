@@ -5,7 +5,7 @@
 #include "base/failure.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 std::string SubkeyOf(const std::string& application, const std::string& section) {
@@ -58,4 +58,4 @@ void RegistrySettings::Write(const std::string& application, const std::string& 
   }
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include "ports/settings_backend.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // The settings in the current user's registry: application A, section S and
 // key K are the REG_SZ value K of HKEY_CURRENT_USER\Software\A\S.
@@ -14,4 +14,4 @@ class RegistrySettings : public ports::SettingsBackend {
              const std::string& value) override;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -6,27 +6,27 @@
 #include "base/failure.h"
 #include "wallpaper/number_conversion.h"
 
-namespace tessarin::registry_writer {
+namespace tessarin::windows_platform {
 
-void WriteCurrentUserValue(win32_platform::Registry& registry, const ports::Locale& locale,
+void WriteCurrentUserValue(Registry& registry, const ports::Locale& locale,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType) {
-  win32_platform::RegistryKey key = 0;
+  RegistryKey key = 0;
   registry.OpenCurrentUserKey(subkey, kKeyAccess, key);
   WriteRegistryValue(registry, locale, key, valueName, valueType, value);
   registry.CloseKey(key);
 }
 
-std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports::Locale& locale,
-                                win32_platform::RegistryKey key, const std::string& valueName,
-                                std::uint32_t valueType, const std::string& value) {
+std::int32_t WriteRegistryValue(Registry& registry, const ports::Locale& locale, RegistryKey key,
+                                const std::string& valueName, std::uint32_t valueType,
+                                const std::string& value) {
   if (valueType == kRegSz) {
     std::vector<std::uint8_t> data(value.begin(), value.end());
     data.push_back(0);  // the terminating NUL is part of the stored size
     return registry.SetValue(key, valueName, kRegSz, data);
   }
   if (valueType == kRegDword) {
-    const auto number = ToInt32(value, locale.DecimalSeparator());
+    const auto number = wallpaper::ToInt32(value, locale.DecimalSeparator());
     if (!number)
       throw Failure(FailureKind::BadAreaValue,
                     "\"" + value + "\" is not a whole number within the 32-bit range");
@@ -39,4 +39,4 @@ std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports:
   return 0;
 }
 
-}  // namespace tessarin::registry_writer
+}  // namespace tessarin::windows_platform

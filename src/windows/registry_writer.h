@@ -7,7 +7,7 @@
 #include "windows/registry.h"
 
 // The program's two registry-writing procedures.
-namespace tessarin::registry_writer {
+namespace tessarin::windows_platform {
 
 inline constexpr std::uint32_t kRegSz = 1;     // text
 inline constexpr std::uint32_t kRegDword = 4;  // signed 32-bit integer, little-endian
@@ -16,15 +16,15 @@ inline constexpr std::uint32_t kKeyAccess = 0x3F;
 
 // Opens the subkey of the current user (never creating it), writes one value
 // and closes the key. Every status is ignored: failures are silent.
-void WriteCurrentUserValue(win32_platform::Registry& registry, const ports::Locale& locale,
+void WriteCurrentUserValue(Registry& registry, const ports::Locale& locale,
                            const std::string& subkey, const std::string& valueName,
                            const std::string& value, std::uint32_t valueType);
 
 // Writes one value under an open key and returns the registry's status, or 0
 // without writing for a type other than text or number. A number that cannot
 // be read stops the run (Failure).
-std::int32_t WriteRegistryValue(win32_platform::Registry& registry, const ports::Locale& locale,
-                                win32_platform::RegistryKey key, const std::string& valueName,
-                                std::uint32_t valueType, const std::string& value);
+std::int32_t WriteRegistryValue(Registry& registry, const ports::Locale& locale, RegistryKey key,
+                                const std::string& valueName, std::uint32_t valueType,
+                                const std::string& value);
 
-}  // namespace tessarin::registry_writer
+}  // namespace tessarin::windows_platform

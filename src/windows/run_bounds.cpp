@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 void PlaceRunInMemoryJob() {
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
   if (job == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-  limits.ProcessMemoryLimit = static_cast<SIZE_T>(kWindowsJobMiB) * 1024 * 1024;
+  limits.ProcessMemoryLimit = static_cast<SIZE_T>(limits::kWindowsJobMiB) * 1024 * 1024;
   // A process already in a job that forbids another one over it (any job
   // before Windows 8; since, one the system's nesting rules refuse) cannot be
   // placed. The run carries on without the memory bound: whoever made that
@@ -32,17 +32,18 @@ std::chrono::nanoseconds ProcessorTimeOf(void* thread) {
 }
 
 Failure PictureTookTooMuchProcessorTime(const std::string& path,
-                                        const pictures::DecodeLimits& limits) {
-  return Failure::InFile(FailureKind::DecoderStopped, path, pictures::ProcessorTimeReason(limits));
+                                        const limits::DecodeLimits& limits) {
+  return Failure::InFile(FailureKind::DecoderStopped, path, limits::ProcessorTimeReason(limits));
 }
 
-Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimits& limits) {
-  return Failure::InFile(FailureKind::DecoderStopped, path, pictures::WaitReason(limits));
+Failure DecoderWaitedTooLong(const std::string& path, const limits::DecodeLimits& limits) {
+  return Failure::InFile(FailureKind::DecoderStopped, path, limits::WaitReason(limits));
 }
 
 Failure PictureNeedsTooMuchMemory(const std::string& path) {
-  return Failure::InFile(FailureKind::DecoderOutOfMemory, path,
-                         "the picture needs more than " + std::to_string(kWindowsJobMiB) + " MiB");
+  return Failure::InFile(
+      FailureKind::DecoderOutOfMemory, path,
+      "the picture needs more than " + std::to_string(limits::kWindowsJobMiB) + " MiB");
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

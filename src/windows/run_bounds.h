@@ -8,7 +8,7 @@
 #include "limits/decode_limits.h"
 #include "limits/run_limits.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // What a run may take on Windows. The system's picture services decode in the
 // program's own process, so the memory bound holds the whole run rather than
@@ -30,8 +30,8 @@ std::chrono::nanoseconds ProcessorTimeOf(void* thread);
 
 // The failure stops past a bound, naming the picture's file.
 Failure PictureTookTooMuchProcessorTime(const std::string& path,
-                                        const pictures::DecodeLimits& limits);
-Failure DecoderWaitedTooLong(const std::string& path, const pictures::DecodeLimits& limits);
+                                        const limits::DecodeLimits& limits);
+Failure DecoderWaitedTooLong(const std::string& path, const limits::DecodeLimits& limits);
 Failure PictureNeedsTooMuchMemory(const std::string& path);
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

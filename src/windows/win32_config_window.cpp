@@ -8,7 +8,10 @@
 #include "windows/resource_ids.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
+
+namespace layout = config_window::layout;
+using config_window::TextBox;
 namespace {
 
 // Control identifiers stay clear of IDOK and IDCANCEL, which IsDialogMessage
@@ -357,4 +360,4 @@ LRESULT Win32ConfigWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -12,7 +12,7 @@
 #include "base/failure.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 // Reads fail as the picture's, anything else as the output's.
@@ -317,4 +317,4 @@ std::unique_ptr<ports::OutputFile> Win32Files::CreateReplacement(const std::stri
   return output;
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

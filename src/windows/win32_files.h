@@ -2,7 +2,7 @@
 
 #include "ports/files.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // Files by the Windows rules: paths are UTF-8 here and UTF-16 to the system,
 // letter case does not matter, and folders and files marked hidden or system
@@ -32,4 +32,4 @@ std::wstring SystemPath(const std::string& path);
 // The folder part of a path ("" for a bare name), its separator kept.
 std::string FolderPartOf(const std::string& path);
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,7 +4,7 @@
 
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 std::string Win32Locale::DecimalSeparator() const {
   wchar_t separator[8] = {};
@@ -12,4 +12,4 @@ std::string Win32Locale::DecimalSeparator() const {
   return Narrow(separator);
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include "ports/locale.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // The user's locale settings.
 class Win32Locale : public ports::Locale {
@@ -11,4 +11,4 @@ class Win32Locale : public ports::Locale {
   std::string DecimalSeparator() const override;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,10 +4,10 @@
 
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 void Win32Messages::Show(const std::string& text) {
   MessageBoxW(nullptr, Widen(text).c_str(), L"Tessarin", MB_OK);
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include "ports/messages.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // The system's message box: titled Tessarin, no icon, a single OK.
 class Win32Messages : public ports::Messages {
@@ -10,4 +10,4 @@ class Win32Messages : public ports::Messages {
   void Show(const std::string& text) override;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -17,7 +17,7 @@
 #include "windows/com_support.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 // The pictures the program reads, as the inset folder is listed for them:
@@ -106,13 +106,13 @@ bool EditItemEnabled(HWND box, UINT command) {
 
 }  // namespace
 
-std::optional<PathKind> PathKindOf(TextBox box) {
+std::optional<PathKind> PathKindOf(config_window::TextBox box) {
   switch (box) {
-    case TextBox::OutputFile:
+    case config_window::TextBox::OutputFile:
       return PathKind::OutputBitmap;
-    case TextBox::Canvas:
+    case config_window::TextBox::Canvas:
       return PathKind::Picture;
-    case TextBox::InsetFolder:
+    case config_window::TextBox::InsetFolder:
       return PathKind::Folder;
     default:
       return std::nullopt;
@@ -120,7 +120,7 @@ std::optional<PathKind> PathKindOf(TextBox box) {
 }
 
 DialogStart DialogStartOf(PathKind kind, const std::string& text) {
-  std::wstring path = Widen(TrimSpaces(text));
+  std::wstring path = Widen(text::TrimSpaces(text));
   // A folder is suggested by name in its parent, as a file is, so that OK
   // keeps it; a drive's root stays whole.
   if (kind == PathKind::Folder && path.size() > 1 &&
@@ -231,4 +231,4 @@ bool TextOverflows(HWND box) {
   return size.cx > shown.right - shown.left;
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -7,7 +7,7 @@
 
 #include "config_window/config_view.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // What a path box of the configuration window holds, which decides its
 // completion and the dialog its Browse opens.
@@ -18,7 +18,7 @@ enum class PathKind {
 };
 
 // The kind of path the box holds; nothing for the area boxes.
-std::optional<PathKind> PathKindOf(TextBox box);
+std::optional<PathKind> PathKindOf(config_window::TextBox box);
 
 // Where a dialog for a box opens: the folder of the path the box holds, and
 // the name it suggests there (a folder's own name, for a folder). Either is
@@ -66,4 +66,4 @@ std::wstring WindowText(HWND window);
 // True when the box is too narrow to show the whole of its text.
 bool TextOverflows(HWND box);
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,7 +4,7 @@
 
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 std::string Win32PathRules::LowerCase(const std::string& text) const {
   std::wstring wide = Widen(text);
@@ -12,4 +12,4 @@ std::string Win32PathRules::LowerCase(const std::string& text) const {
   return Narrow(wide);
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include "ports/path_rules.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // "\" separates; letter case does not distinguish file names.
 class Win32PathRules : public ports::PathRules {
@@ -13,4 +13,4 @@ class Win32PathRules : public ports::PathRules {
   std::string LowerCase(const std::string& text) const override;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,7 +4,7 @@
 
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -29,4 +29,4 @@ Win32Process::Win32Process() : commandLine_(ArgumentsOf(GetCommandLineW())) {}
 
 void Win32Process::EndProgram(ExitCode status) { ExitProcess(static_cast<UINT>(status)); }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -6,7 +6,7 @@
 #include "base/exit_code.h"
 #include "ports/process.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // The arguments of a Windows command line: the program's own name (quoted or
 // not) and the blanks after it removed, everything else kept as it stands.
@@ -24,4 +24,4 @@ class Win32Process : public ports::Process {
   std::string commandLine_;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

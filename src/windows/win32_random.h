@@ -7,7 +7,7 @@
 #include "base/unit_interval.h"
 #include "ports/random.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // Seeded afresh on every run from the clock and the system's entropy source.
 class Win32Random : public ports::Random {
@@ -22,4 +22,4 @@ class Win32Random : public ports::Random {
   std::mt19937_64 generator_;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

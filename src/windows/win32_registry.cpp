@@ -7,7 +7,7 @@
 
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 HKEY HandleOf(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
@@ -66,4 +66,4 @@ std::int32_t Win32Registry::SetValue(RegistryKey key, const std::string& name, s
 
 std::int32_t Win32Registry::CloseKey(RegistryKey key) { return RegCloseKey(HandleOf(key)); }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include "windows/registry.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // advapi32's RegOpenKeyExA, RegSetValueExA and RegCloseKey, with names and
 // text in the ANSI code page; text that code page cannot hold goes to the
@@ -17,4 +17,4 @@ class Win32Registry : public Registry {
   std::int32_t CloseKey(RegistryKey key) override;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 std::wstring Widen(std::string_view utf8) {
   if (utf8.empty()) return {};
@@ -54,4 +54,4 @@ std::string ErrorText(unsigned long error) {
   return text.empty() ? "error " + std::to_string(error) : Narrow(text);
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // Text is UTF-8 inside the program and UTF-16 at the system's wide entry points.
 std::wstring Widen(std::string_view utf8);
@@ -18,4 +18,4 @@ std::optional<std::string> ToAnsiExactly(std::string_view utf8);
 // The system's own description of an error code (GetLastError, LSTATUS).
 std::string ErrorText(unsigned long error);
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

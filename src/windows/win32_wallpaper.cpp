@@ -6,7 +6,7 @@
 #include "windows/win32_files.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 // The desktop takes paths of fewer than MAX_PATH characters and shows nothing
@@ -47,8 +47,7 @@ void ShowNow(const std::string& path) {
 
 void Win32Wallpaper::ShowAndKeep(const std::string& path) {
   ShowNow(path);
-  registry_writer::WriteCurrentUserValue(registry_, locale_, kDesktopKey, kWallpaperValue, path,
-                                         registry_writer::kRegSz);
+  WriteCurrentUserValue(registry_, locale_, kDesktopKey, kWallpaperValue, path, kRegSz);
 }
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -4,7 +4,7 @@
 #include "ports/wallpaper.h"
 #include "windows/registry.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 
 // Where the desktop's wallpaper is kept for the next logon.
 inline constexpr const char* kDesktopKey = "Control Panel\\desktop";
@@ -26,4 +26,4 @@ class Win32Wallpaper : public ports::Wallpaper {
   const ports::Locale& locale_;
 };
 
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

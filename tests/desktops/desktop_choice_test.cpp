@@ -16,15 +16,15 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::ChooseDesktop;
-using linux_platform::DesktopTable;
-using linux_platform::KnownDesktops;
+using linux_platform::desktops::ChooseDesktop;
+using linux_platform::desktops::DesktopTable;
+using linux_platform::desktops::KnownDesktops;
 
 constexpr const char* kSway = "sway and wlroots compositors speaking its protocol";
 
 // The title of the row the variables choose, "none" when none.
 std::string Chosen(std::map<std::string, std::string> variables,
-                   const DesktopTable& desktops = KnownDesktops()) {
+                   const DesktopTable& desktops = linux_platform::desktops::KnownDesktops()) {
   const auto* desktop = ChooseDesktop(Environment(std::move(variables)), desktops);
   return desktop == nullptr ? "none" : desktop->title;
 }
@@ -37,7 +37,7 @@ std::string Upper(std::string text) {
 // Every name of every row, in any letter case, in either variable (a session
 // file's path too), chooses that row; so does a row's variable alone.
 TEST(ChooseDesktop, EveryNameOfEveryRowChoosesThatRow) {
-  for (const auto& desktop : KnownDesktops()) {
+  for (const auto& desktop : linux_platform::desktops::KnownDesktops()) {
     for (const auto& name : desktop.names) {
       EXPECT_EQ(Chosen({{"XDG_CURRENT_DESKTOP", "Unknown:" + Upper(name)}}), desktop.title);
       EXPECT_EQ(Chosen({{"DESKTOP_SESSION", "/usr/share/xsessions/" + name + ".desktop"}}),
@@ -102,7 +102,7 @@ std::set<std::string> Quoted(const std::string& cell) {
   for (auto open = cell.find('`'); open != std::string::npos; open = cell.find('`', open + 1)) {
     const auto close = cell.find('`', open + 1);
     if (close == std::string::npos) break;
-    quoted.insert(AsciiLower(cell.substr(open + 1, close - open - 1)));
+    quoted.insert(text::AsciiLower(cell.substr(open + 1, close - open - 1)));
     open = close;
   }
   return quoted;
@@ -112,12 +112,12 @@ std::set<std::string> Quoted(const std::string& cell) {
 // name and the variable that choose it and nothing else.
 TEST(DesktopTable, TheDocListsEveryRowWithWhatChoosesIt) {
   const auto cells = DocumentedDesktops();
-  ASSERT_EQ(cells.size(), KnownDesktops().size());
+  ASSERT_EQ(cells.size(), linux_platform::desktops::KnownDesktops().size());
   for (std::size_t row = 0; row < cells.size(); ++row) {
-    const auto& desktop = KnownDesktops()[row];
+    const auto& desktop = linux_platform::desktops::KnownDesktops()[row];
     EXPECT_TRUE(cells[row].starts_with(desktop.title)) << cells[row];
     std::set<std::string> choosers(desktop.names.begin(), desktop.names.end());
-    if (!desktop.runsWhereSet.empty()) choosers.insert(AsciiLower(desktop.runsWhereSet));
+    if (!desktop.runsWhereSet.empty()) choosers.insert(text::AsciiLower(desktop.runsWhereSet));
     EXPECT_EQ(Quoted(cells[row]), choosers) << desktop.title;
   }
 }
@@ -125,17 +125,17 @@ TEST(DesktopTable, TheDocListsEveryRowWithWhatChoosesIt) {
 // A desktop added as a row is chosen by its name and applied from its row
 // alone: GSettings keys as data, or code of its own.
 TEST(DesktopTable, ANewRowIsChosenAndAppliedFromTheRowAlone) {
-  using linux_platform::DesktopTools;
-  using linux_platform::GSettingsWallpaper;
-  using Status = linux_platform::ToolOutcome::Status;
+  using linux_platform::desktops::DesktopTools;
+  using linux_platform::desktops::GSettingsWallpaper;
+  using Status = linux_platform::desktops::ToolOutcome::Status;
   using Calls = std::vector<std::vector<std::string>>;
-  DesktopTable desktops = KnownDesktops();
+  DesktopTable desktops = linux_platform::desktops::KnownDesktops();
   desktops.push_back(
       {.title = "Keys",
        .names = {"keys-desktop"},
        .apply = GSettingsWallpaper{{{"org.example.background", "picture", false}},
                                    {"org.example.background", "mode", "'hidden'", "'shown'"},
-                                   linux_platform::Refresh::WatchesTheFile}});
+                                   linux_platform::desktops::Refresh::WatchesTheFile}});
   desktops.push_back({.title = "Code",
                       .names = {"code-desktop"},
                       .apply = +[](const DesktopTools& desktop, const std::string& path) {
@@ -152,8 +152,8 @@ TEST(DesktopTable, ANewRowIsChosenAndAppliedFromTheRowAlone) {
   ReportedLines log;
   const auto apply = [&](const std::string& name) {
     tools.calls.clear();
-    linux_platform::LinuxWallpaper(Environment({{"XDG_CURRENT_DESKTOP", name}}), tools, pictures,
-                                   log.Sink(), desktops)
+    linux_platform::desktops::LinuxWallpaper(Environment({{"XDG_CURRENT_DESKTOP", name}}), tools,
+                                             pictures, log.Sink(), desktops)
         .ShowAndKeep("/walls/out.bmp");
     return tools.calls;
   };
@@ -171,7 +171,7 @@ TEST(DesktopTable, ANewRowIsChosenAndAppliedFromTheRowAlone) {
 }
 
 TEST(DesktopValues, TheRealPathFollowsLinksBeforeItsDotDotSteps) {
-  using linux_platform::RealPath;
+  using linux_platform::desktops::RealPath;
   ThrowAwaySession session;
   const auto real = std::filesystem::canonical(session.Folder());
   std::filesystem::create_directories(real / "real/sub");
@@ -186,16 +186,16 @@ TEST(DesktopValues, TheRealPathFollowsLinksBeforeItsDotDotSteps) {
 }
 
 TEST(DesktopValues, FileUrisArePercentEncoded) {
-  using linux_platform::FileUri;
+  using linux_platform::desktops::FileUri;
   EXPECT_EQ(FileUri("/walls/My Pictures/\xc3\xa9t\xc3\xa9#1%.bmp"),
             "file:///walls/My%20Pictures/%C3%A9t%C3%A9%231%25.bmp");
   EXPECT_EQ(FileUri("/a-b_c~d.e/x'y\"z\\"), "file:///a-b_c~d.e/x%27y%22z%5C");
-  EXPECT_EQ(linux_platform::SameFileOtherSpelling("/walls/out.bmp"), "/walls/./out.bmp");
+  EXPECT_EQ(linux_platform::desktops::SameFileOtherSpelling("/walls/out.bmp"), "/walls/./out.bmp");
 }
 
 TEST(DesktopValues, GVariantStringsRoundTrip) {
-  using linux_platform::GVariantString;
-  using linux_platform::ParseGVariantString;
+  using linux_platform::desktops::GVariantString;
+  using linux_platform::desktops::ParseGVariantString;
   EXPECT_EQ(GVariantString("/it's a\\b"), "'/it\\'s a\\\\b'");
   EXPECT_EQ(ParseGVariantString(GVariantString("/it's a\\b")), "/it's a\\b");
   // gsettings prints a string holding a quote in double quotes.

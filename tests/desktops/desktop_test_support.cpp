@@ -163,8 +163,8 @@ std::unique_ptr<ports::Picture> PatternPictures::Open(const std::string& path) {
   return std::make_unique<PatternSource>(image_, order_);
 }
 
-linux_platform::ToolOutcome ScriptedTools::Run(const std::string& tool,
-                                               const std::vector<std::string>& arguments) {
+linux_platform::desktops::ToolOutcome ScriptedTools::Run(
+    const std::string& tool, const std::vector<std::string>& arguments) {
   std::vector<std::string> call{tool};
   call.insert(call.end(), arguments.begin(), arguments.end());
   calls.push_back(call);
@@ -174,17 +174,17 @@ linux_platform::ToolOutcome ScriptedTools::Run(const std::string& tool,
       return rule.outcome;
     }
   }
-  return Outcome(linux_platform::ToolOutcome::Status::Succeeded);
+  return Outcome(linux_platform::desktops::ToolOutcome::Status::Succeeded);
 }
 
 void ScriptedTools::Answer(const std::string& tool, std::vector<std::string> prefix,
-                           linux_platform::ToolOutcome outcome) {
+                           linux_platform::desktops::ToolOutcome outcome) {
   rules_.push_back({tool, std::move(prefix), std::move(outcome)});
 }
 
-linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status,
-                                    std::string output) {
-  linux_platform::ToolOutcome outcome;
+linux_platform::desktops::ToolOutcome Outcome(linux_platform::desktops::ToolOutcome::Status status,
+                                              std::string output) {
+  linux_platform::desktops::ToolOutcome outcome;
   outcome.status = status;
   outcome.output = std::move(output);
   return outcome;
@@ -192,12 +192,13 @@ linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status,
 
 std::string ApplyIn(ThrowAwaySession& session, const std::string& desktop,
                     const std::string& path) {
-  linux_platform::Environment environment = session.Variables();
+  linux_platform::desktops::Environment environment = session.Variables();
   environment.Set("XDG_CURRENT_DESKTOP", desktop);
-  linux_platform::ProcessToolRunner tools(environment);
+  linux_platform::desktops::ProcessToolRunner tools(environment);
   PatternPictures pictures({}, ports::RowOrder::TopDown);
   ReportedLines log;
-  linux_platform::LinuxWallpaper(environment, tools, pictures, log.Sink()).ShowAndKeep(path);
+  linux_platform::desktops::LinuxWallpaper(environment, tools, pictures, log.Sink())
+      .ShowAndKeep(path);
   return log.text;
 }
 

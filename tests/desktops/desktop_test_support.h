@@ -15,7 +15,7 @@
 
 namespace tessarin::testing {
 
-using linux_platform::Environment;
+using linux_platform::desktops::Environment;
 
 // Is the program installed where the tests look for tools?
 bool Installed(const std::string& program);
@@ -90,20 +90,20 @@ class PatternPictures : public ports::Pictures {
 };
 
 // A runner that answers from a script of outcomes and records every call.
-class ScriptedTools : public linux_platform::ToolRunner {
+class ScriptedTools : public linux_platform::desktops::ToolRunner {
  public:
-  linux_platform::ToolOutcome Run(const std::string& tool,
-                                  const std::vector<std::string>& arguments) override;
+  linux_platform::desktops::ToolOutcome Run(const std::string& tool,
+                                            const std::vector<std::string>& arguments) override;
   // Every call to `tool` whose arguments start with `prefix` gets `outcome`.
   void Answer(const std::string& tool, std::vector<std::string> prefix,
-              linux_platform::ToolOutcome outcome);
+              linux_platform::desktops::ToolOutcome outcome);
   std::vector<std::vector<std::string>> calls;  // tool first, then the arguments
 
  private:
   struct Rule {
     std::string tool;
     std::vector<std::string> prefix;
-    linux_platform::ToolOutcome outcome;
+    linux_platform::desktops::ToolOutcome outcome;
   };
   std::vector<Rule> rules_;
 };
@@ -116,8 +116,8 @@ struct ReportedLines {
   }
 };
 
-linux_platform::ToolOutcome Outcome(linux_platform::ToolOutcome::Status status,
-                                    std::string output = {});
+linux_platform::desktops::ToolOutcome Outcome(linux_platform::desktops::ToolOutcome::Status status,
+                                              std::string output = {});
 
 // Applies the wallpaper through the real tools of the session, as the named
 // desktop would get it; returns what was reported about values that did not stick.

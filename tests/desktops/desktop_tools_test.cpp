@@ -8,9 +8,9 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::ProcessToolRunner;
-using linux_platform::RunInChild;
-using Status = linux_platform::ToolOutcome::Status;
+using linux_platform::desktops::ProcessToolRunner;
+using linux_platform::desktops::RunInChild;
+using Status = linux_platform::desktops::ToolOutcome::Status;
 
 constexpr std::chrono::milliseconds kShortLimit{300};
 

@@ -15,10 +15,10 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::FileUri;
-using linux_platform::LinuxWallpaper;
-using linux_platform::ProcessToolRunner;
-using Status = linux_platform::ToolOutcome::Status;
+using linux_platform::desktops::FileUri;
+using linux_platform::desktops::LinuxWallpaper;
+using linux_platform::desktops::ProcessToolRunner;
+using Status = linux_platform::desktops::ToolOutcome::Status;
 
 class GSettingsDesktop : public ::testing::Test {
  protected:
@@ -94,7 +94,7 @@ TEST_F(GSettingsDesktop, CinnamonGetsTheUri) {
 TEST_F(GSettingsDesktop, MateGetsThePathItselfWhateverItHolds) {
   const std::string path = (session_.Folder() / "it's a \\ \xc3\xa9.bmp").string();
   EXPECT_EQ(ApplyAs("MATE", path), "");
-  EXPECT_EQ(linux_platform::ParseGVariantString(
+  EXPECT_EQ(linux_platform::desktops::ParseGVariantString(
                 Get("org.mate.background", "picture-filename")
                     .substr(0, Get("org.mate.background", "picture-filename").size() - 1)),
             path);

@@ -18,9 +18,9 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::FileUri;
-using linux_platform::LinuxWallpaper;
-using linux_platform::ProcessToolRunner;
+using linux_platform::desktops::FileUri;
+using linux_platform::desktops::LinuxWallpaper;
+using linux_platform::desktops::ProcessToolRunner;
 
 class KdeDesktop : public ::testing::Test {
  protected:
@@ -101,7 +101,7 @@ TEST_F(KdeDesktop, NoShellOnTheBusIsPassedOverSilently) {
 }
 
 TEST(KdeDesktopTools, QdbusCarriesTheScriptWhereDbusSendIsMissing) {
-  using Status = linux_platform::ToolOutcome::Status;
+  using Status = linux_platform::desktops::ToolOutcome::Status;
   ScriptedTools tools;
   tools.Answer("dbus-send", {}, Outcome(Status::Missing));
   tools.Answer("qdbus6", {}, Outcome(Status::Missing));
@@ -156,7 +156,7 @@ TEST(ShellToolDesktops, PcmanfmGetsAnotherSpellingFirstThenTheFile) {
     const std::string expectedPath =
         (std::filesystem::current_path().parent_path() / session.Folder().filename() / "out.bmp")
             .string();
-    const std::string nudge = linux_platform::SameFileOtherSpelling(expectedPath);
+    const std::string nudge = linux_platform::desktops::SameFileOtherSpelling(expectedPath);
     EXPECT_EQ(session.LoggedCalls(tool),
               (std::vector<std::vector<std::string>>{{"--set-wallpaper", nudge},
                                                      {"--set-wallpaper", expectedPath}}))
@@ -179,7 +179,7 @@ TEST(ShellToolDesktops, PcmanfmQtKeepsTheModeOverTheSaveOfACallCutOff) {
                        " mv \"$2.new\" \"$2\"' sh \"$2\" '" +
                            own.string() + "'\n  sleep 10;;\nesac");
   const std::string path = (session.Folder() / "out.bmp").string();
-  const std::string nudge = linux_platform::SameFileOtherSpelling(path);
+  const std::string nudge = linux_platform::desktops::SameFileOtherSpelling(path);
   EXPECT_EQ(ApplyIn(session, "LXQt", path), "");
   const auto saved = "[Desktop]\nWallpaper=" + nudge + "\nWallpaperMode=";
   for (int tries = 0; tries < 100 && !ReadWholeFile(own).starts_with(saved); ++tries) {

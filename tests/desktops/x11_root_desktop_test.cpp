@@ -19,8 +19,8 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::LinuxWallpaper;
-using linux_platform::ProcessToolRunner;
+using linux_platform::desktops::LinuxWallpaper;
+using linux_platform::desktops::ProcessToolRunner;
 
 constexpr int kScreenWidth = 64;
 constexpr int kScreenHeight = 48;

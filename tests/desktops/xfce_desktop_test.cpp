@@ -9,8 +9,8 @@
 namespace tessarin::testing {
 namespace {
 
-using linux_platform::LinuxWallpaper;
-using linux_platform::ProcessToolRunner;
+using linux_platform::desktops::LinuxWallpaper;
+using linux_platform::desktops::ProcessToolRunner;
 
 const std::vector<std::string> kTwoMonitors = {
     "/backdrop/screen0/monitorVGA-1/workspace0/last-image",
@@ -127,7 +127,7 @@ TEST_F(XfceDesktop, AFreshInstallGetsAPropertyForEachConnectedOutput) {
 }
 
 TEST(XfceDesktopTools, AHungXfconfEndsTheAttemptAfterOneCall) {
-  using Status = linux_platform::ToolOutcome::Status;
+  using Status = linux_platform::desktops::ToolOutcome::Status;
   ScriptedTools tools;
   tools.Answer("xfconf-query", {"-c", "xfce4-desktop", "-l"},
                Outcome(Status::Succeeded, kTwoMonitors[0] + "\n" + kTwoMonitors[1] + "\n"));

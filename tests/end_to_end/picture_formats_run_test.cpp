@@ -120,7 +120,7 @@ TEST_F(PictureFormatsRun, ComposesUnderTheLimitsOfWhoeverStartsIt) {
   ::waitpid(run, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(Output().Pixel(10, 10), (Bgr{200, 200, 200}));
-  const pictures::DecodeLimits bounds;  // the program's own
+  const limits::DecodeLimits bounds;  // the program's own
   for (const std::string& limit : std::vector<std::string>{
            "Max stack size            4096000000", "Max address space         3072000000",
            "Max data size             " + std::to_string(bounds.decoderMiB << 20),

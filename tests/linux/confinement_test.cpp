@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 namespace {
 
 // The program a decoder loads is built once per run and given the decoder's
@@ -16,7 +16,7 @@ class DecoderFilter : public ::testing::TestWithParam<std::pair<int, int>> {};
 TEST_P(DecoderFilter, IsWhatLibseccompBuildsForTheDecodersDescriptors) {
   const auto [file, channel] = GetParam();
   const std::vector<sock_filter> built = CompileDecoderFilter(file, channel);
-  const std::vector<sock_filter> loaded = linux_platform::DecoderFilter(file, channel);
+  const std::vector<sock_filter> loaded = picture_sandbox::DecoderFilter(file, channel);
   ASSERT_FALSE(built.empty());
   ASSERT_EQ(loaded.size(), built.size());
   EXPECT_EQ(std::memcmp(loaded.data(), built.data(), built.size() * sizeof(sock_filter)), 0);
@@ -28,4 +28,4 @@ INSTANTIATE_TEST_SUITE_P(Confinement, DecoderFilter,
                                            std::pair{1023, 5}));
 
 }  // namespace
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -24,17 +24,17 @@ using testing::RecordingSettings;
 
 TEST(ModuleCandidates, BesideTheExecutableThenInItsLibFolder) {
   EXPECT_EQ(
-      modules::ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
+      ModuleCandidates("/opt/t/bin/tessarin", kGuiModuleFileName),
       (std::vector<fs::path>{"/opt/t/bin/tessarin-gui.so", "/opt/t/lib/tessarin/tessarin-gui.so"}));
 }
 
 TEST(LoadedModule, FindsExportedFunctionsOrSaysWhyItDidNotLoad) {
-  const modules::LoadedModule libc("libc.so.6");
+  const LoadedModule libc("libc.so.6");
   std::size_t (*length)(const char*) = nullptr;
   ASSERT_TRUE(libc.Find("strlen", length));
   EXPECT_EQ(length("four"), 4u);
   EXPECT_FALSE(libc.Find("tessarin_no_such_symbol", length));
-  const modules::LoadedModule missing("/nonexistent/tessarin-gui.so");
+  const LoadedModule missing("/nonexistent/tessarin-gui.so");
   EXPECT_FALSE(missing.Loaded());
   EXPECT_NE(missing.Error().find("/nonexistent/tessarin-gui.so"), std::string::npos)
       << missing.Error();
@@ -140,9 +140,9 @@ TEST(GuiModule, BoxBytesAndEventsCrossTheBoundaryWhole) {
     GuiModule module(fake.Calls());
     const auto window = module.CreateConfigWindow(events);
     const std::string bytes("/walls/\xE9t\xE9\0b.bmp", 16);
-    window->SetText(TextBox::OutputFile, bytes);
+    window->SetText(config_window::TextBox::OutputFile, bytes);
     EXPECT_EQ(fake.box, bytes);
-    EXPECT_EQ(window->Text(TextBox::Canvas), bytes);
+    EXPECT_EQ(window->Text(config_window::TextBox::Canvas), bytes);
     fake.events.okPressed(fake.events.context);
     fake.events.closed(fake.events.context);
     EXPECT_EQ(events.oks, 1);
@@ -163,7 +163,7 @@ TEST(GuiModule, AFailedCallThrowsAFailureInTheModulesWords) {
   } catch (const Failure& failure) {
     EXPECT_STREQ(failure.what(), "the GUI module: no memory for the box");
   }
-  EXPECT_THROW(window->SetText(TextBox::X, "1"), Failure);
+  EXPECT_THROW(window->SetText(config_window::TextBox::X, "1"), Failure);
   EXPECT_THROW(module.CreateConfigWindow(events), Failure);
   // The module's words fill the program's buffer and stop there.
   const std::string longWords(3 * TESSARIN_MODULE_MESSAGE_BYTES, 'w');

@@ -26,7 +26,7 @@ TEST(LinuxPictures, OpensEachFormatByContentWhateverTheName) {
   };
   InputOpener inputs;
   pictures::DecodeSetup decoding;
-  LinuxPictures pictures(inputs, decoding);
+  picture_sandbox::LinuxPictures pictures(inputs, decoding);
   for (const auto& [name, bytes] : pictureFiles) {
     testing::WriteWholeFile(folder / name, std::string(bytes.begin(), bytes.end()));
     auto source = pictures.Open(folder / name);
@@ -56,7 +56,7 @@ TEST(LinuxPictures, DecodeTheFileTheFilesPortFound) {
   testing::WriteWholeFile(folder / "swapped.png", std::string(swapped.begin(), swapped.end()));
   LinuxFiles files;
   pictures::DecodeSetup decoding;
-  LinuxPictures pictures(files.Inputs(), decoding);
+  picture_sandbox::LinuxPictures pictures(files.Inputs(), decoding);
   ASSERT_TRUE(files.IsOrdinaryFile(folder / "inset.png"));
   std::filesystem::rename(folder / "swapped.png", folder / "inset.png");
   EXPECT_EQ(pictures.Open(folder / "inset.png")->Width(), 20);

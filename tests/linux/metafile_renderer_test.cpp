@@ -65,7 +65,7 @@ TEST_P(StaleMetafileModule, IsRefusedByNameAsAMissingModuleIs) {
     EXPECT_EQ(failure.Kind(), FailureKind::Platform);
     EXPECT_EQ(failure.what(), "clip.wmf: the metafile module cannot be loaded: " + GetParam().file +
                                   ": " + GetParam().exported + ", this program needs version " +
-                                  std::to_string(metafile::kModuleVersion));
+                                  std::to_string(pictures::metafile::kModuleVersion));
   }
 }
 

@@ -24,7 +24,7 @@
 #include "support/picture_files.h"
 #include "support/temporary_folder.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 namespace {
 
 using testing::Bytes;
@@ -97,8 +97,8 @@ class SandboxedPictureTest : public ::testing::Test {
   // The program's limits, but a processor bound of 1 s and a net of 30 s
   // (many times the bound, as the program's, so that a busy machine does not
   // reach it first).
-  static pictures::DecodeLimits ShortLimits() {
-    pictures::DecodeLimits limits;
+  static limits::DecodeLimits ShortLimits() {
+    limits::DecodeLimits limits;
     limits.decodeProcessorSeconds = 1;
     limits.decodeWaitSeconds = 30;
     return limits;
@@ -233,8 +233,8 @@ TEST_F(SandboxedPictureTest, EveryDecoderOfTheRunTakesFromOneAllowance) {
   const auto holding = [this](std::uint64_t mib) {
     return [this, mib](std::unique_ptr<ports::InputFile> file) {
       auto held = setup_.allowance.Take(file->Path(), mib << 20);
-      return std::make_unique<pictures::HeldPicture>(ports::Bitmap{1, 1, {0, 0, 0}}, file->Path(),
-                                                     std::move(held));
+      return std::make_unique<pictures::held::HeldPicture>(ports::Bitmap{1, 1, {0, 0, 0}},
+                                                           file->Path(), std::move(held));
     };
   };
   auto first = Open(holding(200));
@@ -314,11 +314,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Bomb{"MemoryBeyondTheLimit",
                            [](auto) -> std::unique_ptr<ports::Picture> {
                              std::vector<std::uint8_t> bomb(
-                                 (pictures::DecodeLimits{}.decoderMiB + 1) << 20, 1);
+                                 (limits::DecodeLimits{}.decoderMiB + 1) << 20, 1);
                              return std::make_unique<NumberedRows>(1, bomb[7]);
                            },
                            "the picture needs more than " +
-                               std::to_string(pictures::DecodeLimits{}.decoderMiB) + " MiB",
+                               std::to_string(limits::DecodeLimits{}.decoderMiB) + " MiB",
                            FailureKind::DecoderOutOfMemory},
                       Bomb{"AHeaderThatNeverEnds",
                            [](auto) -> std::unique_ptr<ports::Picture> {
@@ -374,7 +374,7 @@ TEST_P(RealDecoders, AreConfinedBoundedAndHoldOnlyTheirFileAndChannel) {
   const std::string limits = ProcFile(decoder, "limits");
   if (kDecoderDataLimited) {  // see kDecoderDataLimited: not under AddressSanitizer
     EXPECT_NE(limits.find("Max data size             " +
-                          std::to_string(pictures::DecodeLimits{}.decoderMiB << 20)),
+                          std::to_string(limits::DecodeLimits{}.decoderMiB << 20)),
               std::string::npos)
         << limits;
   }
@@ -407,7 +407,7 @@ INSTANTIATE_TEST_SUITE_P(SandboxedPicture, RealDecoders,
 // A decoder that waits without working meets the wall clock's net (here of
 // 2 s), not its processor time.
 TEST_F(SandboxedPictureTest, ADecoderThatWaitsForeverMeetsTheNet) {
-  pictures::DecodeLimits limits = ShortLimits();
+  limits::DecodeLimits limits = ShortLimits();
   limits.decodeWaitSeconds = 2;
   pictures::DecodeSetup setup(limits);
   DecoderPool pool(setup.allowance);
@@ -556,4 +556,4 @@ TEST_F(SandboxedPictureTest, ADecoderMapsNoEarlierDecodersRing) {
 }
 
 }  // namespace
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -526,7 +526,7 @@ TEST(BmpDamage, BitFlipsInTheHeadersOpenOrAreRefused) {
       damaged[bit / 8] ^= static_cast<std::uint8_t>(1 << bit % 8);
       try {
         const auto source = OpenBmp(InMemory(damaged), testing::ProgramDecoding());
-        EXPECT_TRUE(BmpLayout::For(source->Width(), source->Height())) << bit;
+        EXPECT_TRUE(wallpaper::BmpLayout::For(source->Width(), source->Height())) << bit;
       } catch (const Failure&) {
         ++refused;
       }

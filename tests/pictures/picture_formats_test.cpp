@@ -63,10 +63,10 @@ TEST(PictureRows, ReadingPastTheLastRowFailsNamingTheFile) {
 // program's: rows wider than its width, and pictures decoded whole beyond
 // its allowance, are refused by every format.
 TEST(DecodeLimits, EachDecoderKeepsTheLimitsOfItsSetup) {
-  DecodeLimits narrow;
+  limits::DecodeLimits narrow;
   narrow.maxPictureWidth = 3;
   DecodeSetup narrowSetup(narrow);
-  DecodeLimits small;
+  limits::DecodeLimits small;
   small.maxHeldBytes = 20;
   DecodeSetup smallSetup(small);
   const auto solid = [](int, int) { return Rgb{1, 2, 3}; };

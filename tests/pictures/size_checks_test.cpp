@@ -14,10 +14,10 @@ TEST(HeldMemory, EverythingHeldWholeSharesOneAllowance) {
   DecodeSetup setup;
   const std::uint64_t left = setup.allowance.Left();
   {
-    HeldMemory canvas = HoldWholeDecode("canvas.png", 8000, 8000, 4, setup);  // 244 MiB
+    held::HeldMemory canvas = HoldWholeDecode("canvas.png", 8000, 8000, 4, setup);  // 244 MiB
     EXPECT_EQ(setup.allowance.Left(), left - canvas.Bytes());
     EXPECT_THROW(HoldWholeDecode("inset.png", 2000, 2000, 4, setup), Failure);
-    HeldMemory moved = std::move(canvas);
+    held::HeldMemory moved = std::move(canvas);
     EXPECT_EQ(setup.allowance.Left(), left - moved.Bytes());
   }
   EXPECT_EQ(setup.allowance.Left(), left);
@@ -25,7 +25,7 @@ TEST(HeldMemory, EverythingHeldWholeSharesOneAllowance) {
 }
 
 TEST(PictureLimits, RowsWiderThanTheStreamBuffersAreRefusedByWidth) {
-  const DecodeLimits limits;
+  const limits::DecodeLimits limits;
   EXPECT_NO_THROW(CheckWritableSize("wide.bmp", limits.maxPictureWidth, 1, limits));
   try {
     CheckWritableSize("wide.bmp", limits.maxPictureWidth + 1, 1, limits);

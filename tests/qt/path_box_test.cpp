@@ -18,6 +18,8 @@
 
 namespace tessarin::qt {
 
+using config_window::TextBox;
+
 class PathBoxTest : public QObject {
   Q_OBJECT
 

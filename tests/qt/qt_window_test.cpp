@@ -20,6 +20,8 @@
 #include "support/window_fakes.h"
 
 namespace tessarin::linux_platform {
+
+namespace layout = config_window::layout;
 namespace {
 
 using testing::FakePathRules;

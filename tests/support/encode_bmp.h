@@ -10,7 +10,7 @@ namespace tessarin::testing {
 
 // The image as the 24-bit bottom-up BMP file Tessarin itself writes.
 inline std::string EncodeBmp(const ports::Bitmap& image) {
-  const auto layout = BmpLayout::For(image.width, image.height);
+  const auto layout = wallpaper::BmpLayout::For(image.width, image.height);
   std::string file(layout->FileSize(), '\0');
   const auto header = layout->Header();
   std::memcpy(file.data(), header.data(), header.size());

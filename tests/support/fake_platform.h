@@ -158,7 +158,7 @@ class FakeSource : public ports::Picture {
     blocks_.emplace_back(width, height);
     if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
-    return pictures::HeldPicture(image_, path_).ReadTopLeft(width, height);
+    return pictures::held::HeldPicture(image_, path_).ReadTopLeft(width, height);
   }
   void ReadAhead() override {
     if (readAhead_) readAhead_();
@@ -235,7 +235,7 @@ class FakePathRules : public ports::PathRules {
   bool ignoreCase = false;
   char PathSeparator() const override { return separator; }
   bool FileNamesIgnoreCase() const override { return ignoreCase; }
-  std::string LowerCase(const std::string& text) const override { return AsciiLower(text); }
+  std::string LowerCase(const std::string& text) const override { return text::AsciiLower(text); }
 };
 
 class FakeLocale : public ports::Locale {

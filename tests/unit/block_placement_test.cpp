@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 constexpr PictureSize kInset{200, 100};
@@ -51,4 +51,4 @@ TEST(PlaceBlock, ExtremeValuesDoNotOverflow) {
 }
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

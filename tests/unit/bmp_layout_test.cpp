@@ -4,7 +4,7 @@
 
 #include "base/little_endian.h"
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 TEST(BmpLayout, RowsArePaddedToFourBytesAndStoredBottomUp) {
@@ -38,4 +38,4 @@ TEST(BmpLayout, RefusesPicturesThatDoNotFitTheSizeField) {
 }
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

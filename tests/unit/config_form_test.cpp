@@ -9,7 +9,7 @@
 
 #include "support/window_fakes.h"
 
-namespace tessarin {
+namespace tessarin::config_window {
 namespace {
 
 using testing::FakePathRules;
@@ -147,4 +147,4 @@ TEST_F(FrmConfigOnWindowsTest, InsetFolderEndingInBackslashIsUnchanged) {
 }
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::config_window

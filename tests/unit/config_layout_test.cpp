@@ -6,7 +6,7 @@
 
 #include "config_window/layout.h"
 
-namespace tessarin::layout {
+namespace tessarin::config_window::layout {
 namespace {
 
 TEST(ConfigLayout, EveryVisibleControlLiesInsideTheClientAreaOnWholePixels) {
@@ -39,7 +39,7 @@ TEST(ConfigLayout, EachBoxIsBoundOnceAndNamedAfterItsBox) {
     EXPECT_EQ(c.name, "Text" + std::to_string(index + 1));
     EXPECT_TRUE(bound.insert(index).second);
   }
-  EXPECT_EQ(bound.size(), static_cast<std::size_t>(kTextBoxCount));
+  EXPECT_EQ(bound.size(), static_cast<std::size_t>(config_window::kTextBoxCount));
 }
 
 TEST(ConfigLayout, TabVisitsTheFirstThreeBoxesThenOkThenTheArea) {
@@ -93,4 +93,4 @@ TEST(ConfigLayout, EachBoxIsNamedByTheLabelBesideIt) {
 }
 
 }  // namespace
-}  // namespace tessarin::layout
+}  // namespace tessarin::config_window::layout

@@ -10,13 +10,13 @@ namespace {
 TEST(InstallWallpaper, HandsTheLowerCasedPathToThePlatformWhereCaseIsIgnored) {
   FakePlatform fake;
   fake.pathRules.ignoreCase = true;
-  InstallWallpaper(fake.platform, "C:\\Walls\\Out.BMP");
+  wallpaper::InstallWallpaper(fake.platform, "C:\\Walls\\Out.BMP");
   EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"c:\\walls\\out.bmp"});
 }
 
 TEST(InstallWallpaper, KeepsThePathAsGivenWhereCaseNamesAnotherFileAndRelativeStaysRelative) {
   FakePlatform fake;
-  InstallWallpaper(fake.platform, "Walls/Out.BMP");
+  wallpaper::InstallWallpaper(fake.platform, "Walls/Out.BMP");
   EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"Walls/Out.BMP"});
 }
 

@@ -21,7 +21,7 @@ class MakeWallpaperTest : public ::testing::Test {
     fake.pictures.images["inset.bmp"] = PatternImage(20, 16, kInsetTag);
   }
 
-  WallpaperRequest Request(std::string x, std::string y, std::string w, std::string h) {
+  wallpaper::WallpaperRequest Request(std::string x, std::string y, std::string w, std::string h) {
     return {"canvas.bmp", "inset.bmp", x, y, w, h, "out.bmp"};
   }
 
@@ -50,7 +50,7 @@ class MakeWallpaperTest : public ::testing::Test {
 };
 
 TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsTheFile) {
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture,
+  EXPECT_EQ(wallpaper::MakeWallpaper(fake.platform, Request("10", "20", "12", "8")).missingPicture,
             std::nullopt);
   ExpectBlockAt(10, 20, 0, 0, 12, 8);
   EXPECT_EQ(fake.wallpaper.installed, std::vector<std::string>{"out.bmp"});
@@ -60,24 +60,24 @@ TEST_F(MakeWallpaperTest, CopiesTheInsetsTopLeftBlockOntoTheCanvasAndInstallsThe
 // So that a canvas decoded apart fills its read-ahead while the inset's
 // block is decoded.
 TEST_F(MakeWallpaperTest, TheCanvasIsToldItsRowsWillBeReadBeforeTheInsetIsOpened) {
-  MakeWallpaper(fake.platform, Request("10", "20", "12", "8"));
+  wallpaper::MakeWallpaper(fake.platform, Request("10", "20", "12", "8"));
   EXPECT_EQ(fake.pictures.readAhead,
             (std::vector<std::pair<std::string, std::size_t>>{{"canvas.bmp", 1}}));
 }
 
 TEST_F(MakeWallpaperTest, StreamsCanvasesDeliveredBottomUpToTheSameResult) {
   fake.pictures.order = ports::RowOrder::BottomUp;
-  MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));
+  wallpaper::MakeWallpaper(fake.platform, Request("3", "40", "12", "8"));
   ExpectBlockAt(3, 40, 0, 0, 12, 8);
 }
 
 TEST_F(MakeWallpaperTest, TheWholeInsetAtTheOriginOverwritesTheTopLeftCorner) {
-  MakeWallpaper(fake.platform, Request("0", "0", "20", "16"));
+  wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "20", "16"));
   ExpectBlockAt(0, 0, 0, 0, 20, 16);
 }
 
 TEST_F(MakeWallpaperTest, OnlyTheOverlappingPartChangesAtTheEdges) {
-  MakeWallpaper(fake.platform, Request("-5", "-3", "12", "8"));
+  wallpaper::MakeWallpaper(fake.platform, Request("-5", "-3", "12", "8"));
   ExpectBlockAt(0, 0, 5, 3, 7, 5);
   // Only the part that lands is decoded.
   EXPECT_EQ(fake.pictures.blocksRead.back(), std::make_pair(12, 8));
@@ -89,25 +89,26 @@ TEST_F(MakeWallpaperTest, OnlyTheOverlappingPartChangesAtTheEdges) {
 }
 
 TEST_F(MakeWallpaperTest, ABlockLargerThanTheInsetCopiesOnlyTheInsetsPixels) {
-  MakeWallpaper(fake.platform, Request("30", "30", "1000", "1000"));
+  wallpaper::MakeWallpaper(fake.platform, Request("30", "30", "1000", "1000"));
   ExpectBlockAt(30, 30, 0, 0, 20, 16);
 }
 
 TEST_F(MakeWallpaperTest, EmptyOrNegativeSizesLeaveTheCanvasUnchanged) {
-  MakeWallpaper(fake.platform, Request("5", "5", "0", "10"));
+  wallpaper::MakeWallpaper(fake.platform, Request("5", "5", "0", "10"));
   ExpectBlockAt(0, 0, 0, 0, 0, 0);
   MakeWallpaper(fake.platform, Request("5", "5", "10", "-4"));
   ExpectBlockAt(0, 0, 0, 0, 0, 0);
 }
 
 TEST_F(MakeWallpaperTest, AreaValuesAcceptBlanksAndRoundHalvesToEven) {
-  MakeWallpaper(fake.platform, Request(" 10.5 ", "11.5", " 12 ", "8 "));
+  wallpaper::MakeWallpaper(fake.platform, Request(" 10.5 ", "11.5", " 12 ", "8 "));
   ExpectBlockAt(10, 12, 0, 0, 12, 8);
 }
 
 TEST_F(MakeWallpaperTest, AMissingCanvasIsReturnedBeforeAMissingInset) {
   fake.files.ordinaryFiles.clear();
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "canvas.bmp");
+  EXPECT_EQ(wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture,
+            "canvas.bmp");
   EXPECT_TRUE(fake.messages.shown.empty());  // the caller reports it
   EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
@@ -116,7 +117,8 @@ TEST_F(MakeWallpaperTest, AMissingCanvasIsReturnedBeforeAMissingInset) {
 
 TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
   fake.files.ordinaryFiles = {"canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture, "inset.bmp");
+  EXPECT_EQ(wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "1", "1")).missingPicture,
+            "inset.bmp");
   EXPECT_TRUE(fake.pictures.opened.empty());
   EXPECT_EQ(fake.files.replacementsCreated, 0);
 }
@@ -124,7 +126,7 @@ TEST_F(MakeWallpaperTest, AMissingInsetIsReturnedAndNothingWritten) {
 TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten) {
   fake.pictures.images.erase("inset.bmp");
   EXPECT_EQ(
-      testing::KindOfFailure([&] { MakeWallpaper(fake.platform, Request("0", "0", "1", "1")); }),
+      KindOfFailure([&] { wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "1", "1")); }),
       FailureKind::DamagedPicture);
   EXPECT_EQ(fake.pictures.opened, (std::vector<std::string>{"canvas.bmp", "inset.bmp"}));
   EXPECT_EQ(fake.files.replacementsCreated, 0);
@@ -133,16 +135,16 @@ TEST_F(MakeWallpaperTest, AnUndecodablePictureStopsTheRunBeforeAnythingIsWritten
 
 TEST_F(MakeWallpaperTest, AreaValuesAreConvertedHeightFirstAndABadOneStopsTheRun) {
   try {
-    MakeWallpaper(fake.platform, Request("x?", "1", "w?", "h?"));
+    wallpaper::MakeWallpaper(fake.platform, Request("x?", "1", "w?", "h?"));
     FAIL() << "a non-numeric area value must stop the run";
   } catch (const Failure& failure) {
     EXPECT_NE(std::string(failure.what()).find("height \"h?\""), std::string::npos)
         << failure.what();
   }
-  for (const WallpaperRequest& request :
+  for (const wallpaper::WallpaperRequest& request :
        {Request("x?", "1", "w?", "h?"), Request("1", "", "1", "1"),
         Request("1", "1", "2147483648", "1")}) {
-    EXPECT_EQ(testing::KindOfFailure([&] { MakeWallpaper(fake.platform, request); }),
+    EXPECT_EQ(KindOfFailure([&] { wallpaper::MakeWallpaper(fake.platform, request); }),
               FailureKind::BadAreaValue);
   }
   EXPECT_EQ(fake.files.replacementsCreated, 0);
@@ -151,21 +153,22 @@ TEST_F(MakeWallpaperTest, AreaValuesAreConvertedHeightFirstAndABadOneStopsTheRun
 
 TEST_F(MakeWallpaperTest, AFailedWriteLeavesNoOutputAndInstallsNothing) {
   fake.files.failWrites = true;
-  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "4", "4")), Failure);
+  EXPECT_THROW(wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "4", "4")), Failure);
   EXPECT_TRUE(fake.files.written.empty());
   EXPECT_TRUE(fake.wallpaper.installed.empty());
 }
 
 TEST_F(MakeWallpaperTest, TheOutputMayReplaceTheCanvasItself) {
-  const WallpaperRequest request{"canvas.bmp", "inset.bmp", "1", "2", "3", "4", "canvas.bmp"};
-  EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
+  const wallpaper::WallpaperRequest request{"canvas.bmp", "inset.bmp", "1",         "2",
+                                            "3",          "4",         "canvas.bmp"};
+  EXPECT_EQ(wallpaper::MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
   EXPECT_EQ(WrittenBmp(fake.files.written.at("canvas.bmp")).Pixel(1, 2), (Bgr{0, 0, kInsetTag}));
 }
 
 TEST_F(MakeWallpaperTest, ACanvasTooLargeForABmpFileStopsTheRun) {
   // The fake never allocates the pixels: the size alone must stop the run.
   fake.pictures.images["canvas.bmp"] = ports::Bitmap{40000, 40000, {}};
-  EXPECT_THROW(MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
+  EXPECT_THROW(wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "1", "1")), Failure);
   EXPECT_EQ(fake.files.replacementsCreated, 0);
 }
 
@@ -175,7 +178,7 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
   fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
   for (const auto order : {ports::RowOrder::TopDown, ports::RowOrder::BottomUp}) {
     fake.pictures.order = order;
-    MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
+    wallpaper::MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
     const WrittenBmp out = Output();
     EXPECT_EQ(out.Pixel(6, 300), (Bgr{6, static_cast<std::uint8_t>(300 % 256), kCanvasTag}));
     EXPECT_EQ(out.Pixel(7, 250), (Bgr{0, 0, kInsetTag}));
@@ -200,7 +203,7 @@ TEST_P(LentRowsTest, MakeTheSameFileAsRowsRead) {
   std::vector<std::vector<std::uint8_t>> files;
   for (bool lend : {false, true}) {
     fake.pictures.lendRows = lend;
-    MakeWallpaper(fake.platform, Request("-3", "250", "250", "250"));
+    wallpaper::MakeWallpaper(fake.platform, Request("-3", "250", "250", "250"));
     files.push_back(fake.files.written.at("out.bmp"));
   }
   EXPECT_EQ(fake.pictures.rowsLent, 1000);
@@ -238,14 +241,14 @@ TEST_P(FirstFailureTest, IsTheOneReported) {
   if (trouble.insetDamagedFrom) fake.pictures.damagedFrom["inset.bmp"] = *trouble.insetDamagedFrom;
   fake.files.failCreate = trouble.output == Output::CannotBeCreated;
   fake.files.failWrites = trouble.output == Output::CannotBeWritten;
-  const WallpaperRequest request = Request(trouble.x, "20", "12", trouble.height);
+  const wallpaper::WallpaperRequest request = Request(trouble.x, "20", "12", trouble.height);
   if (*trouble.reported == '\0') {
-    EXPECT_EQ(MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
+    EXPECT_EQ(wallpaper::MakeWallpaper(fake.platform, request).missingPicture, std::nullopt);
     EXPECT_EQ(fake.files.written.count("out.bmp"), 1u);
     return;
   }
   try {
-    MakeWallpaper(fake.platform, request);
+    wallpaper::MakeWallpaper(fake.platform, request);
     ADD_FAILURE() << "the run went on";
   } catch (const Failure& failure) {
     EXPECT_THAT(failure.what(), ::testing::StartsWith(trouble.reported));

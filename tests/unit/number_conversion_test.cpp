@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tessarin {
+namespace tessarin::wallpaper {
 namespace {
 
 TEST(ToInt32, ReadsWholeNumbersWithSignAndSurroundingBlanks) {
@@ -56,4 +56,4 @@ TEST(ToInt32, RefusesEverythingThatIsNotOneNumber) {
 }
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::wallpaper

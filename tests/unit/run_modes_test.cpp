@@ -36,7 +36,7 @@ class RunModesTest : public ::testing::Test {
   // Runs the program as the entry point does; the status the process ends with.
   ExitCode Run(const std::string& commandLine) {
     fake.process.commandLine = commandLine;
-    return RunProgram(fake.platform);
+    return run::RunProgram(fake.platform);
   }
 
   void SaveConfiguration() {
@@ -211,7 +211,7 @@ TEST_F(RunModesTest, AnOpenWindowRunsUntilItClosesAndItsCloseEndsTheRun) {
   for (const auto& [commandLine, open] :
        {std::pair{"/C", true}, {"a.bmp, b.jpg, 1, 1, 1, 1, o.bmp", false}}) {
     fake.process.commandLine = commandLine;
-    EXPECT_EQ(run_modes::Main(fake.platform).windowOpen, open) << commandLine;
+    EXPECT_EQ(run::Main(fake.platform).windowOpen, open) << commandLine;
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace tessarin {
+namespace tessarin::text {
 namespace {
 
 struct LinesCase {
@@ -23,4 +23,4 @@ INSTANTIATE_TEST_SUITE_P(Texts, LinesOfTest,
                                            LinesCase{"a\r\nb", {"a", "b"}}));
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::text

@@ -4,7 +4,7 @@
 
 #include "base/failure.h"
 
-namespace tessarin {
+namespace tessarin::config_window {
 namespace {
 
 void FailWith(WindowOutcome& outcome, const std::string& reason) {
@@ -49,4 +49,4 @@ TEST(WindowOutcome, TheFirstFailureWinsAndIsRethrown) {
 }
 
 }  // namespace
-}  // namespace tessarin
+}  // namespace tessarin::config_window

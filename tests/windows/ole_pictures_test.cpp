@@ -17,7 +17,7 @@
 #include "windows/win32_files.h"
 #include "windows/windows_temporary_folder.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 struct Bgr {
@@ -51,7 +51,7 @@ ports::Bitmap Pattern(int width, int height) {
 using testing::BytesOf;
 using testing::PutLe;
 
-const pictures::DecodeLimits kLimits;  // the program's own
+const limits::DecodeLimits kLimits;  // the program's own
 
 // A 16 x 16 icon file, 32 bits a pixel, green (b 10, g 200, r 30) except a
 // transparent 4 x 4 corner at the top left, white where it is hidden.
@@ -168,8 +168,8 @@ TEST(OlePictures, OpensAFileAndServesItsRowsAndItsTopLeftBlock) {
   EXPECT_THROW(pictures.Open(folder / "missing.bmp"), Failure);
 }
 
-pictures::DecodeLimits WithBounds(int processorSeconds, int waitSeconds) {
-  pictures::DecodeLimits limits;
+limits::DecodeLimits WithBounds(int processorSeconds, int waitSeconds) {
+  limits::DecodeLimits limits;
   limits.decodeProcessorSeconds = processorSeconds;
   limits.decodeWaitSeconds = waitSeconds;
   return limits;
@@ -182,7 +182,7 @@ struct BoundCase {
   PictureDecoder decode;
   FailureKind kind;
   std::string reason;
-  pictures::DecodeLimits limits = kLimits;
+  limits::DecodeLimits limits = kLimits;
 };
 
 void PrintTo(const BoundCase& bound, std::ostream* out) { *out << bound.name; }
@@ -243,7 +243,7 @@ TEST(OlePictures, WaitingIsNoProcessorTime) {
   testing::WindowsTemporaryFolder folder;
   testing::WriteFileBytes(folder / "slow.bmp", "any bytes");
   Win32Files files;
-  const pictures::DecodeLimits limits = WithBounds(1, 60);
+  const limits::DecodeLimits limits = WithBounds(1, 60);
   OlePictures pictures(files, limits, [](auto, auto&, auto&) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     return Pattern(2, 1);
@@ -267,4 +267,4 @@ TEST(OlePictures, DecodesOnAThreadOfItsOwnWithCom) {
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -11,31 +11,31 @@ namespace tessarin::testing {
 namespace {
 
 // Every call in order, with keys as they were opened.
-class FakeRegistry : public win32_platform::Registry {
+class FakeRegistry : public windows_platform::Registry {
  public:
   struct Call {
     std::string operation;  // "open", "set", "close"
     std::string keyOrName;
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
-    win32_platform::RegistryKey key = 0;
+    windows_platform::RegistryKey key = 0;
   };
   std::set<std::string> existingKeys = {"Control Panel\\desktop"};
   std::vector<Call> calls;
 
   std::int32_t OpenCurrentUserKey(const std::string& subkey, std::uint32_t access,
-                                  win32_platform::RegistryKey& key) override {
+                                  windows_platform::RegistryKey& key) override {
     calls.push_back({"open", subkey, access, {}, 0});
     if (existingKeys.count(subkey) == 0) return 2;
     key = 42;
     return 0;
   }
-  std::int32_t SetValue(win32_platform::RegistryKey key, const std::string& name,
+  std::int32_t SetValue(windows_platform::RegistryKey key, const std::string& name,
                         std::uint32_t type, std::span<const std::uint8_t> data) override {
     calls.push_back({"set", name, type, {data.begin(), data.end()}, key});
     return key == 42 ? 0 : 6;
   }
-  std::int32_t CloseKey(win32_platform::RegistryKey key) override {
+  std::int32_t CloseKey(windows_platform::RegistryKey key) override {
     calls.push_back({"close", "", 0, {}, key});
     return key == 42 ? 0 : 6;
   }
@@ -44,8 +44,7 @@ class FakeRegistry : public win32_platform::Registry {
 TEST(WriteRegistryValue, TextIsStoredWithOneNulCountedInItsSize) {
   FakeRegistry registry;
   FakeLocale locale;
-  EXPECT_EQ(registry_writer::WriteRegistryValue(registry, locale, 42, "Wallpaper", 1, "c:\\a.bmp"),
-            0);
+  EXPECT_EQ(WriteRegistryValue(registry, locale, 42, "Wallpaper", 1, "c:\\a.bmp"), 0);
   ASSERT_EQ(registry.calls.size(), 1u);
   EXPECT_EQ(registry.calls[0].type, 1u);
   EXPECT_EQ(registry.calls[0].data, (Bytes{'c', ':', '\\', 'a', '.', 'b', 'm', 'p', 0}));
@@ -54,25 +53,24 @@ TEST(WriteRegistryValue, TextIsStoredWithOneNulCountedInItsSize) {
 TEST(WriteRegistryValue, NumbersAreStoredAsFourLittleEndianBytes) {
   FakeRegistry registry;
   FakeLocale locale;
-  registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, "7");
-  registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, " -2 ");
+  WriteRegistryValue(registry, locale, 42, "N", 4, "7");
+  WriteRegistryValue(registry, locale, 42, "N", 4, " -2 ");
   EXPECT_EQ(registry.calls[0].data, (Bytes{7, 0, 0, 0}));
   EXPECT_EQ(registry.calls[1].data, (Bytes{0xFE, 0xFF, 0xFF, 0xFF}));
-  EXPECT_THROW(registry_writer::WriteRegistryValue(registry, locale, 42, "N", 4, "seven"), Failure);
+  EXPECT_THROW(WriteRegistryValue(registry, locale, 42, "N", 4, "seven"), Failure);
 }
 
 TEST(WriteRegistryValue, OtherTypesWriteNothingAndReturnZero) {
   FakeRegistry registry;
   FakeLocale locale;
-  EXPECT_EQ(registry_writer::WriteRegistryValue(registry, locale, 42, "N", 2, "%PATH%"), 0);
+  EXPECT_EQ(WriteRegistryValue(registry, locale, 42, "N", 2, "%PATH%"), 0);
   EXPECT_TRUE(registry.calls.empty());
 }
 
 TEST(WriteCurrentUserValue, OpensWritesAndClosesWithTheGivenAccessAndIgnoresFailures) {
   FakeRegistry registry;
   FakeLocale locale;
-  registry_writer::WriteCurrentUserValue(registry, locale, "Control Panel\\desktop", "Wallpaper",
-                                         "x", 1);
+  WriteCurrentUserValue(registry, locale, "Control Panel\\desktop", "Wallpaper", "x", 1);
   ASSERT_EQ(registry.calls.size(), 3u);
   EXPECT_EQ(registry.calls[0].operation, "open");
   EXPECT_EQ(registry.calls[0].type, 0x3Fu);  // the access mask
@@ -81,7 +79,7 @@ TEST(WriteCurrentUserValue, OpensWritesAndClosesWithTheGivenAccessAndIgnoresFail
 
   // A key that cannot be opened is not created; the write goes to no key.
   registry.calls.clear();
-  registry_writer::WriteCurrentUserValue(registry, locale, "Software\\Missing", "V", "x", 1);
+  WriteCurrentUserValue(registry, locale, "Software\\Missing", "V", "x", 1);
   ASSERT_EQ(registry.calls.size(), 3u);
   EXPECT_EQ(registry.calls[1].key, 0u);
 }

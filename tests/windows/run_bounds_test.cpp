@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 bool UnderWine() {
@@ -33,4 +33,4 @@ TEST(RunBounds, TheProcessIsInAJobLimitingItsMemoryTo384MiB) {
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

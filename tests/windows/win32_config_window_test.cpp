@@ -19,7 +19,10 @@
 #include "windows/win32_path_rules.h"
 #include "windows/win32_text.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
+
+namespace layout = config_window::layout;
+using config_window::TextBox;
 namespace {
 
 using testing::FakeSettings;
@@ -464,4 +467,4 @@ TEST_F(Win32ConfigWindowTest, AScreenReaderReadsEachBoxByItsLabelTheButtonAndThe
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

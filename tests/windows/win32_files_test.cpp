@@ -11,7 +11,7 @@
 #include "windows/win32_text.h"
 #include "windows/windows_temporary_folder.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 using testing::ReadFileBytes;
@@ -258,4 +258,4 @@ TEST(FolderPartOf, KeepsTheSeparatorAndTheDrive) {
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

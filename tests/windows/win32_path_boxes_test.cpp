@@ -14,7 +14,7 @@
 #include "windows/win32_text.h"
 #include "windows/windows_temporary_folder.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 using testing::WindowsTemporaryFolder;
@@ -90,7 +90,7 @@ TEST_P(ShellPathChooserTest, TheDialogOpensAtTheStartAndOkTakesItsChoice) {
     EXPECT_EQ(chosen, std::nullopt);
   } else {
     ASSERT_TRUE(chosen.has_value());
-    EXPECT_EQ(AsciiLower(Narrow(*chosen)), AsciiLower(temporary / c.chosen));
+    EXPECT_EQ(text::AsciiLower(Narrow(*chosen)), text::AsciiLower(temporary / c.chosen));
   }
 }
 
@@ -102,4 +102,4 @@ INSTANTIATE_TEST_SUITE_P(
                       ChooseCase{PathKind::Picture, "", "lake.jpg", IDCANCEL, ""}));
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

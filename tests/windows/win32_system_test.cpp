@@ -14,7 +14,7 @@
 #include "windows/win32_wallpaper.h"
 #include "windows/windows_temporary_folder.h"
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 TEST(ArgumentsOf, RemovesTheProgramsNameAndTheBlanksAfterIt) {
@@ -170,9 +170,9 @@ TEST(ToAnsiExactly, TextTheAnsiCodePageHoldsAndTextItLacks) {
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform
 
-namespace tessarin::win32_platform {
+namespace tessarin::windows_platform {
 namespace {
 
 std::wstring ShownWallpaper() {
@@ -266,4 +266,4 @@ TEST(Manifest, DeclaresTheProgramLongPathAware) {
 }
 
 }  // namespace
-}  // namespace tessarin::win32_platform
+}  // namespace tessarin::windows_platform

@@ -21,7 +21,7 @@ class WindowsTemporaryFolder {
                                      std::to_wstring(GetCurrentProcessId()) + L"-" +
                                      std::to_wstring(GetTickCount64() + attempt);
       if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-        path_ = win32_platform::Narrow(candidate);
+        path_ = windows_platform::Narrow(candidate);
         return;
       }
       if (attempt > 100) throw std::runtime_error("cannot create a temporary folder");
@@ -29,7 +29,7 @@ class WindowsTemporaryFolder {
   }
   ~WindowsTemporaryFolder() {
     std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(win32_platform::Widen(path_)), ignored);
+    std::filesystem::remove_all(std::filesystem::path(windows_platform::Widen(path_)), ignored);
   }
   WindowsTemporaryFolder(const WindowsTemporaryFolder&) = delete;
   WindowsTemporaryFolder& operator=(const WindowsTemporaryFolder&) = delete;
@@ -45,7 +45,7 @@ class WindowsTemporaryFolder {
 // Writes the bytes to the file at the UTF-8 path, replacing it.
 inline void WriteFileBytes(const std::string& path, const std::string& bytes,
                            DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-  HANDLE file = CreateFileW(win32_platform::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
+  HANDLE file = CreateFileW(windows_platform::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr,
                             CREATE_ALWAYS, attributes, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + path);
   DWORD written = 0;
@@ -54,7 +54,7 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes,
 }
 
 inline std::string ReadFileBytes(const std::string& path) {
-  HANDLE file = CreateFileW(win32_platform::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+  HANDLE file = CreateFileW(windows_platform::Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + path);
   std::string bytes(GetFileSize(file, nullptr), '\0');

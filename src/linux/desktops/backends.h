@@ -7,7 +7,7 @@
 #include "linux/desktops/tool_runner.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // Takes one line about a wallpaper that may not show.
 using ReportLine = std::function<void(const std::string&)>;
@@ -46,4 +46,4 @@ void ApplyLxqt(const DesktopTools& desktop, const std::string& path);
 // sway and the wlroots compositors speaking its protocol.
 void ApplySway(const DesktopTools& desktop, const std::string& path);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

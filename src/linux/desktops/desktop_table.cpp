@@ -6,7 +6,7 @@
 #include "linux/desktops/x11_root.h"
 #include "text/ascii_text.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 // GNOME's wallpaper keys, which the desktops drawing from them share and
@@ -26,7 +26,7 @@ constexpr GSettingsKey Optional(GSettingsKey key) {
 // The row whose names hold `name` as XDG_CURRENT_DESKTOP or DESKTOP_SESSION
 // gives it; none when no row's does.
 const Desktop* RowNamed(const DesktopTable& desktops, std::string name) {
-  name = AsciiLower(name);
+  name = text::AsciiLower(name);
   name = name.substr(name.rfind('/') + 1);  // some display managers give a session file
   if (name.size() > 8 && name.ends_with(".desktop")) name.resize(name.size() - 8);
   for (const auto& desktop : desktops) {
@@ -115,4 +115,4 @@ void ApplyDesktop(const Desktop& desktop, const DesktopTools& tools, const std::
   }
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

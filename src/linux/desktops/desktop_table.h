@@ -8,7 +8,7 @@
 #include "linux/desktops/environment.h"
 #include "linux/desktops/gsettings_keys.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // A desktop whose wallpaper takes code of its own (backends.h).
 using ApplyWallpaper = void (*)(const DesktopTools& desktop, const std::string& path);
@@ -40,4 +40,4 @@ const Desktop* ChooseDesktop(const Environment& environment,
 // Sets the wallpaper (its absolute path) as the desktop's row says.
 void ApplyDesktop(const Desktop& desktop, const DesktopTools& tools, const std::string& path);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -6,7 +6,7 @@
 #include "text/ascii_text.h"
 #include "text/utf8.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 bool StaysAsItIs(unsigned char c) {
@@ -29,7 +29,7 @@ bool Unescape(const std::string& literal, std::size_t& at, std::string& out) {
     if (at + digits >= literal.size() - 1) return false;  // digits stop before the closing quote
     const std::string hex = literal.substr(at + 1, digits);
     if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-    AppendUtf8(out, static_cast<char32_t>(std::stoul(hex, nullptr, 16)));
+    text::AppendUtf8(out, static_cast<char32_t>(std::stoul(hex, nullptr, 16)));
     at += digits + 1;
     return true;
   }
@@ -70,7 +70,7 @@ std::string SameFileOtherSpelling(const std::string& absolutePath) {
   return absolutePath.substr(0, slash) + "/." + absolutePath.substr(slash);
 }
 
-std::string GVariantString(const std::string& text) { return BackslashQuoted(text, '\''); }
+std::string GVariantString(const std::string& text) { return text::BackslashQuoted(text, '\''); }
 
 std::optional<std::string> ParseGVariantString(const std::string& literal) {
   if (literal.size() < 2) return std::nullopt;
@@ -93,4 +93,4 @@ std::optional<std::string> ParseGVariantString(const std::string& literal) {
   return text;
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // The file's real path, as the file system resolves it: absolute (a desktop
 // service has a working directory of its own), free of symbolic links and of
@@ -28,4 +28,4 @@ std::string GVariantString(const std::string& text);
 // or none when the text is not one.
 std::optional<std::string> ParseGVariantString(const std::string& literal);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

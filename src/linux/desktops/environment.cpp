@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 Environment Environment::OfThisProcess() {
   Environment snapshot;
@@ -25,4 +25,4 @@ std::vector<std::string> Environment::Entries() const {
   return entries;
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // A copy of the environment the desktop code looks at and hands to the tools
 // it runs, so that tests can choose every variable.
@@ -28,4 +28,4 @@ class Environment {
   std::map<std::string, std::string> variables_;
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

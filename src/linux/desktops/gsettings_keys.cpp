@@ -11,7 +11,7 @@
 #include "linux/desktops/desktop_values.h"
 #include "text/ascii_text.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 // Past the 100 ms Budgie gathers changes in, the loading and both fades.
@@ -24,7 +24,7 @@ std::string ValueFor(const GSettingsKey& key, const std::string& path) {
 std::string Named(const char* schema, const char* key) { return std::string(schema) + " " + key; }
 
 std::string Printed(const ToolOutcome& outcome) {
-  return std::string(TrimEnd(outcome.output, kLineBlanks));
+  return std::string(text::TrimEnd(outcome.output, text::kLineBlanks));
 }
 
 enum class SetOutcome { Done, Refused, Unreachable };
@@ -108,4 +108,4 @@ void ApplyKeysAndShow(const DesktopTools& desktop, const GSettingsWallpaper& wal
   }
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -8,7 +8,7 @@
 
 #include "linux/desktops/backends.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 struct GSettingsKey {
   const char* schema;
@@ -58,4 +58,4 @@ struct GSettingsWallpaper {
 void ApplyKeysAndShow(const DesktopTools& desktop, const GSettingsWallpaper& wallpaper,
                       const std::string& path);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

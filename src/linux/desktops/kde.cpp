@@ -8,7 +8,7 @@
 #include "text/ascii_text.h"
 #include "text/text_lines.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 constexpr const char* kService = "org.kde.plasmashell";
@@ -82,8 +82,8 @@ void ApplyKde(const DesktopTools& desktop, const std::string& path) {
   }
   if (!outcome.Succeeded()) return;
   const std::string wanted = FileUri(path);
-  for (const std::string& line : LinesOf(outcome.output)) {
-    const std::string found(TrimStart(line, kSpacesAndTabs));
+  for (const std::string& line : text::LinesOf(outcome.output)) {
+    const std::string found(text::TrimStart(line, text::kSpacesAndTabs));
     if (found.empty()) continue;
     if (found != wanted) {
       desktop.ReportMismatch("the Plasma desktop's Image", wanted, found);
@@ -92,4 +92,4 @@ void ApplyKde(const DesktopTools& desktop, const std::string& path) {
   }
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

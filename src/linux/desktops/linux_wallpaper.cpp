@@ -2,7 +2,7 @@
 
 #include "linux/desktops/desktop_values.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 void DesktopTools::ReportMismatch(const std::string& setting, const std::string& expected,
                                   const std::string& found) const {
@@ -23,4 +23,4 @@ void LinuxWallpaper::ShowAndKeep(const std::string& path) {
   }
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -10,7 +10,7 @@
 #include "ports/pictures.h"
 #include "ports/wallpaper.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // Shows the wallpaper through the session's desktop (the row of `desktops`
 // the environment chooses), in the way that desktop keeps it for the next
@@ -38,4 +38,4 @@ class LinuxWallpaper : public ports::Wallpaper {
   const DesktopTable& desktops_;
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -14,7 +14,7 @@
 #include "linux/desktops/desktop_values.h"
 #include "linux/ini_settings.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 // pcmanfm saves the wallpaper in its own configuration; it reloads only a
@@ -91,7 +91,7 @@ std::optional<std::string> ProfileWallpaper(const std::filesystem::path& setting
 // that save would undo a mode kept before it. So such a call's save is
 // awaited, for as long again.
 void AwaitSaveOf(const std::filesystem::path& settings, const std::string& wallpaper) {
-  const auto deadline = std::chrono::steady_clock::now() + kToolTimeLimit;
+  const auto deadline = std::chrono::steady_clock::now() + limits::kToolTimeLimit;
   while (ProfileWallpaper(settings) != wallpaper && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -156,4 +156,4 @@ void ApplyLxqt(const DesktopTools& desktop, const std::string& path) {
   KeepShowingMode(desktop, path, SetWallpaper(desktop, "pcmanfm-qt", path, last));
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

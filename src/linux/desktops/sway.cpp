@@ -2,7 +2,7 @@
 // wallpaper on its command line.
 #include "linux/desktops/backends.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 // The path passes two parsers in sway. Its command parser splits the command
@@ -43,4 +43,4 @@ void ApplySway(const DesktopTools& desktop, const std::string& path) {
   desktop.tools.Run("swaymsg", {"output", "*", "bg", SwayBackgroundArgument(path), "fill"});
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -13,7 +13,7 @@
 
 #include "linux/file_descriptor.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -171,4 +171,4 @@ ToolOutcome RunInChild(const std::function<std::string()>& work, std::chrono::mi
   return WaitForChild(child, output.readEnd.Get(), limit);
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

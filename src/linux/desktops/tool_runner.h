@@ -8,7 +8,7 @@
 #include "limits/run_limits.h"
 #include "linux/desktops/environment.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // How a desktop tool (or a piece of work in a child process) ended.
 struct ToolOutcome {
@@ -34,7 +34,7 @@ class ToolRunner {
 class ProcessToolRunner : public ToolRunner {
  public:
   explicit ProcessToolRunner(Environment environment,
-                             std::chrono::milliseconds limit = kToolTimeLimit)
+                             std::chrono::milliseconds limit = limits::kToolTimeLimit)
       : environment_(std::move(environment)), limit_(limit) {}
 
   ToolOutcome Run(const std::string& tool, const std::vector<std::string>& arguments) override;
@@ -48,6 +48,6 @@ class ProcessToolRunner : public ToolRunner {
 // Runs `work` in a forked child, so that a library it loads can neither
 // crash nor hang the run; the text it returns comes back as the output.
 ToolOutcome RunInChild(const std::function<std::string()>& work,
-                       std::chrono::milliseconds limit = kToolTimeLimit);
+                       std::chrono::milliseconds limit = limits::kToolTimeLimit);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

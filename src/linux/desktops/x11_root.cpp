@@ -14,7 +14,7 @@
 
 #include "linux/loaded_module.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 // The Xlib entry points used below.
@@ -40,7 +40,7 @@ struct Xlib {
   decltype(&XSync) Sync = nullptr;
 
   bool Load() {
-    const modules::LoadedModule library("libX11.so.6");
+    const LoadedModule library("libX11.so.6");
     return library.Find("XOpenDisplay", OpenDisplay) &&
            library.Find("XCloseDisplay", CloseDisplay) &&
            library.Find("XSetErrorHandler", SetErrorHandler) &&
@@ -227,4 +227,4 @@ void ApplyX11Root(const DesktopTools& desktop, const std::string& path) {
   if (outcome.Succeeded() && !outcome.output.empty()) desktop.Report(outcome.output);
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

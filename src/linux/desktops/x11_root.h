@@ -5,7 +5,7 @@
 #include "linux/desktops/backends.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 
 // Paints the picture, tiled over the screen, into a pixmap that becomes the
 // root window's background and is published as _XROOTPMAP_ID and
@@ -20,4 +20,4 @@ std::string SetX11RootPicture(const std::string& display, const std::string& pat
 // a child process so that libX11 can neither crash nor hang the run.
 void ApplyX11Root(const DesktopTools& desktop, const std::string& path);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

@@ -10,14 +10,14 @@
 #include "linux/desktops/desktop_values.h"
 #include "text/text_lines.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::desktops {
 namespace {
 
 constexpr const char* kChannel = "xfce4-desktop";
 
 std::vector<std::string> LastImageProperties(const std::string& listing) {
   std::vector<std::string> properties;
-  for (const auto& line : LinesOf(listing)) {
+  for (const auto& line : text::LinesOf(listing)) {
     if (line.starts_with("/backdrop/") && line.ends_with("/last-image")) properties.push_back(line);
   }
   return properties;
@@ -28,7 +28,7 @@ std::vector<std::string> MonitorsOfAFreshInstall(ToolRunner& tools) {
   std::vector<std::string> monitors;
   const auto outputs = tools.Run("xrandr", {"--query"});
   if (outputs.Succeeded()) {
-    for (const auto& line : LinesOf(outputs.output)) {
+    for (const auto& line : text::LinesOf(outputs.output)) {
       std::istringstream words(line);
       std::string name, state;
       if (words >> name >> state && state == "connected") monitors.push_back("monitor" + name);
@@ -68,7 +68,7 @@ std::string StyleBeside(const std::string& lastImageProperty) {
 }
 
 bool Listed(const std::string& listing, const std::string& property) {
-  const auto lines = LinesOf(listing);
+  const auto lines = text::LinesOf(listing);
   return std::find(lines.begin(), lines.end(), property) != lines.end();
 }
 
@@ -101,4 +101,4 @@ void ApplyXfce(const DesktopTools& desktop, const std::string& path) {
   }
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::desktops

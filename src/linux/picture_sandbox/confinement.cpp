@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 namespace {
 
 [[noreturn]] void Refused() { ::_exit(1); }
@@ -131,7 +131,7 @@ void CloseAllDescriptorsBut(int file, int channel) {
   if (::close_range(static_cast<unsigned>(high + 1), ~0U, 0) != 0) Refused();
 }
 
-void LimitResources(const pictures::DecodeLimits& limits) {
+void LimitResources(const limits::DecodeLimits& limits) {
   const rlim_t data = limits.decoderMiB << 20;
   if (kDecoderDataLimited) Limit(RLIMIT_DATA, data, data);
   // SIGXCPU at the soft limit, SIGKILL at the hard one: behind the run,
@@ -171,4 +171,4 @@ void AllowOnlyDecoding(int file, int channel) {
   if (::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &loaded) != 0) Refused();
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

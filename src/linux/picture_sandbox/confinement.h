@@ -7,7 +7,7 @@
 
 #include "limits/decode_limits.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 // The steps that shut a decoder process in, called in this order in the
 // forked child. Each ends the process (status 1) should the kernel refuse it:
@@ -30,7 +30,7 @@ inline constexpr bool kDecoderDataLimited = true;
 // processor time a little past their decodeProcessorSeconds (the run, which
 // watches the process's processor clock while it waits, kills it at that
 // first).
-void LimitResources(const pictures::DecodeLimits& limits);
+void LimitResources(const limits::DecodeLimits& limits);
 
 // no_new_privs, then a seccomp filter that lets the process read its file,
 // talk on its channel, manage memory, read the clock and exit; anything else
@@ -50,4 +50,4 @@ std::vector<sock_filter> DecoderFilter(int file, int channel);
 // DecoderFilter's program equals.
 std::vector<sock_filter> CompileDecoderFilter(std::uint32_t file, std::uint32_t channel);
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -15,7 +15,7 @@
 #include "limits/decode_limits.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 enum class MessageKind : std::uint32_t {
   // decoder to run
@@ -112,7 +112,7 @@ constexpr std::size_t kRingHeaderBytes = 4096;
 // the read-ahead's bytes (one row when a row is larger), each with room for
 // the widest row there may be.
 struct RingShape {
-  explicit RingShape(const pictures::DecodeLimits& limits)
+  explicit RingShape(const limits::DecodeLimits& limits)
       : stripBytes(limits.readAheadStripBytes),
         stripCapacity(static_cast<std::size_t>(limits.maxPictureWidth) * ports::kBytesPerPixel) {}
 
@@ -129,4 +129,4 @@ struct RingShape {
   std::size_t stripCapacity;
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

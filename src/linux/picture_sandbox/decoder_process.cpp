@@ -20,7 +20,7 @@
 #include "linux/picture_sandbox/decoder_channel.h"
 #include "pictures/picture_formats.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 namespace {
 
 [[noreturn]] void OutOfMemory() { ::_exit(kOutOfMemoryStatus); }
@@ -66,8 +66,8 @@ class DecoderSide {
   void Serve(std::unique_ptr<ports::InputFile> file, const DecoderSteps& steps) {
     std::unique_ptr<ports::Picture> picture;
     if (!Attempt([&] { picture = steps.decode(std::move(file)); })) return;
-    Send(MessageOf(PictureHeader{picture->Width(), picture->Height(),
-                                 static_cast<int>(picture->Order())}));
+    Send(MessageOf(
+        PictureHeader{picture->Width(), picture->Height(), static_cast<int>(picture->Order())}));
     const Message asked = Receive();
     if (As<StreamRows>(asked)) {
       Stream(static_cast<std::size_t>(picture->Width()) * ports::kBytesPerPixel, picture->Height(),
@@ -206,4 +206,4 @@ void RunDecoderProcess(DecoderChild& child) {
   ::_exit(0);
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -12,7 +12,7 @@
 #include "ports/files.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 // What a decoder process runs: before its confinement, `prepare` loads what
 // decoding the file will need that the confined process could not open
@@ -54,4 +54,4 @@ struct DecoderChild {
 // targets script decoders that lie). The process ends when it returns.
 using DecoderLife = std::function<void(DecoderChild& child)>;
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

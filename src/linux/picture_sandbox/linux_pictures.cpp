@@ -3,7 +3,7 @@
 #include "linux/picture_sandbox/confinement.h"
 #include "linux/picture_sandbox/sandboxed_picture.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 std::unique_ptr<ports::Picture> LinuxPictures::Open(const std::string& path) {
   std::unique_ptr<LinuxInputFile> file = inputs_.Open(path);
@@ -12,4 +12,4 @@ std::unique_ptr<ports::Picture> LinuxPictures::Open(const std::string& path) {
   return std::make_unique<SandboxedPicture>(std::move(file), descriptor, steps_, setup_, pool_);
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

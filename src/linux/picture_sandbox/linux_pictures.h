@@ -6,7 +6,7 @@
 #include "pictures/decode_setup.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 // Opens a picture with the decoder its first bytes call for, within the
 // setup's limits, each in a process of its own
@@ -29,4 +29,4 @@ class LinuxPictures : public ports::Pictures {
   DecoderPool pool_;  // for the pictures it opens, which must not outlive it
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -19,7 +19,7 @@
 #include "base/failure.h"
 #include "pictures/held/held_picture.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -167,7 +167,7 @@ void SandboxedPicture::Start(std::unique_ptr<ports::InputFile> file, int fileDes
 SandboxedPicture::~SandboxedPicture() { StopDecoder(); }
 
 void SandboxedPicture::ReadRows(std::uint8_t* out, int rows) {
-  pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
+  pictures::held::CheckRowsLeft(path_, rowsRead_, rows, height_);
   ReadAhead();
   CopyRows(out, rows, static_cast<std::size_t>(width_) * ports::kBytesPerPixel);
   rowsRead_ += rows;
@@ -184,7 +184,7 @@ void SandboxedPicture::ReadRows(std::uint8_t* out, int rows) {
 // while its rows are written changes only pixel values of the output, which
 // it decides anyway, never its size, header or any byte outside the rows.
 ports::LentRows SandboxedPicture::LendRows(int rows) {
-  pictures::CheckRowsLeft(path_, rowsRead_, rows, height_);
+  pictures::held::CheckRowsLeft(path_, rowsRead_, rows, height_);
   ReadAhead();
   const std::size_t stride = static_cast<std::size_t>(width_) * ports::kBytesPerPixel;
   if (stripOffset_ == stripRows_) TakeStrip(stride);
@@ -329,9 +329,9 @@ void SandboxedPicture::ThrowWhyItEnded(Stop why) {
   std::string reason =
       "the picture's decoder stopped (status " + std::to_string(WEXITSTATUS(status)) + ")";
   if (why == Stop::ProcessorTime || overTime) {
-    reason = pictures::ProcessorTimeReason(setup_.limits);
+    reason = limits::ProcessorTimeReason(setup_.limits);
   } else if (why == Stop::Waiting) {
-    reason = pictures::WaitReason(setup_.limits);
+    reason = limits::WaitReason(setup_.limits);
   } else if (WIFEXITED(status) && WEXITSTATUS(status) == kOutOfMemoryStatus) {
     kind = FailureKind::DecoderOutOfMemory;
     reason = "the picture needs more than " + std::to_string(setup_.limits.decoderMiB) + " MiB";
@@ -363,4 +363,4 @@ int SandboxedPicture::Reap(double* processorSeconds) {
   return status;
 }
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

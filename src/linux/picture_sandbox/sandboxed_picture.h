@@ -19,7 +19,7 @@
 #include "ports/files.h"
 #include "ports/pictures.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 // A picture decoded in a process of its own (decoder_process.h), which
 // holds nothing but the picture's file and its channel to the run, may make
@@ -91,8 +91,8 @@ class SandboxedPicture final : public ports::Picture {
   int strip_ = -1;       // the strip being read, -1 before the first
   int stripRows_ = 0;    // rows it holds
   int stripOffset_ = 0;  // rows of it already read
-  pictures::HeldMemory block_;
+  pictures::held::HeldMemory block_;
   std::optional<Failure> failure_;  // the decoder's, once it has sent it
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

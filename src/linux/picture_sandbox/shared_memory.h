@@ -11,7 +11,7 @@
 #include "base/failure.h"
 #include "pictures/held/memory_allowance.h"
 
-namespace tessarin::linux_platform {
+namespace tessarin::linux_platform::picture_sandbox {
 
 // Anonymous memory mapped shared with the processes forked after it (and
 // with none once KeepFromLaterForks is called), unmapped when destroyed.
@@ -47,7 +47,7 @@ class SharedMemory {
 // one for each set of pictures a run opens; it must outlive them.
 class DecoderPool {
  public:
-  explicit DecoderPool(pictures::MemoryAllowance& allowance)
+  explicit DecoderPool(pictures::held::MemoryAllowance& allowance)
       : allowance_(allowance), page_(sizeof(std::atomic<std::uint64_t>)) {
     if (!page_.Mapped()) {
       throw Failure(FailureKind::Platform,
@@ -63,9 +63,9 @@ class DecoderPool {
   std::atomic<std::uint64_t>& Count() { return *count_; }
 
  private:
-  pictures::MemoryAllowance& allowance_;
+  pictures::held::MemoryAllowance& allowance_;
   SharedMemory page_;
   std::atomic<std::uint64_t>* count_ = nullptr;
 };
 
-}  // namespace tessarin::linux_platform
+}  // namespace tessarin::linux_platform::picture_sandbox

@@ -5,7 +5,7 @@
 
 #include "base/failure.h"
 
-namespace tessarin::pictures {
+namespace tessarin::pictures::held {
 namespace {
 
 using ports::kBytesPerPixel;
@@ -73,4 +73,4 @@ ports::Bitmap ReadTopLeftRowByRow(ports::Picture& source, int width, int height)
   return block;
 }
 
-}  // namespace tessarin::pictures
+}  // namespace tessarin::pictures::held

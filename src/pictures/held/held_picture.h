@@ -5,7 +5,7 @@
 #include "pictures/held/memory_allowance.h"
 #include "ports/pictures.h"
 
-namespace tessarin::pictures {
+namespace tessarin::pictures::held {
 
 // A black block of min(width, fullWidth) by min(height, fullHeight) pixels,
 // or an empty image when a side asked for is not positive: what ReadTopLeft
@@ -43,4 +43,4 @@ class HeldPicture final : public ports::Picture {
 // keeping just the top-left block.
 ports::Bitmap ReadTopLeftRowByRow(ports::Picture& source, int width, int height);
 
-}  // namespace tessarin::pictures
+}  // namespace tessarin::pictures::held

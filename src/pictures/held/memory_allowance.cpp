@@ -5,7 +5,7 @@
 
 #include "base/failure.h"
 
-namespace tessarin::pictures {
+namespace tessarin::pictures::held {
 namespace {
 
 // Takes at most what `count` holds: a count another process may have
@@ -90,4 +90,4 @@ void HeldMemory::GiveBack() noexcept {
   if (allowance_ != nullptr) allowance_->Release(bytes_);
 }
 
-}  // namespace tessarin::pictures
+}  // namespace tessarin::pictures::held

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tessarin::pictures {
+namespace tessarin::pictures::held {
 
 class HeldMemory;
 
@@ -81,4 +81,4 @@ class HeldMemory {
   std::uint64_t bytes_ = 0;
 };
 
-}  // namespace tessarin::pictures
+}  // namespace tessarin::pictures::held

@@ -1,13 +1,13 @@
 #pragma once
 
 // The numbers a Windows metafile speaks in, by name: its headers, its record
-// functions and the flags and styles its records carry. Seen by the player's
+// functions and the flags and styles its records carry. Seen by the renderer's
 // files only.
 
 #include <cstddef>
 #include <cstdint>
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
 // ---- the file's layout ----
 
@@ -86,7 +86,7 @@ enum MapMode {
   kAnisotropic
 };
 
-// SetBkMode and SetPolyFillMode: the one value of each that the player tells apart.
+// SetBkMode and SetPolyFillMode: the one value of each that the renderer tells apart.
 constexpr std::uint16_t kOpaqueBackground = 2;
 constexpr std::uint16_t kWindingFill = 2;
 
@@ -151,4 +151,4 @@ constexpr std::uint32_t kPatCopy = 0x00F00021, kBlackness = 0x00000042, kWhitene
 // The OS/2 bitmap core header's size (a DIB's first field).
 constexpr std::uint32_t kCoreHeaderBytes = 12;
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

@@ -1,13 +1,13 @@
-// The metafile module's entry point: the plain C request made the player's,
+// The metafile module's entry point: the plain C request made the renderer's,
 // and nothing escapes it but the status and the message.
 
 #include <exception>
 #include <type_traits>
 
-#include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile/render_metafile.h"
 #include "pictures/metafile_module.h"
 
-namespace tessarin::metafile {
+namespace tessarin::pictures::metafile {
 namespace {
 
 uint8_t* AllocateBitmap(void* owner, int32_t width, int32_t height, int32_t bytesPerPixel) {
@@ -23,7 +23,7 @@ uint8_t* AllocateBitmap(void* owner, int32_t width, int32_t height, int32_t byte
   return image.bgr.data();
 }
 
-// The executable's DIB decoder as the player calls it: a failure becomes a
+// The executable's DIB decoder as the renderer calls it: a failure becomes a
 // MetafileError carrying the decoder's message.
 ports::Bitmap DecodeDib(const TessarinDibDecoder& decoder, std::span<const std::uint8_t> dib) {
   ports::Bitmap image;
@@ -35,7 +35,7 @@ ports::Bitmap DecodeDib(const TessarinDibDecoder& decoder, std::span<const std::
   return image;
 }
 
-RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
+RenderRequest RendererRequest(const TessarinMetafileRequest& request) {
   return {
       std::span<const std::uint8_t>(request.bytes, request.size),
       request.maxSurfaceBytes,
@@ -50,14 +50,14 @@ RenderRequest PlayerRequest(const TessarinMetafileRequest& request) {
 }
 
 }  // namespace
-}  // namespace tessarin::metafile
+}  // namespace tessarin::pictures::metafile
 
 extern "C" __attribute__((visibility("default"))) const uint32_t tessarin_metafile_version =
-    tessarin::metafile::kModuleVersion;
+    tessarin::pictures::metafile::kModuleVersion;
 
 extern "C" __attribute__((visibility("default"))) void tessarin_prepare_metafile_fonts(void) {
   try {
-    tessarin::metafile::PrepareFonts();
+    tessarin::pictures::metafile::PrepareFonts();
   } catch (...) {
     // The fonts are then opened as text first needs them.
   }
@@ -65,9 +65,9 @@ extern "C" __attribute__((visibility("default"))) void tessarin_prepare_metafile
 
 extern "C" __attribute__((visibility("default"))) int tessarin_render_metafile(
     const TessarinMetafileRequest* request, char* message, size_t messageSize) {
-  using namespace tessarin::metafile;
+  using namespace tessarin::pictures::metafile;
   try {
-    RenderMetafile(PlayerRequest(*request));  // into the executable's memory
+    RenderMetafile(RendererRequest(*request));  // into the executable's memory
     return TESSARIN_MODULE_OK;
   } catch (const std::exception& error) {
     tessarin_write_message(error.what(), message, messageSize);

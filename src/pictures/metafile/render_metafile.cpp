@@ -1,25 +1,13 @@
-#include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile/render_metafile.h"
 
 #include <cmath>
 #include <optional>
 
 #include "base/little_endian.h"
-#include "pictures/metafile/player.h"
+#include "pictures/metafile/renderer.h"
 
-namespace tessarin::metafile {
+namespace tessarin::pictures::metafile {
 namespace {
-
-using detail::Frame;
-using detail::kAnisotropic;
-using detail::kHeaderBytes;
-using detail::kHeaderWords;
-using detail::kMaxCairoSide;
-using detail::kPixelsPerInch;
-using detail::kPlaceableHeaderBytes;
-using detail::kPlaceableKey;
-using detail::Point;
-using detail::RecordFunction;
-using detail::RecordReader;
 
 std::uint16_t U16At(std::span<const std::uint8_t> b, std::size_t at) {
   if (at + 2 > b.size()) throw MetafileError("the file ends early");
@@ -103,8 +91,8 @@ Frame ReadFrame(const RenderRequest& request) {
 
 ports::Bitmap RenderMetafile(const RenderRequest& request) {
   const Frame frame = ReadFrame(request);
-  detail::Player player(request, frame);
-  return player.Play();
+  Renderer renderer(request, frame);
+  return renderer.Render();
 }
 
-}  // namespace tessarin::metafile
+}  // namespace tessarin::pictures::metafile

@@ -7,7 +7,7 @@
 
 #include "ports/pictures.h"
 
-namespace tessarin::metafile {
+namespace tessarin::pictures::metafile {
 
 // A metafile that cannot be drawn: damaged, too large, or too costly.
 class MetafileError : public std::runtime_error {
@@ -15,7 +15,7 @@ class MetafileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// What the player is asked to draw, within which caps (the module's entry
+// What the renderer is asked to draw, within which caps (the module's entry
 // point makes it of the request that crosses the module boundary).
 struct RenderRequest {
   std::span<const std::uint8_t> bytes;  // the whole metafile
@@ -34,11 +34,11 @@ struct RenderRequest {
   double maxFontPixels = 0;
   // Memory for the drawing surface, width * height * 4 bytes, where the
   // finished BGR pixels are left (the caller's, so that the picture is never
-  // held twice); null when it cannot be had. The player's own when empty.
+  // held twice); null when it cannot be had. The renderer's own when empty.
   std::function<std::uint8_t*(int width, int height)> surfaceMemory;
 };
 
-// Plays a Windows metafile's records onto a Cairo surface at the picture's
+// Draws a Windows metafile's records onto a Cairo surface at the picture's
 // own size (a placeable file's frame at 96 pixels per inch, otherwise its
 // window extent) and returns the pixels flattened onto black: in the
 // bitmap, or, when the request gives surfaceMemory, left there (the bitmap's
@@ -52,4 +52,4 @@ ports::Bitmap RenderMetafile(const RenderRequest& request);
 // as text first needs them.
 void PrepareFonts();
 
-}  // namespace tessarin::metafile
+}  // namespace tessarin::pictures::metafile

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pictures/metafile/player.h"
+#include "pictures/metafile/renderer.h"
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
-Surface Player::HatchSurface(int hatch, Colour c) {
+Surface Renderer::HatchSurface(int hatch, Colour c) {
   Surface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8), SurfaceFree());
   const Context context(cairo_create(s.get()));
   cairo_t* cr = context.get();
@@ -27,7 +27,7 @@ Surface Player::HatchSurface(int hatch, Colour c) {
   return s;
 }
 
-void Player::SetPatternSource(const Surface& surface) {
+void Renderer::SetPatternSource(const Surface& surface) {
   cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface.get());
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
@@ -36,7 +36,7 @@ void Player::SetPatternSource(const Surface& surface) {
 }
 
 // Fills the current path with the brush, keeping the path.
-void Player::FillPath() {
+void Renderer::FillPath() {
   if (!HasBrush()) return;
   cairo_set_fill_rule(Cairo(), state_.winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
   const Brush& b = state_.brush;
@@ -54,7 +54,7 @@ void Player::FillPath() {
   cairo_fill_preserve(Cairo());
 }
 
-void Player::StrokePath() {
+void Renderer::StrokePath() {
   if (!HasPen()) return;
   const Pen& pen = state_.pen;
   // A pen wider than the picture covers it all already; wider only costs time.
@@ -86,7 +86,7 @@ void Player::StrokePath() {
 }
 
 // The length of the current path in device pixels, curves flattened.
-double Player::PathLength() const {
+double Renderer::PathLength() const {
   cairo_path_t* path = cairo_copy_path_flat(Cairo());
   double length = 0, x = 0, y = 0, startX = 0, startY = 0;
   for (int i = 0; path->status == CAIRO_STATUS_SUCCESS && i < path->num_data;
@@ -113,7 +113,7 @@ double Player::PathLength() const {
 // moved in by `inset` pixels (0 for the fill, half a pixel for the pen, so
 // that a one-pixel outline lies on the shape's own edge pixels).
 template <typename AddPath>
-void Player::Shape(Rect bounds, AddPath path) {
+void Renderer::Shape(Rect bounds, AddPath path) {
   Charge(bounds);
   cairo_new_path(Cairo());
   path(0.0);
@@ -124,7 +124,7 @@ void Player::Shape(Rect bounds, AddPath path) {
   cairo_new_path(Cairo());
 }
 
-void Player::AddEllipse(Rect r, double inset) {
+void Renderer::AddEllipse(Rect r, double inset) {
   const double rx = r.Width() / 2 - inset, ry = r.Height() / 2 - inset;
   if (rx <= 0 || ry <= 0) return;
   cairo_save(Cairo());
@@ -134,7 +134,7 @@ void Player::AddEllipse(Rect r, double inset) {
   cairo_restore(Cairo());
 }
 
-void Player::Rectangle(const Params& p) {
+void Renderer::Rectangle(const Params& p) {
   const Rect r = RecordBox(p, 0);
   Shape(r, [&](double inset) {
     if (r.Width() > 2 * inset && r.Height() > 2 * inset)
@@ -143,7 +143,7 @@ void Player::Rectangle(const Params& p) {
   });
 }
 
-void Player::RoundRect(const Params& p) {
+void Renderer::RoundRect(const Params& p) {
   const Rect r = RecordBox(p, 2);
   const Point s = ScaleFactors();
   const double cw = std::min(std::abs(p.I16(1) * s.x), r.Width());
@@ -170,14 +170,14 @@ void Player::RoundRect(const Params& p) {
   });
 }
 
-void Player::Ellipse(const Params& p) {
+void Renderer::Ellipse(const Params& p) {
   const Rect r = RecordBox(p, 0);
   Shape(r, [&](double inset) { AddEllipse(r, inset); });
 }
 
 // Arc, Pie and Chord: the part of the ellipse from the start radial to the
 // end radial, counter-clockwise on the screen as GDI draws it by default.
-void Player::ArcFamily(RecordFunction function, const Params& p) {
+void Renderer::ArcFamily(RecordFunction function, const Params& p) {
   const Point end = Device(p.I16(1), p.I16(0));
   const Point start = Device(p.I16(3), p.I16(2));
   const Rect r = RecordBox(p, 4);
@@ -207,7 +207,7 @@ void Player::ArcFamily(RecordFunction function, const Params& p) {
   Shape(r, path);
 }
 
-std::vector<Point> Player::Points(const Params& p, std::size_t word, std::size_t count) const {
+std::vector<Point> Renderer::Points(const Params& p, std::size_t word, std::size_t count) const {
   std::vector<Point> points;
   points.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
@@ -216,7 +216,7 @@ std::vector<Point> Player::Points(const Params& p, std::size_t word, std::size_t
   return points;
 }
 
-Player::Rect Player::Bounds(const std::vector<Point>& points) {
+Renderer::Rect Renderer::Bounds(const std::vector<Point>& points) {
   Rect r{1e9, 1e9, -1e9, -1e9};
   for (const Point& q : points) {
     r = {std::min(r.left, q.x), std::min(r.top, q.y), std::max(r.right, q.x),
@@ -225,7 +225,7 @@ Player::Rect Player::Bounds(const std::vector<Point>& points) {
   return r;
 }
 
-void Player::LineTo(const Params& p) {
+void Renderer::LineTo(const Params& p) {
   const double y = p.I16(0), x = p.I16(1);
   const Point a = Device(state_.x, state_.y), b = Device(x, y);
   state_.x = x;
@@ -238,7 +238,7 @@ void Player::LineTo(const Params& p) {
   cairo_new_path(Cairo());
 }
 
-void Player::Polyline(const Params& p) {
+void Renderer::Polyline(const Params& p) {
   const auto points = Points(p, 1, p.U16(0));
   if (points.size() < 2) return;
   Charge(Bounds(points));
@@ -248,8 +248,8 @@ void Player::Polyline(const Params& p) {
   cairo_new_path(Cairo());
 }
 
-void Player::Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
-                      std::size_t firstPointWord) {
+void Renderer::Polygons(const Params& p, std::size_t word, const std::vector<std::uint16_t>& counts,
+                        std::size_t firstPointWord) {
   std::vector<std::vector<Point>> polygons;
   std::size_t at = word + firstPointWord;
   std::vector<Point> all;
@@ -269,16 +269,16 @@ void Player::Polygons(const Params& p, std::size_t word, const std::vector<std::
   });
 }
 
-void Player::Polygon(const Params& p) { Polygons(p, 0, {p.U16(0)}, 1); }
+void Renderer::Polygon(const Params& p) { Polygons(p, 0, {p.U16(0)}, 1); }
 
-void Player::PolyPolygon(const Params& p) {
+void Renderer::PolyPolygon(const Params& p) {
   const std::uint16_t n = p.U16(0);
   std::vector<std::uint16_t> counts;
   for (std::size_t i = 0; i < n; ++i) counts.push_back(p.U16(1 + i));
   Polygons(p, 0, counts, 1 + std::size_t{n});
 }
 
-void Player::SetPixel(const Params& p) {
+void Renderer::SetPixel(const Params& p) {
   const Point q = Device(p.I16(3), p.I16(2));
   SetColour(FromColorRef(p.U32(0)));
   cairo_rectangle(Cairo(), q.x, q.y, 1, 1);
@@ -286,11 +286,11 @@ void Player::SetPixel(const Params& p) {
 }
 
 // rop, h, w, y, x
-void Player::PatBlt(const Params& p) {
+void Renderer::PatBlt(const Params& p) {
   PatBlt(p.U32(0), Box(p.I16(5), p.I16(4), p.I16(5) + p.I16(3), p.I16(4) + p.I16(2)));
 }
 
-void Player::PatBlt(std::uint32_t rop, Rect r) {
+void Renderer::PatBlt(std::uint32_t rop, Rect r) {
   Charge(r);
   cairo_new_path(Cairo());
   cairo_rectangle(Cairo(), r.left, r.top, r.Width(), r.Height());
@@ -304,4 +304,4 @@ void Player::PatBlt(std::uint32_t rop, Rect r) {
   cairo_new_path(Cairo());
 }
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

@@ -5,11 +5,11 @@
 #include <initializer_list>
 #include <iterator>
 
-#include "pictures/metafile/metafile_player.h"
-#include "pictures/metafile/player.h"
+#include "pictures/metafile/render_metafile.h"
+#include "pictures/metafile/renderer.h"
 #include "text/utf8.h"
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
 std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
   static constexpr char16_t kHigh[32] = {
@@ -19,14 +19,11 @@ std::string Utf8FromAnsi(std::span<const std::uint8_t> text) {
   std::string out;
   for (std::uint8_t byte : text) {
     if (byte == 0) break;
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+    text::AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
   }
   return out;
 }
 
-}  // namespace tessarin::metafile::detail
-
-namespace tessarin::metafile {
 namespace {
 
 constexpr const char* kFamilies[] = {"sans-serif", "serif", "monospace"};
@@ -62,9 +59,8 @@ std::size_t FamilyOf(const std::string& face) {
 }  // namespace
 
 void PrepareFonts() {
-  const detail::Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8),
-                                detail::SurfaceFree());
-  const detail::Context context(cairo_create(surface.get()));
+  const Surface surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8), SurfaceFree());
+  const Context context(cairo_create(surface.get()));
   cairo_t* cr = context.get();
   for (std::size_t family = 0; family < std::size(kFamilies); ++family) {
     for (bool bold : {false, true}) {
@@ -76,11 +72,7 @@ void PrepareFonts() {
   }
 }
 
-}  // namespace tessarin::metafile
-
-namespace tessarin::metafile::detail {
-
-void Player::SelectFont() {
+void Renderer::SelectFont() {
   const Font& f = state_.font;
   cairo_set_font_face(Cairo(), KeptFace(FamilyOf(f.face), f.weight >= kBoldWeight));
   // A negative height is the em size, a positive one the cell height.
@@ -103,8 +95,8 @@ void Player::SelectFont() {
 
 // Where `text` goes from its device reference point by the text alignment;
 // `advances` (device pixels, may be empty) give its width when there are any.
-Player::TextPlacement Player::PlaceText(Point reference, const std::string& text,
-                                        const std::vector<double>& advances) {
+Renderer::TextPlacement Renderer::PlaceText(Point reference, const std::string& text,
+                                            const std::vector<double>& advances) {
   SelectFont();
   TextPlacement place{reference, reference.x, reference.y, 0, {}};
   cairo_font_extents(Cairo(), &place.font);
@@ -129,9 +121,9 @@ Player::TextPlacement Player::PlaceText(Point reference, const std::string& text
 
 // Draws placed text: its opaque rectangle (and clip), its background, then
 // its characters, each at its advance when there are any.
-void Player::DrawText(const TextPlacement& place, const std::string& text,
-                      std::span<const std::uint8_t> ansi, const std::vector<double>& advances,
-                      std::optional<Rect> opaque, bool clip) {
+void Renderer::DrawText(const TextPlacement& place, const std::string& text,
+                        std::span<const std::uint8_t> ansi, const std::vector<double>& advances,
+                        std::optional<Rect> opaque, bool clip) {
   const cairo_font_extents_t& fe = place.font;
   cairo_save(Cairo());
   if (opaque) {
@@ -174,8 +166,9 @@ void Player::DrawText(const TextPlacement& place, const std::string& text,
 // A text record's text at logical (x, y), or at the current position, which
 // it then moves past the text, when the alignment says so: placed, paid for,
 // drawn.
-void Player::ShowText(double x, double y, std::span<const std::uint8_t> ansi,
-                      const std::vector<double>& advances, std::optional<Rect> opaque, bool clip) {
+void Renderer::ShowText(double x, double y, std::span<const std::uint8_t> ansi,
+                        const std::vector<double>& advances, std::optional<Rect> opaque,
+                        bool clip) {
   const bool updatesPosition = state_.textAlign & text_align::kUpdatesPosition;
   if (updatesPosition) x = state_.x, y = state_.y;
   const std::string text = Utf8FromAnsi(ansi);
@@ -192,7 +185,7 @@ void Player::ShowText(double x, double y, std::span<const std::uint8_t> ansi,
 // Glyphs are filled as outlines rather than shown: Cairo would keep an image
 // of every glyph shown, at its size, in caches that outlive the drawing (a
 // few dozen glyphs 2,000 pixels high held hundreds of MiB across pictures).
-void Player::FillText(const char* text) {
+void Renderer::FillText(const char* text) {
   cairo_text_path(Cairo(), text);
   cairo_fill(Cairo());
 }
@@ -200,8 +193,8 @@ void Player::FillText(const char* text) {
 // Every glyph drawn costs its own box (the font's widest advance by its
 // height), wherever the pen puts it: glyphs drawn over one another cost each
 // time, although the text's box stays small.
-void Player::ChargeGlyphs(double left, double baseline, double width, std::size_t count,
-                          const std::vector<double>& advances) {
+void Renderer::ChargeGlyphs(double left, double baseline, double width, std::size_t count,
+                            const std::vector<double>& advances) {
   cairo_font_extents_t fe;
   cairo_font_extents(Cairo(), &fe);
   const double glyphWidth = std::max(fe.max_x_advance, 1.0), glyphHeight = fe.ascent + fe.descent;
@@ -217,14 +210,14 @@ void Player::ChargeGlyphs(double left, double baseline, double width, std::size_
   }
 }
 
-void Player::TextOut(const Params& p) {
+void Renderer::TextOut(const Params& p) {
   const std::size_t count = p.U16(0);
   const std::size_t words = (count + 1) / 2;
   const auto ansi = p.Bytes(1, count);
   ShowText(p.I16(2 + words), p.I16(1 + words), ansi, {}, std::nullopt, false);
 }
 
-void Player::ExtTextOut(const Params& p) {
+void Renderer::ExtTextOut(const Params& p) {
   const double y = p.I16(0), x = p.I16(1);
   const std::size_t count = p.U16(2);
   const std::uint16_t options = p.U16(3);
@@ -245,4 +238,4 @@ void Player::ExtTextOut(const Params& p) {
   ShowText(x, y, ansi, advances, hasRect ? rect : std::nullopt, clipped);
 }
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

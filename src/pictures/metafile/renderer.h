@@ -1,8 +1,8 @@
 #pragma once
 
-// The metafile player's own declarations, shared by its files (one per
+// The metafile renderer's own declarations, shared by its files (one per
 // record family: state and objects, drawing, text, bitmaps) and seen by
-// nothing outside the player.
+// nothing outside the renderer.
 
 #include <cairo.h>
 
@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "base/little_endian.h"
-#include "pictures/metafile/metafile_player.h"
 #include "pictures/metafile/metafile_records.h"
+#include "pictures/metafile/render_metafile.h"
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kPixelsPerInch = 96;
@@ -178,22 +178,22 @@ struct Frame {
   std::size_t objectCount = 0;
 };
 
-// Plays the records onto a surface of the frame's size, one record at a time.
-class Player {
+// Draws the records onto a surface of the frame's size, one record at a time.
+class Renderer {
  public:
-  Player(const RenderRequest& request, const Frame& frame);
-  Player(const Player&) = delete;
-  Player& operator=(const Player&) = delete;
+  Renderer(const RenderRequest& request, const Frame& frame);
+  Renderer(const Renderer&) = delete;
+  Renderer& operator=(const Renderer&) = delete;
 
-  ports::Bitmap Play();
+  ports::Bitmap Render();
 
  private:
-  // What plays a record of one function, and the fewest parameter words it
+  // What draws a record of one function, and the fewest parameter words it
   // reads whatever its contents: a record shorter than that is malformed.
   struct Handler {
     RecordFunction function;
     std::size_t minWords;
-    void (*play)(Player& player, const Params& p);
+    void (*render)(Renderer& renderer, const Params& p);
   };
   // The handler of `function`; none for records that do not change the
   // picture and for unknown ones.
@@ -221,10 +221,10 @@ class Player {
     cairo_font_extents_t font;
   };
 
-  void Play(const Record& record);
+  void Render(const Record& record);
   cairo_t* Cairo() const { return context_.get(); }
 
-  // The record loop, state and objects (player_record_loop.cpp).
+  // The record loop, state and objects (renderer_record_loop.cpp).
   Point ScaleFactors() const;
   Point Device(double x, double y) const;
   double DeviceLength(double logical) const { return std::abs(logical * ScaleFactors().x); }
@@ -246,7 +246,7 @@ class Player {
   void SaveDc();
   void DeleteObject(std::uint16_t index);
 
-  // Drawing (player_drawing.cpp).
+  // Drawing (renderer_drawing.cpp).
   void SetColour(Colour c) { cairo_set_source_rgb(Cairo(), c.r, c.g, c.b); }
   static Surface HatchSurface(int hatch, Colour c);
   void SetPatternSource(const Surface& surface);
@@ -274,7 +274,7 @@ class Player {
   void PatBlt(const Params& p);
   void PatBlt(std::uint32_t rop, Rect r);
 
-  // Text (player_text.cpp).
+  // Text (renderer_text.cpp).
   void SelectFont();
   void FillText(const char* text);
   void ChargeGlyphs(double left, double baseline, double width, std::size_t count,
@@ -289,7 +289,7 @@ class Player {
   void TextOut(const Params& p);
   void ExtTextOut(const Params& p);
 
-  // Bitmaps (player_bitmaps.cpp).
+  // Bitmaps (renderer_bitmaps.cpp).
   Surface SurfaceOf(const ports::Bitmap& image);
   ports::Bitmap DecodeDib(std::span<const std::uint8_t> dib);
   void CreateDibPatternBrush(const Params& p);
@@ -313,4 +313,4 @@ class Player {
   double budget_ = 0;
 };
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "pictures/metafile/player.h"
+#include "pictures/metafile/renderer.h"
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
 namespace {
 
@@ -26,7 +26,7 @@ double DeclaredPixels(std::span<const std::uint8_t> dib) {
 // Decodes a record's DIB after paying for it: its work from the budget, and
 // its memory (BGR pixels and a surface, both held for a moment) within what
 // the picture may hold.
-ports::Bitmap Player::DecodeDib(std::span<const std::uint8_t> dib) {
+ports::Bitmap Renderer::DecodeDib(std::span<const std::uint8_t> dib) {
   const double pixels = DeclaredPixels(dib);
   if (double(heldBytes_) + pixels * (3 + 4) > double(request_.maxSurfaceBytes)) {
     throw MetafileError("the metafile holds a bitmap too large to draw in memory");
@@ -35,7 +35,7 @@ ports::Bitmap Player::DecodeDib(std::span<const std::uint8_t> dib) {
   return request_.decodeDib(dib);
 }
 
-void Player::CreateDibPatternBrush(const Params& p) {
+void Renderer::CreateDibPatternBrush(const Params& p) {
   Object o{Object::kBrush, {}, {}, {}};
   if (p.U16(0) == kBrushPattern) {  // a device-dependent bitmap: drawn solid
     o.brush.style = kBrushSolid;
@@ -47,7 +47,7 @@ void Player::CreateDibPatternBrush(const Params& p) {
 }
 
 // A surface of the bitmap's pixels, its bytes counted as held while it lives.
-Surface Player::SurfaceOf(const ports::Bitmap& image) {
+Surface Renderer::SurfaceOf(const ports::Bitmap& image) {
   if (image.width <= 0 || image.height <= 0 || image.width > kMaxCairoSide ||
       image.height > kMaxCairoSide) {
     throw MetafileError("the metafile holds a bitmap that cannot be drawn");
@@ -74,7 +74,7 @@ Surface Player::SurfaceOf(const ports::Bitmap& image) {
   return s;
 }
 
-void Player::DibRecord(RecordFunction function, const Params& p) {
+void Renderer::DibRecord(RecordFunction function, const Params& p) {
   Blit b;
   b.rop = p.U32(0);
   // Without a bitmap the record is exactly its function's counted words
@@ -117,7 +117,7 @@ void Player::DibRecord(RecordFunction function, const Params& p) {
   DrawDib(b, DecodeDib(p.From(b.dibWord)), a, far);
 }
 
-void Player::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far) {
+void Renderer::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point far) {
   const Surface surface = SurfaceOf(image);
   const double top = b.srcFromBottom ? image.height - b.srcY - std::abs(b.srcH) : b.srcY;
   cairo_save(Cairo());
@@ -135,4 +135,4 @@ void Player::DrawDib(const Blit& b, const ports::Bitmap& image, Point a, Point f
   cairo_restore(Cairo());
 }
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

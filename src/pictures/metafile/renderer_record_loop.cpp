@@ -1,4 +1,4 @@
-// The player's record loop, its mapping, work cap, object table and saved
+// The renderer's record loop, its mapping, work cap, object table and saved
 // states, and the finished picture.
 
 #include <algorithm>
@@ -7,11 +7,11 @@
 #include <iterator>
 #include <numeric>
 
-#include "pictures/metafile/player.h"
+#include "pictures/metafile/renderer.h"
 
-namespace tessarin::metafile::detail {
+namespace tessarin::pictures::metafile {
 
-Player::Player(const RenderRequest& request, const Frame& frame)
+Renderer::Renderer(const RenderRequest& request, const Frame& frame)
     : request_(request), frame_(frame), objects_(frame.objectCount) {
   // Drawn into a buffer given to Cairo (the caller's, or one of our own), so
   // that the finished pixels can be turned into BGR where they lie, without
@@ -40,11 +40,11 @@ Player::Player(const RenderRequest& request, const Frame& frame)
   budget_ = std::max(double(frame.width) * frame.height * request.workPerPixel, request.minWork);
 }
 
-ports::Bitmap Player::Play() {
+ports::Bitmap Renderer::Render() {
   RecordReader records(request_.bytes, frame_.recordsStart, frame_.recordsEnd);
   while (const auto record = records.Next()) {
     Spend(kRecordCost);
-    Play(*record);
+    Render(*record);
     if (cairo_status(Cairo()) != CAIRO_STATUS_SUCCESS) {
       throw MetafileError(std::string("the metafile cannot be drawn: ") +
                           cairo_status_to_string(cairo_status(Cairo())));
@@ -57,85 +57,97 @@ ports::Bitmap Player::Play() {
 // whatever the record holds; those its contents ask for beyond them (a
 // text's characters, a polygon's points, a bitmap) are checked as they are
 // read. Either way a record too short is malformed and stops the drawing.
-void Player::Play(const Record& record) {
+void Renderer::Render(const Record& record) {
   const Handler* handler = HandlerOf(record.function);
   if (handler == nullptr) return;  // records that do not change the picture, or unknown ones
   if (record.params.Words() < handler->minWords) Malformed();
-  handler->play(*this, record.params);
+  handler->render(*this, record.params);
 }
 
-const Player::Handler* Player::HandlerOf(RecordFunction function) {
+const Renderer::Handler* Renderer::HandlerOf(RecordFunction function) {
   using F = RecordFunction;
-  using P = Player;
   static constexpr Handler kHandlers[] = {
-      {F::kSaveDc, 0, [](P& p, const Params&) { p.SaveDc(); }},
-      {F::kCreatePalette, 0, [](P& p, const Params&) { p.Add(Object{}); }},
+      {F::kSaveDc, 0, [](Renderer& p, const Params&) { p.SaveDc(); }},
+      {F::kCreatePalette, 0, [](Renderer& p, const Params&) { p.Add(Object{}); }},
       {F::kSetBkMode, 1,
-       [](P& p, const Params& r) { p.state_.opaqueBackground = r.U16(0) == kOpaqueBackground; }},
-      {F::kSetMapMode, 1, [](P& p, const Params& r) { p.state_.map.mode = r.U16(0); }},
+       [](Renderer& p, const Params& r) {
+         p.state_.opaqueBackground = r.U16(0) == kOpaqueBackground;
+       }},
+      {F::kSetMapMode, 1, [](Renderer& p, const Params& r) { p.state_.map.mode = r.U16(0); }},
       {F::kSetPolyFillMode, 1,
-       [](P& p, const Params& r) { p.state_.winding = r.U16(0) == kWindingFill; }},
-      {F::kRestoreDc, 1, [](P& p, const Params& r) { p.RestoreDc(r.I16(0)); }},
-      {F::kSelectObject, 1, [](P& p, const Params& r) { p.Select(r.U16(0)); }},
-      {F::kSetTextAlign, 1, [](P& p, const Params& r) { p.state_.textAlign = r.U16(0); }},
+       [](Renderer& p, const Params& r) { p.state_.winding = r.U16(0) == kWindingFill; }},
+      {F::kRestoreDc, 1, [](Renderer& p, const Params& r) { p.RestoreDc(r.I16(0)); }},
+      {F::kSelectObject, 1, [](Renderer& p, const Params& r) { p.Select(r.U16(0)); }},
+      {F::kSetTextAlign, 1, [](Renderer& p, const Params& r) { p.state_.textAlign = r.U16(0); }},
       // Its device-dependent form holds nothing but its style word.
-      {F::kDibCreatePatternBrush, 1, [](P& p, const Params& r) { p.CreateDibPatternBrush(r); }},
-      {F::kDeleteObject, 1, [](P& p, const Params& r) { p.DeleteObject(r.U16(0)); }},
-      {F::kCreatePatternBrush, 0, [](P& p, const Params&) { p.Add(Object{}); }},
+      {F::kDibCreatePatternBrush, 1,
+       [](Renderer& p, const Params& r) { p.CreateDibPatternBrush(r); }},
+      {F::kDeleteObject, 1, [](Renderer& p, const Params& r) { p.DeleteObject(r.U16(0)); }},
+      {F::kCreatePatternBrush, 0, [](Renderer& p, const Params&) { p.Add(Object{}); }},
       {F::kSetBkColor, 2,
-       [](P& p, const Params& r) { p.state_.background = FromColorRef(r.U32(0)); }},
-      {F::kSetTextColor, 2, [](P& p, const Params& r) { p.state_.text = FromColorRef(r.U32(0)); }},
+       [](Renderer& p, const Params& r) { p.state_.background = FromColorRef(r.U32(0)); }},
+      {F::kSetTextColor, 2,
+       [](Renderer& p, const Params& r) { p.state_.text = FromColorRef(r.U32(0)); }},
       {F::kSetWindowOrg, 2,
-       [](P& p, const Params& r) {
+       [](Renderer& p, const Params& r) {
          p.state_.map.windowY = r.I16(0), p.state_.map.windowX = r.I16(1);
        }},
       {F::kSetWindowExt, 2,
-       [](P& p, const Params& r) {
+       [](Renderer& p, const Params& r) {
          p.state_.map.windowH = r.I16(0), p.state_.map.windowW = r.I16(1);
        }},
       {F::kSetViewportOrg, 2,
-       [](P& p, const Params& r) { p.state_.map.viewY = r.I16(0), p.state_.map.viewX = r.I16(1); }},
+       [](Renderer& p, const Params& r) {
+         p.state_.map.viewY = r.I16(0), p.state_.map.viewX = r.I16(1);
+       }},
       {F::kSetViewportExt, 2,
-       [](P& p, const Params& r) { p.state_.map.viewH = r.I16(0), p.state_.map.viewW = r.I16(1); }},
+       [](Renderer& p, const Params& r) {
+         p.state_.map.viewH = r.I16(0), p.state_.map.viewW = r.I16(1);
+       }},
       {F::kOffsetWindowOrg, 2,
-       [](P& p, const Params& r) {
+       [](Renderer& p, const Params& r) {
          p.state_.map.windowY += r.I16(0), p.state_.map.windowX += r.I16(1);
        }},
       {F::kOffsetViewportOrg, 2,
-       [](P& p, const Params& r) {
+       [](Renderer& p, const Params& r) {
          p.state_.map.viewY += r.I16(0), p.state_.map.viewX += r.I16(1);
        }},
-      {F::kLineTo, 2, [](P& p, const Params& r) { p.LineTo(r); }},
-      {F::kMoveTo, 2, [](P& p, const Params& r) { p.state_.y = r.I16(0), p.state_.x = r.I16(1); }},
-      {F::kCreatePenIndirect, 5, [](P& p, const Params& r) { p.CreatePen(r); }},
-      {F::kCreateFontIndirect, 9, [](P& p, const Params& r) { p.CreateFont(r); }},
-      {F::kCreateBrushIndirect, 3, [](P& p, const Params& r) { p.CreateBrush(r); }},
-      {F::kPolygon, 1, [](P& p, const Params& r) { p.Polygon(r); }},
-      {F::kPolyline, 1, [](P& p, const Params& r) { p.Polyline(r); }},
+      {F::kLineTo, 2, [](Renderer& p, const Params& r) { p.LineTo(r); }},
+      {F::kMoveTo, 2,
+       [](Renderer& p, const Params& r) { p.state_.y = r.I16(0), p.state_.x = r.I16(1); }},
+      {F::kCreatePenIndirect, 5, [](Renderer& p, const Params& r) { p.CreatePen(r); }},
+      {F::kCreateFontIndirect, 9, [](Renderer& p, const Params& r) { p.CreateFont(r); }},
+      {F::kCreateBrushIndirect, 3, [](Renderer& p, const Params& r) { p.CreateBrush(r); }},
+      {F::kPolygon, 1, [](Renderer& p, const Params& r) { p.Polygon(r); }},
+      {F::kPolyline, 1, [](Renderer& p, const Params& r) { p.Polyline(r); }},
       {F::kScaleWindowExt, 4,
-       [](P& p, const Params& r) { ScaleExtent(p.state_.map.windowW, p.state_.map.windowH, r); }},
+       [](Renderer& p, const Params& r) {
+         ScaleExtent(p.state_.map.windowW, p.state_.map.windowH, r);
+       }},
       {F::kScaleViewportExt, 4,
-       [](P& p, const Params& r) { ScaleExtent(p.state_.map.viewW, p.state_.map.viewH, r); }},
-      {F::kIntersectClipRect, 4, [](P& p, const Params& r) { p.IntersectClip(r); }},
-      {F::kEllipse, 4, [](P& p, const Params& r) { p.Ellipse(r); }},
-      {F::kRectangle, 4, [](P& p, const Params& r) { p.Rectangle(r); }},
-      {F::kSetPixel, 4, [](P& p, const Params& r) { p.SetPixel(r); }},
-      {F::kTextOut, 3, [](P& p, const Params& r) { p.TextOut(r); }},
-      {F::kPolyPolygon, 1, [](P& p, const Params& r) { p.PolyPolygon(r); }},
-      {F::kRoundRect, 6, [](P& p, const Params& r) { p.RoundRect(r); }},
-      {F::kPatBlt, 6, [](P& p, const Params& r) { p.PatBlt(r); }},
-      {F::kCreateRegion, 0, [](P& p, const Params&) { p.Add(Object{}); }},
-      {F::kArc, 8, [](P& p, const Params& r) { p.ArcFamily(F::kArc, r); }},
-      {F::kPie, 8, [](P& p, const Params& r) { p.ArcFamily(F::kPie, r); }},
-      {F::kChord, 8, [](P& p, const Params& r) { p.ArcFamily(F::kChord, r); }},
+       [](Renderer& p, const Params& r) {
+         ScaleExtent(p.state_.map.viewW, p.state_.map.viewH, r);
+       }},
+      {F::kIntersectClipRect, 4, [](Renderer& p, const Params& r) { p.IntersectClip(r); }},
+      {F::kEllipse, 4, [](Renderer& p, const Params& r) { p.Ellipse(r); }},
+      {F::kRectangle, 4, [](Renderer& p, const Params& r) { p.Rectangle(r); }},
+      {F::kSetPixel, 4, [](Renderer& p, const Params& r) { p.SetPixel(r); }},
+      {F::kTextOut, 3, [](Renderer& p, const Params& r) { p.TextOut(r); }},
+      {F::kPolyPolygon, 1, [](Renderer& p, const Params& r) { p.PolyPolygon(r); }},
+      {F::kRoundRect, 6, [](Renderer& p, const Params& r) { p.RoundRect(r); }},
+      {F::kPatBlt, 6, [](Renderer& p, const Params& r) { p.PatBlt(r); }},
+      {F::kCreateRegion, 0, [](Renderer& p, const Params&) { p.Add(Object{}); }},
+      {F::kArc, 8, [](Renderer& p, const Params& r) { p.ArcFamily(F::kArc, r); }},
+      {F::kPie, 8, [](Renderer& p, const Params& r) { p.ArcFamily(F::kPie, r); }},
+      {F::kChord, 8, [](Renderer& p, const Params& r) { p.ArcFamily(F::kChord, r); }},
       // Without a bitmap the DIB records are exactly their counted words long.
       {F::kDibBitBlt, CountedWords(F::kDibBitBlt),
-       [](P& p, const Params& r) { p.DibRecord(F::kDibBitBlt, r); }},
-      {F::kExtTextOut, 4, [](P& p, const Params& r) { p.ExtTextOut(r); }},
+       [](Renderer& p, const Params& r) { p.DibRecord(F::kDibBitBlt, r); }},
+      {F::kExtTextOut, 4, [](Renderer& p, const Params& r) { p.ExtTextOut(r); }},
       {F::kDibStretchBlt, CountedWords(F::kDibStretchBlt),
-       [](P& p, const Params& r) { p.DibRecord(F::kDibStretchBlt, r); }},
-      {F::kSetDibToDev, 9, [](P& p, const Params& r) { p.DibRecord(F::kSetDibToDev, r); }},
-      {F::kStretchDib, 11, [](P& p, const Params& r) { p.DibRecord(F::kStretchDib, r); }},
+       [](Renderer& p, const Params& r) { p.DibRecord(F::kDibStretchBlt, r); }},
+      {F::kSetDibToDev, 9, [](Renderer& p, const Params& r) { p.DibRecord(F::kSetDibToDev, r); }},
+      {F::kStretchDib, 11, [](Renderer& p, const Params& r) { p.DibRecord(F::kStretchDib, r); }},
   };
   static_assert(
       std::is_sorted(std::begin(kHandlers), std::end(kHandlers),
@@ -148,7 +160,7 @@ const Player::Handler* Player::HandlerOf(RecordFunction function) {
 
 // ---- mapping ----
 
-Point Player::ScaleFactors() const {
+Point Renderer::ScaleFactors() const {
   const Mapping& m = state_.map;
   switch (m.mode) {
     case kLoMetric:
@@ -175,24 +187,24 @@ Point Player::ScaleFactors() const {
 }
 
 // Device pixel (rounded, as GDI does) of a logical point.
-Point Player::Device(double x, double y) const {
+Point Renderer::Device(double x, double y) const {
   const Point s = ScaleFactors();
   const Mapping& m = state_.map;
   return {std::round((x - m.windowX) * s.x + m.viewX), std::round((y - m.windowY) * s.y + m.viewY)};
 }
 
 // The device rectangle of two logical corners, ordered.
-Player::Rect Player::Box(double x0, double y0, double x1, double y1) const {
+Renderer::Rect Renderer::Box(double x0, double y0, double x1, double y1) const {
   const Point a = Device(x0, y0), b = Device(x1, y1);
   return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 // Rectangles in records come as bottom, right, top, left from `word`.
-Player::Rect Player::RecordBox(const Params& p, std::size_t word) const {
+Renderer::Rect Renderer::RecordBox(const Params& p, std::size_t word) const {
   return Box(p.I16(word + 3), p.I16(word + 2), p.I16(word + 1), p.I16(word));
 }
 
-void Player::ScaleExtent(double& w, double& h, const Params& p) {
+void Renderer::ScaleExtent(double& w, double& h, const Params& p) {
   const int yDen = p.I16(0), yNum = p.I16(1), xDen = p.I16(2), xNum = p.I16(3);
   if (xDen) w = w * xNum / xDen;
   if (yDen) h = h * yNum / yDen;
@@ -200,7 +212,7 @@ void Player::ScaleExtent(double& w, double& h, const Params& p) {
 
 // ---- work cap ----
 
-void Player::Spend(double units) {
+void Renderer::Spend(double units) {
   // Compared this way round, a cost that is not a number fails too.
   if (!(units <= budget_)) throw MetafileError("the metafile takes too long to draw");
   budget_ -= units;
@@ -208,7 +220,7 @@ void Player::Spend(double units) {
 
 // The frame pixels a device rectangle covers (at least one); a rectangle
 // with a coordinate that is not a number may cover any of them.
-double Player::CoveredPixels(Rect r) const {
+double Renderer::CoveredPixels(Rect r) const {
   const double width = frame_.width, height = frame_.height;
   if (std::isnan(r.left) || std::isnan(r.top) || std::isnan(r.right) || std::isnan(r.bottom)) {
     return width * height;
@@ -218,24 +230,24 @@ double Player::CoveredPixels(Rect r) const {
   return std::max(w, 1.0) * std::max(h, 1.0);
 }
 
-void Player::Charge(Rect r) { Spend(CoveredPixels(r) + kShapeCost); }
+void Renderer::Charge(Rect r) { Spend(CoveredPixels(r) + kShapeCost); }
 
 // ---- objects ----
 
-void Player::Add(Object object) {
+void Renderer::Add(Object object) {
   Spend(kObjectCost);
   if (freeSlots_.empty()) return;  // a full table: the object is lost, as when creation fails
   objects_[freeSlots_.top()] = std::move(object);
   freeSlots_.pop();
 }
 
-void Player::DeleteObject(std::uint16_t index) {
+void Renderer::DeleteObject(std::uint16_t index) {
   if (index >= objects_.size() || !objects_[index]) return;
   objects_[index].reset();
   freeSlots_.push(index);
 }
 
-void Player::Select(std::uint16_t index) {
+void Renderer::Select(std::uint16_t index) {
   if (index >= objects_.size() || !objects_[index]) return;
   const Object& o = *objects_[index];
   if (o.kind == Object::kPen) state_.pen = o.pen;
@@ -243,7 +255,7 @@ void Player::Select(std::uint16_t index) {
   if (o.kind == Object::kFont) state_.font = o.font;
 }
 
-void Player::CreatePen(const Params& p) {
+void Renderer::CreatePen(const Params& p) {
   Object o{Object::kPen, {}, {}, {}};
   o.pen.style = p.U16(0) & kPenStyleBits;
   o.pen.width = p.I16(1);
@@ -251,7 +263,7 @@ void Player::CreatePen(const Params& p) {
   Add(o);
 }
 
-void Player::CreateBrush(const Params& p) {
+void Renderer::CreateBrush(const Params& p) {
   Object o{Object::kBrush, {}, {}, {}};
   o.brush.style = p.U16(0);
   o.brush.colour = FromColorRef(p.U32(1));
@@ -259,7 +271,7 @@ void Player::CreateBrush(const Params& p) {
   Add(o);
 }
 
-void Player::CreateFont(const Params& p) {
+void Renderer::CreateFont(const Params& p) {
   Object o{Object::kFont, {}, {}, {}};
   o.font.height = p.I16(0);
   o.font.escapement = p.I16(2);
@@ -271,7 +283,7 @@ void Player::CreateFont(const Params& p) {
   Add(o);
 }
 
-void Player::SaveDc() {
+void Renderer::SaveDc() {
   // Beyond the cap SaveDC fails, as when GDI runs out of memory; RestoreDC
   // then goes back as far as there are.
   if (saved_.size() >= request_.maxSavedStates) return;
@@ -280,7 +292,7 @@ void Player::SaveDc() {
   cairo_save(Cairo());
 }
 
-void Player::RestoreDc(int which) {
+void Renderer::RestoreDc(int which) {
   // Negative: that many levels back; positive: the level of that number.
   std::size_t target = which < 0 ? saved_.size() - std::min<std::size_t>(saved_.size(), -which)
                                  : std::min<std::size_t>(saved_.size(), std::max(which, 1) - 1);
@@ -291,7 +303,7 @@ void Player::RestoreDc(int which) {
   }
 }
 
-void Player::IntersectClip(const Params& p) {
+void Renderer::IntersectClip(const Params& p) {
   const Rect r = RecordBox(p, 0);
   cairo_new_path(Cairo());
   cairo_rectangle(Cairo(), r.left, r.top, r.Width(), r.Height());
@@ -300,7 +312,7 @@ void Player::IntersectClip(const Params& p) {
 
 // ---- result ----
 
-ports::Bitmap Player::Pixels() {
+ports::Bitmap Renderer::Pixels() {
   context_.reset();
   surface_.reset();
   // ARGB32 rows are packed (4 bytes a pixel), so each BGR pixel is written at
@@ -320,4 +332,4 @@ ports::Bitmap Player::Pixels() {
   return ports::Bitmap{frame_.width, frame_.height, std::move(ownPixels_)};
 }
 
-}  // namespace tessarin::metafile::detail
+}  // namespace tessarin::pictures::metafile

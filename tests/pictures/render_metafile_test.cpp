@@ -1,4 +1,4 @@
-#include "pictures/metafile/metafile_player.h"
+#include "pictures/metafile/render_metafile.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "support/metafile_builder.h"
 #include "support/picture_files.h"
 
-namespace tessarin::metafile {
+namespace tessarin::pictures::metafile {
 namespace {
 
 using testing::ColorRef;
@@ -76,7 +76,7 @@ ports::Bitmap DecodeTestDib(std::span<const std::uint8_t> dib) {
 // With 64 MiB for the drawing and the program's caps.
 RenderRequest Request(std::span<const std::uint8_t> bytes,
                       decltype(RenderRequest::decodeDib) decodeDib = DecodeTestDib) {
-  const pictures::DecodeLimits limits;
+  const limits::DecodeLimits limits;
   return {bytes,
           std::uint64_t{64} << 20,
           std::move(decodeDib),
@@ -84,7 +84,7 @@ RenderRequest Request(std::span<const std::uint8_t> bytes,
           limits.metafileMinWork,
           limits.metafileMaxSavedStates,
           limits.metafileMaxFontPixels,
-          {}};  // the player's own memory
+          {}};  // the renderer's own memory
 }
 
 ports::Bitmap Render(const MetafileBuilder& builder) {
@@ -121,7 +121,7 @@ MetafileBuilder& PenAndBrush(MetafileBuilder& b, Rgb pen, Rgb brush, int penStyl
 
 Rgb At(const ports::Bitmap& image, int x, int y) { return testing::PixelOf(image, x, y); }
 
-TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
+TEST(RenderMetafile, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
   MetafileBuilder placeable;
   placeable.Placeable(-100, 50, 620, 410, 720);  // 1 x 0.5 inch
   const ports::Bitmap a = Render(placeable);
@@ -140,7 +140,7 @@ TEST(MetafilePlayer, SizeIsThePlaceableFrameAt96PixelsPerInchOrTheWindow) {
   EXPECT_EQ(At(b, 69, 29), kRed);
 }
 
-TEST(MetafilePlayer, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
+TEST(RenderMetafile, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
   MetafileBuilder b = Pixels();
   PenAndBrush(b, kRed, kBlue)
       .Record(kRectangle, {20, 30, 2, 2})         // bottom, right, top, left
@@ -165,7 +165,7 @@ TEST(MetafilePlayer, FillsEveryClosedShapeWithTheBrushAndOutlinesItWithThePen) {
   EXPECT_EQ(At(image, 58, 70), kBlack);  // right of it, still inside the ellipse
 }
 
-TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
+TEST(RenderMetafile, PolyPolygonFollowsTheFillMode) {
   for (int mode : {1, 2}) {  // ALTERNATE, WINDING
     MetafileBuilder b = Pixels();
     PenAndBrush(b, kBlue, kGreen, 5)  // PS_NULL: fill only
@@ -179,7 +179,7 @@ TEST(MetafilePlayer, PolyPolygonFollowsTheFillMode) {
   }
 }
 
-TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
+TEST(RenderMetafile, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
   MetafileBuilder b = Pixels();
   auto hatched = std::vector<std::int32_t>{2};  // BS_HATCHED
   for (auto w : ColorRef(255, 255, 0)) hatched.push_back(w);
@@ -208,7 +208,7 @@ TEST(MetafilePlayer, HatchedBrushDrawsItsLinesOverTheBackgroundColour) {
   EXPECT_EQ(At(transparent, 51, 51), kBlack);
 }
 
-TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
+TEST(RenderMetafile, WindowAndViewportAndMapModesPlaceTheDrawing) {
   // Anisotropic: a 10 x 10 window over the whole 100 x 80 frame.
   MetafileBuilder scaled;
   scaled.Placeable(0, 0, 1500, 1200, 1440)
@@ -232,7 +232,7 @@ TEST(MetafilePlayer, WindowAndViewportAndMapModesPlaceTheDrawing) {
   EXPECT_EQ(At(b, 50, 70), kBlack);  // 48 pixels across is the right
 }
 
-TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
+TEST(RenderMetafile, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
   MetafileBuilder b = Pixels();
   b.Record(kCreatePen, {5, 0, 0, 0, 0}).Record(kSelectObject, {0});
   b.Record(kCreateBrush, SolidBrush(kRed))       // object 1
@@ -257,7 +257,7 @@ TEST(MetafilePlayer, SaveRestoreSelectAndDeleteKeepTheRightObjects) {
   EXPECT_EQ(At(image, 35, 5), kGreen);
 }
 
-TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
+TEST(RenderMetafile, LinesPolylinesAndArcsUseThePen) {
   MetafileBuilder b = Pixels();
   PenAndBrush(b, kYellow, kBlue)
       .Record(kMoveTo, {5, 0})
@@ -275,7 +275,7 @@ TEST(MetafilePlayer, LinesPolylinesAndArcsUseThePen) {
   EXPECT_EQ(At(image, 60, 60), kBlack);   // nor filled
 }
 
-TEST(MetafilePlayer, OnlyAOnePixelPenIsDashed) {
+TEST(RenderMetafile, OnlyAOnePixelPenIsDashed) {
   for (int width : {1, 3}) {
     MetafileBuilder b = Pixels();
     b.Record(kCreatePen, {1, width, 0, 0xFFFF, 0x00FF})
@@ -295,7 +295,7 @@ int CountColour(const ports::Bitmap& image, Rgb colour, int x0, int y0, int x1, 
   return n;
 }
 
-TEST(MetafilePlayer, TextIsDrawnInTheTextColourOnItsBackground) {
+TEST(RenderMetafile, TextIsDrawnInTheTextColourOnItsBackground) {
   MetafileBuilder b = Pixels();
   std::vector<std::uint8_t> face = {'D', 'e', 'j', 'a', 'V', 'u', ' ', 'S', 'a', 'n', 's', 0};
   b.WithBytes(kCreateFont, {-20, 0, 0, 0, 700, 0, 0, 0, 0}, face)
@@ -314,7 +314,7 @@ TEST(MetafilePlayer, TextIsDrawnInTheTextColourOnItsBackground) {
   EXPECT_EQ(CountColour(image, kBlue, 0, 31, 100, 44), 0);
 }
 
-TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
+TEST(RenderMetafile, BitmapRecordsCopyAndStretchTheirPixels) {
   // 2 x 2 DIB: top row red, green; bottom row blue, white.
   const auto dib = testing::Dib24(2, 2, {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255});
   const std::int32_t srcCopy[] = {0x0020, 0x00CC};
@@ -339,7 +339,7 @@ TEST(MetafilePlayer, BitmapRecordsCopyAndStretchTheirPixels) {
   EXPECT_EQ(At(image, 5, 45), kGreen);  // source (1, 1) from the bottom is the top right
 }
 
-TEST(MetafilePlayer, MalformedTruncatedOversizedAndEndlessFilesFail) {
+TEST(RenderMetafile, MalformedTruncatedOversizedAndEndlessFilesFail) {
   auto fails = [](std::vector<std::uint8_t> bytes, const std::string& words) {
     const RenderRequest request = Request(bytes);
     try {
@@ -424,7 +424,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Bitmaps cost before they are decoded: one that copies nothing is never
 // decoded, one beyond the memory left is refused unread.
-TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
+TEST(RenderMetafile, BitmapsArePaidForBeforeTheyAreDecoded) {
   int decoded = 0;
   auto counting = [&decoded](std::span<const std::uint8_t> dib) {
     ++decoded;
@@ -450,7 +450,7 @@ TEST(MetafilePlayer, BitmapsArePaidForBeforeTheyAreDecoded) {
 }
 
 // A mapping that makes coordinates infinite or not a number still pays.
-TEST(MetafilePlayer, WorkStaysCountedWhateverTheMapping) {
+TEST(RenderMetafile, WorkStaysCountedWhateverTheMapping) {
   MetafileBuilder endless = Pixels();
   PenAndBrush(endless, kRed, kRed).Record(kSaveDc, {});
   for (int i = 0; i < 70; ++i) endless.Record(0x0412, {1, 0, 1, 32767});  // ScaleViewportExt
@@ -462,7 +462,7 @@ TEST(MetafilePlayer, WorkStaysCountedWhateverTheMapping) {
 
 // Saved states beyond the depth cap are not kept, as when GDI runs out of
 // memory: a RestoreDC goes back to the last state that was kept.
-TEST(MetafilePlayer, SavedStatesBeyondTheDepthCapAreNotKept) {
+TEST(RenderMetafile, SavedStatesBeyondTheDepthCapAreNotKept) {
   // `greenSaves` saves with the green brush, one with the blue, then red is
   // selected: RestoreDC brings back blue if that save was kept, else green.
   const auto restoredBrush = [](int greenSaves) {
@@ -476,7 +476,7 @@ TEST(MetafilePlayer, SavedStatesBeyondTheDepthCapAreNotKept) {
     b.Record(kRestoreDc, {-1}).Record(kRectangle, {10, 10, 0, 0});
     return At(Render(b), 5, 5);
   };
-  const auto cap = static_cast<int>(pictures::DecodeLimits{}.metafileMaxSavedStates);
+  const auto cap = static_cast<int>(limits::DecodeLimits{}.metafileMaxSavedStates);
   EXPECT_EQ(restoredBrush(cap - 1), kBlue);  // the last save the cap keeps
   EXPECT_EQ(restoredBrush(cap), kGreen);
 }
@@ -496,7 +496,7 @@ MetafileBuilder PiledText(int count, int pixels) {
                      std::vector<std::int32_t>(std::size_t(count), 0));
 }
 
-TEST(MetafilePlayer, TextPaysForEveryGlyphItDrawsByItsSize) {
+TEST(RenderMetafile, TextPaysForEveryGlyphItDrawsByItsSize) {
   // Ten thousand glyphs over the whole frame: far past its work cap, although
   // the text's box stays one pixel wide.
   EXPECT_THROW(Render(PiledText(10000, 2048)), MetafileError);
@@ -511,7 +511,7 @@ std::int64_t ResidentKiB() {
   return -1;
 }
 
-TEST(MetafilePlayer, TextLeavesNoGlyphImagesBehindAcrossDrawings) {
+TEST(RenderMetafile, TextLeavesNoGlyphImagesBehindAcrossDrawings) {
   // Each drawing at another size: a glyph cache kept across drawings grew by
   // about 15 MiB with each.
   const std::int64_t before = ResidentKiB();
@@ -528,4 +528,4 @@ TEST(MetafilePlayer, TextLeavesNoGlyphImagesBehindAcrossDrawings) {
 }
 
 }  // namespace
-}  // namespace tessarin::metafile
+}  // namespace tessarin::pictures::metafile
