@@ -5,23 +5,12 @@
 namespace tessarin::wallpaper {
 
 void FailureOrderedPicture::ReadRows(std::uint8_t* out, int rows) {
-  try {
-    source_->ReadRows(out, rows);
-  } catch (...) {
-    finished_ = true;
-    throw;
-  }
+  FinishedIfItThrows([&] { source_->ReadRows(out, rows); });
   rowsRead_ += rows;
 }
 
 ports::LentRows FailureOrderedPicture::LendRows(int rows) {
-  ports::LentRows lent;
-  try {
-    lent = source_->LendRows(rows);
-  } catch (...) {
-    finished_ = true;
-    throw;
-  }
+  const ports::LentRows lent = FinishedIfItThrows([&] { return source_->LendRows(rows); });
   rowsRead_ += lent.count;
   return lent;
 }

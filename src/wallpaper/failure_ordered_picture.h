@@ -30,6 +30,17 @@ class FailureOrderedPicture : public ports::Picture {
   void ReadToTheEnd();
 
  private:
+  // A read that fails finishes the picture: it is never read again.
+  template <typename Read>
+  auto FinishedIfItThrows(Read read) -> decltype(read()) {
+    try {
+      return read();
+    } catch (...) {
+      finished_ = true;
+      throw;
+    }
+  }
+
   std::unique_ptr<ports::Picture> source_;
   int rowsRead_ = 0;
   bool finished_ = false;  // a block was taken or a read failed
