@@ -137,6 +137,11 @@ check "Start-menu entry" "$(listing "$start_menu" | grep -o 'Tessarin.lnk')" Tes
 check "Start-menu entry for a new wallpaper" "$(listing "$start_menu" | grep -o 'Tessarin - New Wallpaper.lnk')" \
   "Tessarin - New Wallpaper.lnk"
 check "no logon shortcut" "$(listing "$startup")" ""
+# The Uninstall.exe started may still be ending when its copy deletes it: a
+# program holding the file for three seconds stands in for it.
+wine "$driver" hold "$(wine winepath -w "$program_dir/Uninstall.exe" 2>/dev/null | tr -d '\r')" 3 \
+  >"$work/held" 2>/dev/null &
+for _ in $(seq 100); do grep -qs held "$work/held" && break; sleep 0.1; done
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
 

@@ -86,10 +86,24 @@ Section "Uninstall"
   Delete "$SMSTARTUP\Tessarin.lnk"
   Delete "$SMPROGRAMS\Tessarin.lnk"
   Delete "$SMPROGRAMS\Tessarin - New Wallpaper.lnk"
-  Delete "$INSTDIR\tessarin.exe"
+  Delete /REBOOTOK "$INSTDIR\tessarin.exe"
   Delete "$INSTDIR\README.TXT"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
+  ; The Uninstall.exe the user started hands over to a copy of itself in the
+  ; temporary folder and ends; until it has ended its file cannot be deleted,
+  ; and on a busy machine that can take a while.
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\Uninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
+    ${OrIf} $0 >= 100
+      ${ExitDo}
+    ${EndIf}
+    Sleep 100
+    IntOp $0 $0 + 1
+  ${Loop}
+  ; What is still in use (a running tessarin.exe) goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\Uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

@@ -12,6 +12,9 @@
 //   ui_driver window-close        closes the window as its close box does
 //   ui_driver wallpaper           prints the wallpaper the desktop shows
 //                                 (SystemParametersInfoW, SPI_GETDESKWALLPAPER)
+//   ui_driver hold FILE SECONDS   keeps FILE open without delete sharing, as a
+//                                 running program holds its own .exe; prints
+//                                 "held" once it does
 //
 // Each waits up to 30 seconds (or SECONDS) for its window; exit status 0 on
 // success.
@@ -174,6 +177,16 @@ int PrintWallpaper() {
   return 0;
 }
 
+int HoldFile(const wchar_t* path, int seconds) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  Print("held");
+  Sleep(static_cast<DWORD>(seconds) * 1000);
+  CloseHandle(file);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -187,9 +200,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"window-ok") return PressOk();
   if (command == L"window-close") return CloseWindow();
   if (command == L"wallpaper") return PrintWallpaper();
+  if (command == L"hold" && argc == 4) return HoldFile(argv[2], _wtoi(argv[3]));
   std::fprintf(
       stderr,
       "usage: ui_driver message | window-get | window-set T1..T7 | window-ok | window-close"
-      " | wallpaper\n");
+      " | wallpaper | hold FILE SECONDS\n");
   return 2;
 }
