@@ -46,6 +46,8 @@ Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>/dev/n
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
+# The host's own menus and file types, where Wine would mirror the shortcuts.
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 new_wine_prefix
 
 unix_path() { wine winepath -u "$(wine cmd /c echo "$1" 2>/dev/null | tr -d '\r')" 2>/dev/null; }
@@ -144,5 +146,8 @@ wine "$driver" hold "$(wine winepath -w "$program_dir/Uninstall.exe" 2>/dev/null
 for _ in $(seq 100); do grep -qs held "$work/held" && break; sleep 0.1; done
 uninstall_silently
 check "program folder gone" "$([ -e "$program_dir" ] && echo present)" ""
+
+echo "--- the host's menus"
+check "no entries left" "$(cd "$work" && find data config -mindepth 1 2>/dev/null)" ""
 
 finish_checks

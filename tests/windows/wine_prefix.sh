@@ -8,8 +8,10 @@ export WINEDEBUG=-all
 # character set: the tests' non-ASCII names need a UTF-8 one, whatever the
 # caller's (every Debian system has C.UTF-8).
 export LC_ALL=C.UTF-8
-# No Mono or Gecko installer: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer: nothing here needs them. No menu builder: it
+# mirrors every shortcut into the host's menus, where the entries would
+# outlive the test's prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 PATH="$PATH:/usr/lib/wine"
 
 new_wine_prefix() {
