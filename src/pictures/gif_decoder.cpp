@@ -68,9 +68,8 @@ class GifDecoder : public RowDecoder {
     PaintLine(out, width_);
   }
 
-  std::unique_ptr<ports::Picture> DecodeWhole() override {
+  std::unique_ptr<ports::Picture> DecodeWhole(held::HeldMemory held) override {
     const GifImageDesc& image = gif_->Image;
-    held::HeldMemory held = HoldWholeDecode(Path(), width_, height_, ports::kBytesPerPixel, setup_);
     ports::Bitmap picture = BlankImage(Path(), width_, height_, setup_.limits);
     const std::size_t stride = static_cast<std::size_t>(width_) * 3;
     static constexpr int kStart[] = {0, 4, 2, 1};

@@ -67,9 +67,9 @@ class PngDecoder : public RowDecoder {
 
   // Decoded into one buffer and turned into BGR where it lies (a BGR pixel
   // is never longer than the decoded one), so the picture is held once.
-  std::unique_ptr<ports::Picture> DecodeWhole() override {
-    held::HeldMemory held =
-        HoldWholeDecode(file_->Path(), Width(), Height(), static_cast<int>(PixelBytes()), setup_);
+  int WholeDecodePixelBytes() const override { return static_cast<int>(PixelBytes()); }
+
+  std::unique_ptr<ports::Picture> DecodeWhole(held::HeldMemory held) override {
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(Width()) * Height() * PixelBytes());
     Check(spng_decode_image(ctx_.get(), pixels.data(), pixels.size(), Format(), SPNG_DECODE_TRNS));
     CheckEnd();

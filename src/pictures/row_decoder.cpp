@@ -40,6 +40,36 @@ class StreamedPicture : public ports::Picture {
   held::HeldMemory blockMemory_;
 };
 
+// An interlaced picture, decoded whole when first read, not when opened: its
+// header is known at once, and a picture decoded apart (a block asked for
+// ahead) decodes while the reader gets on with the other picture. Its memory
+// is held when it is opened, so that one too large is refused then.
+class DecodedWhenRead : public ports::Picture {
+ public:
+  DecodedWhenRead(std::unique_ptr<RowDecoder> decoder, DecodeSetup& setup)
+      : decoder_(std::move(decoder)),
+        held_(HoldWholeDecode(decoder_->Path(), decoder_->Width(), decoder_->Height(),
+                              decoder_->WholeDecodePixelBytes(), setup)) {}
+  int Width() const override { return decoder_->Width(); }
+  int Height() const override { return decoder_->Height(); }
+  ports::RowOrder Order() const override { return ports::RowOrder::TopDown; }
+  void ReadRows(std::uint8_t* out, int rows) override { Whole().ReadRows(out, rows); }
+  ports::Bitmap ReadTopLeft(int width, int height) override {
+    return Whole().ReadTopLeft(width, height);
+  }
+  ports::LentRows LendRows(int rows) override { return Whole().LendRows(rows); }
+
+ private:
+  ports::Picture& Whole() {
+    if (!whole_) whole_ = decoder_->DecodeWhole(std::move(held_));
+    return *whole_;
+  }
+
+  std::unique_ptr<RowDecoder> decoder_;
+  held::HeldMemory held_;
+  std::unique_ptr<ports::Picture> whole_;
+};
+
 }  // namespace
 
 std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) noexcept {
@@ -54,7 +84,7 @@ std::optional<std::size_t> SequentialInput::Read(std::span<std::uint8_t> out) no
 
 std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder,
                                               DecodeSetup& setup) {
-  if (decoder->Interlaced()) return decoder->DecodeWhole();
+  if (decoder->Interlaced()) return std::make_unique<DecodedWhenRead>(std::move(decoder), setup);
   return std::make_unique<StreamedPicture>(std::move(decoder), setup);
 }
 

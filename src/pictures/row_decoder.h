@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pictures/decode_setup.h"
+#include "pictures/held/memory_allowance.h"
 #include "ports/files.h"
 #include "ports/pictures.h"
 
@@ -45,13 +46,16 @@ class RowDecoder {
   // The next row as BGR (Width() * 3 bytes); called at most Height() times.
   virtual void ReadRow(std::uint8_t* bgr) = 0;
 
-  // The whole picture as a source (instead of StartRows and ReadRow), its
-  // memory held from the allowance (held/memory_allowance.h) while it lives.
-  virtual std::unique_ptr<ports::Picture> DecodeWhole() = 0;
+  // Bytes a pixel takes while the whole picture is decoded.
+  virtual int WholeDecodePixelBytes() const { return ports::kBytesPerPixel; }
+  // The whole picture as a source (instead of StartRows and ReadRow), in the
+  // memory `held` holds from the allowance (held/memory_allowance.h): the
+  // picture keeps it while it lives.
+  virtual std::unique_ptr<ports::Picture> DecodeWhole(held::HeldMemory held) = 0;
 };
 
-// The decoder as a picture: decoded whole when interlaced, else streamed row
-// by row, its rows counted against its height.
+// The decoder as a picture: decoded whole when interlaced (on its first
+// read), else streamed row by row, its rows counted against its height.
 std::unique_ptr<ports::Picture> OpenAsPicture(std::unique_ptr<RowDecoder> decoder,
                                               DecodeSetup& setup);
 

@@ -104,6 +104,20 @@ TEST(GifDecoder, TopLeftBlockOfStreamedAndWholeImages) {
   }
 }
 
+// An interlaced image is decoded on its first read, not when opened: its
+// header is known at once (its block, asked for ahead, decodes meanwhile in
+// a decoder process), its damage found when it is read.
+TEST(GifDecoder, AnInterlacedImageIsDecodedWhenFirstRead) {
+  testing::GifOptions options;
+  options.interlaced = true;
+  const Bytes good = testing::EncodeGif(16, 16, Indexes(16, 16), kPalette, options);
+  std::unique_ptr<ports::Picture> source;
+  ASSERT_NO_THROW(source = OpenGif(testing::InMemory(Bytes(good.begin(), good.end() - 8)),
+                                   testing::ProgramDecoding()));
+  EXPECT_EQ(source->Width(), 16);
+  EXPECT_THROW(source->ReadTopLeft(4, 4), Failure);
+}
+
 TEST(GifDecoder, TruncatedFlippedAndOversizedFilesFailCleanly) {
   const Bytes good = testing::EncodeGif(16, 16, Indexes(16, 16), kPalette);
   for (std::size_t size = 0; size < good.size() - 1; size += 3) {
