@@ -14,13 +14,15 @@ void ComposeFourKCanvas(benchmark::State& state) {
   tessarin::testing::TemporaryFolder folder;
   const tessarin::ports::Bitmap canvasImage = tessarin::testing::PatternImage(3840, 2160, 1);
   const tessarin::ports::Bitmap block = tessarin::testing::PatternImage(800, 600, 2);
-  const auto placement = tessarin::wallpaper::PlaceBlock(100, 100, 800, 600, {800, 600}, {3840, 2160});
+  const auto placement =
+      tessarin::wallpaper::PlaceBlock(100, 100, 800, 600, {800, 600}, {3840, 2160});
   const auto layout = *tessarin::wallpaper::BmpLayout::For(3840, 2160);
   tessarin::linux_platform::LinuxFiles files;
   for (auto _ : state) {
     tessarin::pictures::held::HeldPicture canvas(canvasImage, "canvas.bmp");
     auto output = files.CreateReplacement(folder / "out.bmp", layout.FileSize());
-    tessarin::wallpaper::ComposeInto(canvas, block, "inset.bmp", placement, layout, *output);
+    tessarin::wallpaper::ComposeInto(
+        canvas, [&] { return block; }, "inset.bmp", placement, layout, *output);
     output->Commit();
   }
 }

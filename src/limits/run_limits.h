@@ -26,6 +26,10 @@ inline constexpr std::uint64_t kMaxWallpaperBytes = std::uint64_t{256} << 20;
 // write is worth its system call, small enough to stay in the caches.
 inline constexpr std::size_t kOutputStripBytes = 256 * 1024;
 
+// Canvas rows the inset's block lands on may be held aside, up to this much,
+// while the rows after them are written and the block is still decoding.
+inline constexpr std::size_t kHeldForTheBlockBytes = 4 << 20;
+
 // Every desktop tool call and every child's work (linux/desktops/) is cut off
 // after this long: a hung settings service must not hold the run.
 inline constexpr std::chrono::milliseconds kToolTimeLimit{2000};

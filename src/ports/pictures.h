@@ -49,6 +49,11 @@ class Picture {
   // from the reader may start decoding them now, ahead of the first ReadRows.
   virtual void ReadAhead() {}
 
+  // Says that the block of this size will be read, not the rows: a picture
+  // decoded apart from the reader may start decoding it now, ahead of the
+  // ReadTopLeft with the same size.
+  virtual void AskTopLeft(int /*width*/, int /*height*/) {}
+
   // The next rows where the picture holds them, without copying them: at
   // most `rows`, at least one while any is left. None (count 0) from a
   // picture that lends no rows: the reader then reads them with ReadRows.

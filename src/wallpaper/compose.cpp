@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "base/failure.h"
@@ -43,29 +45,93 @@ void CopyBlockRow(const ports::Bitmap& block, const BlockPlacement& placement, i
               static_cast<std::size_t>(placement.width) * kBytesPerPixel);
 }
 
+// Rows of the canvas the block lands on, copied aside while the block is
+// still being decoded: the rows after them are written meanwhile.
+struct HeldStrip {
+  int firstDelivered = 0;
+  int count = 0;
+  std::vector<std::uint8_t> rows;
+};
+
+// Patches strips of canvas rows with the block and writes them where the
+// file holds them.
+class StripWriter {
+ public:
+  StripWriter(const ports::Picture& canvas, const BlockPlacement& placement,
+              const BmpLayout& layout, ports::OutputFile& output)
+      : placement_(placement),
+        layout_(layout),
+        output_(output),
+        bottomUp_(canvas.Order() == ports::RowOrder::BottomUp),
+        rowBytes_(static_cast<std::size_t>(layout.Width()) * kBytesPerPixel),
+        padding_(layout.RowStride() - rowBytes_) {}
+
+  std::size_t RowBytes() const { return rowBytes_; }
+
+  // The canvas row the `delivered`th row delivered is.
+  int CanvasRow(int delivered) const {
+    return bottomUp_ ? layout_.Height() - 1 - delivered : delivered;
+  }
+
+  bool MeetsTheBlock(int firstDelivered, int count) const {
+    const int top = std::min(CanvasRow(firstDelivered), CanvasRow(firstDelivered + count - 1));
+    const int bottom = std::max(CanvasRow(firstDelivered), CanvasRow(firstDelivered + count - 1));
+    return !placement_.Empty() && top < placement_.canvasY + placement_.height &&
+           bottom >= placement_.canvasY;
+  }
+
+  // `block` may be null for a strip the block does not land on.
+  void Write(std::uint8_t* rows, int firstDelivered, int count, const ports::Bitmap* block) {
+    // The file holds the bottom row first: a top-down strip goes in reverse.
+    pieces_.clear();
+    for (int i = 0; i < count; ++i) {
+      const int slot = bottomUp_ ? i : count - 1 - i;
+      std::uint8_t* row = rows + rowBytes_ * static_cast<std::size_t>(slot);
+      if (block != nullptr) CopyBlockRow(*block, placement_, CanvasRow(firstDelivered + slot), row);
+      AddPiece(pieces_, row, rowBytes_);
+      if (padding_ > 0) AddPiece(pieces_, kRowPadding.data(), padding_);
+    }
+    const int firstInFile = bottomUp_ ? CanvasRow(firstDelivered) : firstDelivered + count - 1;
+    output_.WritePiecesAt(layout_.RowOffset(firstInFile), pieces_);
+  }
+
+ private:
+  const BlockPlacement& placement_;
+  const BmpLayout& layout_;
+  ports::OutputFile& output_;
+  const bool bottomUp_;
+  const std::size_t rowBytes_;
+  const std::size_t padding_;
+  std::vector<std::span<const std::uint8_t>> pieces_;
+};
+
 }  // namespace
 
-void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::string& insetPath,
-                 const BlockPlacement& placement, const BmpLayout& layout,
-                 ports::OutputFile& output) {
-  if (!placement.Empty() && (block.width < placement.sourceX + placement.width ||
-                             block.height < placement.sourceY + placement.height)) {
-    throw Failure::InFile(FailureKind::DamagedPicture, insetPath,
-                          "its top-left block was decoded smaller than requested");
-  }
-  const auto header = layout.Header();
-  output.WriteAt(0, header);
+void ComposeInto(ports::Picture& canvas, const std::function<ports::Bitmap()>& readBlock,
+                 const std::string& insetPath, const BlockPlacement& placement,
+                 const BmpLayout& layout, ports::OutputFile& output) {
+  std::optional<ports::Bitmap> block;
+  const auto theBlock = [&]() -> const ports::Bitmap& {
+    if (block) return *block;
+    block = readBlock();
+    if (!placement.Empty() && (block->width < placement.sourceX + placement.width ||
+                               block->height < placement.sourceY + placement.height)) {
+      throw Failure::InFile(FailureKind::DamagedPicture, insetPath,
+                            "its top-left block was decoded smaller than requested");
+    }
+    return *block;
+  };
+  output.WriteAt(0, layout.Header());
 
   const int height = layout.Height();
   const std::size_t stride = layout.RowStride();
-  const std::size_t rowBytes = static_cast<std::size_t>(layout.Width()) * kBytesPerPixel;
-  const std::size_t padding = stride - rowBytes;
   const int stripRows = static_cast<int>(std::clamp<std::size_t>(
       limits::kOutputStripBytes / stride, 1,
       std::min<std::size_t>(kMostStripRows, static_cast<std::size_t>(height))));
+  StripWriter writer(canvas, placement, layout, output);
   std::vector<std::uint8_t> copied;  // the strip of a canvas that lends no rows
-  std::vector<std::span<const std::uint8_t>> pieces;
-  const bool bottomUp = canvas.Order() == ports::RowOrder::BottomUp;
+  std::vector<HeldStrip> held;
+  std::size_t heldBytes = 0;
 
   for (int done = 0; done < height;) {
     // Patched and written where they lie: in the canvas's memory when it
@@ -73,24 +139,24 @@ void ComposeInto(ports::Picture& canvas, const ports::Bitmap& block, const std::
     ports::LentRows strip = canvas.LendRows(std::min(stripRows, height - done));
     if (strip.count == 0) {
       strip.count = std::min(stripRows, height - done);
-      copied.resize(rowBytes * static_cast<std::size_t>(strip.count));
+      copied.resize(writer.RowBytes() * static_cast<std::size_t>(strip.count));
       canvas.ReadRows(copied.data(), strip.count);
       strip.first = copied.data();
     }
-    // The file holds the bottom row first: a top-down strip goes in reverse.
-    pieces.clear();
-    for (int i = 0; i < strip.count; ++i) {
-      const int slot = bottomUp ? i : strip.count - 1 - i;
-      const int delivered = done + slot;
-      std::uint8_t* row = strip.first + rowBytes * static_cast<std::size_t>(slot);
-      CopyBlockRow(block, placement, bottomUp ? height - 1 - delivered : delivered, row);
-      AddPiece(pieces, row, rowBytes);
-      if (padding > 0) AddPiece(pieces, kRowPadding.data(), padding);
+    const std::size_t bytes = writer.RowBytes() * static_cast<std::size_t>(strip.count);
+    const bool meets = writer.MeetsTheBlock(done, strip.count);
+    if (meets && !block && done + strip.count < height &&
+        heldBytes + bytes <= limits::kHeldForTheBlockBytes) {
+      held.push_back({done, strip.count, {strip.first, strip.first + bytes}});
+      heldBytes += bytes;
+    } else {
+      writer.Write(strip.first, done, strip.count, meets ? &theBlock() : nullptr);
     }
-    const int firstInFile = bottomUp ? height - 1 - done : done + strip.count - 1;
-    output.WritePiecesAt(layout.RowOffset(firstInFile), pieces);
     done += strip.count;
   }
+  const ports::Bitmap& finalBlock = theBlock();
+  for (HeldStrip& strip : held)
+    writer.Write(strip.rows.data(), strip.firstDelivered, strip.count, &finalBlock);
 }
 
 }  // namespace tessarin::wallpaper

@@ -15,14 +15,24 @@ ports::LentRows FailureOrderedPicture::LendRows(int rows) {
   return lent;
 }
 
+void FailureOrderedPicture::AskTopLeft(int width, int height) {
+  askedBlock_.emplace(width, height);
+  if (width > 0 && height > 0) source_->AskTopLeft(width, height);
+}
+
 ports::Bitmap FailureOrderedPicture::ReadTopLeft(int width, int height) {
   finished_ = true;
   if (width <= 0 || height <= 0) return {};
-  return source_->ReadTopLeft(width, height);
+  return FinishedIfItThrows([&] { return source_->ReadTopLeft(width, height); });
 }
 
 void FailureOrderedPicture::ReadToTheEnd() {
-  if (finished_ || rowsRead_ >= Height()) return;
+  if (finished_) return;
+  if (askedBlock_) {
+    ReadTopLeft(askedBlock_->first, askedBlock_->second);
+    return;
+  }
+  if (rowsRead_ >= Height()) return;
   std::vector<std::uint8_t> row(static_cast<std::size_t>(Width()) * ports::kBytesPerPixel);
   while (rowsRead_ < Height()) ReadRows(row.data(), 1);
   finished_ = true;

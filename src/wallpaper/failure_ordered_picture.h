@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "ports/pictures.h"
 
@@ -21,13 +23,18 @@ class FailureOrderedPicture : public ports::Picture {
   // An empty block needs nothing of the picture.
   ports::Bitmap ReadTopLeft(int width, int height) override;
   void ReadAhead() override { source_->ReadAhead(); }
+  void AskTopLeft(int width, int height) override;
   ports::LentRows LendRows(int rows) override;
 
-  // Reads what the run has not yet read of the picture: the rows left, or
-  // every row when neither rows nor a block were taken. Nothing once a block
-  // was taken (that is all the run needs of it) or a read failed (a failed
-  // picture is never read again). Throws the picture's failure.
+  // Reads what the run has not yet read of the picture: the block asked for,
+  // else the rows left, or every row when neither rows nor a block were
+  // taken. Nothing once a block was taken (that is all the run needs of it)
+  // or a read failed (a failed picture is never read again). Throws the
+  // picture's failure.
   void ReadToTheEnd();
+
+  // A read of it failed.
+  bool Failed() const { return failed_; }
 
  private:
   // A read that fails finishes the picture: it is never read again.
@@ -36,14 +43,16 @@ class FailureOrderedPicture : public ports::Picture {
     try {
       return read();
     } catch (...) {
-      finished_ = true;
+      finished_ = failed_ = true;
       throw;
     }
   }
 
   std::unique_ptr<ports::Picture> source_;
   int rowsRead_ = 0;
-  bool finished_ = false;  // a block was taken or a read failed
+  std::optional<std::pair<int, int>> askedBlock_;  // its width and height
+  bool finished_ = false;                          // a block was taken or a read failed
+  bool failed_ = false;
 };
 
 }  // namespace tessarin::wallpaper

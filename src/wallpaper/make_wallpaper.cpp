@@ -47,14 +47,16 @@ void ComposeAndWrite(const ports::Platform& platform, const WallpaperRequest& re
   const std::int32_t x = ConvertAreaValue(platform, request.x, "X");
   const BlockPlacement placement = PlaceBlock(x, y, width, height, {inset.Width(), inset.Height()},
                                               {canvas.Width(), canvas.Height()});
-  // Of the inset only the part that lands on the canvas is decoded.
-  const ports::Bitmap block = placement.Empty()
-                                  ? inset.ReadTopLeft(0, 0)
-                                  : inset.ReadTopLeft(placement.sourceX + placement.width,
-                                                      placement.sourceY + placement.height);
+  // Of the inset only the part that lands on the canvas is decoded, from
+  // now on, while the output is made and the canvas's other rows written.
+  const int blockWidth = placement.Empty() ? 0 : placement.sourceX + placement.width;
+  const int blockHeight = placement.Empty() ? 0 : placement.sourceY + placement.height;
+  inset.AskTopLeft(blockWidth, blockHeight);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
-  ComposeInto(canvas, block, request.insetPath, placement, layout, *output);
+  ComposeInto(
+      canvas, [&] { return inset.ReadTopLeft(blockWidth, blockHeight); }, request.insetPath,
+      placement, layout, *output);
   output->Commit();
 }
 
@@ -79,7 +81,7 @@ WallpaperOutcome MakeWallpaper(const ports::Platform& platform, const WallpaperR
     // reported. Of the inset that is its block, or, when no block could be
     // placed (an area value that does not convert), the whole picture.
     canvas.ReadToTheEnd();
-    inset.ReadToTheEnd();
+    if (!canvas.Failed()) inset.ReadToTheEnd();
     throw;
   }
   InstallWallpaper(platform, request.outputPath);

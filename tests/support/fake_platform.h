@@ -153,9 +153,11 @@ class FakeSource : public ports::Picture {
       std::memcpy(out + rowBytes * static_cast<std::size_t>(i),
                   image_.bgr.data() + rowBytes * static_cast<std::size_t>(y), rowBytes);
     }
+    if (rowsDelivered) *rowsDelivered += rows;
   }
   ports::Bitmap ReadTopLeft(int width, int height) override {
     blocks_.emplace_back(width, height);
+    if (rowsDeliveredAtBlock) rowsDeliveredAtBlock->push_back(*rowsDelivered);
     if (damagedFrom_ && std::min(height, image_.height) > *damagedFrom_)
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
     return pictures::held::HeldPicture(image_, path_).ReadTopLeft(width, height);
@@ -173,9 +175,14 @@ class FakeSource : public ports::Picture {
       throw Failure::InFile(FailureKind::DamagedPicture, path_, "damaged data");
     next_ += count;
     *rowsLent += count;
+    if (rowsDelivered) *rowsDelivered += count;
     return {image_.bgr.data() + static_cast<std::size_t>(image_.width) * 3 * y, count};
   }
   int* rowsLent = nullptr;  // lends its rows when set, and counts them there
+  // When set: every picture's rows delivered are counted in the first, and
+  // that count is noted in the second when a block is read.
+  int* rowsDelivered = nullptr;
+  std::vector<int>* rowsDeliveredAtBlock = nullptr;
 
  private:
   std::string path_;
@@ -198,7 +205,9 @@ class FakePictures : public ports::Pictures {
   std::vector<std::pair<std::string, std::size_t>> readAhead;
   bool lendRows = false;  // the pictures lend their rows (ports::Picture::LendRows)
   int rowsLent = 0;
-  std::function<void()> whenOpening;  // may throw what a platform could
+  int rowsDelivered = 0;                  // of every picture, read or lent
+  std::vector<int> rowsDeliveredAtBlock;  // as each block was read
+  std::function<void()> whenOpening;      // may throw what a platform could
 
   std::unique_ptr<ports::Picture> Open(const std::string& path) override {
     opened.push_back(path);
@@ -212,6 +221,8 @@ class FakePictures : public ports::Pictures {
         damaged == damagedFrom.end() ? std::nullopt : std::optional(damaged->second), blocksRead,
         [this, path] { readAhead.emplace_back(path, opened.size()); });
     if (lendRows) source->rowsLent = &rowsLent;
+    source->rowsDelivered = &rowsDelivered;
+    source->rowsDeliveredAtBlock = &rowsDeliveredAtBlock;
     return source;
   }
 };

@@ -189,6 +189,72 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
   }
 }
 
+// While the inset's block is decoded, the canvas rows it lands on are held
+// aside and the others written: the block is read once every row is
+// delivered, unless the rows it lands on take more than 4 MiB (6000 pixels
+// wide), when it is read as that is reached.
+class HeldRowsTest : public MakeWallpaperTest,
+                     public ::testing::WithParamInterface<std::tuple<ports::RowOrder, int>> {};
+
+TEST_P(HeldRowsTest, TheBlockIsReadAsLateAsTheirRoomAllows) {
+  const auto [order, width] = GetParam();
+  fake.pictures.order = order;
+  fake.pictures.images["canvas.bmp"] = PatternImage(width, 1000, kCanvasTag);
+  fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
+  wallpaper::MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
+  ASSERT_EQ(fake.pictures.rowsDeliveredAtBlock.size(), 1u);
+  const int deliveredAtBlock = fake.pictures.rowsDeliveredAtBlock[0];
+  if (width < 6000) {
+    EXPECT_EQ(deliveredAtBlock, 1000);
+  } else {
+    EXPECT_GT(deliveredAtBlock, order == ports::RowOrder::TopDown ? 250 : 500);
+    EXPECT_LT(deliveredAtBlock, 1000);
+  }
+  const WrittenBmp out = Output();
+  for (const int y : {249, 250, 499, 500}) {
+    for (const int x : {6, 7, 256, 257}) {
+      const bool inside = x >= 7 && x < 257 && y >= 250 && y < 500;
+      const Bgr expected = inside ? Bgr{static_cast<std::uint8_t>(x - 7),
+                                        static_cast<std::uint8_t>(y - 250), kInsetTag}
+                                  : Bgr{static_cast<std::uint8_t>(x % 256),
+                                        static_cast<std::uint8_t>(y % 256), kCanvasTag};
+      EXPECT_EQ(out.Pixel(x, y), expected) << "at " << x << "," << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(MakeWallpaper, HeldRowsTest,
+                         ::testing::Combine(::testing::Values(ports::RowOrder::TopDown,
+                                                              ports::RowOrder::BottomUp),
+                                            ::testing::Values(300, 3000, 6000)));
+
+// Held rows change no failure's order: the canvas's (below the held rows)
+// before the inset's, the inset's before a write that failed first.
+TEST_F(MakeWallpaperTest, RowsHeldForTheBlockKeepTheFailuresOrder) {
+  struct Case {
+    std::optional<int> canvasDamagedFrom;
+    bool insetDamaged;
+    bool failWrites;
+    const char* reported;
+  };
+  for (const Case& trouble :
+       {Case{900, true, false, "canvas.bmp: "}, Case{{}, true, false, "inset.bmp: "},
+        Case{{}, true, true, "inset.bmp: "}, Case{900, true, true, "canvas.bmp: "}}) {
+    fake.pictures.images["canvas.bmp"] = PatternImage(300, 1000, kCanvasTag);
+    fake.pictures.damagedFrom.clear();
+    if (trouble.canvasDamagedFrom)
+      fake.pictures.damagedFrom["canvas.bmp"] = *trouble.canvasDamagedFrom;
+    if (trouble.insetDamaged) fake.pictures.damagedFrom["inset.bmp"] = 4;
+    fake.files.failWrites = trouble.failWrites;
+    try {
+      wallpaper::MakeWallpaper(fake.platform, Request("0", "0", "12", "8"));
+      ADD_FAILURE() << "the run went on";
+    } catch (const Failure& failure) {
+      EXPECT_THAT(failure.what(), ::testing::StartsWith(trouble.reported));
+    }
+  }
+}
+
 // Rows a canvas lends are patched and written where they lie, into the same
 // file as rows read into a strip: either row order, rows padded or not,
 // strips of many short rows.

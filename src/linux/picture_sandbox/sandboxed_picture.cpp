@@ -202,8 +202,14 @@ void SandboxedPicture::ReadAhead() {
   Send(MessageOf(StreamRows{}));
 }
 
-ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
+void SandboxedPicture::AskTopLeft(int width, int height) {
+  if (blockAsked_) return;
+  blockAsked_ = true;
   Send(MessageOf(AskBlock{width, height}));
+}
+
+ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
+  AskTopLeft(width, height);
   const std::optional<BlockFollows> block = As<BlockFollows>(Receive());
   const bool empty = width <= 0 || height <= 0;
   if (!block || block->width != (empty ? 0 : std::min(width, width_)) ||

@@ -52,6 +52,8 @@ class SandboxedPicture final : public ports::Picture {
   ports::Bitmap ReadTopLeft(int width, int height) override;
   // The decoder fills its ring from now on.
   void ReadAhead() override;
+  // The decoder decodes the block from now on.
+  void AskTopLeft(int width, int height) override;
   // The rows of the strip being read, in the ring itself (see the .cpp).
   ports::LentRows LendRows(int rows) override;
 
@@ -87,6 +89,7 @@ class SandboxedPicture final : public ports::Picture {
   int width_ = 0, height_ = 0;
   ports::RowOrder order_ = ports::RowOrder::TopDown;
   bool streaming_ = false;
+  bool blockAsked_ = false;
   int rowsRead_ = 0;
   int strip_ = -1;       // the strip being read, -1 before the first
   int stripRows_ = 0;    // rows it holds
