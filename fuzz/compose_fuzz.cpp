@@ -60,13 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tessarin::wallpaper::BlockPlacement placement = tessarin::wallpaper::PlaceBlock(
         Word(data + 2), Word(data + 4), Word(data + 6), Word(data + 8),
         {inset->Width(), inset->Height()}, {canvas->Width(), canvas->Height()});
-    const auto readBlock = [&] {
-      return placement.Empty() ? tessarin::ports::Bitmap{}
-                               : inset->ReadTopLeft(placement.sourceX + placement.width,
-                                                    placement.sourceY + placement.height);
-    };
     MemoryOutput output(layout->FileSize());
-    tessarin::wallpaper::ComposeInto(*canvas, readBlock, "inset", placement, *layout, output);
+    tessarin::wallpaper::ComposeInto(*canvas, *inset, "inset", placement, *layout, output);
   } catch (const tessarin::Failure&) {
   }
   return 0;

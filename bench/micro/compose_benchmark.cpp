@@ -21,8 +21,8 @@ void ComposeFourKCanvas(benchmark::State& state) {
   for (auto _ : state) {
     tessarin::pictures::held::HeldPicture canvas(canvasImage, "canvas.bmp");
     auto output = files.CreateReplacement(folder / "out.bmp", layout.FileSize());
-    tessarin::wallpaper::ComposeInto(
-        canvas, [&] { return block; }, "inset.bmp", placement, layout, *output);
+    tessarin::pictures::held::HeldPicture inset(block, "inset.bmp");
+    tessarin::wallpaper::ComposeInto(canvas, inset, "inset.bmp", placement, layout, *output);
     output->Commit();
   }
 }

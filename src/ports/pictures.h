@@ -54,6 +54,10 @@ class Picture {
   // ReadTopLeft with the same size.
   virtual void AskTopLeft(int /*width*/, int /*height*/) {}
 
+  // False while a picture decoded apart is still decoding the block asked
+  // for, so that ReadTopLeft would wait; else true.
+  virtual bool TopLeftReady() { return true; }
+
   // The next rows where the picture holds them, without copying them: at
   // most `rows`, at least one while any is left. None (count 0) from a
   // picture that lends no rows: the reader then reads them with ReadRows.

@@ -4,6 +4,11 @@
 
 namespace tessarin::wallpaper {
 
+struct PictureSize {
+  int width = 0;
+  int height = 0;
+};
+
 // The part of the inset's top-left block that lands on the canvas.
 struct BlockPlacement {
   int sourceX = 0;  // its top-left pixel in the inset
@@ -13,11 +18,10 @@ struct BlockPlacement {
   int width = 0;
   int height = 0;
   bool Empty() const { return width <= 0 || height <= 0; }
-};
-
-struct PictureSize {
-  int width = 0;
-  int height = 0;
+  // The inset's top-left block that holds the part: all that is decoded of it.
+  PictureSize Decoded() const {
+    return Empty() ? PictureSize{} : PictureSize{sourceX + width, sourceY + height};
+  }
 };
 
 // Places the block of `width` x `height` pixels from the inset's top-left

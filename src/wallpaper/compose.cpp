@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -107,13 +106,15 @@ class StripWriter {
 
 }  // namespace
 
-void ComposeInto(ports::Picture& canvas, const std::function<ports::Bitmap()>& readBlock,
-                 const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, ports::OutputFile& output) {
+void ComposeInto(ports::Picture& canvas, ports::Picture& inset, const std::string& insetPath,
+                 const BlockPlacement& placement, const BmpLayout& layout,
+                 ports::OutputFile& output) {
   std::optional<ports::Bitmap> block;
   const auto theBlock = [&]() -> const ports::Bitmap& {
     if (block) return *block;
-    block = readBlock();
+    // An empty block needs nothing of the inset.
+    if (placement.Empty()) return block.emplace();
+    block = inset.ReadTopLeft(placement.Decoded().width, placement.Decoded().height);
     if (!placement.Empty() && (block->width < placement.sourceX + placement.width ||
                                block->height < placement.sourceY + placement.height)) {
       throw Failure::InFile(FailureKind::DamagedPicture, insetPath,
@@ -146,7 +147,7 @@ void ComposeInto(ports::Picture& canvas, const std::function<ports::Bitmap()>& r
     const std::size_t bytes = writer.RowBytes() * static_cast<std::size_t>(strip.count);
     const bool meets = writer.MeetsTheBlock(done, strip.count);
     if (meets && !block && done + strip.count < height &&
-        heldBytes + bytes <= limits::kHeldForTheBlockBytes) {
+        heldBytes + bytes <= limits::kHeldForTheBlockBytes && !inset.TopLeftReady()) {
       held.push_back({done, strip.count, {strip.first, strip.first + bytes}});
       heldBytes += bytes;
     } else {

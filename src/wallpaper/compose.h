@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "ports/files.h"
@@ -12,14 +11,13 @@ namespace tessarin::wallpaper {
 
 // Streams the canvas into `output` as a bottom-up BMP of `layout`, a strip of
 // rows at a time, with the block's pixels copied over the rows they land on.
-// `readBlock` gives the top-left block of the inset at `insetPath`, at least
-// (sourceX + width) by (sourceY + height) pixels. It is called once, as late
-// as it can be: strips the block lands on that come before others are held
-// aside (up to limits::kHeldForTheBlockBytes) while the others are written,
-// so that the block's decoding overlaps the writing. No buffer ever holds
-// the whole canvas.
-void ComposeInto(ports::Picture& canvas, const std::function<ports::Bitmap()>& readBlock,
-                 const std::string& insetPath, const BlockPlacement& placement,
-                 const BmpLayout& layout, ports::OutputFile& output);
+// The block is the top-left block of `inset` (at `insetPath`) that
+// `placement` decodes, read once, as late as it is needed: while it is not
+// ready (still decoding apart), strips it lands on that come before others
+// are held aside (up to limits::kHeldForTheBlockBytes) and the others are
+// written. No buffer ever holds the whole canvas.
+void ComposeInto(ports::Picture& canvas, ports::Picture& inset, const std::string& insetPath,
+                 const BlockPlacement& placement, const BmpLayout& layout,
+                 ports::OutputFile& output);
 
 }  // namespace tessarin::wallpaper

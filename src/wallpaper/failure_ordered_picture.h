@@ -24,6 +24,7 @@ class FailureOrderedPicture : public ports::Picture {
   ports::Bitmap ReadTopLeft(int width, int height) override;
   void ReadAhead() override { source_->ReadAhead(); }
   void AskTopLeft(int width, int height) override;
+  bool TopLeftReady() override { return source_->TopLeftReady(); }
   ports::LentRows LendRows(int rows) override;
 
   // Reads what the run has not yet read of the picture: the block asked for,

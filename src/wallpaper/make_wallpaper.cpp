@@ -49,14 +49,10 @@ void ComposeAndWrite(const ports::Platform& platform, const WallpaperRequest& re
                                               {canvas.Width(), canvas.Height()});
   // Of the inset only the part that lands on the canvas is decoded, from
   // now on, while the output is made and the canvas's other rows written.
-  const int blockWidth = placement.Empty() ? 0 : placement.sourceX + placement.width;
-  const int blockHeight = placement.Empty() ? 0 : placement.sourceY + placement.height;
-  inset.AskTopLeft(blockWidth, blockHeight);
+  inset.AskTopLeft(placement.Decoded().width, placement.Decoded().height);
 
   const auto output = platform.files.CreateReplacement(request.outputPath, layout.FileSize());
-  ComposeInto(
-      canvas, [&] { return inset.ReadTopLeft(blockWidth, blockHeight); }, request.insetPath,
-      placement, layout, *output);
+  ComposeInto(canvas, inset, request.insetPath, placement, layout, *output);
   output->Commit();
 }
 

@@ -165,6 +165,7 @@ class FakeSource : public ports::Picture {
   void ReadAhead() override {
     if (readAhead_) readAhead_();
   }
+  bool TopLeftReady() override { return topLeftReady; }
   // When asked to, rows of the image itself: as many as asked top-down, one
   // at a time bottom-up (where the next row lies above the one before).
   ports::LentRows LendRows(int rows) override {
@@ -183,6 +184,7 @@ class FakeSource : public ports::Picture {
   // that count is noted in the second when a block is read.
   int* rowsDelivered = nullptr;
   std::vector<int>* rowsDeliveredAtBlock = nullptr;
+  bool topLeftReady = true;
 
  private:
   std::string path_;
@@ -207,6 +209,7 @@ class FakePictures : public ports::Pictures {
   int rowsLent = 0;
   int rowsDelivered = 0;                  // of every picture, read or lent
   std::vector<int> rowsDeliveredAtBlock;  // as each block was read
+  bool blocksReady = true;                // ports::Picture::TopLeftReady
   std::function<void()> whenOpening;      // may throw what a platform could
 
   std::unique_ptr<ports::Picture> Open(const std::string& path) override {
@@ -223,6 +226,7 @@ class FakePictures : public ports::Pictures {
     if (lendRows) source->rowsLent = &rowsLent;
     source->rowsDelivered = &rowsDelivered;
     source->rowsDeliveredAtBlock = &rowsDeliveredAtBlock;
+    source->topLeftReady = blocksReady;
     return source;
   }
 };

@@ -189,26 +189,30 @@ TEST_F(MakeWallpaperTest, AStripLargerThanTheCanvasAndCanvasesOfManyStripsCompos
   }
 }
 
-// While the inset's block is decoded, the canvas rows it lands on are held
-// aside and the others written: the block is read once every row is
+// While the inset's block is still decoding, the canvas rows it lands on are
+// held aside and the others written: the block is read once every row is
 // delivered, unless the rows it lands on take more than 4 MiB (6000 pixels
-// wide), when it is read as that is reached.
+// wide). A block ready at once is read at the first strip it lands on.
 class HeldRowsTest : public MakeWallpaperTest,
-                     public ::testing::WithParamInterface<std::tuple<ports::RowOrder, int>> {};
+                     public ::testing::WithParamInterface<std::tuple<ports::RowOrder, int, bool>> {
+};
 
-TEST_P(HeldRowsTest, TheBlockIsReadAsLateAsTheirRoomAllows) {
-  const auto [order, width] = GetParam();
+TEST_P(HeldRowsTest, TheBlockIsReadAsLateAsItIsNeeded) {
+  const auto [order, width, ready] = GetParam();
   fake.pictures.order = order;
+  fake.pictures.blocksReady = ready;
   fake.pictures.images["canvas.bmp"] = PatternImage(width, 1000, kCanvasTag);
   fake.pictures.images["inset.bmp"] = PatternImage(250, 250, kInsetTag);
   wallpaper::MakeWallpaper(fake.platform, Request("7", "250", "250", "250"));
   ASSERT_EQ(fake.pictures.rowsDeliveredAtBlock.size(), 1u);
   const int deliveredAtBlock = fake.pictures.rowsDeliveredAtBlock[0];
-  if (width < 6000) {
+  // Delivered before the first row the block lands on, then one strip.
+  const int before = order == ports::RowOrder::TopDown ? 250 : 500;
+  if (!ready && width < 6000) {
     EXPECT_EQ(deliveredAtBlock, 1000);
   } else {
-    EXPECT_GT(deliveredAtBlock, order == ports::RowOrder::TopDown ? 250 : 500);
-    EXPECT_LT(deliveredAtBlock, 1000);
+    EXPECT_GT(deliveredAtBlock, before);
+    EXPECT_LT(deliveredAtBlock, ready ? before + 300 : 1000);
   }
   const WrittenBmp out = Output();
   for (const int y : {249, 250, 499, 500}) {
@@ -226,7 +230,7 @@ TEST_P(HeldRowsTest, TheBlockIsReadAsLateAsTheirRoomAllows) {
 INSTANTIATE_TEST_SUITE_P(MakeWallpaper, HeldRowsTest,
                          ::testing::Combine(::testing::Values(ports::RowOrder::TopDown,
                                                               ports::RowOrder::BottomUp),
-                                            ::testing::Values(300, 3000, 6000)));
+                                            ::testing::Values(300, 3000, 6000), ::testing::Bool()));
 
 // Held rows change no failure's order: the canvas's (below the held rows)
 // before the inset's, the inset's before a write that failed first.
@@ -237,6 +241,7 @@ TEST_F(MakeWallpaperTest, RowsHeldForTheBlockKeepTheFailuresOrder) {
     bool failWrites;
     const char* reported;
   };
+  fake.pictures.blocksReady = false;
   for (const Case& trouble :
        {Case{900, true, false, "canvas.bmp: "}, Case{{}, true, false, "inset.bmp: "},
         Case{{}, true, true, "inset.bmp: "}, Case{900, true, true, "canvas.bmp: "}}) {

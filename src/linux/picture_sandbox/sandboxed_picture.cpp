@@ -208,6 +208,12 @@ void SandboxedPicture::AskTopLeft(int width, int height) {
   Send(MessageOf(AskBlock{width, height}));
 }
 
+bool SandboxedPicture::TopLeftReady() {
+  if (!blockAsked_ || ended_ || failure_) return true;
+  pollfd ready{channel_->Get(), POLLIN, 0};
+  return ::poll(&ready, 1, 0) != 0;
+}
+
 ports::Bitmap SandboxedPicture::ReadTopLeft(int width, int height) {
   AskTopLeft(width, height);
   const std::optional<BlockFollows> block = As<BlockFollows>(Receive());

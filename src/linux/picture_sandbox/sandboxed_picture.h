@@ -54,6 +54,8 @@ class SandboxedPicture final : public ports::Picture {
   void ReadAhead() override;
   // The decoder decodes the block from now on.
   void AskTopLeft(int width, int height) override;
+  // Whether the decoder has said that the block follows (or anything else).
+  bool TopLeftReady() override;
   // The rows of the strip being read, in the ring itself (see the .cpp).
   ports::LentRows LendRows(int rows) override;
 
