@@ -114,9 +114,9 @@ void ComposeInto(ports::Picture& canvas, ports::Picture& inset, const std::strin
     if (block) return *block;
     // An empty block needs nothing of the inset.
     if (placement.Empty()) return block.emplace();
-    block = inset.ReadTopLeft(placement.Decoded().width, placement.Decoded().height);
-    if (!placement.Empty() && (block->width < placement.sourceX + placement.width ||
-                               block->height < placement.sourceY + placement.height)) {
+    const PictureSize asked = placement.Decoded();
+    block = inset.ReadTopLeft(asked.width, asked.height);
+    if (block->width < asked.width || block->height < asked.height) {
       throw Failure::InFile(FailureKind::DamagedPicture, insetPath,
                             "its top-left block was decoded smaller than requested");
     }
