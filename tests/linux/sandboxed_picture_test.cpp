@@ -199,6 +199,34 @@ TEST_F(SandboxedPictureTest, ReturnsTheBlockThroughTheSharedMemory) {
   }
 }
 
+// The block asked for is ready only once its decoder has said it follows;
+// until then the run can write the canvas's other rows.
+TEST_F(SandboxedPictureTest, TheTopLeftBlockIsReadyOnlyOnceItsDecoderSendsIt) {
+  int release[2];
+  ASSERT_EQ(::pipe(release), 0);
+  auto picture = Open(
+      Rows(1, 1), [](ports::InputFile&) {},
+      [&](DecoderChild& child) {
+        Message message = MessageOf(PictureHeader{1, 1, 0});
+        ::send(child.channel, &message, sizeof message, 0);
+        ::recv(child.channel, &message, sizeof message, 0);  // the ask
+        char go;
+        if (::read(release[0], &go, 1) == 1) message = MessageOf(BlockFollows{0, 0});
+        ::send(child.channel, &message, sizeof message, 0);
+        ::pause();
+      });
+  picture->AskTopLeft(0, 0);
+  ::usleep(100'000);
+  EXPECT_FALSE(picture->TopLeftReady());
+  ASSERT_EQ(::write(release[1], "g", 1), 1);
+  bool ready = false;
+  for (int i = 0; i < 500 && !ready; ++i, ::usleep(10'000)) ready = picture->TopLeftReady();
+  EXPECT_TRUE(ready);
+  EXPECT_EQ(picture->ReadTopLeft(0, 0).bgr.size(), 0U);
+  ::close(release[0]);
+  ::close(release[1]);
+}
+
 TEST_F(SandboxedPictureTest, PassesTheDecodersFailureUnchangedAfterTheRowsBeforeIt) {
   auto picture = Open(Rows(10, 5000, 3000));
   std::vector<std::uint8_t> row(30);
