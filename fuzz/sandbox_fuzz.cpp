@@ -161,7 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           fuzzing::ScriptedDecoder(child, bytes);
         });
     if (bytes[0] & 2) {
-      const ports::Bitmap block = picture.ReadTopLeft(bytes[0] >> 2, 23);
+      // Asked for early and polled while other rows are written, as a
+      // composition does, then read.
+      const int width = bytes[0] >> 2;
+      picture.AskTopLeft(width, 23);
+      for (int turn = 0; turn < 3 && !picture.TopLeftReady(); ++turn) ::poll(nullptr, 0, 1);
+      const ports::Bitmap block = picture.ReadTopLeft(width, 23);
       if (block.bgr.size() != std::size_t(block.width) * block.height * 3) __builtin_trap();
     } else {
       std::vector<std::uint8_t> strip(std::size_t(picture.Width()) * 3 * 7);
