@@ -1,15 +1,21 @@
-// The least a wallpaper of a JPEG canvas costs on two cores, written as
-// durably as Tessarin writes it: one thread decodes the canvas into a ring of
-// strips, in the order the bottom-up BMP file wants each strip's rows; the
-// other creates the output (an unnamed file beside it, its size reserved),
-// decodes the inset's block, then patches each strip and writes it at its
-// place, starting its write-back at once; at the end the file is flushed,
-// named, renamed over the output and its folder flushed. No sandbox, no
-// settings, no desktop: what is left when all of that costs nothing.
+// The least a wallpaper costs on two cores, written as durably as Tessarin
+// writes it: one thread decodes the canvas (a JPEG) or reads it (a 24-bit
+// BMP) into a ring of strips, in the order the bottom-up BMP file wants each
+// strip's rows; the other creates the output (an unnamed file beside it, its
+// size reserved), decodes the inset's block (a JPEG's or a GIF's), then
+// patches each strip and writes it at its place, starting its write-back at
+// once; at the end the file is flushed, named, renamed over the output and
+// its folder flushed. No sandbox, no settings, no desktop: what is left when
+// all of that costs nothing.
 //
-//   two_core_floor CANVAS.jpg INSET.jpg X Y WIDTH HEIGHT OUTPUT.bmp
+//   two_core_floor CANVAS INSET X Y WIDTH HEIGHT OUTPUT.bmp [FROMX FROMY]
+//   two_core_floor --copy CANVAS.bmp OUTPUT.bmp
 //
-// The block (X, Y, WIDTH, HEIGHT) must lie inside both pictures.
+// The block of WIDTH x HEIGHT at (FROMX, FROMY) of the inset (default the
+// top-left corner) goes to (X, Y) of the canvas; it must lie inside both
+// pictures. --copy is the floor of a BMP canvas alone: its bytes copied a
+// strip at a time into an output made and committed exactly as above,
+// nothing decoded or patched.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,12 +28,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
 
 // jpeglib.h needs FILE declared first.
+#include <gif_lib.h>
 #include <jpeglib.h>
 
 #include "wallpaper/bmp_layout.h"
@@ -71,27 +81,64 @@ struct Jpeg {
 
 struct Block {
   int x, y, width, height;
+  int fromX = 0, fromY = 0;  // its top-left corner in the inset
   std::vector<std::uint8_t> bgr;
 };
 
-// The inset's top-left WIDTH x HEIGHT, as Tessarin decodes it: only the
-// columns it needs (one block column more), only its rows.
-void DecodeBlock(const char* inset, Block& block) {
+// The inset's block, as Tessarin decodes it: only the columns it needs (one
+// block column more), only its rows.
+void DecodeJpegBlock(const char* inset, Block& block) {
   Jpeg jpeg(inset);
   jpeg_start_decompress(&jpeg.cinfo);
   JDIMENSION left = 0;
-  JDIMENSION width = std::min<JDIMENSION>(block.width + jpeg.cinfo.max_h_samp_factor * DCTSIZE,
-                                          jpeg.cinfo.output_width);
+  JDIMENSION width = std::min<JDIMENSION>(
+      block.fromX + block.width + jpeg.cinfo.max_h_samp_factor * DCTSIZE, jpeg.cinfo.output_width);
   jpeg_crop_scanline(&jpeg.cinfo, &left, &width);
   std::vector<std::uint8_t> row(jpeg.cinfo.output_width * 3);
   const std::size_t stride = static_cast<std::size_t>(block.width) * 3;
   block.bgr.resize(stride * static_cast<std::size_t>(block.height));
-  for (int y = 0; y < block.height; ++y) {
+  for (int y = 0; y < block.fromY + block.height; ++y) {
     JSAMPROW r = row.data();
     jpeg.ReadInto(&r, 1);
-    std::memcpy(block.bgr.data() + stride * static_cast<std::size_t>(y), row.data(), stride);
+    if (y < block.fromY) continue;
+    std::memcpy(block.bgr.data() + stride * static_cast<std::size_t>(y - block.fromY),
+                row.data() + block.fromX * 3, stride);
   }
   jpeg_abort_decompress(&jpeg.cinfo);
+}
+
+// A GIF's first image decoded whole with giflib (an interlaced one holds the
+// block's rows only once all its passes are read), the block's indexes
+// looked up in its colour map. The floor takes an image that fills its
+// screen and has no transparent colour.
+void DecodeGifBlock(const char* inset, Block& block) {
+  int error = 0;
+  GifFileType* gif = DGifOpenFileName(inset, &error);
+  if (!gif || DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) Fail(inset);
+  const SavedImage& image = gif->SavedImages[0];
+  const ColorMapObject* colours = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap
+                                                           : gif->SColorMap;
+  GraphicsControlBlock control{};
+  if (!colours || image.ImageDesc.Left != 0 || image.ImageDesc.Top != 0 ||
+      image.ImageDesc.Width != gif->SWidth || image.ImageDesc.Height != gif->SHeight ||
+      (DGifSavedExtensionToGCB(gif, 0, &control) == GIF_OK &&
+       control.TransparentColor != NO_TRANSPARENT_COLOR)) {
+    std::fprintf(stderr, "two_core_floor: %s: not a GIF the floor takes\n", inset);
+    std::exit(2);
+  }
+  block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
+  std::uint8_t* out = block.bgr.data();
+  for (int y = 0; y < block.height; ++y) {
+    const GifByteType* row = image.RasterBits + static_cast<std::size_t>(block.fromY + y) *
+                                                    image.ImageDesc.Width + block.fromX;
+    for (int x = 0; x < block.width; ++x, out += 3) {
+      const GifColorType& colour = colours->Colors[row[x] % colours->ColorCount];
+      out[0] = colour.Blue;
+      out[1] = colour.Green;
+      out[2] = colour.Red;
+    }
+  }
+  DGifCloseFile(gif, &error);
 }
 
 // The output as Tessarin's is written: unnamed beside its name, locked,
@@ -174,53 +221,137 @@ void WriteStrips(Ring& ring, const Block& block, const BmpLayout& layout, Durabl
   }
 }
 
-// Each strip's rows go straight into their slots, the bottom one first.
-void DecodeStrips(Jpeg& canvas, Ring& ring, std::size_t stride) {
-  const int height = static_cast<int>(canvas.cinfo.output_height);
-  std::vector<JSAMPROW> slots(static_cast<std::size_t>(ring.stripRows));
-  for (int done = 0, next = 0; done < height; next = (next + 1) % static_cast<int>(kStrips)) {
+// The canvas as the decoding thread reads it: Fill(strip, top, rows) puts
+// rows top .. top + rows - 1 into the strip, the bottom one first.
+struct Canvas {
+  int width = 0, height = 0;
+  std::function<void(std::uint8_t* strip, int top, int rows)> Fill;
+  std::function<void()> Finish = [] {};
+};
+
+// Each strip's rows decoded straight into their slots.
+Canvas JpegCanvas(Jpeg& jpeg, std::size_t stride) {
+  jpeg_start_decompress(&jpeg.cinfo);
+  auto slots = std::make_shared<std::vector<JSAMPROW>>();
+  return {static_cast<int>(jpeg.cinfo.output_width), static_cast<int>(jpeg.cinfo.output_height),
+          [&jpeg, slots, stride](std::uint8_t* strip, int, int rows) {
+            slots->resize(static_cast<std::size_t>(rows));
+            for (int i = 0; i < rows; ++i)
+              (*slots)[static_cast<std::size_t>(i)] =
+                  strip + stride * static_cast<std::size_t>(rows - 1 - i);
+            jpeg.ReadInto(slots->data(), static_cast<JDIMENSION>(rows));
+          },
+          [&jpeg] { jpeg_finish_decompress(&jpeg.cinfo); }};
+}
+
+// A bottom-up 24-bit BMP holds each strip's rows in the file already as the
+// output wants them: one read each.
+Canvas BmpCanvas(const char* path, int file) {
+  std::array<std::uint8_t, 54> header{};
+  const auto number = [&](std::size_t at) {
+    return static_cast<std::int32_t>(header[at] | header[at + 1] << 8 | header[at + 2] << 16 |
+                                     static_cast<std::uint32_t>(header[at + 3]) << 24);
+  };
+  if (::pread(file, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+      header[0] != 'B' || header[1] != 'M' || number(22) <= 0 || (header[28] | header[29] << 8) != 24 ||
+      number(30) != 0) {
+    std::fprintf(stderr, "two_core_floor: %s: not a bottom-up 24-bit BMP\n", path);
+    std::exit(2);
+  }
+  const int width = number(18), height = number(22);
+  const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+  const off_t pixels = number(10);
+  return {width, height, [=](std::uint8_t* strip, int top, int rows) {
+            const std::size_t bytes = stride * static_cast<std::size_t>(rows);
+            const off_t at = pixels + static_cast<off_t>(stride) * (height - top - rows);
+            if (::pread(file, strip, bytes, at) != static_cast<ssize_t>(bytes)) Fail(path);
+          }};
+}
+
+void FillStrips(const Canvas& canvas, Ring& ring) {
+  for (int done = 0, next = 0; done < canvas.height;
+       next = (next + 1) % static_cast<int>(kStrips)) {
     ring.free.acquire();
-    const int rows = std::min(ring.stripRows, height - done);
-    std::uint8_t* strip = ring.strips[static_cast<std::size_t>(next)].data();
-    for (int i = 0; i < rows; ++i)
-      slots[static_cast<std::size_t>(i)] = strip + stride * static_cast<std::size_t>(rows - 1 - i);
-    canvas.ReadInto(slots.data(), static_cast<JDIMENSION>(rows));
+    const int rows = std::min(ring.stripRows, canvas.height - done);
+    canvas.Fill(ring.strips[static_cast<std::size_t>(next)].data(), done, rows);
     ring.rows[static_cast<std::size_t>(next)] = rows;
     ring.full.release();
     done += rows;
   }
-  jpeg_finish_decompress(&canvas.cinfo);
+  canvas.Finish();
+}
+
+bool StartsWith(const char* path, const char* magic) {
+  std::array<char, 4> start{};
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) Fail(path);
+  const std::size_t got = std::fread(start.data(), 1, start.size(), file);
+  std::fclose(file);
+  return got >= std::strlen(magic) && std::memcmp(start.data(), magic, std::strlen(magic)) == 0;
+}
+
+// The canvas file's bytes, strip by strip, into a durable output.
+int CopyDurably(const char* canvas, const char* out) {
+  const int in = ::open(canvas, O_RDONLY | O_CLOEXEC);
+  if (in < 0) Fail(canvas);
+  const off_t size = ::lseek(in, 0, SEEK_END);
+  if (size < 0) Fail(canvas);
+  DurableOutput output(out, static_cast<std::size_t>(size));
+  std::vector<std::uint8_t> strip(kStripBytes);
+  for (off_t done = 0; done < size;) {
+    const ssize_t got = ::pread(in, strip.data(), strip.size(), done);
+    if (got <= 0) Fail(canvas);
+    output.WriteAt(static_cast<std::size_t>(done), strip.data(), static_cast<std::size_t>(got));
+    done += got;
+  }
+  output.Commit();
+  ::close(in);
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 8) {
-    std::fprintf(stderr, "usage: %s CANVAS.jpg INSET.jpg X Y WIDTH HEIGHT OUTPUT.bmp\n", argv[0]);
+  if (argc == 4 && std::strcmp(argv[1], "--copy") == 0) return CopyDurably(argv[2], argv[3]);
+  if (argc != 8 && argc != 10) {
+    std::fprintf(stderr,
+                 "usage: %s CANVAS INSET X Y WIDTH HEIGHT OUTPUT.bmp [FROMX FROMY]\n"
+                 "       %s --copy CANVAS.bmp OUTPUT.bmp\n",
+                 argv[0], argv[0]);
     return 2;
   }
-  Block block{std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]), {}};
-  Jpeg canvas(argv[1]);
-  jpeg_start_decompress(&canvas.cinfo);
-  const int width = static_cast<int>(canvas.cinfo.output_width);
-  const int height = static_cast<int>(canvas.cinfo.output_height);
-  const BmpLayout layout = *BmpLayout::For(width, height);
-  const std::size_t stride = layout.RowStride();
-  if (block.x < 0 || block.y < 0 || block.x + block.width > width ||
-      block.y + block.height > height) {
+  Block block{std::atoi(argv[3]),
+              std::atoi(argv[4]),
+              std::atoi(argv[5]),
+              std::atoi(argv[6]),
+              argc == 10 ? std::atoi(argv[8]) : 0,
+              argc == 10 ? std::atoi(argv[9]) : 0,
+              {}};
+  const bool bmpCanvas = StartsWith(argv[1], "BM");
+  const int bmpFile = bmpCanvas ? ::open(argv[1], O_RDONLY | O_CLOEXEC) : -1;
+  std::optional<Jpeg> jpeg;
+  if (!bmpCanvas) jpeg.emplace(argv[1]);
+  // The ring's rows are as long as the output's: the canvas's width first.
+  const Canvas canvas =
+      bmpCanvas ? BmpCanvas(argv[1], bmpFile)
+                : JpegCanvas(*jpeg, (jpeg->cinfo.image_width * 3 + 3) & ~JDIMENSION{3});
+  const BmpLayout layout = *BmpLayout::For(canvas.width, canvas.height);
+  if (block.x < 0 || block.y < 0 || block.fromX < 0 || block.fromY < 0 ||
+      block.x + block.width > canvas.width || block.y + block.height > canvas.height) {
     std::fprintf(stderr, "two_core_floor: the block must lie inside the canvas\n");
     return 2;
   }
-  Ring ring(stride);
+  const bool gifInset = StartsWith(argv[2], "GIF");
+  Ring ring(layout.RowStride());
   std::thread writer([&] {
     DurableOutput output(argv[7], layout.FileSize());
     const auto header = layout.Header();
     output.WriteAt(0, header.data(), header.size());
-    DecodeBlock(argv[2], block);
+    (gifInset ? DecodeGifBlock : DecodeJpegBlock)(argv[2], block);
     WriteStrips(ring, block, layout, output);
     output.Commit();
   });
-  DecodeStrips(canvas, ring, stride);
+  FillStrips(canvas, ring);
   writer.join();
   return 0;
 }
