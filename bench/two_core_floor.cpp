@@ -162,8 +162,14 @@ class DurableOutput {
   void WriteAt(std::size_t offset, const std::uint8_t* bytes, std::size_t size) {
     if (::pwrite(fd_, bytes, size, static_cast<off_t>(offset)) != static_cast<ssize_t>(size))
       Fail(path_);
-    ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(size),
-                      SYNC_FILE_RANGE_WRITE);
+    // As Tessarin: the write-back of the pages written whole only.
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t first = (offset + page - 1) / page * page;
+    const std::size_t last = (offset + size) / page * page;
+    if (last > first) {
+      ::sync_file_range(fd_, static_cast<off_t>(first), static_cast<off_t>(last - first),
+                        SYNC_FILE_RANGE_WRITE);
+    }
   }
 
   void Commit() {

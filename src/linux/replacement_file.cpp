@@ -119,9 +119,7 @@ class ReplacementFile : public ports::OutputFile {
         if (left[next].iov_len > 0) break;
       }
     }
-    // Start the write-back now, so that the flush at the end finds little left.
-    ::sync_file_range(fd_.Get(), static_cast<off_t>(start), static_cast<off_t>(offset - start),
-                      SYNC_FILE_RANGE_WRITE);
+    StartWriteBack(start, offset);
   }
 
   void Commit() override {
@@ -137,6 +135,21 @@ class ReplacementFile : public ports::OutputFile {
   }
 
  private:
+  // Starts the write-back of the pages the bytes [start, end) filled whole, so
+  // that the flush at the end finds little left. A page they fill in part is
+  // left to the next write or the flush: started now, it would be written
+  // twice, and its second write would wait for its first (on this project's
+  // machine the final flush took three times as long).
+  void StartWriteBack(std::uint64_t start, std::uint64_t end) const {
+    static const std::uint64_t page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t first = (start + page - 1) / page * page;
+    const std::uint64_t last = end / page * page;
+    if (last > first) {
+      ::sync_file_range(fd_.Get(), static_cast<off_t>(first), static_cast<off_t>(last - first),
+                        SYNC_FILE_RANGE_WRITE);
+    }
+  }
+
   // An unnamed file can only be linked to a free name; a name taken meanwhile
   // (by chance, or by someone else) means another try with another name.
   void NameUnnamedFile() {
