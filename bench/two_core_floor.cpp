@@ -116,8 +116,8 @@ void DecodeGifBlock(const char* inset, Block& block) {
   GifFileType* gif = DGifOpenFileName(inset, &error);
   if (!gif || DGifSlurp(gif) != GIF_OK || gif->ImageCount < 1) Fail(inset);
   const SavedImage& image = gif->SavedImages[0];
-  const ColorMapObject* colours = image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap
-                                                           : gif->SColorMap;
+  const ColorMapObject* colours =
+      image.ImageDesc.ColorMap ? image.ImageDesc.ColorMap : gif->SColorMap;
   GraphicsControlBlock control{};
   if (!colours || image.ImageDesc.Left != 0 || image.ImageDesc.Top != 0 ||
       image.ImageDesc.Width != gif->SWidth || image.ImageDesc.Height != gif->SHeight ||
@@ -129,8 +129,9 @@ void DecodeGifBlock(const char* inset, Block& block) {
   block.bgr.resize(static_cast<std::size_t>(block.width) * block.height * 3);
   std::uint8_t* out = block.bgr.data();
   for (int y = 0; y < block.height; ++y) {
-    const GifByteType* row = image.RasterBits + static_cast<std::size_t>(block.fromY + y) *
-                                                    image.ImageDesc.Width + block.fromX;
+    const GifByteType* row = image.RasterBits +
+                             static_cast<std::size_t>(block.fromY + y) * image.ImageDesc.Width +
+                             block.fromX;
     for (int x = 0; x < block.width; ++x, out += 3) {
       const GifColorType& colour = colours->Colors[row[x] % colours->ColorCount];
       out[0] = colour.Blue;
@@ -259,8 +260,8 @@ Canvas BmpCanvas(const char* path, int file) {
                                      static_cast<std::uint32_t>(header[at + 3]) << 24);
   };
   if (::pread(file, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-      header[0] != 'B' || header[1] != 'M' || number(22) <= 0 || (header[28] | header[29] << 8) != 24 ||
-      number(30) != 0) {
+      header[0] != 'B' || header[1] != 'M' || number(22) <= 0 ||
+      (header[28] | header[29] << 8) != 24 || number(30) != 0) {
     std::fprintf(stderr, "two_core_floor: %s: not a bottom-up 24-bit BMP\n", path);
     std::exit(2);
   }
@@ -338,9 +339,9 @@ int main(int argc, char** argv) {
   std::optional<Jpeg> jpeg;
   if (!bmpCanvas) jpeg.emplace(argv[1]);
   // The ring's rows are as long as the output's: the canvas's width first.
-  const Canvas canvas =
-      bmpCanvas ? BmpCanvas(argv[1], bmpFile)
-                : JpegCanvas(*jpeg, (jpeg->cinfo.image_width * 3 + 3) & ~JDIMENSION{3});
+  const Canvas canvas = bmpCanvas
+                            ? BmpCanvas(argv[1], bmpFile)
+                            : JpegCanvas(*jpeg, (jpeg->cinfo.image_width * 3 + 3) & ~JDIMENSION{3});
   const BmpLayout layout = *BmpLayout::For(canvas.width, canvas.height);
   if (block.x < 0 || block.y < 0 || block.fromX < 0 || block.fromY < 0 ||
       block.x + block.width > canvas.width || block.y + block.height > canvas.height) {
