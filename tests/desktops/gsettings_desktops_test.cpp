@@ -63,11 +63,12 @@ TEST_F(GSettingsDesktop, GnomeKeysAreChangedAgainWhenTheSamePathIsAppliedTwice) 
   BackgroundProgram monitor({"gsettings", "monitor", "org.gnome.desktop.background", "picture-uri"},
                             session_.Variables());
   // The monitor is listening once it reports a change made after it started.
+  // Each probe is a new value: dconf tells nobody of a value set again.
   ProcessToolRunner tools(session_.Variables());
   bool listening = false;
   for (int attempt = 0; attempt < 50 && !listening; ++attempt) {
-    tools.Run("gsettings",
-              {"set", "org.gnome.desktop.background", "picture-uri", "'file:///probe'"});
+    tools.Run("gsettings", {"set", "org.gnome.desktop.background", "picture-uri",
+                            "'file:///probe-" + std::to_string(attempt) + "'"});
     listening = monitor.WaitForOutput(
         [](const std::string& out) { return out.find("probe") != std::string::npos; },
         std::chrono::milliseconds(200));
